@@ -1,0 +1,828 @@
+#include "store/QueryDataSet.h"
+
+#include "store/DbError.h"
+#include "store/Statement.h"
+
+#include <algorithm>
+
+namespace {
+
+constexpr int kFetchBlock = 1000;
+
+bool sameKey(const QVariant &a, const QVariant &b)
+{
+    if (!a.isValid() || a.isNull() || !b.isValid() || b.isNull())
+        return false;
+    if (a.typeId() == QMetaType::QString || b.typeId() == QMetaType::QString)
+        return a.toString() == b.toString();
+    return a.toLongLong() == b.toLongLong();
+}
+
+bool isEmptyValue(const QVariant &v)
+{
+    return !v.isValid() || v.isNull()
+        || (v.typeId() == QMetaType::QString && v.toString().isEmpty());
+}
+
+} // namespace
+
+QueryDataSet::QueryDataSet(Connection &connection, const QString &name, QObject *parent)
+    : QObject(parent)
+    , m_connection(connection)
+    , m_name(name)
+{
+    setObjectName(name);
+    m_connection.addClient(this);
+}
+
+QueryDataSet::~QueryDataSet()
+{
+    for (QueryDataSet *detail : m_details)
+        detail->m_master = nullptr;
+    if (m_master) {
+        auto &siblings = m_master->m_details;
+        siblings.erase(std::remove(siblings.begin(), siblings.end(), this), siblings.end());
+    }
+    m_connection.removeClient(this);
+}
+
+void QueryDataSet::fail(const QString &text) const
+{
+    throw DbError(m_name + QStringLiteral(": ") + text);
+}
+
+void QueryDataSet::requireOpen() const
+{
+    if (!isOpen())
+        fail(QStringLiteral("Cannot perform this operation on a closed dataset"));
+}
+
+void QueryDataSet::setSelectSql(const QStringList &lines)
+{
+    if (isOpen())
+        fail(QStringLiteral("Cannot change the statement of an open dataset"));
+    m_selectSql = lines;
+}
+
+void QueryDataSet::setGeneratorField(const QString &field, const QString &generator)
+{
+    m_generatorField = field;
+    m_generator = generator;
+}
+
+void QueryDataSet::setMasterSource(QueryDataSet *master)
+{
+    if (m_master) {
+        auto &siblings = m_master->m_details;
+        siblings.erase(std::remove(siblings.begin(), siblings.end(), this), siblings.end());
+    }
+    m_master = master;
+    if (m_master)
+        m_master->m_details.push_back(this);
+}
+
+void QueryDataSet::setParam(const QString &name, const QVariant &value)
+{
+    for (auto &p : m_params) {
+        if (p.first.compare(name, Qt::CaseInsensitive) == 0) {
+            p.second = value;
+            return;
+        }
+    }
+    m_params.emplace_back(name, value);
+}
+
+QVariant QueryDataSet::param(const QString &name) const
+{
+    for (const auto &p : m_params) {
+        if (p.first.compare(name, Qt::CaseInsensitive) == 0)
+            return p.second;
+    }
+    return {};
+}
+
+void QueryDataSet::addField(const FieldDef &def)
+{
+    if (isOpen())
+        fail(QStringLiteral("Cannot change the fields of an open dataset"));
+    m_fixedFields = true;
+    m_fields.push_back(std::make_unique<Field>(*this, int(m_fields.size()), def));
+}
+
+void QueryDataSet::addLookupField(const QString &name, int size, const QString &keyField,
+                                  QueryDataSet *lookup, const QString &lookupKeyField,
+                                  const QString &lookupResultField)
+{
+    FieldDef def;
+    def.name = name;
+    def.type = FieldType::String;
+    def.size = size;
+    def.lookupDataSet = lookup;
+    def.keyField = keyField;
+    def.lookupKeyField = lookupKeyField;
+    def.lookupResultField = lookupResultField;
+    addField(def);
+}
+
+Field *QueryDataSet::findField(const QString &name) const
+{
+    for (const auto &f : m_fields) {
+        if (f->name().compare(name, Qt::CaseInsensitive) == 0)
+            return f.get();
+    }
+    return nullptr;
+}
+
+Field &QueryDataSet::fieldByName(const QString &name) const
+{
+    Field *f = findField(name);
+    if (!f)
+        fail(QStringLiteral("Field '%1' not found").arg(name));
+    return *f;
+}
+
+bool QueryDataSet::isEmpty() const
+{
+    return m_rows.empty();
+}
+
+void QueryDataSet::setState(State state)
+{
+    if (m_state == state)
+        return;
+    m_state = state;
+    if (controlsEnabled())
+        Q_EMIT stateChanged();
+}
+
+void QueryDataSet::disableControls()
+{
+    ++m_disabled;
+}
+
+void QueryDataSet::enableControls()
+{
+    if (m_disabled > 0 && --m_disabled == 0) {
+        Q_EMIT dataReset();
+        Q_EMIT stateChanged();
+        Q_EMIT currentRowChanged(m_current);
+    }
+}
+
+void QueryDataSet::buildFields()
+{
+    const int columns = m_select->columnCount();
+    if (!m_fixedFields) {
+        bool same = int(m_fields.size()) == columns;
+        for (int c = 0; same && c < columns; ++c)
+            same = m_fields[size_t(c)]->name() == m_select->column(c).name;
+        if (!same) {
+            m_fields.clear();
+            for (int c = 0; c < columns; ++c) {
+                const ColumnInfo &col = m_select->column(c);
+                FieldDef def;
+                def.name = col.name;
+                def.type = col.type;
+                def.size = col.size;
+                def.required = col.required;
+                m_fields.push_back(std::make_unique<Field>(*this, c, def));
+            }
+        }
+    }
+    m_columnOfField.assign(m_fields.size(), -1);
+    for (size_t i = 0; i < m_fields.size(); ++i) {
+        if (m_fields[i]->isLookup())
+            continue;
+        const int c = m_select->columnIndex(m_fields[i]->name());
+        if (c < 0)
+            fail(QStringLiteral("Field '%1' not found").arg(m_fields[i]->name()));
+        m_columnOfField[i] = c;
+    }
+}
+
+void QueryDataSet::bindMasterParams()
+{
+    for (const QString &name : m_select->paramNames()) {
+        QVariant value = param(name);
+        if (m_master && m_master->isOpen()) {
+            if (const Field *f = m_master->findField(name))
+                value = m_master->currentValue(f->index());
+        }
+        m_select->setParam(name, value);
+    }
+}
+
+void QueryDataSet::openCursor()
+{
+    bindMasterParams();
+    m_select->execute();
+    m_rows.clear();
+    m_rows.reserve(kFetchBlock);
+    m_allFetched = false;
+    fetchRow();
+    m_current = m_rows.empty() ? -1 : 0;
+    m_eof = m_rows.empty();
+    m_bof = true;
+}
+
+void QueryDataSet::closeCursor()
+{
+    if (m_select)
+        m_select->closeCursor();
+    m_allFetched = true;
+}
+
+void QueryDataSet::open()
+{
+    if (isOpen())
+        return;
+    // A dataset with lookup fields opens their sources first; they stay open.
+    for (const auto &f : m_fields) {
+        if (f->isLookup() && !f->def().lookupDataSet->isOpen())
+            f->def().lookupDataSet->open();
+    }
+    m_connection.ensureConnected();
+    Transaction &tr = m_connection.transaction();
+    if (!tr.isActive())
+        tr.start();
+    try {
+        prepareStatements();
+        m_select = std::make_unique<Statement>(m_connection);
+        m_select->prepare(m_selectSql.join(QLatin1Char('\n')));
+        buildFields();
+        fieldsBuilt();
+        openCursor();
+    } catch (...) {
+        m_select.reset();
+        m_rows.clear();
+        m_current = -1;
+        tr.checkAutoStop();
+        throw;
+    }
+    m_modified = false;
+    setState(State::Browse);
+    if (controlsEnabled()) {
+        Q_EMIT dataReset();
+        Q_EMIT currentRowChanged(m_current);
+    }
+    if (afterOpen)
+        afterOpen(*this);
+    if (afterScroll)
+        afterScroll(*this);
+    notifyDetails();
+}
+
+void QueryDataSet::discard()
+{
+    if (m_state == State::Insert && m_current >= 0)
+        m_rows.erase(m_rows.begin() + m_current);
+    m_original.clear();
+    m_modified = false;
+}
+
+void QueryDataSet::close()
+{
+    if (!isOpen())
+        return;
+    connectionClosing();
+    m_connection.transaction().checkAutoStop();
+}
+
+void QueryDataSet::connectionClosing()
+{
+    if (!isOpen())
+        return;
+    discard();
+    m_select.reset();
+    m_insert.reset();
+    m_modify.reset();
+    m_delete.reset();
+    m_generatorStmt.reset();
+    m_rows.clear();
+    m_rows.shrink_to_fit();
+    m_current = -1;
+    m_allFetched = false;
+    setState(State::Inactive);
+    if (controlsEnabled())
+        Q_EMIT dataReset();
+    if (afterClose)
+        afterClose(*this);
+}
+
+bool QueryDataSet::fetchRow()
+{
+    if (m_allFetched || !m_select || !m_select->hasCursor())
+        return false;
+    if (!m_select->fetch()) {
+        m_allFetched = true;
+        return false;
+    }
+    if (m_rows.size() == m_rows.capacity())
+        m_rows.reserve(m_rows.size() + kFetchBlock);
+    Row row(m_fields.size());
+    for (size_t i = 0; i < m_fields.size(); ++i) {
+        if (m_columnOfField[i] >= 0)
+            row[i] = m_select->value(m_columnOfField[i]);
+    }
+    m_rows.push_back(std::move(row));
+    return true;
+}
+
+bool QueryDataSet::ensureRow(int row)
+{
+    const int before = int(m_rows.size());
+    while (int(m_rows.size()) <= row && fetchRow()) {
+    }
+    if (int(m_rows.size()) > before && controlsEnabled())
+        Q_EMIT rowsFetched(before, int(m_rows.size()) - 1);
+    return row >= 0 && row < int(m_rows.size());
+}
+
+bool QueryDataSet::canFetchMore() const
+{
+    return isOpen() && !m_allFetched;
+}
+
+void QueryDataSet::fetchMore()
+{
+    if (!canFetchMore())
+        return;
+    ensureRow(int(m_rows.size()) + kFetchBlock - 1);
+}
+
+void QueryDataSet::fetchAll()
+{
+    if (!canFetchMore())
+        return;
+    const int before = int(m_rows.size());
+    while (fetchRow()) {
+    }
+    if (int(m_rows.size()) > before && controlsEnabled())
+        Q_EMIT rowsFetched(before, int(m_rows.size()) - 1);
+}
+
+QVariant QueryDataSet::lookupValue(const Field &field, const Row &row) const
+{
+    const FieldDef &def = field.def();
+    QueryDataSet *lookup = def.lookupDataSet;
+    if (!lookup->isOpen())
+        return {};
+    const Field *key = findField(def.keyField);
+    if (!key || key->isLookup())
+        return {};
+    const QVariant keyValue = row[size_t(key->index())];
+    if (isEmptyValue(keyValue))
+        return {};
+    lookup->fetchAll();
+    const int lookupKey = lookup->fieldByName(def.lookupKeyField).index();
+    const int result = lookup->fieldByName(def.lookupResultField).index();
+    for (const Row &candidate : lookup->m_rows) {
+        if (sameKey(candidate[size_t(lookupKey)], keyValue))
+            return candidate[size_t(result)];
+    }
+    return {};
+}
+
+QVariant QueryDataSet::value(int row, int fieldIndex) const
+{
+    if (row < 0 || row >= int(m_rows.size()))
+        return {};
+    const Field &f = *m_fields[size_t(fieldIndex)];
+    if (f.isLookup())
+        return lookupValue(f, m_rows[size_t(row)]);
+    return m_rows[size_t(row)][size_t(fieldIndex)];
+}
+
+QVariant QueryDataSet::currentValue(int fieldIndex) const
+{
+    if (!isOpen())
+        return {};
+    return value(m_current, fieldIndex);
+}
+
+void QueryDataSet::setCurrentValue(int fieldIndex, const QVariant &value)
+{
+    requireOpen();
+    const Field &f = *m_fields[size_t(fieldIndex)];
+    if (f.isLookup()) {
+        // Choosing a lookup text writes the key it stands for.
+        const FieldDef &def = f.def();
+        QVariant key;
+        if (!isEmptyValue(value) && def.lookupDataSet->isOpen()) {
+            QueryDataSet *lookup = def.lookupDataSet;
+            lookup->fetchAll();
+            const int result = lookup->fieldByName(def.lookupResultField).index();
+            const int lookupKey = lookup->fieldByName(def.lookupKeyField).index();
+            for (const Row &candidate : lookup->m_rows) {
+                if (candidate[size_t(result)] == value) {
+                    key = candidate[size_t(lookupKey)];
+                    break;
+                }
+            }
+        }
+        fieldByName(def.keyField).setValue(key);
+        return;
+    }
+    if (m_state == State::Browse)
+        edit();
+    const QVariant coerced = f.coerce(value);
+    m_rows[size_t(m_current)][size_t(fieldIndex)] = coerced;
+    m_modified = true;
+    if (controlsEnabled())
+        Q_EMIT rowChanged(m_current);
+}
+
+void QueryDataSet::setCurrent(int row, bool notify)
+{
+    m_current = row;
+    m_eof = false;
+    m_bof = false;
+    if (!notify)
+        return;
+    if (controlsEnabled())
+        Q_EMIT currentRowChanged(m_current);
+    scrolled();
+}
+
+void QueryDataSet::scrolled()
+{
+    if (afterScroll)
+        afterScroll(*this);
+    notifyDetails();
+}
+
+void QueryDataSet::notifyDetails()
+{
+    if (m_holdDetails > 0) {
+        m_detailsPending = true;
+        return;
+    }
+    const std::vector<QueryDataSet *> details = m_details;
+    for (QueryDataSet *detail : details)
+        detail->masterChanged();
+}
+
+void QueryDataSet::masterChanged()
+{
+    if (!isOpen())
+        return;
+    disableControls();
+    try {
+        close();
+        open();
+    } catch (...) {
+        enableControls();
+        throw;
+    }
+    enableControls();
+}
+
+void QueryDataSet::detailsCheckBrowseMode()
+{
+    for (QueryDataSet *detail : m_details) {
+        if (detail->isOpen())
+            detail->checkBrowseMode();
+    }
+}
+
+void QueryDataSet::checkBrowseMode()
+{
+    if (!isOpen())
+        return;
+    detailsCheckBrowseMode();
+    if (m_state == State::Edit || m_state == State::Insert) {
+        if (m_modified)
+            post();
+        else
+            cancel();
+    }
+}
+
+void QueryDataSet::first()
+{
+    requireOpen();
+    checkBrowseMode();
+    if (!ensureRow(0)) {
+        m_eof = m_bof = true;
+        return;
+    }
+    setCurrent(0);
+    m_bof = true;
+}
+
+void QueryDataSet::next()
+{
+    requireOpen();
+    checkBrowseMode();
+    if (ensureRow(m_current + 1))
+        setCurrent(m_current + 1);
+    else
+        m_eof = true;
+}
+
+void QueryDataSet::prior()
+{
+    requireOpen();
+    checkBrowseMode();
+    if (m_current > 0)
+        setCurrent(m_current - 1);
+    else
+        m_bof = true;
+}
+
+void QueryDataSet::last()
+{
+    requireOpen();
+    checkBrowseMode();
+    fetchAll();
+    if (m_rows.empty()) {
+        m_eof = m_bof = true;
+        return;
+    }
+    setCurrent(int(m_rows.size()) - 1);
+    m_eof = true;
+}
+
+void QueryDataSet::moveTo(int row)
+{
+    requireOpen();
+    if (row == m_current)
+        return;
+    checkBrowseMode();
+    if (ensureRow(row))
+        setCurrent(row);
+}
+
+bool QueryDataSet::eof() const
+{
+    return !isOpen() || m_eof || m_rows.empty();
+}
+
+bool QueryDataSet::bof() const
+{
+    return !isOpen() || m_bof || m_rows.empty();
+}
+
+bool QueryDataSet::locate(const QString &field, qint64 value)
+{
+    requireOpen();
+    checkBrowseMode();
+    const int fi = fieldByName(field).index();
+    const int remembered = m_current;
+    const QVariant wanted = value;
+    ++m_holdDetails;
+    int found = -1;
+    for (int i = 0; ensureRow(i); ++i) {
+        if (sameKey(this->value(i, fi), wanted)) {
+            found = i;
+            break;
+        }
+    }
+    --m_holdDetails;
+    m_detailsPending = false;
+    setCurrent(found >= 0 ? found : remembered);
+    return found >= 0;
+}
+
+bool QueryDataSet::locateNext(const QString &field, qint64 value)
+{
+    requireOpen();
+    checkBrowseMode();
+    const int fi = fieldByName(field).index();
+    const QVariant wanted = value;
+    for (int i = m_current + 1; ensureRow(i); ++i) {
+        if (sameKey(this->value(i, fi), wanted)) {
+            setCurrent(i);
+            return true;
+        }
+    }
+    return false;
+}
+
+void QueryDataSet::insert()
+{
+    requireOpen();
+    checkBrowseMode();
+    if (beforeInsert)
+        beforeInsert(*this);
+    const int pos = m_current < 0 ? 0 : m_current;
+    m_rows.insert(m_rows.begin() + pos, Row(m_fields.size()));
+    m_current = pos;
+    m_original.clear();
+    m_eof = m_bof = false;
+    setState(State::Insert);
+    if (controlsEnabled())
+        Q_EMIT rowInserted(pos);
+
+    if (!m_generatorField.isEmpty()) {
+        const int keyIndex = fieldByName(m_generatorField).index();
+        if (isEmptyValue(m_rows[size_t(pos)][size_t(keyIndex)])) {
+            try {
+                if (!m_generatorStmt) {
+                    QString name = m_generator;
+                    name.replace(QLatin1Char('"'), QLatin1String("\"\""));
+                    auto stmt = std::make_unique<Statement>(m_connection);
+                    stmt->prepare(QStringLiteral("SELECT GEN_ID(%1, %2) FROM RDB$DATABASE")
+                                      .arg(QLatin1Char('"') + name + QLatin1Char('"'))
+                                      .arg(1));
+                    m_generatorStmt = std::move(stmt);
+                }
+                m_generatorStmt->execute();
+                if (!m_generatorStmt->fetch())
+                    fail(QStringLiteral("The generator returned no value"));
+                m_rows[size_t(pos)][size_t(keyIndex)]
+                    = m_fields[size_t(keyIndex)]->coerce(m_generatorStmt->value(0));
+                m_generatorStmt->closeCursor();
+            } catch (...) {
+                m_rows.erase(m_rows.begin() + pos);
+                m_current = m_rows.empty() ? -1 : std::min(pos, int(m_rows.size()) - 1);
+                setState(State::Browse);
+                if (controlsEnabled()) {
+                    Q_EMIT rowRemoved(pos);
+                    Q_EMIT currentRowChanged(m_current);
+                }
+                throw;
+            }
+        }
+    }
+    m_modified = false;
+    notifyDetails();
+    if (afterInsert)
+        afterInsert(*this);
+    if (controlsEnabled())
+        Q_EMIT currentRowChanged(m_current);
+    if (afterScroll)
+        afterScroll(*this);
+}
+
+void QueryDataSet::edit()
+{
+    requireOpen();
+    if (m_state == State::Edit || m_state == State::Insert)
+        return;
+    if (m_rows.empty()) {
+        insert();
+        return;
+    }
+    m_original = m_rows[size_t(m_current)];
+    m_modified = false;
+    setState(State::Edit);
+}
+
+void QueryDataSet::runWrite(const QString &sql, std::unique_ptr<Statement> &stmt, const Row &row,
+                            const Row &original)
+{
+    if (!stmt) {
+        auto prepared = std::make_unique<Statement>(m_connection);
+        prepared->prepare(sql);
+        stmt = std::move(prepared);
+    }
+    for (const QString &name : stmt->paramNames()) {
+        const bool old = name.startsWith(QLatin1String("OLD_"), Qt::CaseInsensitive);
+        const Field *f = findField(old ? name.mid(4) : name);
+        if (!f && old)
+            f = findField(name);
+        if (!f)
+            fail(QStringLiteral("Field '%1' not found").arg(name));
+        const Row &source = old && !original.empty() ? original : row;
+        stmt->setParam(name, f->isLookup() ? lookupValue(*f, source) : source[size_t(f->index())]);
+    }
+    stmt->execute();
+}
+
+void QueryDataSet::post()
+{
+    requireOpen();
+    if (m_state != State::Edit && m_state != State::Insert)
+        return;
+    detailsCheckBrowseMode();
+    Row &row = m_rows[size_t(m_current)];
+    for (const auto &f : m_fields) {
+        if (!f->isLookup() && f->isRequired() && isEmptyValue(row[size_t(f->index())])) {
+            Q_EMIT focusFieldRequested(f->name());
+            throw DbError(QStringLiteral("Field '%1' must have a value").arg(f->name()));
+        }
+    }
+    if (m_state == State::Insert) {
+        if (m_insertSql.isEmpty())
+            fail(QStringLiteral("Cannot insert into this dataset"));
+        runWrite(m_insertSql, m_insert, row, Row());
+        // The new row is not read back: it stays behind the rows fetched so far.
+        const int to = int(m_rows.size()) - 1;
+        if (m_current != to) {
+            std::rotate(m_rows.begin() + m_current, m_rows.begin() + m_current + 1, m_rows.end());
+            const int from = m_current;
+            m_current = to;
+            if (controlsEnabled())
+                Q_EMIT rowMoved(from, to);
+        }
+    } else {
+        if (m_modifySql.isEmpty())
+            fail(QStringLiteral("Cannot modify this dataset"));
+        runWrite(m_modifySql, m_modify, row, m_original);
+    }
+    m_original.clear();
+    m_modified = false;
+    setState(State::Browse);
+    m_connection.transaction().workDone();
+    if (controlsEnabled()) {
+        Q_EMIT rowChanged(m_current);
+        Q_EMIT currentRowChanged(m_current);
+    }
+    notifyDetails();
+}
+
+void QueryDataSet::cancel()
+{
+    requireOpen();
+    if (m_state == State::Insert) {
+        const int pos = m_current;
+        m_rows.erase(m_rows.begin() + pos);
+        m_current = m_rows.empty() ? -1 : std::min(pos, int(m_rows.size()) - 1);
+        m_modified = false;
+        setState(State::Browse);
+        if (controlsEnabled()) {
+            Q_EMIT rowRemoved(pos);
+            Q_EMIT currentRowChanged(m_current);
+        }
+        scrolled();
+    } else if (m_state == State::Edit) {
+        m_rows[size_t(m_current)] = m_original;
+        m_original.clear();
+        m_modified = false;
+        setState(State::Browse);
+        if (controlsEnabled())
+            Q_EMIT rowChanged(m_current);
+        notifyDetails();
+    }
+}
+
+void QueryDataSet::remove()
+{
+    requireOpen();
+    if (m_state == State::Insert) {
+        cancel();
+        return;
+    }
+    if (m_rows.empty())
+        fail(QStringLiteral("Cannot perform this operation on an empty dataset"));
+    detailsCheckBrowseMode();
+    if (m_deleteSql.isEmpty())
+        fail(QStringLiteral("Cannot delete from this dataset"));
+    const Row &row = m_rows[size_t(m_current)];
+    runWrite(m_deleteSql, m_delete, row, m_state == State::Edit ? m_original : row);
+    const int pos = m_current;
+    m_rows.erase(m_rows.begin() + pos);
+    m_original.clear();
+    m_modified = false;
+    setState(State::Browse);
+    if (controlsEnabled())
+        Q_EMIT rowRemoved(pos);
+    if (ensureRow(pos))
+        m_current = pos;
+    else
+        m_current = int(m_rows.size()) - 1;
+    m_connection.transaction().workDone();
+    setCurrent(m_current);
+}
+
+QStringList QueryDataSet::keyFields() const
+{
+    if (!m_generatorField.isEmpty())
+        return {m_generatorField};
+    if (!m_fields.empty())
+        return {m_fields.front()->name()};
+    return {};
+}
+
+void QueryDataSet::refresh()
+{
+    requireOpen();
+    checkBrowseMode();
+    std::vector<std::pair<int, QVariant>> key;
+    for (const QString &name : keyFields()) {
+        const Field &f = fieldByName(name);
+        key.emplace_back(f.index(), currentValue(f.index()));
+    }
+    disableControls();
+    try {
+        closeCursor();
+        openCursor();
+        int found = -1;
+        if (!key.empty() && m_current >= 0) {
+            for (int i = 0; found < 0 && ensureRow(i); ++i) {
+                bool match = true;
+                for (const auto &[index, v] : key)
+                    match = match && sameKey(value(i, index), v);
+                if (match)
+                    found = i;
+            }
+        }
+        m_current = found >= 0 ? found : (m_rows.empty() ? -1 : 0);
+    } catch (...) {
+        enableControls();
+        throw;
+    }
+    enableControls();
+    scrolled();
+}

@@ -1,0 +1,56 @@
+#pragma once
+
+#include <ibase.h>
+
+#include <QElapsedTimer>
+
+class Connection;
+
+// DefTransaction: started with the server's defaults, committed when no dataset on it is open
+// any more or when the connection closes. Work is made durable by commits with retain.
+class Transaction
+{
+public:
+    explicit Transaction(Connection &connection);
+    ~Transaction();
+    Transaction(const Transaction &) = delete;
+    Transaction &operator=(const Transaction &) = delete;
+
+    bool isActive() const { return m_handle != 0; }
+    void start();
+    void commit();
+    void commitRetaining();
+    void rollback();
+    // Drops the handle without a server call (the attachment is gone).
+    void forget() { m_handle = 0; }
+
+    // Commits when running and no dataset on the transaction is open.
+    void checkAutoStop();
+
+    // Called after each post, delete and executed statement: commits with retain so that a
+    // killed program keeps the work, unless commits are held for bulk work.
+    void workDone();
+
+    // While a hold exists, workDone() commits with retain at most once a second; the hold's
+    // end commits what is still pending.
+    class CommitHold
+    {
+    public:
+        explicit CommitHold(Transaction &transaction);
+        ~CommitHold();
+        CommitHold(const CommitHold &) = delete;
+        CommitHold &operator=(const CommitHold &) = delete;
+
+    private:
+        Transaction &m_transaction;
+    };
+
+    isc_tr_handle *handle() { return &m_handle; }
+
+private:
+    Connection &m_connection;
+    isc_tr_handle m_handle = 0;
+    int m_holds = 0;
+    bool m_pending = false;
+    QElapsedTimer m_sinceCommit;
+};
