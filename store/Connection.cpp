@@ -7,10 +7,8 @@
 #include <optional>
 
 Connection::Connection(QObject *parent)
-    : QObject(parent)
-    , m_transaction(std::make_unique<Transaction>(*this))
-{
-}
+    : QObject(parent), m_transaction(std::make_unique<Transaction>(*this))
+{ }
 
 Connection::~Connection()
 {

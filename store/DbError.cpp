@@ -5,11 +5,8 @@
 #include <QStringList>
 
 DbError::DbError(QString text, ISC_STATUS code)
-    : m_text(std::move(text))
-    , m_utf8(m_text.toUtf8())
-    , m_code(code)
-{
-}
+    : m_text(std::move(text)), m_utf8(m_text.toUtf8()), m_code(code)
+{ }
 
 DbError DbError::fromStatus(const ISC_STATUS *status)
 {

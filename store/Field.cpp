@@ -6,11 +6,8 @@
 #include <QLocale>
 
 Field::Field(QueryDataSet &dataSet, int index, FieldDef def)
-    : m_dataSet(dataSet)
-    , m_index(index)
-    , m_def(std::move(def))
-{
-}
+    : m_dataSet(dataSet), m_index(index), m_def(std::move(def))
+{ }
 
 QVariant Field::value() const
 {
@@ -95,7 +92,7 @@ QVariant Field::coerce(const QVariant &value) const
         if (value.typeId() == QMetaType::QString && value.toString().trimmed().isEmpty())
             return {};
         result = value.typeId() == QMetaType::Double ? QVariant(qRound(value.toDouble()))
-                                                      : QVariant(value.toInt(&ok));
+                                                     : QVariant(value.toInt(&ok));
         break;
     case FieldType::LargeInt:
         if (value.typeId() == QMetaType::QString && value.toString().trimmed().isEmpty())
@@ -126,7 +123,7 @@ QVariant Field::coerce(const QVariant &value) const
         return value;
     }
     if (!ok)
-        throw DbError(
-            QStringLiteral("'%1' is not a valid value for field '%2'").arg(value.toString(), name()));
+        throw DbError(QStringLiteral("'%1' is not a valid value for field '%2'")
+                          .arg(value.toString(), name()));
     return result;
 }

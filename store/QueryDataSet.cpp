@@ -27,9 +27,7 @@ bool isEmptyValue(const QVariant &v)
 } // namespace
 
 QueryDataSet::QueryDataSet(Connection &connection, const QString &name, QObject *parent)
-    : QObject(parent)
-    , m_connection(connection)
-    , m_name(name)
+    : QObject(parent), m_connection(connection), m_name(name)
 {
     setObjectName(name);
     m_connection.addClient(this);
@@ -331,8 +329,7 @@ bool QueryDataSet::fetchRow()
 bool QueryDataSet::ensureRow(int row)
 {
     const int before = int(m_rows.size());
-    while (int(m_rows.size()) <= row && fetchRow()) {
-    }
+    while (int(m_rows.size()) <= row && fetchRow()) { }
     if (int(m_rows.size()) > before && controlsEnabled())
         Q_EMIT rowsFetched(before, int(m_rows.size()) - 1);
     return row >= 0 && row < int(m_rows.size());
@@ -355,8 +352,7 @@ void QueryDataSet::fetchAll()
     if (!canFetchMore())
         return;
     const int before = int(m_rows.size());
-    while (fetchRow()) {
-    }
+    while (fetchRow()) { }
     if (int(m_rows.size()) > before && controlsEnabled())
         Q_EMIT rowsFetched(before, int(m_rows.size()) - 1);
 }

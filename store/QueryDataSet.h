@@ -35,7 +35,8 @@ public:
     void setModifySql(const QString &sql) { m_modifySql = sql; }
     void setDeleteSql(const QString &sql) { m_deleteSql = sql; }
     // A new row draws this field from the generator (name as the server spells it).
-    void setGeneratorField(const QString &field, const QString &generator = QStringLiteral("SQ_MAIN"));
+    void setGeneratorField(const QString &field,
+                           const QString &generator = QStringLiteral("SQ_MAIN"));
     void setMasterSource(QueryDataSet *master);
     QueryDataSet *masterSource() const { return m_master; }
 
@@ -121,8 +122,8 @@ Q_SIGNALS:
 protected:
     // Table datasets build their statements here: before the select is prepared, and once
     // its fields are known.
-    virtual void prepareStatements() {}
-    virtual void fieldsBuilt() {}
+    virtual void prepareStatements() { }
+    virtual void fieldsBuilt() { }
     // The fields that identify a row again after a refresh.
     virtual QStringList keyFields() const;
     [[noreturn]] void fail(const QString &text) const;

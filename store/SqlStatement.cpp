@@ -4,9 +4,7 @@
 #include "store/Statement.h"
 
 SqlStatement::SqlStatement(Connection &connection, const QString &name, QObject *parent)
-    : QObject(parent)
-    , m_connection(connection)
-    , m_name(name)
+    : QObject(parent), m_connection(connection), m_name(name)
 {
     setObjectName(name);
     m_connection.addClient(this);

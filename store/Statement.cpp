@@ -64,8 +64,24 @@ NamedSql parseNamedSql(const QString &text)
     QString out;
     out.reserve(text.size());
     const qsizetype n = text.size();
+    // In an EXECUTE BLOCK the colon names the block's own variables after its AS.
+    const bool block
+        = text.trimmed().startsWith(QLatin1String("execute block"), Qt::CaseInsensitive);
+    int depth = 0;
+    bool inBody = false;
     for (qsizetype i = 0; i < n; ++i) {
         const QChar c = text[i];
+        if (block && !inBody) {
+            if (c == QLatin1Char('('))
+                ++depth;
+            else if (c == QLatin1Char(')'))
+                --depth;
+            else if (depth == 0 && (c == QLatin1Char('a') || c == QLatin1Char('A'))
+                     && text.mid(i, 2).compare(QLatin1String("as"), Qt::CaseInsensitive) == 0
+                     && (i == 0 || !text[i - 1].isLetterOrNumber())
+                     && (i + 2 >= n || !text[i + 2].isLetterOrNumber()))
+                inBody = true;
+        }
         if (c == QLatin1Char('\'') || c == QLatin1Char('"')) {
             // Quoted literal or identifier: copied as it stands.
             const qsizetype end = text.indexOf(c, i + 1);
@@ -82,7 +98,7 @@ NamedSql parseNamedSql(const QString &text)
             const qsizetype stop = end < 0 ? n : end + 2;
             out += QStringView(text).mid(i, stop - i);
             i = stop - 1;
-        } else if (c == QLatin1Char(':') && i + 1 < n
+        } else if (c == QLatin1Char(':') && !inBody && i + 1 < n
                    && (text[i + 1].isLetter() || text[i + 1] == QLatin1Char('_'))) {
             qsizetype j = i + 1;
             while (j < n
@@ -113,11 +129,8 @@ NamedSql parseNamedSql(const QString &text)
 }
 
 Statement::Statement(Connection &connection)
-    : m_connection(connection)
-    , m_in(nullptr, std::free)
-    , m_out(nullptr, std::free)
-{
-}
+    : m_connection(connection), m_in(nullptr, std::free), m_out(nullptr, std::free)
+{ }
 
 Statement::~Statement()
 {
@@ -313,7 +326,7 @@ ISC_QUAD Statement::writeBlob(const QByteArray &data)
     const FbApi &fb = FbClient::api();
     ISC_STATUS_ARRAY status;
     isc_blob_handle blob = 0;
-    ISC_QUAD id{};
+    ISC_QUAD id {};
     fb.isc_create_blob2(status, m_connection.handle(), m_connection.transaction().handle(), &blob,
                         &id, 0, nullptr);
     DbError::check(status);
@@ -389,8 +402,8 @@ void Statement::bindInput()
         };
         const int vt = v.typeId();
         if (described == SQL_BLOB) {
-            const QByteArray bytes = vt == QMetaType::QByteArray ? v.toByteArray()
-                                                                 : v.toString().toUtf8();
+            const QByteArray bytes
+                = vt == QMetaType::QByteArray ? v.toByteArray() : v.toString().toUtf8();
             const ISC_QUAD id = writeBlob(bytes);
             put(SQL_BLOB, &id, sizeof id);
         } else if (described == SQL_BOOLEAN) {
@@ -409,7 +422,7 @@ void Statement::bindInput()
             put(SQL_TYPE_DATE, &x, sizeof x);
         } else if (vt == QMetaType::QDateTime) {
             const QDateTime dt = v.toDateTime();
-            ISC_TIMESTAMP x{encodeDate(dt.date()), encodeTime(dt.time())};
+            ISC_TIMESTAMP x {encodeDate(dt.date()), encodeTime(dt.time())};
             put(SQL_TIMESTAMP, &x, sizeof x);
         } else if (vt == QMetaType::QTime) {
             const ISC_TIME x = encodeTime(v.toTime());
@@ -446,11 +459,11 @@ void Statement::execute()
     bindInput();
     XSQLDA *in = m_in->sqld > 0 ? m_in.get() : nullptr;
     if (m_kind == Kind::ExecProcedure && m_out->sqld > 0) {
-        fb.isc_dsql_execute2(status, m_connection.transaction().handle(), &m_handle,
-                             SQLDA_VERSION1, in, m_out.get());
+        fb.isc_dsql_execute2(status, m_connection.transaction().handle(), &m_handle, SQLDA_VERSION1,
+                             in, m_out.get());
     } else {
-        fb.isc_dsql_execute(status, m_connection.transaction().handle(), &m_handle,
-                            SQLDA_VERSION1, in);
+        fb.isc_dsql_execute(status, m_connection.transaction().handle(), &m_handle, SQLDA_VERSION1,
+                            in);
     }
     DbError::check(status);
     m_cursorOpen = m_kind == Kind::Select;

@@ -15,7 +15,7 @@ class Connection;
 struct NamedSql
 {
     QByteArray sql;
-    QStringList names;           // distinct names, in order of first appearance
+    QStringList names; // distinct names, in order of first appearance
     std::vector<int> markerName; // for each marker, its index in names
 };
 NamedSql parseNamedSql(const QString &text);

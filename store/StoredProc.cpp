@@ -5,10 +5,7 @@
 
 StoredProc::StoredProc(Connection &connection, const QString &name, const QString &procedure,
                        QObject *parent)
-    : QObject(parent)
-    , m_connection(connection)
-    , m_name(name)
-    , m_procedure(procedure)
+    : QObject(parent), m_connection(connection), m_name(name), m_procedure(procedure)
 {
     setObjectName(name);
     m_connection.addClient(this);

@@ -4,10 +4,8 @@
 
 TableDataSet::TableDataSet(Connection &connection, const QString &name, const QString &tableName,
                            QObject *parent)
-    : QueryDataSet(connection, name, parent)
-    , m_tableName(tableName.toUpper())
-{
-}
+    : QueryDataSet(connection, name, parent), m_tableName(tableName.toUpper())
+{ }
 
 void TableDataSet::prepareStatements()
 {
@@ -28,7 +26,7 @@ void TableDataSet::prepareStatements()
         m_primaryKey = primaryKey;
     }
     setSelectSql({QStringLiteral("select * from %1 order by %2")
-                       .arg(m_tableName, m_primaryKey.join(QStringLiteral(", ")))});
+                      .arg(m_tableName, m_primaryKey.join(QStringLiteral(", ")))});
 }
 
 void TableDataSet::fieldsBuilt()

@@ -4,10 +4,7 @@
 #include "store/DbError.h"
 #include "store/FbApi.h"
 
-Transaction::Transaction(Connection &connection)
-    : m_connection(connection)
-{
-}
+Transaction::Transaction(Connection &connection) : m_connection(connection) { }
 
 Transaction::~Transaction() = default;
 
@@ -16,8 +13,7 @@ void Transaction::start()
     if (isActive())
         return;
     ISC_STATUS_ARRAY status;
-    FbClient::api().isc_start_transaction(status, &m_handle, 1, m_connection.handle(), 0,
-                                          nullptr);
+    FbClient::api().isc_start_transaction(status, &m_handle, 1, m_connection.handle(), 0, nullptr);
     DbError::check(status);
     m_pending = false;
     m_sinceCommit.start();
@@ -73,8 +69,7 @@ void Transaction::workDone()
         commitRetaining();
 }
 
-Transaction::CommitHold::CommitHold(Transaction &transaction)
-    : m_transaction(transaction)
+Transaction::CommitHold::CommitHold(Transaction &transaction) : m_transaction(transaction)
 {
     ++m_transaction.m_holds;
 }

@@ -1,0 +1,99 @@
+#include "app/MainData.h"
+
+namespace {
+
+FieldDef field(const char *name, FieldType type, int size = 0, bool required = false)
+{
+    FieldDef def;
+    def.name = QString::fromLatin1(name);
+    def.type = type;
+    def.size = size;
+    def.required = required;
+    return def;
+}
+
+} // namespace
+
+MainData::MainData(QObject *parent)
+    : QObject(parent),
+      DefDatabase(this),
+      dtFolder(DefDatabase, QStringLiteral("dtFolder")),
+      dtDisk(DefDatabase, QStringLiteral("dtDisk")),
+      dtType(DefDatabase, QStringLiteral("dtType"), QStringLiteral("TTYPE")),
+      dtGroup(DefDatabase, QStringLiteral("dtGroup"), QStringLiteral("TGROUP")),
+      dtMan(DefDatabase, QStringLiteral("dtMan"), QStringLiteral("TMAN")),
+      spNextID(DefDatabase, QStringLiteral("spNextID"), QStringLiteral("GETNEXTID")),
+      spVer(DefDatabase, QStringLiteral("spVer"), QStringLiteral("GETVERSION")),
+      dtMoveDisk(DefDatabase, QStringLiteral("dtMoveDisk"))
+{
+    DefDatabase.setObjectName(QStringLiteral("DefDatabase"));
+
+    dtFolder.setSelectSql({QStringLiteral("select * from TFOLDER")});
+    dtFolder.setInsertSql(
+        QStringLiteral("insert into TFOLDER (FFOLDERID, FFOLDER) values (:FFOLDERID, :FFOLDER)"));
+    dtFolder.setModifySql(QStringLiteral("update TFOLDER set FFOLDER=:FFOLDER, "
+                                         "FOWNFOLDERID=:FOWNFOLDERID where FFOLDERID=:FFOLDERID"));
+    dtFolder.setDeleteSql(QStringLiteral("delete from TFOLDER where FFOLDERID=:FFOLDERID"));
+    dtFolder.setGeneratorField(QStringLiteral("FFOLDERID"));
+    dtFolder.afterInsert
+        = [this](QueryDataSet &ds) { assignNextId(ds, QStringLiteral("FFOLDERID")); };
+
+    dtDisk.setSelectSql({
+        QStringLiteral("select"),
+        QStringLiteral("*"),
+        QStringLiteral("from"),
+        QStringLiteral(" tdisk d left join getstatus(FDISKID) s on d.fdiskid is not null"),
+        QStringLiteral("where"),
+        QStringLiteral("ffolderid=:ffolderid"),
+        QStringLiteral("order by"),
+        QStringLiteral(" fnn, fname"),
+    });
+    dtDisk.setInsertSql(QStringLiteral(
+        "insert into TDISK (FDISKID,FCOMMENT, FDELDATE, FFOLDERID, FFULLSIZE, FGETDATE, FGROUPID, "
+        "FLABEL, FMANID, FNAME, FNN, FTYPEID, FUNIQUE, FFILES, FDISKIS, FDISKS, FLOCATION) values "
+        "(:FDISKID, :FCOMMENT, :FDELDATE, :FFOLDERID, :FFULLSIZE, :FGETDATE, :FGROUPID, :FLABEL, "
+        ":FMANID, :FNAME, :FNN, :FTYPEID, :FUNIQUE, :FFILES, :FDISKIS, :FDISKS, :FLOCATION)"));
+    dtDisk.setModifySql(QStringLiteral(
+        "update TDISK set FCOMMENT=:FCOMMENT, FDELDATE=:FDELDATE, FFOLDERID=:FFOLDERID, "
+        "FFULLSIZE=:FFULLSIZE, FGETDATE=:FGETDATE, FGROUPID=:FGROUPID, FLABEL=:FLABEL, "
+        "FMANID=:FMANID, FNAME=:FNAME, FNN=:FNN, FTYPEID=:FTYPEID, FUNIQUE=:FUNIQUE, "
+        "FFILES=:FFILES, FDISKIS=:FDISKIS, FDISKS=:FDISKS, FLOCATION=:FLOCATION where "
+        "FDISKID=:FDISKID"));
+    dtDisk.setDeleteSql(QStringLiteral("delete from TDISK where FDISKID=:FDISKID"));
+    dtDisk.setGeneratorField(QStringLiteral("FDISKID"));
+    dtDisk.setMasterSource(&dtFolder);
+    dtDisk.addField(field("FDISKID", FieldType::Integer, 0, true));
+    dtDisk.addField(field("FMANID", FieldType::Integer, 0, true));
+    dtDisk.addField(field("FFOLDERID", FieldType::Integer, 0, true));
+    dtDisk.addField(field("FTYPEID", FieldType::Integer));
+    dtDisk.addField(field("FGROUPID", FieldType::Integer));
+    dtDisk.addField(field("FNAME", FieldType::String, 255, true));
+    dtDisk.addField(field("FNN", FieldType::Integer));
+    dtDisk.addField(field("FUNIQUE", FieldType::String, 255));
+    dtDisk.addField(field("FGETDATE", FieldType::Date));
+    dtDisk.addField(field("FDELDATE", FieldType::Date));
+    dtDisk.addField(field("FCOMMENT", FieldType::String, 255));
+    dtDisk.addField(field("FLABEL", FieldType::String, 255));
+    dtDisk.addLookupField(QStringLiteral("FTYPE"), 255, QStringLiteral("FTYPEID"), &dtType,
+                          QStringLiteral("FTYPEID"), QStringLiteral("FTYPE"));
+    dtDisk.addLookupField(QStringLiteral("FGROUP"), 255, QStringLiteral("FGROUPID"), &dtGroup,
+                          QStringLiteral("FGROUPID"), QStringLiteral("FGROUP"));
+    dtDisk.addLookupField(QStringLiteral("FMAN"), 255, QStringLiteral("FMANID"), &dtMan,
+                          QStringLiteral("FMANID"), QStringLiteral("FNAME"));
+    dtDisk.addField(field("FFULLSIZE", FieldType::Float));
+    dtDisk.addField(field("FSTATUSCODE", FieldType::Integer));
+    dtDisk.addField(field("FSTATUS", FieldType::String, 255));
+    dtDisk.addField(field("FFILES", FieldType::Integer));
+    dtDisk.addField(field("FDISKIS", FieldType::Integer));
+    dtDisk.addField(field("FDISKS", FieldType::Integer));
+    dtDisk.addField(field("FLOCATION", FieldType::String, 255));
+
+    dtMoveDisk.setSql(
+        QStringLiteral("update TDISK set FFOLDERID=:FFOLDERID where FDISKID=:FDISKID"));
+}
+
+void MainData::assignNextId(QueryDataSet &dataSet, const QString &keyField)
+{
+    spNextID.execute();
+    dataSet.fieldByName(keyField).setValue(spNextID.paramByName(QStringLiteral("ID")));
+}

@@ -1,0 +1,428 @@
+#include "app/MainData.h"
+#include "store/DbError.h"
+#include "store/Statement.h"
+#include "tests/support/TestCatalogue.h"
+
+#include <QSignalSpy>
+#include <QTest>
+
+// The data layer's rules on a real catalogue, through the main window's own datasets.
+class TestDataSet : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<TestCatalogue> m_cat;
+    std::unique_ptr<MainData> m_data;
+
+    qint64 generatorValue() const
+    {
+        return m_cat->scalar(QStringLiteral("select gen_id(SQ_MAIN, 0) from rdb$database"))
+            .toLongLong();
+    }
+    int count(const QString &table) const
+    {
+        return m_cat->scalar(QStringLiteral("select count(*) from ") + table).toInt();
+    }
+    static int rowCount(QueryDataSet &ds)
+    {
+        ds.fetchAll();
+        return ds.fetchedCount();
+    }
+    void openLists()
+    {
+        m_data->dtFolder.open();
+        m_data->dtDisk.open();
+    }
+    static QString errorOf(const std::function<void()> &f)
+    {
+        try {
+            f();
+        } catch (const DbError &e) {
+            return e.text();
+        }
+        return QStringLiteral("<no error>");
+    }
+
+private Q_SLOTS:
+    void init()
+    {
+        m_cat = std::make_unique<TestCatalogue>();
+        QVERIFY2(m_cat->isValid(), qPrintable(m_cat->error()));
+        m_cat->exec({
+            QStringLiteral("insert into TFOLDER (FFOLDERID, FFOLDER, FOWNFOLDERID) values "
+                           "(1001, 'Музыка', 0)"),
+            QStringLiteral("insert into TFOLDER (FFOLDERID, FFOLDER, FOWNFOLDERID) values "
+                           "(1002, 'Фильмы', 0)"),
+            QStringLiteral("insert into TFOLDER (FFOLDERID, FFOLDER, FOWNFOLDERID) values "
+                           "(1003, 'Пустая', 0)"),
+            QStringLiteral("insert into TDISK (FDISKID, FFOLDERID, FMANID, FNAME, FNN) values "
+                           "(2001, 1001, 1, 'Bach', 1)"),
+            QStringLiteral("insert into TDISK (FDISKID, FFOLDERID, FMANID, FNAME, FNN) values "
+                           "(2002, 1001, 1, 'Mozart', 2)"),
+            QStringLiteral("insert into TDISK (FDISKID, FFOLDERID, FMANID, FNAME, FNN) values "
+                           "(2003, 1002, 1, 'Solaris', 1)"),
+        });
+        m_data = std::make_unique<MainData>();
+        m_cat->configure(m_data->DefDatabase);
+    }
+    void cleanup() { m_data.reset(); }
+
+    void cancelledNewDiskConsumesOneKey()
+    {
+        openLists();
+        QVERIFY(m_data->dtFolder.locate(QStringLiteral("FFOLDERID"), 1001));
+        const qint64 before = generatorValue();
+        QCOMPARE(rowCount(m_data->dtDisk), 2);
+        m_data->dtDisk.insert();
+        QCOMPARE(m_data->dtDisk.state(), QueryDataSet::State::Insert);
+        QCOMPARE(m_data->dtDisk.fieldByName(QStringLiteral("FDISKID")).asLargeInt(), before + 1);
+        QVERIFY(!m_data->dtDisk.isModified());
+        m_data->dtDisk.cancel();
+        QCOMPARE(rowCount(m_data->dtDisk), 2);
+        QCOMPARE(m_data->dtDisk.fieldByName(QStringLiteral("FNAME")).asString(),
+                 QStringLiteral("Bach"));
+        QCOMPARE(generatorValue(), before + 1);
+        // The next new row does not reuse the drawn value.
+        m_data->dtDisk.insert();
+        QCOMPARE(m_data->dtDisk.fieldByName(QStringLiteral("FDISKID")).asLargeInt(), before + 2);
+        m_data->dtDisk.cancel();
+        QCOMPARE(count(QStringLiteral("TDISK")), 3);
+    }
+
+    void newFolderTakesKeyFromGetNextId()
+    {
+        m_data->dtFolder.open();
+        const qint64 before = generatorValue();
+        m_data->dtFolder.insert();
+        // One value for the row, one from GETNEXTID which replaced it.
+        QCOMPARE(generatorValue(), before + 2);
+        QCOMPARE(m_data->dtFolder.fieldByName(QStringLiteral("FFOLDERID")).asLargeInt(),
+                 before + 2);
+        QVERIFY(m_data->dtFolder.isModified());
+        m_data->dtFolder.fieldByName(QStringLiteral("FFOLDER"))
+            .setString(QStringLiteral("Новая папка"));
+        m_data->dtFolder.post();
+        QCOMPARE(m_cat
+                     ->scalar(QStringLiteral("select FFOLDER from TFOLDER where FFOLDERID = %1")
+                                  .arg(before + 2))
+                     .toString(),
+                 QStringLiteral("Новая папка"));
+    }
+
+    void detailFollowsMaster()
+    {
+        int opens = 0;
+        m_data->dtDisk.afterOpen = [&opens](QueryDataSet &) { ++opens; };
+        openLists();
+        QCOMPARE(m_data->dtFolder.fieldByName(QStringLiteral("FFOLDERID")).asInteger(), 1001);
+        QCOMPARE(rowCount(m_data->dtDisk), 2);
+        opens = 0;
+        m_data->dtFolder.next();
+        QCOMPARE(opens, 1);
+        QCOMPARE(m_data->dtDisk.fieldByName(QStringLiteral("FNAME")).asString(),
+                 QStringLiteral("Solaris"));
+        // A locate walks past rows but re-reads the detail once.
+        opens = 0;
+        m_data->dtFolder.locate(QStringLiteral("FFOLDERID"), 1003);
+        QCOMPARE(opens, 1);
+        QVERIFY(m_data->dtDisk.isEmpty());
+        // Closing the master leaves the detail as it was.
+        m_data->dtFolder.first();
+        m_data->dtFolder.close();
+        QVERIFY(m_data->dtDisk.isOpen());
+        QCOMPARE(rowCount(m_data->dtDisk), 2);
+    }
+
+    void detailOfEmptyMasterHasNoRows()
+    {
+        m_cat->exec({QStringLiteral("delete from TDISK"), QStringLiteral("delete from TFOLDER")});
+        openLists();
+        QVERIFY(m_data->dtFolder.isEmpty());
+        QVERIFY(m_data->dtDisk.isOpen());
+        QVERIFY(m_data->dtDisk.isEmpty());
+        QVERIFY(m_data->dtDisk.eof());
+    }
+
+    void locateMissKeepsCurrentRow()
+    {
+        openLists();
+        m_data->dtDisk.next();
+        QCOMPARE(m_data->dtDisk.fieldByName(QStringLiteral("FDISKID")).asInteger(), 2002);
+        QVERIFY(!m_data->dtDisk.locate(QStringLiteral("FDISKID"), 999999));
+        QCOMPARE(m_data->dtDisk.fieldByName(QStringLiteral("FDISKID")).asInteger(), 2002);
+        QVERIFY(m_data->dtDisk.locate(QStringLiteral("FDISKID"), 2001));
+        QCOMPARE(m_data->dtDisk.currentRow(), 0);
+        // Locate next starts after the current row and never goes back.
+        QVERIFY(!m_data->dtDisk.locateNext(QStringLiteral("FDISKID"), 2001));
+        QCOMPARE(m_data->dtDisk.currentRow(), 0);
+        QCOMPARE(errorOf([&] { m_data->dtDisk.locate(QStringLiteral("NOSUCH"), 1); }),
+                 QStringLiteral("dtDisk: Field 'NOSUCH' not found"));
+    }
+
+    void requiredFieldStopsPost()
+    {
+        openLists();
+        QSignalSpy focus(&m_data->dtDisk, &QueryDataSet::focusFieldRequested);
+        m_data->dtDisk.afterInsert = [](QueryDataSet &ds) {
+            ds.fieldByName(QStringLiteral("FFOLDERID")).setInteger(1001);
+            ds.fieldByName(QStringLiteral("FMANID")).setInteger(1);
+        };
+        m_data->dtDisk.insert();
+        QVERIFY(m_data->dtDisk.isModified());
+        // Moving away from a row filled only by the handler posts it, and fails on FNAME.
+        QCOMPARE(errorOf([&] { m_data->dtDisk.first(); }),
+                 QStringLiteral("Field 'FNAME' must have a value"));
+        QCOMPARE(focus.count(), 1);
+        QCOMPARE(focus.at(0).at(0).toString(), QStringLiteral("FNAME"));
+        QCOMPARE(m_data->dtDisk.state(), QueryDataSet::State::Insert);
+        // An empty text is no value either.
+        m_data->dtDisk.fieldByName(QStringLiteral("FNAME")).setString(QString());
+        QCOMPARE(errorOf([&] { m_data->dtDisk.post(); }),
+                 QStringLiteral("Field 'FNAME' must have a value"));
+        QCOMPARE(count(QStringLiteral("TDISK")), 3);
+        m_data->dtDisk.fieldByName(QStringLiteral("FNAME")).setString(QStringLiteral("Zappa"));
+        m_data->dtDisk.post();
+        QCOMPARE(count(QStringLiteral("TDISK")), 4);
+    }
+
+    void postedRowStaysBehindFetchedRowsWithOldStatus()
+    {
+        openLists();
+        auto &ds = m_data->dtDisk;
+        QCOMPARE(rowCount(ds), 2);
+        ds.first();
+        ds.insert();
+        QCOMPARE(ds.currentRow(), 0);
+        ds.fieldByName(QStringLiteral("FFOLDERID")).setInteger(1001);
+        ds.fieldByName(QStringLiteral("FMANID")).setInteger(1);
+        ds.fieldByName(QStringLiteral("FNAME")).setString(QStringLiteral("Aaa first by name"));
+        ds.post();
+        QCOMPARE(ds.currentRow(), 2);
+        QCOMPARE(ds.fieldByName(QStringLiteral("FNAME")).asString(),
+                 QStringLiteral("Aaa first by name"));
+        // The status computed by the server is not read back.
+        QVERIFY(ds.fieldByName(QStringLiteral("FSTATUS")).isNull());
+    }
+
+    void emptyAndClosedDeleteMessages()
+    {
+        QCOMPARE(errorOf([&] { m_data->dtDisk.remove(); }),
+                 QStringLiteral("dtDisk: Cannot perform this operation on a closed dataset"));
+        openLists();
+        m_data->dtFolder.locate(QStringLiteral("FFOLDERID"), 1003);
+        QCOMPARE(errorOf([&] { m_data->dtDisk.remove(); }),
+                 QStringLiteral("dtDisk: Cannot perform this operation on an empty dataset"));
+    }
+
+    void deleteMovesToNextRow()
+    {
+        openLists();
+        m_data->dtDisk.first();
+        m_data->dtDisk.remove();
+        QCOMPARE(m_data->dtDisk.fieldByName(QStringLiteral("FNAME")).asString(),
+                 QStringLiteral("Mozart"));
+        QCOMPARE(count(QStringLiteral("TDISK")), 2);
+    }
+
+    void serverRefusalCarriesServerText()
+    {
+        openLists();
+        // The folder holds disks: the server refuses and the dataset keeps the row.
+        const QString text = errorOf([&] { m_data->dtFolder.remove(); });
+        QVERIFY2(text.contains(QStringLiteral("FOREIGN KEY"), Qt::CaseInsensitive),
+                 qPrintable(text));
+        QVERIFY(text.contains(QStringLiteral("\r\n")));
+        QVERIFY(!text.endsWith(QLatin1Char('.')));
+        QCOMPARE(rowCount(m_data->dtFolder), 3);
+        QCOMPARE(count(QStringLiteral("TFOLDER")), 3);
+    }
+
+    void oneShotStatementNeedsRunningTransaction()
+    {
+        m_data->dtMoveDisk.setParam(QStringLiteral("FFOLDERID"), 1002);
+        m_data->dtMoveDisk.setParam(QStringLiteral("FDISKID"), 2001);
+        QCOMPARE(errorOf([&] { m_data->dtMoveDisk.execute(); }),
+                 QStringLiteral("Transaction is not active"));
+        openLists();
+        m_data->dtMoveDisk.execute();
+        QCOMPARE(
+            m_cat->scalar(QStringLiteral("select FFOLDERID from TDISK where FDISKID=2001")).toInt(),
+            1002);
+    }
+
+    void autoStopCommitsWhenLastDatasetCloses()
+    {
+        openLists();
+        QVERIFY(m_data->dtMan.isOpen()); // opened with the disk list's lookups
+        Transaction &tr = m_data->DefDatabase.transaction();
+        m_data->dtDisk.close();
+        m_data->dtFolder.close();
+        QVERIFY(tr.isActive());
+        m_data->dtMan.close();
+        m_data->dtType.close();
+        QVERIFY(tr.isActive());
+        m_data->dtGroup.close();
+        QVERIFY(!tr.isActive());
+        // The version check runs with nothing open and commits right after.
+        m_data->spVer.execute();
+        QVERIFY(!tr.isActive());
+        QCOMPARE(m_data->spVer.paramAsString(QStringLiteral("VERSION")), QStringLiteral("1.0"));
+    }
+
+    void disconnectClosesAndCommits()
+    {
+        openLists();
+        QSignalSpy disconnected(&m_data->DefDatabase, &Connection::afterDisconnect);
+        m_data->dtFolder.edit();
+        m_data->dtFolder.fieldByName(QStringLiteral("FFOLDER"))
+            .setString(QStringLiteral("Renamed"));
+        m_data->dtFolder.post();
+        m_data->dtDisk.edit();
+        m_data->dtDisk.fieldByName(QStringLiteral("FCOMMENT")).setString(QStringLiteral("kept?"));
+        m_data->DefDatabase.close();
+        QCOMPARE(disconnected.count(), 1);
+        QVERIFY(!m_data->dtDisk.isOpen());
+        QVERIFY(!m_data->dtMan.isOpen());
+        QCOMPARE(m_cat->scalar(QStringLiteral("select FFOLDER from TFOLDER where FFOLDERID=1001"))
+                     .toString(),
+                 QStringLiteral("Renamed"));
+        // A row still being edited is discarded, not posted.
+        QVERIFY(m_cat->scalar(QStringLiteral("select FCOMMENT from TDISK where FDISKID=2001"))
+                    .isNull());
+        // Opening a dataset reconnects silently.
+        QSignalSpy connected(&m_data->DefDatabase, &Connection::afterConnect);
+        m_data->dtFolder.open();
+        QCOMPARE(connected.count(), 1);
+        QVERIFY(m_data->DefDatabase.isConnected());
+    }
+
+    void postedRowIsDurableAtOnce()
+    {
+        openLists();
+        m_data->dtDisk.insert();
+        auto &ds = m_data->dtDisk;
+        ds.fieldByName(QStringLiteral("FFOLDERID")).setInteger(1001);
+        ds.fieldByName(QStringLiteral("FMANID")).setInteger(1);
+        ds.fieldByName(QStringLiteral("FNAME")).setString(QStringLiteral("café – 日本.txt"));
+        ds.post();
+        const int key = ds.fieldByName(QStringLiteral("FDISKID")).asInteger();
+        // A second connection that attaches now sees the row, text exactly as posted.
+        QCOMPARE(m_cat->scalar(QStringLiteral("select FNAME from TDISK where FDISKID=%1").arg(key))
+                     .toString(),
+                 QStringLiteral("café – 日本.txt"));
+        QVERIFY(m_data->DefDatabase.transaction().isActive());
+        QVERIFY(ds.isOpen());
+        QCOMPARE(ds.state(), QueryDataSet::State::Browse);
+    }
+
+    void fetchesOnDemandInBlocks()
+    {
+        m_cat->exec({QStringLiteral(
+            "execute block as declare i integer = 0; begin while (i < 2500) do begin "
+            "insert into TDISK (FDISKID, FFOLDERID, FMANID, FNAME, FNN) values "
+            "(100000 + :i, 1003, 1, 'D' || :i, :i); i = i + 1; end end")});
+        openLists();
+        m_data->dtFolder.locate(QStringLiteral("FFOLDERID"), 1003);
+        auto &ds = m_data->dtDisk;
+        QCOMPARE(ds.fetchedCount(), 1);
+        QSignalSpy fetched(&ds, &QueryDataSet::rowsFetched);
+        ds.fetchMore();
+        QCOMPARE(ds.fetchedCount(), 1001);
+        QCOMPARE(fetched.count(), 1);
+        QCOMPARE(fetched.at(0).at(0).toInt(), 1);
+        QCOMPARE(fetched.at(0).at(1).toInt(), 1000);
+        QVERIFY(ds.locate(QStringLiteral("FDISKID"), 100000 + 2400));
+        QCOMPARE(ds.fetchedCount(), 2401);
+        ds.last();
+        QCOMPARE(ds.fetchedCount(), 2500);
+        QVERIFY(!ds.canFetchMore());
+    }
+
+    void lookupFieldsFollowTheirSources()
+    {
+        m_cat->exec({QStringLiteral("update TDISK set FTYPEID = (select min(FTYPEID) from TTYPE) "
+                                    "where FDISKID = 2001")});
+        const QString typeName
+            = m_cat->scalar(QStringLiteral("select FTYPE from TTYPE order by FTYPEID")).toString();
+        openLists();
+        auto &ds = m_data->dtDisk;
+        QCOMPARE(ds.fieldByName(QStringLiteral("FTYPE")).asString(), typeName);
+        QCOMPARE(ds.fieldByName(QStringLiteral("FMAN")).asString(),
+                 m_cat->scalar(QStringLiteral("select FNAME from TMAN where FMANID=1")).toString());
+        ds.next();
+        QVERIFY(ds.fieldByName(QStringLiteral("FTYPE")).isNull());
+        m_data->dtType.close();
+        ds.first();
+        QVERIFY(ds.fieldByName(QStringLiteral("FTYPE")).isNull());
+    }
+
+    void tableDatasetWritesByKeyAndRefreshKeepsRow()
+    {
+        auto &man = m_data->dtMan;
+        man.afterInsert
+            = [this](QueryDataSet &ds) { m_data->assignNextId(ds, QStringLiteral("FMANID")); };
+        man.open();
+        man.insert();
+        const int key = man.fieldByName(QStringLiteral("FMANID")).asInteger();
+        man.fieldByName(QStringLiteral("FNAME")).setString(QStringLiteral("Пётр"));
+        man.post();
+        man.edit();
+        man.fieldByName(QStringLiteral("FCOMMENT")).setString(QStringLiteral("сосед"));
+        man.post();
+        m_cat->exec({QStringLiteral("insert into TMAN (FMANID, FNAME) values (5000, 'Later')")});
+        man.refresh();
+        QCOMPARE(man.fieldByName(QStringLiteral("FMANID")).asInteger(), key);
+        QCOMPARE(man.fieldByName(QStringLiteral("FCOMMENT")).asString(), QStringLiteral("сосед"));
+        man.remove();
+        QCOMPARE(m_cat->scalar(QStringLiteral("select count(*) from TMAN where FMANID=%1").arg(key))
+                     .toInt(),
+                 0);
+    }
+
+    void errorBoxAddsFullStopOnlyAfterLettersAndDigits_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("letter") << "Field 'FNAME' must have a value"
+                                << "Field 'FNAME' must have a value.";
+        QTest::newRow("digit") << "error 42"
+                               << "error 42.";
+        QTest::newRow("question") << "really?"
+                                  << "really?.";
+        QTest::newRow("full stop") << "done."
+                                   << "done.";
+        QTest::newRow("bang") << "Ничего не найдено !"
+                              << "Ничего не найдено !";
+        QTest::newRow("paren") << "closed (x)"
+                               << "closed (x)";
+        QTest::newRow("cyrillic") << "Ошибка"
+                                  << "Ошибка.";
+        QTest::newRow("empty") << ""
+                               << "";
+    }
+    void errorBoxAddsFullStopOnlyAfterLettersAndDigits()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, shown);
+        QCOMPARE(errorBoxText(text), shown);
+    }
+
+    void namedParametersIgnoreQuotesAndComments()
+    {
+        const NamedSql parsed = parseNamedSql(QStringLiteral(
+            "select ':no' from t /* :nor */ where a=:A and b = :b -- :c\n and c=:a"));
+        QCOMPARE(parsed.names, QStringList({QStringLiteral("A"), QStringLiteral("b")}));
+        QCOMPARE(parsed.markerName, std::vector<int>({0, 1, 0}));
+        QVERIFY(parsed.sql.contains("':no'"));
+        QVERIFY(parsed.sql.contains("a=? and b = ?"));
+        // Variables of an EXECUTE BLOCK body are the block's own.
+        const NamedSql block = parseNamedSql(QStringLiteral(
+            "execute block (x integer = :X) as declare i integer; begin i = :x; end"));
+        QCOMPARE(block.names, QStringList({QStringLiteral("X")}));
+        QVERIFY(block.sql.contains("i = :x"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestDataSet)
+#include "tst_dataset.moc"

@@ -1,0 +1,86 @@
+#include "tests/support/TestCatalogue.h"
+
+#include "store/Connection.h"
+#include "store/Statement.h"
+
+#include <QProcess>
+
+TestCatalogue::TestCatalogue()
+{
+    if (!m_dir.isValid()) {
+        m_error = QStringLiteral("no temporary folder");
+        return;
+    }
+    m_path = m_dir.filePath(QStringLiteral("kodra_test.gdb"));
+    m_error = restore(templatePath(), m_path);
+    m_ok = m_error.isEmpty();
+}
+
+QString TestCatalogue::templatePath()
+{
+    return QStringLiteral(KODRA_TEMPLATE);
+}
+
+QStringList TestCatalogue::params()
+{
+    return {QStringLiteral("USER_NAME=KODRA"), QStringLiteral("PASSWORD=TARLO"),
+            QStringLiteral("lc_ctype=UTF8")};
+}
+
+QString TestCatalogue::restore(const QString &backup, const QString &dest)
+{
+    QProcess gbak;
+    gbak.setProcessChannelMode(QProcess::MergedChannels);
+    gbak.start(
+        QStringLiteral("gbak"),
+        {QStringLiteral("-c"), QStringLiteral("-user"), QStringLiteral("KODRA"), backup, dest});
+    if (!gbak.waitForFinished(120000))
+        return QStringLiteral("gbak did not finish: ") + gbak.errorString();
+    if (gbak.exitStatus() != QProcess::NormalExit || gbak.exitCode() != 0)
+        return QString::fromLocal8Bit(gbak.readAll());
+    return {};
+}
+
+void TestCatalogue::configure(Connection &connection) const
+{
+    connection.setDatabaseName(m_path);
+    connection.setParams(params());
+}
+
+std::unique_ptr<Connection> TestCatalogue::connection() const
+{
+    auto c = std::make_unique<Connection>();
+    configure(*c);
+    return c;
+}
+
+void TestCatalogue::exec(const QStringList &statements) const
+{
+    auto c = connection();
+    c->open();
+    c->transaction().start();
+    for (const QString &sql : statements) {
+        Statement stmt(*c);
+        stmt.prepare(sql);
+        stmt.execute();
+    }
+    c->transaction().commit();
+    c->close();
+}
+
+QVariant TestCatalogue::scalar(const QString &select) const
+{
+    auto c = connection();
+    c->open();
+    c->transaction().start();
+    QVariant result;
+    {
+        Statement stmt(*c);
+        stmt.prepare(select);
+        stmt.execute();
+        if (stmt.fetch())
+            result = stmt.value(0);
+    }
+    c->close();
+    return result;
+}
