@@ -6,6 +6,14 @@
 #include <algorithm>
 #include <optional>
 
+bool Connection::isLocalPath(const QString &databaseName)
+{
+    // "host:/path" and "host/port:/path" name a server; a plain path is opened in-process.
+    const qsizetype colon = databaseName.indexOf(QLatin1Char(':'));
+    const qsizetype slash = databaseName.indexOf(QLatin1Char('/'));
+    return colon < 0 || (slash >= 0 && slash < colon);
+}
+
 Connection::Connection(QObject *parent)
     : QObject(parent), m_transaction(std::make_unique<Transaction>(*this))
 { }
@@ -67,8 +75,15 @@ void Connection::open()
     isc_db_handle handle = 0;
     fb.isc_attach_database(status, 0, name.constData(), &handle, short(dpb.size()),
                            dpb.constData());
-    if (status[0] == 1 && status[1] != 0)
-        throw DbError::fromStatus(status);
+    if (status[0] == 1 && status[1] != 0) {
+        const DbError error = DbError::fromStatus(status);
+        if (isLocalPath(m_databaseName) && !FbClient::isEngineInstalled())
+            throw DbError(QStringLiteral("Встроенный сервер Firebird не установлен (нет файла %1), "
+                                         "поэтому локальная база данных не открывается.\r\n%2")
+                              .arg(FbClient::enginePluginPath(), error.text()),
+                          error.code());
+        throw error;
+    }
     m_handle = handle;
     Q_EMIT afterConnect();
 }

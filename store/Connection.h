@@ -35,6 +35,8 @@ public:
     void ensureConnected();
 
     Transaction &transaction() { return *m_transaction; }
+    // A catalogue path without a server part, served by the embedded engine.
+    static bool isLocalPath(const QString &databaseName);
     isc_db_handle *handle() { return &m_handle; }
 
     // Data objects register so that they release their server handles before a detach.

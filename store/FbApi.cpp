@@ -2,7 +2,9 @@
 
 #include "store/DbError.h"
 
+#include <QFileInfo>
 #include <QLibrary>
+#include <firebird/Interface.h>
 
 namespace {
 
@@ -66,6 +68,33 @@ bool isAvailable()
 QString libraryName()
 {
     return client().library.fileName();
+}
+
+QString loadError()
+{
+    return client().error;
+}
+
+QString enginePluginPath()
+{
+    LoadedClient &c = client();
+    if (!c.ok)
+        return {};
+    using MasterFn = Firebird::IMaster *(*)();
+    auto master = reinterpret_cast<MasterFn>(c.library.resolve("fb_get_master_interface"));
+    if (!master)
+        return {};
+    const char *dir
+        = master()->getConfigManager()->getDirectory(Firebird::IConfigManager::DIR_PLUGINS);
+    if (!dir)
+        return {};
+    return QString::fromLocal8Bit(dir) + QStringLiteral("/libEngine12.so");
+}
+
+bool isEngineInstalled()
+{
+    const QString path = enginePluginPath();
+    return !path.isEmpty() && QFileInfo::exists(path);
 }
 
 } // namespace FbClient

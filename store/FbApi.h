@@ -46,6 +46,12 @@ namespace FbClient {
 const FbApi &api();
 // True when the library could be loaded (does not throw).
 bool isAvailable();
-// The file the library was loaded from, or the names tried when it failed.
+// The file the library was loaded from.
 QString libraryName();
+// Why the library could not be loaded; empty when it was.
+QString loadError();
+// The embedded engine's plugin file the client would load for a local catalogue, and whether
+// it is installed.
+QString enginePluginPath();
+bool isEngineInstalled();
 } // namespace FbClient

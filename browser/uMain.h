@@ -1,0 +1,66 @@
+#pragma once
+
+#include "app/ConnectionSettings.h"
+#include "app/MainData.h"
+#include "widgets/FormStorage.h"
+
+#include <QMainWindow>
+
+class QAction;
+class QSplitter;
+class QTableView;
+class QTreeView;
+class SettingsStore;
+
+// The main window: owns the connection and the shared datasets, keeps the connection settings
+// and the window layout in the settings store.
+class TfMain : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    explicit TfMain(SettingsStore *store, QWidget *parent = nullptr);
+    ~TfMain() override;
+
+    MainData &data() { return *m_data; }
+    SettingsStore &store() { return *m_store; }
+    // The in-memory connection settings (read on the first show, written at each save).
+    ConnectionSettings &settings() { return m_settings; }
+    FormStorage &formStorage() { return fsMain; }
+
+    // Commands, callable from tests as the menu calls them.
+    void aConnectExecute();
+    void aSaveSetupExecute();
+    void aExitExecute();
+
+    QAction *aConnect = nullptr;
+    QAction *aRefresh = nullptr;
+    QAction *aInstall = nullptr;
+    QAction *aSetup = nullptr;
+    QAction *aSaveSetup = nullptr;
+    QAction *aExit = nullptr;
+
+    QTreeView *DBTreeView1 = nullptr;
+    QTableView *DBGridEh1 = nullptr;
+
+Q_SIGNALS:
+    // The first show's connection attempt (or the decision not to connect) is over.
+    void startupFinished();
+
+private:
+    void createActions();
+    void createMenus();
+    void connectToCatalogue();
+    void layoutRestored();
+    void layoutSaved();
+    void firstShow();
+    void updateConnectCaption(bool connected);
+
+    SettingsStore *m_store;
+    std::unique_ptr<MainData> m_data;
+    ConnectionSettings m_settings;
+    QSplitter *m_splitter = nullptr;
+    bool m_shown = false;
+    // Declared last: it saves a layout not yet saved while the window is destroyed.
+    FormStorage fsMain;
+};

@@ -1,0 +1,28 @@
+#include "tests/support/RecordingPrompt.h"
+
+RecordingPrompt::RecordingPrompt()
+{
+    Prompt::setInstance(this);
+}
+
+RecordingPrompt::~RecordingPrompt()
+{
+    Prompt::setInstance(nullptr);
+}
+
+QMessageBox::StandardButton RecordingPrompt::message(QWidget *, const QString &text,
+                                                     const QString &caption, QMessageBox::Icon icon,
+                                                     QMessageBox::StandardButtons buttons)
+{
+    shown.append({text, caption, icon, buttons});
+    if (!answers.isEmpty())
+        return answers.takeFirst();
+    if (buttons.testFlag(QMessageBox::Ok))
+        return QMessageBox::Ok;
+    for (int bit = 0; bit < 32; ++bit) {
+        const auto b = QMessageBox::StandardButton(1u << bit);
+        if (buttons.testFlag(b))
+            return b;
+    }
+    return QMessageBox::NoButton;
+}

@@ -1,0 +1,274 @@
+#include "browser/uMain.h"
+#include "platform/SettingsStore.h"
+#include "tests/support/RecordingPrompt.h"
+#include "tests/support/TestCatalogue.h"
+
+#include <QAction>
+#include <QCoreApplication>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+// Program start, the connection command and the settings it keeps, through the real window.
+class TestStartup : public QObject
+{
+    Q_OBJECT
+
+private:
+    const QString section = QStringLiteral("Software\\Brenk\\Kodra");
+    std::unique_ptr<TestCatalogue> m_cat;
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<SettingsStore> m_store;
+    std::unique_ptr<RecordingPrompt> m_prompt;
+
+    // A store that has been saved before, pointing at the test catalogue.
+    void writeConnection(const QString &databaseName)
+    {
+        m_store->writeString(section, QStringLiteral("NormPos"), QStringLiteral("10,10,706,490"));
+        m_store->writeString(section, QStringLiteral("DataBaseName"), databaseName);
+        m_store->writeString(section, QStringLiteral("UserName"), QStringLiteral("KODRA"));
+        m_store->writeString(section, QStringLiteral("UserPass"), QStringLiteral("TARLO"));
+    }
+    std::unique_ptr<TfMain> start()
+    {
+        auto w = std::make_unique<TfMain>(m_store.get());
+        QSignalSpy finished(w.get(), &TfMain::startupFinished);
+        w->show();
+        if (finished.isEmpty())
+            finished.wait(30000);
+        return w;
+    }
+    static int currentKey(QueryDataSet &ds, const char *field)
+    {
+        return ds.fieldByName(QString::fromLatin1(field)).asInteger();
+    }
+
+private Q_SLOTS:
+    void init()
+    {
+        m_cat = std::make_unique<TestCatalogue>();
+        QVERIFY2(m_cat->isValid(), qPrintable(m_cat->error()));
+        m_cat->exec({
+            QStringLiteral("insert into TFOLDER (FFOLDERID, FFOLDER, FOWNFOLDERID) values "
+                           "(1001, 'A', 0)"),
+            QStringLiteral("insert into TFOLDER (FFOLDERID, FFOLDER, FOWNFOLDERID) values "
+                           "(1002, 'B', 0)"),
+            QStringLiteral("insert into TFOLDER (FFOLDERID, FFOLDER, FOWNFOLDERID) values "
+                           "(1003, 'Empty', 0)"),
+            QStringLiteral("insert into TDISK (FDISKID, FFOLDERID, FMANID, FNAME, FNN) values "
+                           "(2001, 1001, 1, 'a1', 1)"),
+            QStringLiteral("insert into TDISK (FDISKID, FFOLDERID, FMANID, FNAME, FNN) values "
+                           "(2002, 1002, 1, 'b1', 1)"),
+            QStringLiteral("insert into TDISK (FDISKID, FFOLDERID, FMANID, FNAME, FNN) values "
+                           "(2003, 1002, 1, 'b2', 2)"),
+        });
+        m_dir = std::make_unique<QTemporaryDir>();
+        m_store = std::make_unique<SettingsStore>(m_dir->filePath(QStringLiteral("Kodra.ini")));
+        m_prompt = std::make_unique<RecordingPrompt>();
+    }
+    void cleanup()
+    {
+        m_prompt.reset();
+        m_store.reset();
+    }
+
+    void cleanStoreStaysUnconnected()
+    {
+        auto w = start();
+        QVERIFY(!w->data().DefDatabase.isConnected());
+        QVERIFY(m_prompt->shown.isEmpty());
+        QCOMPARE(w->aConnect->text(), QStringLiteral("Соединение"));
+        // The defaults are in memory: the program's folder, KODRA, TARLO.
+        QCOMPARE(w->settings().databaseName,
+                 QLatin1Char('"') + QCoreApplication::applicationDirPath()
+                     + QStringLiteral("/kodra_my.gdb\""));
+        QCOMPARE(w->settings().userName, QStringLiteral("KODRA"));
+        QCOMPARE(w->settings().userPass, QStringLiteral("TARLO"));
+    }
+
+    void normPosOnlyConnectsWithDefaults()
+    {
+        m_store->writeString(section, QStringLiteral("NormPos"), QStringLiteral("10,10,706,490"));
+        auto w = start();
+        const Connection &db = w->data().DefDatabase;
+        QCOMPARE(db.databaseName(),
+                 QCoreApplication::applicationDirPath() + QStringLiteral("/kodra_my.gdb"));
+        QCOMPARE(const_cast<Connection &>(db).params(),
+                 QStringList({QStringLiteral("USER_NAME=KODRA"), QStringLiteral("PASSWORD=TARLO"),
+                              QStringLiteral("lc_ctype=UTF8")}));
+    }
+
+    void quotedAndUnquotedPathsOpenTheSameFile_data()
+    {
+        QTest::addColumn<bool>("quoted");
+        QTest::newRow("quoted") << true;
+        QTest::newRow("plain") << false;
+    }
+    void quotedAndUnquotedPathsOpenTheSameFile()
+    {
+        QFETCH(bool, quoted);
+        writeConnection(quoted ? QLatin1Char('"') + m_cat->path() + QLatin1Char('"')
+                               : m_cat->path());
+        auto w = start();
+        QVERIFY(m_prompt->shown.isEmpty());
+        QVERIFY(w->data().DefDatabase.isConnected());
+        QCOMPARE(w->data().DefDatabase.databaseName(), m_cat->path());
+        QVERIFY(w->data().dtFolder.isOpen());
+        QVERIFY(w->data().dtDisk.isOpen());
+        QCOMPARE(w->aConnect->text(), QStringLiteral("Соединение есть"));
+        QVERIFY(w->aConnect->isChecked());
+        // Connecting while connected disconnects.
+        w->aConnect->trigger();
+        QVERIFY(!w->data().DefDatabase.isConnected());
+        QCOMPARE(w->aConnect->text(), QStringLiteral("Соединения нет"));
+        QVERIFY(!w->aConnect->isChecked());
+    }
+
+    void otherVersionIsRefused_data()
+    {
+        QTest::addColumn<QString>("version");
+        QTest::newRow("trailing blank") << "1.0 ";
+        QTest::newRow("trailing zero") << "1.00";
+        QTest::newRow("empty") << "";
+        QTest::newRow("newer") << "2.0";
+    }
+    void otherVersionIsRefused()
+    {
+        QFETCH(QString, version);
+        m_cat->exec({QStringLiteral("alter procedure GETVERSION returns (VERSION varchar(10)) as "
+                                    "begin VERSION = '%1'; end")
+                         .arg(version)});
+        writeConnection(m_cat->path());
+        auto w = start();
+        QCOMPARE(m_prompt->shown.size(), 1);
+        const auto &box = m_prompt->shown.first();
+        QCOMPARE(box.text,
+                 QStringLiteral("Версия указанной базы данных ") + version
+                     + QStringLiteral(" не поддерживается данным клиентом !"));
+        QCOMPARE(box.caption, QStringLiteral("Не соответствуют версии !"));
+        QCOMPARE(box.icon, QMessageBox::Critical);
+        QCOMPARE(box.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+        QVERIFY(w->data().DefDatabase.isConnected());
+        QVERIFY(!w->data().dtFolder.isOpen());
+        QVERIFY(!w->data().dtDisk.isOpen());
+        w->aConnectExecute();
+        QVERIFY(!w->data().DefDatabase.isConnected());
+    }
+
+    void storedFolderAndDiskAreFound_data()
+    {
+        QTest::addColumn<QString>("folderId");
+        QTest::addColumn<QString>("diskId");
+        QTest::addColumn<int>("folder");
+        QTest::addColumn<int>("disk");
+        QTest::newRow("both found") << "1002"
+                                    << "2003" << 1002 << 2003;
+        QTest::newRow("disk gone") << "1002"
+                                   << "9999" << 1002 << 2002;
+        QTest::newRow("folder gone") << "9999"
+                                     << "2003" << 1001 << 2001;
+        QTest::newRow("not numbers") << "abc"
+                                     << "" << 1001 << 2001;
+        QTest::newRow("missing") << QString() << QString() << 1001 << 2001;
+    }
+    void storedFolderAndDiskAreFound()
+    {
+        QFETCH(QString, folderId);
+        QFETCH(QString, diskId);
+        QFETCH(int, folder);
+        QFETCH(int, disk);
+        writeConnection(m_cat->path());
+        if (!folderId.isNull())
+            m_store->writeString(section, QStringLiteral("FolderID"), folderId);
+        if (!diskId.isNull())
+            m_store->writeString(section, QStringLiteral("DiskID"), diskId);
+        auto w = start();
+        QVERIFY(m_prompt->shown.isEmpty());
+        QCOMPARE(currentKey(w->data().dtFolder, "FFOLDERID"), folder);
+        QCOMPARE(currentKey(w->data().dtDisk, "FDISKID"), disk);
+    }
+
+    void savingKeepsOrWritesTheLists()
+    {
+        writeConnection(m_cat->path());
+        m_store->writeString(section, QStringLiteral("FolderID"), QStringLiteral("1002"));
+        m_store->writeString(section, QStringLiteral("DiskID"), QStringLiteral("2003"));
+        auto w = start();
+        // Connected: an empty folder saves DiskID 0.
+        w->data().dtFolder.locate(QStringLiteral("FFOLDERID"), 1003);
+        w->aSaveSetupExecute();
+        QCOMPARE(m_store->readString(section, QStringLiteral("FolderID"), {}),
+                 QStringLiteral("1003"));
+        QCOMPARE(m_store->readString(section, QStringLiteral("DiskID"), {}), QStringLiteral("0"));
+        // Not connected: the stored keys stay as they were.
+        w->data().dtFolder.locate(QStringLiteral("FFOLDERID"), 1002);
+        w->aSaveSetupExecute();
+        w->aConnectExecute();
+        QVERIFY(!w->data().DefDatabase.isConnected());
+        m_store->writeString(section, QStringLiteral("DiskID"), QStringLiteral("2003"));
+        w->settings().userName = QStringLiteral("SOMEONE");
+        w->aSaveSetupExecute();
+        QCOMPARE(m_store->readString(section, QStringLiteral("FolderID"), {}),
+                 QStringLiteral("1002"));
+        QCOMPARE(m_store->readString(section, QStringLiteral("DiskID"), {}),
+                 QStringLiteral("2003"));
+        QCOMPARE(m_store->readString(section, QStringLiteral("username"), {}),
+                 QStringLiteral("SOMEONE"));
+        QVERIFY(m_store->contains(section, QStringLiteral("DatabaseName")));
+        QVERIFY(m_store->contains(section, QStringLiteral("DatabaseBackup")));
+        QVERIFY(m_store->contains(section, QStringLiteral("CD")));
+    }
+
+    void closingSavesAndCommits()
+    {
+        writeConnection(m_cat->path());
+        auto w = start();
+        w->data().dtFolder.locate(QStringLiteral("FFOLDERID"), 1002);
+        w->data().dtDisk.edit();
+        w->data().dtDisk.fieldByName(QStringLiteral("FCOMMENT")).setString(QStringLiteral("x"));
+        w->data().dtDisk.post();
+        w->aExit->trigger();
+        QVERIFY(!w->isVisible());
+        QCOMPARE(m_store->readString(section, QStringLiteral("FolderID"), {}),
+                 QStringLiteral("1002"));
+        w.reset();
+        QCOMPARE(m_cat->scalar(QStringLiteral("select FCOMMENT from TDISK where FDISKID=2002"))
+                     .toString(),
+                 QStringLiteral("x"));
+    }
+
+    void badCatalogueShowsServerTextAndStaysUsable_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("missing file") << "missing";
+        QTest::newRow("not a database") << "garbage";
+    }
+    void badCatalogueShowsServerTextAndStaysUsable()
+    {
+        QFETCH(QString, kind);
+        QString path = m_dir->filePath(QStringLiteral("nothere.gdb"));
+        if (kind == QLatin1String("garbage")) {
+            path = m_dir->filePath(QStringLiteral("garbage.gdb"));
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(QByteArray(20000, 'x'));
+        }
+        writeConnection(path);
+        auto w = start();
+        QCOMPARE(m_prompt->shown.size(), 1);
+        QCOMPARE(m_prompt->shown.first().caption, QStringLiteral("Kodra"));
+        QCOMPARE(m_prompt->shown.first().icon, QMessageBox::Critical);
+        QVERIFY(m_prompt->shown.first().text.endsWith(QLatin1Char('.')));
+        QVERIFY(!w->data().DefDatabase.isConnected());
+        QCOMPARE(w->aConnect->text(), QStringLiteral("Соединение"));
+        QCOMPARE(QGuiApplication::overrideCursor(), nullptr);
+        // The user corrects the path and connects.
+        w->settings().databaseName = m_cat->path();
+        w->aConnectExecute();
+        QVERIFY(w->data().DefDatabase.isConnected());
+        QVERIFY(w->data().dtDisk.isOpen());
+    }
+};
+
+QTEST_MAIN(TestStartup)
+#include "tst_startup.moc"

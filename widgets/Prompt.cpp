@@ -1,0 +1,25 @@
+#include "widgets/Prompt.h"
+
+namespace {
+Prompt *g_current = nullptr;
+} // namespace
+
+Prompt &Prompt::instance()
+{
+    static MessageBoxPrompt real;
+    return g_current ? *g_current : real;
+}
+
+void Prompt::setInstance(Prompt *prompt)
+{
+    g_current = prompt;
+}
+
+QMessageBox::StandardButton MessageBoxPrompt::message(QWidget *parent, const QString &text,
+                                                      const QString &caption,
+                                                      QMessageBox::Icon icon,
+                                                      QMessageBox::StandardButtons buttons)
+{
+    QMessageBox box(icon, caption, text, buttons, parent);
+    return QMessageBox::StandardButton(box.exec());
+}

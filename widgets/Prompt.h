@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QMessageBox>
+#include <QString>
+
+class QWidget;
+
+// Every message box of the program goes through the current prompt, so that tests can record
+// what would be shown and script the answer.
+class Prompt
+{
+public:
+    virtual ~Prompt() = default;
+
+    virtual QMessageBox::StandardButton message(QWidget *parent, const QString &text,
+                                                const QString &caption, QMessageBox::Icon icon,
+                                                QMessageBox::StandardButtons buttons)
+        = 0;
+
+    static Prompt &instance();
+    // Replaces the current prompt (nullptr restores the real one); the caller keeps ownership.
+    static void setInstance(Prompt *prompt);
+};
+
+// The real prompt: a modal QMessageBox.
+class MessageBoxPrompt : public Prompt
+{
+public:
+    QMessageBox::StandardButton message(QWidget *parent, const QString &text,
+                                        const QString &caption, QMessageBox::Icon icon,
+                                        QMessageBox::StandardButtons buttons) override;
+};
