@@ -315,8 +315,9 @@ bool QueryDataSet::fetchRow()
         m_allFetched = true;
         return false;
     }
+    // Whole blocks of rows, doubling, so that a long fetch does not copy the cache per block.
     if (m_rows.size() == m_rows.capacity())
-        m_rows.reserve(m_rows.size() + kFetchBlock);
+        m_rows.reserve(std::max<size_t>(kFetchBlock, m_rows.capacity() * 2));
     Row row(m_fields.size());
     for (size_t i = 0; i < m_fields.size(); ++i) {
         if (m_columnOfField[i] >= 0)

@@ -3,6 +3,25 @@
 #include "store/DbError.h"
 #include "store/Statement.h"
 
+#include <algorithm>
+
+namespace {
+
+// Names are kept once regardless of case, so at most one entry matches; a program passes the
+// name as it was first given, which the exact comparison finds without folding case.
+template<typename Params> auto findParam(Params &params, const QString &name)
+{
+    auto it = std::find_if(params.begin(), params.end(),
+                           [&](const auto &p) { return p.first == name; });
+    if (it == params.end())
+        it = std::find_if(params.begin(), params.end(), [&](const auto &p) {
+            return p.first.compare(name, Qt::CaseInsensitive) == 0;
+        });
+    return it;
+}
+
+} // namespace
+
 SqlStatement::SqlStatement(Connection &connection, const QString &name, QObject *parent)
     : QObject(parent), m_connection(connection), m_name(name)
 {
@@ -26,11 +45,10 @@ void SqlStatement::setSql(const QString &sql)
 
 void SqlStatement::setParam(const QString &name, const QVariant &value)
 {
-    for (auto &p : m_params) {
-        if (p.first.compare(name, Qt::CaseInsensitive) == 0) {
-            p.second = value;
-            return;
-        }
+    const auto it = findParam(m_params, name);
+    if (it != m_params.end()) {
+        it->second = value;
+        return;
     }
     m_params.emplace_back(name, value);
 }
@@ -45,17 +63,11 @@ void SqlStatement::execute()
         stmt->prepare(m_sql);
         m_stmt = std::move(stmt);
     }
-    for (const QString &name : m_stmt->paramNames()) {
-        bool set = false;
-        for (const auto &p : m_params) {
-            if (p.first.compare(name, Qt::CaseInsensitive) == 0) {
-                m_stmt->setParam(name, p.second);
-                set = true;
-                break;
-            }
-        }
-        if (!set)
-            m_stmt->setParam(name, QVariant());
+    // The statement's names are distinct, so the i-th name is parameter i.
+    const QStringList &names = m_stmt->paramNames();
+    for (int i = 0; i < names.size(); ++i) {
+        const auto it = findParam(std::as_const(m_params), names[i]);
+        m_stmt->setParam(i, it != m_params.cend() ? it->second : QVariant());
     }
     m_stmt->execute();
     if (m_stmt->kind() == Statement::Kind::Select) {
