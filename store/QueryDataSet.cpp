@@ -425,8 +425,10 @@ void QueryDataSet::setCurrentValue(int fieldIndex, const QVariant &value)
     const QVariant coerced = f.coerce(value);
     m_rows[size_t(m_current)][size_t(fieldIndex)] = coerced;
     m_modified = true;
-    if (controlsEnabled())
+    if (controlsEnabled()) {
         Q_EMIT rowChanged(m_current);
+        Q_EMIT fieldChanged(fieldIndex);
+    }
 }
 
 void QueryDataSet::setCurrent(int row, bool notify)
@@ -643,6 +645,8 @@ void QueryDataSet::insert()
         }
     }
     m_modified = false;
+    if (controlsEnabled())
+        Q_EMIT dataSetChanged();
     notifyDetails();
     if (afterInsert)
         afterInsert(*this);
@@ -664,6 +668,8 @@ void QueryDataSet::edit()
     m_original = m_rows[size_t(m_current)];
     m_modified = false;
     setState(State::Edit);
+    if (controlsEnabled())
+        Q_EMIT dataSetChanged();
 }
 
 void QueryDataSet::runWrite(const QString &sql, std::unique_ptr<Statement> &stmt, const Row &row,
@@ -725,6 +731,7 @@ void QueryDataSet::post()
     if (controlsEnabled()) {
         Q_EMIT rowChanged(m_current);
         Q_EMIT currentRowChanged(m_current);
+        Q_EMIT dataSetChanged();
     }
     notifyDetails();
 }
@@ -741,6 +748,7 @@ void QueryDataSet::cancel()
         if (controlsEnabled()) {
             Q_EMIT rowRemoved(pos);
             Q_EMIT currentRowChanged(m_current);
+            Q_EMIT dataSetChanged();
         }
         scrolled();
     } else if (m_state == State::Edit) {
@@ -748,8 +756,10 @@ void QueryDataSet::cancel()
         m_original.clear();
         m_modified = false;
         setState(State::Browse);
-        if (controlsEnabled())
+        if (controlsEnabled()) {
             Q_EMIT rowChanged(m_current);
+            Q_EMIT dataSetChanged();
+        }
         notifyDetails();
     }
 }
@@ -780,6 +790,8 @@ void QueryDataSet::remove()
     else
         m_current = int(m_rows.size()) - 1;
     m_connection.transaction().workDone();
+    if (controlsEnabled())
+        Q_EMIT dataSetChanged();
     setCurrent(m_current);
 }
 

@@ -116,6 +116,10 @@ Q_SIGNALS:
     void rowMoved(int from, int to);
     void currentRowChanged(int row);
     void stateChanged();
+    // The rows changed as a whole: a row was started, edited, posted, cancelled or deleted.
+    void dataSetChanged();
+    // A field of the current row was written.
+    void fieldChanged(int fieldIndex);
     // Posting stopped at an empty required field: its control should take the focus.
     void focusFieldRequested(const QString &fieldName);
 
