@@ -1,8 +1,10 @@
 #include "browser/uMain.h"
 
+#include "app/uAbout.h"
 #include "platform/SettingsStore.h"
 #include "store/DbError.h"
 #include "widgets/ErrorBox.h"
+#include "widgets/IconSet.h"
 #include "widgets/Prompt.h"
 
 #include <QAction>
@@ -53,6 +55,8 @@ TfMain::TfMain(SettingsStore *store, QWidget *parent)
     connect(&fsMain, &FormStorage::placementRestored, this, &TfMain::layoutRestored);
     connect(&fsMain, &FormStorage::placementSaved, this, &TfMain::layoutSaved);
 
+    m_data->dtDisk.afterInsert = [this](QueryDataSet &ds) { dtDiskAfterInsert(ds); };
+
     Connection &db = m_data->DefDatabase;
     connect(&db, &Connection::afterConnect, this, [this] { updateConnectCaption(true); });
     connect(&db, &Connection::afterDisconnect, this, [this] { updateConnectCaption(false); });
@@ -62,37 +66,59 @@ TfMain::~TfMain() = default;
 
 void TfMain::createActions()
 {
-    auto make = [this](const char *name, const QString &caption) {
+    auto make = [this](const char *name, const QString &caption, int icon = -1,
+                       const QKeySequence &shortcut = {}, const QString &hint = {}) {
         auto *action = new QAction(caption, this);
         action->setObjectName(QString::fromLatin1(name));
+        if (icon >= 0)
+            action->setIcon(IconSet::icon(icon));
+        action->setShortcut(shortcut);
+        action->setStatusTip(hint);
+        action->setToolTip(hint.isEmpty() ? caption : hint);
+        // Shortcuts work wherever the focus is in the window.
+        action->setShortcutContext(Qt::WindowShortcut);
+        addAction(action);
         return action;
     };
-    aConnect = make("aConnect", QStringLiteral("Соединение"));
+    aConnect = make("aConnect", QStringLiteral("Соединение"), IconSet::Connect);
     aConnect->setCheckable(true);
-    aConnect->setIcon(QIcon::fromTheme(QStringLiteral("network-connect")));
+    aRefresh = make("aRefresh", QStringLiteral("Переоткрыть"), IconSet::Refresh,
+                    QKeySequence(Qt::Key_F5), QStringLiteral("Переоткрыть"));
+    aInstall = make("aInstall", QStringLiteral("Создать новую"), IconSet::Install);
+    aSetup = make("aSetup", QStringLiteral("Настройки"), IconSet::Setup);
+    aSaveSetup = make("aSaveSetup", QStringLiteral("Сохранить настройки"), IconSet::Save);
+    aExit = make("aExit", QStringLiteral("Выход"), IconSet::Exit);
+    aMan = make("aMan", QStringLiteral("Люди"), IconSet::People);
+    aType = make("aType", QStringLiteral("Типы"), IconSet::Types);
+    aGroups = make("aGroups", QStringLiteral("Группы"), IconSet::Groups);
+    aReports = make("aReports", QStringLiteral("Редактор наклеек"), IconSet::Reports,
+                    QKeySequence(Qt::Key_F4));
+    aStat1 = make("aStat1", QStringLiteral("Количество"));
+    aFind = make("aFind", QStringLiteral("Найти"), IconSet::Find, QKeySequence(Qt::Key_F7));
+    aGive = make("aGive", QStringLiteral("Должники"), IconSet::Give, QKeySequence(Qt::Key_F3));
+    aAddDisk = make("aAddDisk", QStringLiteral("Добавить"), IconSet::Add,
+                    QKeySequence(Qt::Key_Insert), QStringLiteral("Внести в базу"));
+    aEditDisk = make("aEditDisk", QStringLiteral("Редактировать"), IconSet::Edit);
+    aDelDisk = make("aDelDisk", QStringLiteral("Удалить"), IconSet::Delete,
+                    QKeySequence(Qt::CTRL | Qt::Key_Delete), QStringLiteral("Удалить из базы"));
+    aAbout = make("aAbout", QStringLiteral("О программе"), IconSet::About);
+    aAddFolder = make("aAddFolder", QStringLiteral("Новая папка"));
+    aDelFolder = make("aDelFolder", QStringLiteral("Удалить"));
+    aRenameFolder = make("aRenameFolder", QStringLiteral("Переименовать"));
+
     connect(aConnect, &QAction::triggered, this, &TfMain::aConnectExecute);
-
-    aRefresh = make("aRefresh", QStringLiteral("Переоткрыть"));
-    aRefresh->setShortcut(QKeySequence(Qt::Key_F5));
-    aRefresh->setStatusTip(QStringLiteral("Переоткрыть"));
-    aRefresh->setIcon(QIcon::fromTheme(QStringLiteral("view-refresh")));
-    aRefresh->setEnabled(false);
-
-    aInstall = make("aInstall", QStringLiteral("Создать новую"));
-    aInstall->setIcon(QIcon::fromTheme(QStringLiteral("document-new")));
-    aInstall->setEnabled(false);
-
-    aSetup = make("aSetup", QStringLiteral("Настройки"));
-    aSetup->setIcon(QIcon::fromTheme(QStringLiteral("preferences-system")));
-    aSetup->setEnabled(false);
-
-    aSaveSetup = make("aSaveSetup", QStringLiteral("Сохранить настройки"));
-    aSaveSetup->setIcon(QIcon::fromTheme(QStringLiteral("document-save")));
+    connect(aRefresh, &QAction::triggered, this, &TfMain::aRefreshExecute);
     connect(aSaveSetup, &QAction::triggered, this, &TfMain::aSaveSetupExecute);
-
-    aExit = make("aExit", QStringLiteral("Выход"));
-    aExit->setIcon(QIcon::fromTheme(QStringLiteral("application-exit")));
     connect(aExit, &QAction::triggered, this, &TfMain::aExitExecute);
+    connect(aAddDisk, &QAction::triggered, this, &TfMain::aAddDiskExecute);
+    connect(aEditDisk, &QAction::triggered, this, &TfMain::aEditDiskExecute);
+    connect(aDelDisk, &QAction::triggered, this, &TfMain::aDelDiskExecute);
+    connect(aAbout, &QAction::triggered, this, &TfMain::aAboutExecute);
+
+    // Their windows come with later work; until then the commands show but do nothing.
+    for (QAction *a : {aInstall, aSetup, aMan, aType, aGroups, aReports, aStat1, aFind, aGive,
+                       aAddDisk, aEditDisk})
+        a->setEnabled(false);
 }
 
 void TfMain::createMenus()
@@ -107,6 +133,103 @@ void TfMain::createMenus()
     database->addAction(aSaveSetup);
     database->addSeparator();
     database->addAction(aExit);
+
+    QMenu *books = menuBar()->addMenu(QStringLiteral("Справочники"));
+    books->addAction(aMan);
+    books->addAction(aType);
+    books->addAction(aGroups);
+
+    menuBar()->addMenu(QStringLiteral("Наклейки"))->addAction(aReports);
+    menuBar()->addMenu(QStringLiteral("Статистика"))->addAction(aStat1);
+
+    QMenu *disk = menuBar()->addMenu(QStringLiteral("Носитель"));
+    disk->addAction(aFind);
+    disk->addAction(aGive);
+    disk->addSeparator();
+    disk->addAction(aAddDisk);
+    disk->addAction(aEditDisk);
+    disk->addAction(aDelDisk);
+
+    menuBar()->addMenu(QStringLiteral("?"))->addAction(aAbout);
+}
+
+void TfMain::setDiskEditor(DiskEditor editor)
+{
+    m_diskEditor = std::move(editor);
+    aAddDisk->setEnabled(bool(m_diskEditor));
+    aEditDisk->setEnabled(bool(m_diskEditor));
+}
+
+void TfMain::dtDiskAfterInsert(QueryDataSet &ds)
+{
+    ds.fieldByName(QStringLiteral("FFOLDERID"))
+        .setValue(m_data->dtFolder.fieldByName(QStringLiteral("FFOLDERID")).value());
+    ds.fieldByName(QStringLiteral("FMANID")).setInteger(1);
+    editDisk();
+}
+
+void TfMain::editDisk()
+{
+    if (!m_diskEditor)
+        return;
+    QueryDataSet &disk = m_data->dtDisk;
+    if (m_diskEditor(*this)) {
+        aRefreshExecute();
+    } else if (disk.state() == QueryDataSet::State::Edit
+               || disk.state() == QueryDataSet::State::Insert) {
+        disk.cancel();
+    }
+}
+
+void TfMain::aAddDiskExecute()
+{
+    QueryDataSet &disk = m_data->dtDisk;
+    if (!m_diskEditor || disk.state() != QueryDataSet::State::Browse)
+        return;
+    runCommand(this, [&disk] { disk.insert(); });
+}
+
+void TfMain::aEditDiskExecute()
+{
+    runCommand(this, [this] { editDisk(); });
+}
+
+void TfMain::aDelDiskExecute()
+{
+    QueryDataSet &disk = m_data->dtDisk;
+    const QString name
+        = disk.isOpen() ? disk.fieldByName(QStringLiteral("FNAME")).asString() : QString();
+    const auto answer = Prompt::instance().message(
+        this, QStringLiteral("Удалить ") + name + QStringLiteral(" ?"), QStringLiteral("Удалить ?"),
+        QMessageBox::Question, QMessageBox::Ok | QMessageBox::Cancel);
+    if (answer != QMessageBox::Ok)
+        return;
+    runCommand(this, [&disk] { disk.remove(); });
+}
+
+void TfMain::aRefreshExecute()
+{
+    runCommand(this, [this] {
+        WaitCursor wait;
+        MainData &d = *m_data;
+        const int folder = d.dtFolder.isOpen()
+            ? d.dtFolder.fieldByName(QStringLiteral("FFOLDERID")).asInteger()
+            : 0;
+        const int disk
+            = d.dtDisk.isOpen() ? d.dtDisk.fieldByName(QStringLiteral("FDISKID")).asInteger() : 0;
+        d.dtDisk.close();
+        d.dtFolder.close();
+        d.dtFolder.open();
+        d.dtDisk.open();
+        d.dtFolder.locate(QStringLiteral("FFOLDERID"), folder);
+        d.dtDisk.locate(QStringLiteral("FDISKID"), disk);
+    });
+}
+
+void TfMain::aAboutExecute()
+{
+    TfAbout about(*m_data, this);
+    about.exec();
 }
 
 void TfMain::updateConnectCaption(bool connected)

@@ -5,6 +5,7 @@
 #include "widgets/FormStorage.h"
 
 #include <QMainWindow>
+#include <functional>
 
 class QAction;
 class QSplitter;
@@ -32,6 +33,16 @@ public:
     void aConnectExecute();
     void aSaveSetupExecute();
     void aExitExecute();
+    void aRefreshExecute();
+    void aAddDiskExecute();
+    void aEditDiskExecute();
+    void aDelDiskExecute();
+    void aAboutExecute();
+
+    // The disk editor, shown modally on the current disk row; true when it closed with OK.
+    // Without one the disk commands that need it stay disabled.
+    using DiskEditor = std::function<bool(TfMain &)>;
+    void setDiskEditor(DiskEditor editor);
 
     QAction *aConnect = nullptr;
     QAction *aRefresh = nullptr;
@@ -39,6 +50,20 @@ public:
     QAction *aSetup = nullptr;
     QAction *aSaveSetup = nullptr;
     QAction *aExit = nullptr;
+    QAction *aMan = nullptr;
+    QAction *aType = nullptr;
+    QAction *aGroups = nullptr;
+    QAction *aReports = nullptr;
+    QAction *aStat1 = nullptr;
+    QAction *aFind = nullptr;
+    QAction *aGive = nullptr;
+    QAction *aAddDisk = nullptr;
+    QAction *aEditDisk = nullptr;
+    QAction *aDelDisk = nullptr;
+    QAction *aAbout = nullptr;
+    QAction *aAddFolder = nullptr;
+    QAction *aDelFolder = nullptr;
+    QAction *aRenameFolder = nullptr;
 
     QTreeView *DBTreeView1 = nullptr;
     QTableView *DBGridEh1 = nullptr;
@@ -55,12 +80,15 @@ private:
     void layoutSaved();
     void firstShow();
     void updateConnectCaption(bool connected);
+    void editDisk();
+    void dtDiskAfterInsert(QueryDataSet &ds);
 
     SettingsStore *m_store;
     std::unique_ptr<MainData> m_data;
     ConnectionSettings m_settings;
     QSplitter *m_splitter = nullptr;
     bool m_shown = false;
+    DiskEditor m_diskEditor;
     // Declared last: it saves a layout not yet saved while the window is destroyed.
     FormStorage fsMain;
 };

@@ -1,0 +1,46 @@
+#include "widgets/SortableTitles.h"
+
+#include "store/QueryDataSet.h"
+
+SortableTitles::SortableTitles(QueryDataSet &dataSet, int columns, SortKey key,
+                               MarkChanged markChanged)
+    : m_dataSet(dataSet),
+      m_key(std::move(key)),
+      m_markChanged(std::move(markChanged)),
+      m_marks(size_t(columns), Mark::None)
+{ }
+
+QStringList SortableTitles::withOrdering(const QStringList &lines, const QString &ordering)
+{
+    QStringList result = lines;
+    for (qsizetype i = 0; i + 1 < result.size(); ++i) {
+        if (result[i] == QLatin1String("order by"))
+            result[i + 1] = ordering;
+    }
+    return result;
+}
+
+void SortableTitles::titleClick(int column)
+{
+    if (column < 0 || column >= int(m_marks.size()))
+        return;
+    const QString key = m_key(column);
+    if (key.isEmpty())
+        return;
+    const bool descending = m_marks[size_t(column)] == Mark::Down;
+    for (size_t c = 0; c < m_marks.size(); ++c) {
+        if (m_marks[c] != Mark::None) {
+            m_marks[c] = Mark::None;
+            if (m_markChanged)
+                m_markChanged(int(c), Mark::None);
+        }
+    }
+    m_marks[size_t(column)] = descending ? Mark::Up : Mark::Down;
+    if (m_markChanged)
+        m_markChanged(column, m_marks[size_t(column)]);
+
+    const QString ordering = key + (descending ? QStringLiteral(" desc") : QStringLiteral(" asc"));
+    m_dataSet.close();
+    m_dataSet.setSelectSql(withOrdering(m_dataSet.selectSql(), ordering));
+    m_dataSet.open();
+}

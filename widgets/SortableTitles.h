@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QStringList>
+#include <functional>
+#include <vector>
+
+class QueryDataSet;
+
+// Sorting by a click on a column title: the server sorts, the click rewrites the line after
+// "order by" in the dataset's select and re-opens it. Marks: down shows ascending, up
+// descending; repeated clicks on one column alternate, starting ascending.
+class SortableTitles
+{
+public:
+    enum class Mark { None, Down, Up };
+    // The sort key of a column (a field name, or a position in the select list); empty for a
+    // column that does not sort.
+    using SortKey = std::function<QString(int column)>;
+    using MarkChanged = std::function<void(int column, Mark mark)>;
+
+    SortableTitles(QueryDataSet &dataSet, int columns, SortKey key, MarkChanged markChanged = {});
+
+    // The title of a column was clicked. Throws the server's error when the re-opened select
+    // fails; the dataset then stays closed.
+    void titleClick(int column);
+    Mark mark(int column) const { return m_marks[size_t(column)]; }
+
+    // Replaces the line after every line that is exactly "order by".
+    static QStringList withOrdering(const QStringList &lines, const QString &ordering);
+
+private:
+    QueryDataSet &m_dataSet;
+    SortKey m_key;
+    MarkChanged m_markChanged;
+    std::vector<Mark> m_marks;
+};
