@@ -7,12 +7,21 @@
 #include "widgets/IconSet.h"
 #include "widgets/Prompt.h"
 
+#include "browser/DiskListFormat.h"
+#include "browser/dbtree.h"
+#include "browser/foldercommands.h"
+#include "widgets/DBGrid.h"
+#include "widgets/SortableTitles.h"
+
 #include <QAction>
+#include <QApplication>
+#include <QDrag>
+#include <QHeaderView>
 #include <QMenuBar>
+#include <QMimeData>
+#include <QMouseEvent>
 #include <QScreen>
 #include <QSplitter>
-#include <QTableView>
-#include <QTreeView>
 
 namespace {
 const QString kVersion = QStringLiteral("1.0");
@@ -31,19 +40,9 @@ TfMain::TfMain(SettingsStore *store, QWidget *parent)
     if (const QScreen *screen = this->screen())
         move(screen->availableGeometry().center() - rect().center());
 
-    m_splitter = new QSplitter(Qt::Horizontal, this);
-    DBTreeView1 = new QTreeView(m_splitter);
-    DBTreeView1->setObjectName(QStringLiteral("DBTreeView1"));
-    DBTreeView1->setHeaderHidden(true);
-    DBGridEh1 = new QTableView(m_splitter);
-    DBGridEh1->setObjectName(QStringLiteral("DBGridEh1"));
-    m_splitter->setStretchFactor(0, 0);
-    m_splitter->setStretchFactor(1, 1);
-    m_splitter->setSizes({kTreeWidth, width() - kTreeWidth});
-    setCentralWidget(m_splitter);
-
     createActions();
     createMenus();
+    createPanes();
 
     fsMain.addStoredProperty(
         QStringLiteral("DBTreeView1.Width"), [this] { return DBTreeView1->width(); },
@@ -56,6 +55,9 @@ TfMain::TfMain(SettingsStore *store, QWidget *parent)
     connect(&fsMain, &FormStorage::placementSaved, this, &TfMain::layoutSaved);
 
     m_data->dtDisk.afterInsert = [this](QueryDataSet &ds) { dtDiskAfterInsert(ds); };
+    m_data->dtDisk.afterClose = [this](QueryDataSet &) { DBGridEh1->setHintText(QString()); };
+    m_data->dtFolder.afterScroll = [this](QueryDataSet &) { folderScrolled(); };
+    runDrag = [](QDrag *drag) { drag->exec(Qt::MoveAction); };
 
     Connection &db = m_data->DefDatabase;
     connect(&db, &Connection::afterConnect, this, [this] { updateConnectCaption(true); });
@@ -63,6 +65,165 @@ TfMain::TfMain(SettingsStore *store, QWidget *parent)
 }
 
 TfMain::~TfMain() = default;
+
+void TfMain::createPanes()
+{
+    m_splitter = new QSplitter(Qt::Horizontal, this);
+    m_splitter->setChildrenCollapsible(false);
+    DBTreeView1 = new TDBTreeView(m_splitter);
+    DBTreeView1->setObjectName(QStringLiteral("DBTreeView1"));
+    FolderCommands::setupFolderTree(*DBTreeView1, m_data->dtFolder);
+    PopupMenu1 = new QMenu(this);
+    PopupMenu1->addAction(aAddFolder);
+    PopupMenu1->addAction(aDelFolder);
+    PopupMenu1->addAction(aRenameFolder);
+    DBTreeView1->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(DBTreeView1, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint &pos) { PopupMenu1->popup(DBTreeView1->mapToGlobal(pos)); });
+    connect(aAddFolder, &QAction::triggered, this,
+            [this] { runCommand(this, [this] { FolderCommands::addFolder(*DBTreeView1); }); });
+    connect(aDelFolder, &QAction::triggered, this,
+            [this] { runCommand(this, [this] { FolderCommands::delFolder(*DBTreeView1); }); });
+    connect(aRenameFolder, &QAction::triggered, this,
+            [this] { runCommand(this, [this] { FolderCommands::renameFolder(*DBTreeView1); }); });
+
+    DBGridEh1 = new DBGrid(m_splitter);
+    DBGridEh1->setObjectName(QStringLiteral("DBGridEh1"));
+    createDiskList();
+
+    m_splitter->setStretchFactor(0, 0);
+    m_splitter->setStretchFactor(1, 1);
+    m_splitter->setSizes({kTreeWidth, width() - kTreeWidth});
+    setCentralWidget(m_splitter);
+    setTabOrder(DBTreeView1, DBGridEh1);
+}
+
+void TfMain::createDiskList()
+{
+    using Column = DataSetModel::Column;
+    auto column = [](const char *field, const QString &title, int width, bool stretch) {
+        Column c;
+        c.fieldName = QString::fromLatin1(field);
+        c.title = title;
+        c.width = width;
+        c.stretch = stretch;
+        return c;
+    };
+    Column size = column("FFULLSIZE", QStringLiteral("Размер"), 78, false);
+    size.format = &DiskListFormat::size;
+    size.alignment = Qt::AlignRight | Qt::AlignVCenter;
+    Column bought = column("FGETDATE", QStringLiteral("Приобретен"), 66, false);
+    bought.format = [](const QVariant &v) {
+        return v.isNull() ? QString() : QLocale().toString(v.toDate(), QLocale::ShortFormat);
+    };
+    const QList<Column> columns{
+        column("FNAME", QStringLiteral("Наименование"), 171, true),
+        column("FDISKIS", QStringLiteral("д."), 15, false),
+        column("FDISKS", QStringLiteral("из"), 17, false),
+        column("FTYPE", QStringLiteral("Тип"), 46, false),
+        size,
+        bought,
+        column("FSTATUS", QStringLiteral("Статус"), 57, true),
+        column("FNN", QStringLiteral("№"), 30, false),
+    };
+    QueryDataSet &disk = m_data->dtDisk;
+    DataSetModel *model = DBGridEh1->setDataSet(&disk, columns);
+    model->setErrorParent(this);
+    const int statusColumn = model->columnOfField(QStringLiteral("FSTATUS"));
+    const int lost = disk.fieldByName(QStringLiteral("FDELDATE")).index();
+    const int code = disk.fieldByName(QStringLiteral("FSTATUSCODE")).index();
+    model->setCellColor([&disk, statusColumn, lost, code](int row, int col) {
+        return DiskListFormat::cellColour(disk.value(row, lost), disk.value(row, code),
+                                          col == statusColumn);
+    });
+
+    // The server sorts: a title click rewrites the order of the select. The lookup column
+    // has no column of its own in the select and does not sort.
+    m_diskTitles = std::make_unique<SortableTitles>(
+        disk, int(columns.size()),
+        [model](int col) {
+            const Field *f = model->field(col);
+            return f && !f->isLookup() ? f->name() : QString();
+        },
+        [model](int col, SortableTitles::Mark mark) {
+            model->setSortMark(col, DataSetModel::SortMark(int(mark)));
+        });
+    DBGridEh1->setTitleClickHandler([this](int col) {
+        runCommand(this, [this, col] { m_diskTitles->titleClick(col); });
+    });
+
+    PopupMenu2 = new QMenu(this);
+    PopupMenu2->addAction(aAddDisk);
+    PopupMenu2->addAction(aEditDisk);
+    PopupMenu2->addAction(aDelDisk);
+    DBGridEh1->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(DBGridEh1, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint &pos) { PopupMenu2->popup(DBGridEh1->mapToGlobal(pos)); });
+    connect(DBGridEh1, &DBGrid::activatedByKey, this, &TfMain::diskListActivated);
+    connect(DBGridEh1, &DBGrid::activatedByDoubleClick, this, &TfMain::diskListActivated);
+    connect(DBGridEh1, &QAbstractItemView::clicked, this, &TfMain::diskListClicked);
+    DBGridEh1->setAppendOnDown(false);
+    DBGridEh1->viewport()->installEventFilter(this);
+}
+
+void TfMain::folderScrolled()
+{
+    const QueryDataSet &folder = m_data->dtFolder;
+    if (folder.isOpen() && folder.currentRow() >= 0)
+        DBGridEh1->dataSetModel()->setColumnTitle(
+            0, folder.fieldByName(QStringLiteral("FFOLDER")).asString());
+}
+
+void TfMain::diskListActivated()
+{
+    QueryDataSet &disk = m_data->dtDisk;
+    if (!m_diskEditor || disk.state() != QueryDataSet::State::Browse)
+        return;
+    if (disk.isEmpty())
+        aAddDiskExecute();
+    else
+        aEditDiskExecute();
+}
+
+void TfMain::diskListClicked(const QModelIndex &index)
+{
+    const Field *f = DBGridEh1->dataSetModel()->field(index.column());
+    if (f && f->name() == QLatin1String("FNAME") && m_data->dtDisk.isOpen())
+        DBGridEh1->setHintText(m_data->dtDisk.fieldByName(QStringLiteral("FCOMMENT")).asString());
+}
+
+bool TfMain::eventFilter(QObject *watched, QEvent *event)
+{
+    if (DBGridEh1 && watched == DBGridEh1->viewport() && diskListMouse(event))
+        return true;
+    return QMainWindow::eventFilter(watched, event);
+}
+
+bool TfMain::diskListMouse(QEvent *event)
+{
+    if (event->type() == QEvent::MouseButtonPress) {
+        m_pressPos = static_cast<QMouseEvent *>(event)->position().toPoint();
+        return false;
+    }
+    if (event->type() != QEvent::MouseMove)
+        return false;
+    const auto *move = static_cast<QMouseEvent *>(event);
+    QueryDataSet &disk = m_data->dtDisk;
+    if (!(move->buttons() & Qt::LeftButton) || !disk.isOpen() || disk.isEmpty()
+        || disk.state() != QueryDataSet::State::Browse
+        || DBGridEh1->currentFieldName() != QLatin1String("FNAME"))
+        return false;
+    m_draggedDisk = disk.fieldByName(QStringLiteral("FDISKID")).asInteger();
+    if ((move->position().toPoint() - m_pressPos).manhattanLength()
+        < QApplication::startDragDistance())
+        return true;
+    auto *drag = new QDrag(DBGridEh1);
+    auto *mime = new QMimeData;
+    mime->setData(QStringLiteral("application/x-kodra-disk"), QByteArray::number(m_draggedDisk));
+    drag->setMimeData(mime);
+    runDrag(drag);
+    return true;
+}
 
 void TfMain::createActions()
 {
@@ -158,6 +319,8 @@ void TfMain::setDiskEditor(DiskEditor editor)
     m_diskEditor = std::move(editor);
     aAddDisk->setEnabled(bool(m_diskEditor));
     aEditDisk->setEnabled(bool(m_diskEditor));
+    // Moving down past the last row starts a disk exactly as the add command does.
+    DBGridEh1->setAppendOnDown(bool(m_diskEditor));
 }
 
 void TfMain::dtDiskAfterInsert(QueryDataSet &ds)

@@ -7,11 +7,14 @@
 #include <QMainWindow>
 #include <functional>
 
+class DBGrid;
 class QAction;
+class QDrag;
+class QMenu;
 class QSplitter;
-class QTableView;
-class QTreeView;
 class SettingsStore;
+class SortableTitles;
+class TDBTreeView;
 
 // The main window: owns the connection and the shared datasets, keeps the connection settings
 // and the window layout in the settings store.
@@ -65,8 +68,16 @@ public:
     QAction *aDelFolder = nullptr;
     QAction *aRenameFolder = nullptr;
 
-    QTreeView *DBTreeView1 = nullptr;
-    QTableView *DBGridEh1 = nullptr;
+    TDBTreeView *DBTreeView1 = nullptr;
+    DBGrid *DBGridEh1 = nullptr;
+    QMenu *PopupMenu1 = nullptr;
+    QMenu *PopupMenu2 = nullptr;
+    SortableTitles &diskTitles() { return *m_diskTitles; }
+
+    // The disk being dragged from the list (0 when none); the folder tree's drop reads it.
+    int draggedDisk() const { return m_draggedDisk; }
+    // Runs a drag the list started; tests replace it to avoid the nested drag loop.
+    std::function<void(QDrag *)> runDrag;
 
 Q_SIGNALS:
     // The first show's connection attempt (or the decision not to connect) is over.
@@ -82,6 +93,17 @@ private:
     void updateConnectCaption(bool connected);
     void editDisk();
     void dtDiskAfterInsert(QueryDataSet &ds);
+    void createPanes();
+    void createDiskList();
+    void diskListActivated();
+    void diskListClicked(const QModelIndex &index);
+    bool diskListMouse(QEvent *event);
+    void folderScrolled();
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
 
     SettingsStore *m_store;
     std::unique_ptr<MainData> m_data;
@@ -89,6 +111,9 @@ private:
     QSplitter *m_splitter = nullptr;
     bool m_shown = false;
     DiskEditor m_diskEditor;
+    std::unique_ptr<SortableTitles> m_diskTitles;
+    QPoint m_pressPos;
+    int m_draggedDisk = 0;
     // Declared last: it saves a layout not yet saved while the window is destroyed.
     FormStorage fsMain;
 };

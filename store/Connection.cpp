@@ -8,10 +8,14 @@
 
 bool Connection::isLocalPath(const QString &databaseName)
 {
-    // "host:/path" and "host/port:/path" name a server; a plain path is opened in-process.
+    // "host:/path" and "host/port:/path" name a server; a plain path is opened in-process,
+    // also one with a colon in a folder name ("/data/a:b/x.gdb") or a drive letter ("C:").
     const qsizetype colon = databaseName.indexOf(QLatin1Char(':'));
-    const qsizetype slash = databaseName.indexOf(QLatin1Char('/'));
-    return colon < 0 || (slash >= 0 && slash < colon);
+    if (colon < 0)
+        return true;
+    const QString prefix = databaseName.left(colon);
+    return prefix.size() < 2 || prefix.startsWith(QLatin1Char('/'))
+        || prefix.startsWith(QLatin1Char('.')) || prefix.startsWith(QLatin1Char('~'));
 }
 
 Connection::Connection(QObject *parent)

@@ -9,6 +9,8 @@
 #define KODRA_FB_FUNCTIONS(X)                                                                      \
     X(isc_attach_database)                                                                         \
     X(isc_detach_database)                                                                         \
+    X(isc_create_database)                                                                         \
+    X(isc_drop_database)                                                                           \
     X(isc_start_transaction)                                                                       \
     X(isc_commit_transaction)                                                                      \
     X(isc_commit_retaining)                                                                        \
@@ -19,6 +21,7 @@
     X(isc_dsql_describe_bind)                                                                      \
     X(isc_dsql_execute)                                                                            \
     X(isc_dsql_execute2)                                                                           \
+    X(isc_dsql_execute_immediate)                                                                  \
     X(isc_dsql_fetch)                                                                              \
     X(isc_dsql_free_statement)                                                                     \
     X(isc_dsql_sql_info)                                                                           \

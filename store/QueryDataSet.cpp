@@ -164,6 +164,10 @@ void QueryDataSet::enableControls()
         Q_EMIT dataReset();
         Q_EMIT stateChanged();
         Q_EMIT currentRowChanged(m_current);
+        if (m_detailsPending && m_holdDetails == 0) {
+            m_detailsPending = false;
+            notifyDetails();
+        }
     }
 }
 
@@ -452,7 +456,8 @@ void QueryDataSet::scrolled()
 
 void QueryDataSet::notifyDetails()
 {
-    if (m_holdDetails > 0) {
+    // Frozen controls hold the details back too; they re-read once when released.
+    if (m_holdDetails > 0 || m_disabled > 0) {
         m_detailsPending = true;
         return;
     }

@@ -127,6 +127,16 @@ private Q_SLOTS:
         m_data->dtFolder.locate(QStringLiteral("FFOLDERID"), 1003);
         QCOMPARE(opens, 1);
         QVERIFY(m_data->dtDisk.isEmpty());
+        // Frozen controls hold the detail back until they are released, then it re-reads once.
+        opens = 0;
+        m_data->dtFolder.disableControls();
+        m_data->dtFolder.first();
+        m_data->dtFolder.next();
+        QCOMPARE(opens, 0);
+        m_data->dtFolder.enableControls();
+        QCOMPARE(opens, 1);
+        QCOMPARE(m_data->dtDisk.fieldByName(QStringLiteral("FNAME")).asString(),
+                 QStringLiteral("Solaris"));
         // Closing the master leaves the detail as it was.
         m_data->dtFolder.first();
         m_data->dtFolder.close();

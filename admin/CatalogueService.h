@@ -1,0 +1,62 @@
+#pragma once
+
+#include "store/ServiceManager.h"
+
+#include <QObject>
+#include <QStringList>
+
+class QWidget;
+class ServiceProgress;
+
+// The requests of the administration dialogs to the service manager serving a catalogue:
+// each one waits until the server has finished and fails with the server's text.
+class CatalogueService : public QObject
+{
+    Q_OBJECT
+
+public:
+    // The progress dialog is a child of window.
+    explicit CatalogueService(QWidget *window);
+    ~CatalogueService() override;
+
+    // Detaches from an earlier service manager and attaches to the one serving databasePath.
+    void attach(const QString &databasePath, const QString &userName, const QString &password);
+    void detach() { m_manager.detach(); }
+    bool isAttached() const { return m_manager.isAttached(); }
+
+    void backup(const QString &databaseFile, const QString &backupFile);
+    // A catalogue on this machine is restored beside the existing file, which is replaced only
+    // once the restore has succeeded.
+    void restore(const QString &backupFile, const QString &databaseFile);
+    // On a server the new account also gets the right to create databases, which restoring a
+    // catalogue needs.
+    void addUser(const QString &userName, const QString &password);
+    void modifyUser(const QString &userName, const QString &password);
+
+    ServiceProgress &progress() { return *m_progress; }
+
+    // The file a local restore writes before it replaces databaseFile.
+    static QString restoringFile(const QString &databaseFile);
+    // Whether the catalogue exists: a file on this machine, or one the server opens.
+    static bool exists(const QString &databaseFile, const QString &userName,
+                       const QString &password);
+    // Whether a file begins with a Firebird database header.
+    static bool isDatabaseFile(const QString &path);
+
+Q_SIGNALS:
+    // Each line of a request's output.
+    void output(const QString &line);
+
+private:
+    static QStringList credentials(const QString &userName, const QString &password);
+    // completion: text of the line that ends a successful request (empty: none expected).
+    void run(const QByteArray &request, const QString &caption,
+             const QString &completion = QString());
+    void replace(const QString &restored, const QString &databaseFile);
+
+    ServiceManager m_manager;
+    ServiceProgress *m_progress;
+    QString m_databasePath;
+    QString m_userName;
+    QString m_password;
+};

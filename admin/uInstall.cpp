@@ -1,0 +1,226 @@
+#include "admin/uInstall.h"
+
+#include "admin/CatalogueService.h"
+#include "admin/FileNameEdit.h"
+#include "app/ConnectionSettings.h"
+#include "app/MainData.h"
+#include "store/DbError.h"
+#include "widgets/ErrorBox.h"
+#include "widgets/Prompt.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QVBoxLayout>
+
+TfInstall::TfInstall(MainData &data, ConnectionSettings &settings, QWidget *parent)
+    : QDialog(parent),
+      m_data(data),
+      m_settings(settings),
+      m_service(new CatalogueService(this)),
+      m_templatePath(defaultTemplatePath())
+{
+    setObjectName(QStringLiteral("fInstall"));
+    setWindowTitle(QStringLiteral("Установка новой базы"));
+
+    auto heading = [this](const QString &text) {
+        auto *label = new QLabel(text, this);
+        QFont bold = label->font();
+        bold.setBold(true);
+        label->setFont(bold);
+        return label;
+    };
+    auto edit = [this](const char *name, const QString &text, bool password) {
+        auto *e = new QLineEdit(text, this);
+        e->setObjectName(QString::fromLatin1(name));
+        if (password)
+            e->setEchoMode(QLineEdit::Password);
+        return e;
+    };
+    auto button = [this](const char *name, const QString &text) {
+        auto *b = new QPushButton(text, this);
+        b->setObjectName(QString::fromLatin1(name));
+        return b;
+    };
+
+    eSYSDBA = edit("eSYSDBA", QStringLiteral("SYSDBA"), false);
+    // Any length: the server's authentication has no 8-character limit on passwords.
+    eSYSPass = edit("eSYSPass", QStringLiteral("bluefjord"), true);
+    eKodra = edit("eKodra", m_settings.userName, false);
+    eKodraPass = edit("eKodraPass", m_settings.userPass, true);
+    bCreateUser = button("bCreateUser", QStringLiteral("Создать владельца"));
+    bChangeUser = button("bChangeUser", QStringLiteral("Сменить пароль владельца"));
+    eDatabaseName
+        = new FileNameEdit({QString(), QString(), QStringLiteral("Файл базы данных (*.gdb)|*.gdb"),
+                            QStringLiteral("*.gdb"), FilePickRequest::Mode::FileInExistingFolder},
+                           this);
+    eDatabaseName->setObjectName(QStringLiteral("eDatabaseName"));
+    eDatabaseName->setText(m_settings.databaseName);
+    bCreateClear = button("bCreateClear", QStringLiteral("Создать новую пустую базу"));
+    bOK = button("bOK", QStringLiteral("OK"));
+    bOK->setDefault(true);
+    bCancel = button("bCancel", QStringLiteral("Отмена"));
+
+    auto *layout = new QVBoxLayout(this);
+    layout->setSpacing(4);
+    layout->addWidget(heading(QStringLiteral("1. Создание владельца базы")));
+    auto *accounts = new QGridLayout;
+    accounts->addWidget(new QLabel(QStringLiteral("Имя администратора:"), this), 0, 0);
+    accounts->addWidget(eSYSDBA, 0, 1);
+    accounts->addWidget(new QLabel(QStringLiteral("Пароль:"), this), 0, 2);
+    accounts->addWidget(eSYSPass, 0, 3);
+    accounts->addWidget(new QLabel(QStringLiteral("Имя владельца базы:"), this), 1, 0);
+    accounts->addWidget(eKodra, 1, 1);
+    accounts->addWidget(new QLabel(QStringLiteral("Пароль:"), this), 1, 2);
+    accounts->addWidget(eKodraPass, 1, 3);
+    layout->addLayout(accounts);
+    auto *owner = new QHBoxLayout;
+    owner->addWidget(bCreateUser);
+    owner->addWidget(bChangeUser);
+    owner->addStretch();
+    layout->addLayout(owner);
+    layout->addWidget(heading(QStringLiteral("2. Создание чистовой базы")));
+    auto *place = new QHBoxLayout;
+    place->addWidget(new QLabel(QStringLiteral("Местоположение базы:"), this));
+    place->addWidget(eDatabaseName, 1);
+    layout->addLayout(place);
+    auto *create = new QHBoxLayout;
+    create->addWidget(bCreateClear);
+    create->addStretch();
+    layout->addLayout(create);
+    layout->addStretch();
+    auto *closing = new QHBoxLayout;
+    closing->addStretch();
+    closing->addWidget(bOK);
+    closing->addWidget(bCancel);
+    layout->addLayout(closing);
+
+    connect(bCreateUser, &QPushButton::clicked, this, &TfInstall::bCreateUserClick);
+    connect(bChangeUser, &QPushButton::clicked, this, &TfInstall::bChangeUserClick);
+    connect(bCreateClear, &QPushButton::clicked, this, &TfInstall::bCreateClearClick);
+    connect(bOK, &QPushButton::clicked, this, &TfInstall::bOKClick);
+    connect(bCancel, &QPushButton::clicked, this, &QDialog::reject);
+
+    setFixedSize(455, 234);
+    if (const QScreen *screen = this->screen())
+        move(screen->availableGeometry().center() - rect().center());
+}
+
+TfInstall::~TfInstall() = default;
+
+QString TfInstall::defaultTemplatePath()
+{
+    const QString beside = QCoreApplication::applicationDirPath() + QStringLiteral("/Kodra.fbk");
+    if (QFileInfo::exists(beside))
+        return beside;
+    const QString installed = QStringLiteral(KODRA_DATA_DIR "/Kodra.fbk");
+    if (QFileInfo::exists(installed))
+        return installed;
+    return beside;
+}
+
+void TfInstall::done(int result)
+{
+    // The attachment ends with the dialog; a server that went away has nothing more to say.
+    try {
+        m_service->detach();
+    } catch (const DbError &) { }
+    QDialog::done(result);
+}
+
+void TfInstall::bCreateUserClick()
+{
+    ownerRequest(true);
+}
+
+void TfInstall::bChangeUserClick()
+{
+    ownerRequest(false);
+}
+
+void TfInstall::ownerRequest(bool add)
+{
+    Prompt &prompt = Prompt::instance();
+    if (eSYSPass->text().isEmpty()) {
+        prompt.message(this,
+                       add ? QStringLiteral("Не указан пароль администратора базы. Только "
+                                            "администратор может создать владельца базы.")
+                           : QStringLiteral("Не указан пароль администратора базы. Только "
+                                            "администратор может менять пароль пользователя."),
+                       QStringLiteral("Не указан пароль"), QMessageBox::NoIcon, QMessageBox::Ok);
+        return;
+    }
+    const QString owner = eKodra->text();
+    const QString ownerPass = eKodraPass->text();
+    const bool ok = runCommand(this, [&] {
+        m_data.DefDatabase.close();
+        WaitCursor wait;
+        // The account goes to the server that serves the catalogue named below.
+        m_service->attach(eDatabaseName->fileName(), eSYSDBA->text(), eSYSPass->text());
+        if (add)
+            m_service->addUser(owner, ownerPass);
+        else
+            m_service->modifyUser(owner, ownerPass);
+    });
+    if (!ok)
+        return;
+    m_settings.userName = owner;
+    m_settings.userPass = ownerPass;
+    if (add)
+        prompt.message(this, QStringLiteral("Владелец базы успешно создан."),
+                       QStringLiteral("Владелец создан"), QMessageBox::NoIcon, QMessageBox::Ok);
+    else
+        prompt.message(this, QStringLiteral("Пароль базы успешно сменен на новый."),
+                       QStringLiteral("Пароль сменен"), QMessageBox::NoIcon, QMessageBox::Ok);
+}
+
+void TfInstall::bCreateClearClick()
+{
+    Prompt &prompt = Prompt::instance();
+    const QString templateFile = m_templatePath;
+    if (!QFileInfo::exists(templateFile)) {
+        prompt.message(this,
+                       QStringLiteral("Файл \"kodra.fbk\" чистовой базы не обнаружен. Неоткуда "
+                                      "восстанавливать."),
+                       QStringLiteral("Нет файла"), QMessageBox::Warning, QMessageBox::Ok);
+        return;
+    }
+    if (eDatabaseName->text().isEmpty()) {
+        prompt.message(this, QStringLiteral("Не указано имя файла базы данных"),
+                       QStringLiteral("Нет файла базы"), QMessageBox::Warning, QMessageBox::Ok);
+        return;
+    }
+    const QString database = eDatabaseName->fileName();
+    if (CatalogueService::exists(database, m_settings.userName, m_settings.userPass)
+        && prompt.message(this,
+                          QStringLiteral("Файл базы существует. Перезаписать чистовой базой ?"),
+                          QStringLiteral("Перезаписать ?"), QMessageBox::Warning,
+                          QMessageBox::Ok | QMessageBox::Cancel)
+            != QMessageBox::Ok)
+        return;
+
+    const bool ok = runCommand(this, [&] {
+        m_data.DefDatabase.close();
+        // The owner as last stored, not the texts now in the owner fields.
+        m_service->attach(database, m_settings.userName, m_settings.userPass);
+        WaitCursor wait;
+        repaint();
+        m_service->restore(templateFile, database);
+    });
+    if (ok)
+        prompt.message(this, QStringLiteral("ОК. Создание чистовой базы выполненно успешно."),
+                       QStringLiteral("База создана"), QMessageBox::NoIcon, QMessageBox::Ok);
+}
+
+void TfInstall::bOKClick()
+{
+    m_settings.databaseName = eDatabaseName->text();
+    m_settings.userName = eKodra->text();
+    m_settings.userPass = eKodraPass->text();
+    accept();
+}

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QDialog>
+
+class CatalogueService;
+class FileNameEdit;
+class MainData;
+class QPushButton;
+struct ConnectionSettings;
+
+// Settings dialog: the catalogue's file and its backup file, backup and restore.
+class TfSetup : public QDialog
+{
+    Q_OBJECT
+
+public:
+    TfSetup(MainData &data, ConnectionSettings &settings, QWidget *parent = nullptr);
+    ~TfSetup() override;
+
+    // The buttons' commands, callable from tests as the buttons call them.
+    void bBackupClick();
+    void bRestoreClick();
+    void bOKClick();
+
+    CatalogueService &service() { return *m_service; }
+
+    FileNameEdit *eDatabaseName;
+    FileNameEdit *eDatabaseBackup;
+    QPushButton *bBackup;
+    QPushButton *bRestore;
+    QPushButton *bOK;
+    QPushButton *bCancel;
+
+    void done(int result) override;
+
+private:
+    void closeMainConnection();
+
+    MainData &m_data;
+    ConnectionSettings &m_settings;
+    CatalogueService *m_service;
+};

@@ -1,0 +1,591 @@
+#include "browser/dbtree.h"
+
+#include "browser/autotreenode.h"
+#include "store/QueryDataSet.h"
+#include "widgets/ErrorBox.h"
+#include "widgets/Prompt.h"
+
+#include <QDoubleValidator>
+#include <QLineEdit>
+#include <QLocale>
+#include <QRegularExpressionValidator>
+#include <QScopeGuard>
+#include <QScopedValueRollback>
+#include <memory>
+#include <utility>
+
+namespace {
+
+// A value as its field shows it.
+QString displayForm(const QVariant &value)
+{
+    if (!value.isValid() || value.isNull())
+        return {};
+    switch (value.typeId()) {
+    case QMetaType::QDate:
+        return QLocale().toString(value.toDate(), QLocale::ShortFormat);
+    case QMetaType::QDateTime:
+        return QLocale().toString(value.toDateTime(), QLocale::ShortFormat);
+    case QMetaType::Double:
+        return QString::number(value.toDouble(), 'g', 15);
+    default:
+        return value.toString();
+    }
+}
+
+TAutoTreeNode *autoNode(QTreeWidgetItem *item)
+{
+    return item && item->type() == TAutoTreeNode::Type ? static_cast<TAutoTreeNode *>(item)
+                                                       : nullptr;
+}
+
+bool isChanging(const QueryDataSet &ds)
+{
+    return ds.state() == QueryDataSet::State::Edit || ds.state() == QueryDataSet::State::Insert;
+}
+
+} // namespace
+
+TDBTreeView::TDBTreeView(QWidget *parent) : TCustomAutoTreeView(parent)
+{
+    setSortType(SortType::Text);
+    connect(this, &QTreeWidget::currentItemChanged, this, &TDBTreeView::onCurrentItemChanged);
+}
+
+TDBTreeView::~TDBTreeView()
+{
+    m_updating = true;
+    disconnect(this, &QTreeWidget::currentItemChanged, this, &TDBTreeView::onCurrentItemChanged);
+    for (const auto &link : std::as_const(m_links))
+        disconnect(link);
+    discardAll();
+}
+
+void TDBTreeView::setDataSet(QueryDataSet *dataSet)
+{
+    if (m_dataSet == dataSet)
+        return;
+    for (const auto &link : std::as_const(m_links))
+        disconnect(link);
+    m_links.clear();
+    m_dataSet = dataSet;
+    m_linkActive = false;
+    discardAll();
+    if (!dataSet)
+        return;
+    m_links << connect(dataSet, &QueryDataSet::dataReset, this, &TDBTreeView::onDataReset)
+            << connect(dataSet, &QueryDataSet::dataSetChanged, this, &TDBTreeView::onDataSetChanged)
+            << connect(dataSet, &QueryDataSet::currentRowChanged, this, &TDBTreeView::onScrolled)
+            << connect(dataSet, &QueryDataSet::fieldChanged, this, &TDBTreeView::onFieldChanged)
+            << connect(dataSet, &QObject::destroyed, this, [this] {
+                   m_linkActive = false;
+                   discardAll();
+               });
+    if (dataSet->isOpen())
+        activeChanged();
+}
+
+void TDBTreeView::setDisplayField(const QString &names)
+{
+    m_displayFields.clear();
+    for (const QString &name : names.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
+        if (!name.trimmed().isEmpty())
+            m_displayFields << name.trimmed();
+    }
+}
+
+TDBTreeView::Fields TDBTreeView::fields() const
+{
+    const QueryDataSet &ds = *m_dataSet;
+    Fields f;
+    f.key = ds.fieldByName(m_keyField).index();
+    if (!m_parentField.isEmpty())
+        f.parent = ds.fieldByName(m_parentField).index();
+    if (!m_listField.isEmpty())
+        f.list = ds.fieldByName(m_listField).index();
+    for (const QString &name : m_displayFields)
+        f.display << ds.fieldByName(name).index();
+    return f;
+}
+
+QString TDBTreeView::displayText(const Fields &f, int row) const
+{
+    const QueryDataSet &ds = *m_dataSet;
+    if (f.display.isEmpty())
+        return f.list >= 0 ? displayForm(ds.value(row, f.list)) : QString();
+    QStringList parts;
+    for (int index : f.display)
+        parts << displayForm(ds.value(row, index));
+    return parts.join(m_separatedSt);
+}
+
+QVariant TDBTreeView::currentKey() const
+{
+    if (!m_dataSet || !m_dataSet->isOpen())
+        return {};
+    const Field *key = m_dataSet->findField(m_keyField);
+    return key ? m_dataSet->currentValue(key->index()) : QVariant();
+}
+
+TDBTreeNode *TDBTreeView::dbNodeOf(QTreeWidgetItem *node) const
+{
+    const TAutoTreeNode *item = autoNode(node);
+    return item ? static_cast<TDBTreeNode *>(item->nodeData()) : nullptr;
+}
+
+QTreeWidgetItem *TDBTreeView::nodeByKey(const QVariant &key) const
+{
+    const TDBTreeNode *record = m_nodes.find(key);
+    return record ? record->node : nullptr;
+}
+
+TDBTreeNode *TDBTreeView::currentDBNode() const
+{
+    return m_nodes.find(currentKey());
+}
+
+QTreeWidgetItem *TDBTreeView::currentRowNode() const
+{
+    return nodeByKey(currentKey());
+}
+
+// Dataset notifications.
+
+void TDBTreeView::activeChanged()
+{
+    m_linkActive = m_dataSet && m_dataSet->isOpen();
+    reload();
+}
+
+void TDBTreeView::onDataReset()
+{
+    if (m_updating || !m_dataSet)
+        return;
+    // Opening, closing, and rows re-read while the controls were off (a close and open among
+    // them): the nodes are built afresh, so that no row missing from a new reading counts as
+    // deleted.
+    activeChanged();
+}
+
+void TDBTreeView::onDataSetChanged()
+{
+    if (m_updating || !m_dataSet)
+        return;
+    if (m_dataSet->isOpen() != m_linkActive) {
+        activeChanged();
+        return;
+    }
+    if (!m_linkActive || isChanging(*m_dataSet))
+        return;
+    cancelLabelEdit();
+    if (!runCommand(this, [this] { fullLoad(); }))
+        reload();
+}
+
+void TDBTreeView::onScrolled()
+{
+    if (m_updating || !m_linkActive)
+        return;
+    navigate();
+}
+
+void TDBTreeView::onFieldChanged(int fieldIndex)
+{
+    QueryDataSet *ds = m_dataSet;
+    if (!ds || !ds->isOpen() || !m_linkActive)
+        return;
+    runCommand(this, [this, ds, fieldIndex] {
+        const Fields f = fields();
+        if (ds->state() == QueryDataSet::State::Edit) {
+            QTreeWidgetItem *node = currentRowNode();
+            if (!node)
+                node = currentItem();
+            if (!node)
+                return;
+            if (fieldIndex == f.list || f.display.contains(fieldIndex))
+                setNodeText(node, displayText(f, ds->currentRow()));
+            if (fieldIndex == f.parent) {
+                const QVariant value = ds->currentValue(fieldIndex);
+                TDBTreeNode *record = dbNodeOf(node);
+                if (record && !TDBTreeNodes::isNull(value)
+                    && !TDBTreeNodes::isNull(record->parentValue)
+                    && !m_nodes.same(value, record->parentValue)) {
+                    record->parentValue = value;
+                    QTreeWidgetItem *target = nodeByKey(value);
+                    // A node cannot go into its own subtree: it stays.
+                    if (target != node && !isDescendant(target, node)) {
+                        moveNode(node, target);
+                        if (target)
+                            target->setExpanded(true);
+                    }
+                }
+            }
+        } else if (ds->state() == QueryDataSet::State::Insert) {
+            // A new row's node appears as soon as the row has a key.
+            const QVariant key = ds->currentValue(f.key);
+            if (TDBTreeNodes::isNull(key))
+                return;
+            if (!m_updating)
+                syncRow(f, ds->currentRow());
+            if (QTreeWidgetItem *node = nodeByKey(key)) {
+                for (QTreeWidgetItem *p = node->parent(); p; p = p->parent())
+                    p->setExpanded(true);
+                setCurrentItem(node);
+                scrollToItem(node);
+            }
+        }
+    });
+}
+
+// Tree to dataset.
+
+void TDBTreeView::onCurrentItemChanged(QTreeWidgetItem *current)
+{
+    if (m_updating || isMoving() || !current)
+        return;
+    QueryDataSet *ds = m_dataSet;
+    if (!ds || !ds->isOpen())
+        return;
+    const TDBTreeNode *record = dbNodeOf(current);
+    if (!record || TDBTreeNodes::isNull(record->key) || record->key.toString().isEmpty())
+        return;
+    const Field *keyField = ds->findField(m_keyField);
+    if (!keyField || m_nodes.same(record->key, ds->currentValue(keyField->index()))
+        || ds->state() == QueryDataSet::State::Insert || ds->isEmpty())
+        return;
+
+    QScopedValueRollback<bool> guard(m_updating, true);
+    const bool editing = ds->state() == QueryDataSet::State::Edit;
+    const bool repaint = updatesEnabled();
+    if (editing) {
+        // The pending edit is posted by the locate while its own node is the selected one.
+        setUpdatesEnabled(false);
+        QTreeWidgetItem *edited = currentRowNode();
+        if (edited && edited != current)
+            setCurrentItem(edited);
+    }
+    try {
+        ds->locate(m_keyField, record->key.toLongLong());
+    } catch (const std::exception &) {
+        // Neither a failed locate nor a refused post is reported here.
+    }
+    if (editing) {
+        setCurrentItem(current);
+        setUpdatesEnabled(repaint);
+    }
+}
+
+// Dataset to tree.
+
+void TDBTreeView::navigate()
+{
+    if (!(m_options & trCanDBNavigate) || !m_dataSet || !m_dataSet->isOpen())
+        return;
+    QTreeWidgetItem *node = currentRowNode();
+    if (!node || node->treeWidget() != this)
+        return;
+    for (QTreeWidgetItem *p = node->parent(); p; p = p->parent())
+        p->setExpanded(true);
+    setCurrentItem(node);
+    scrollToItem(node);
+}
+
+// Loading.
+
+void TDBTreeView::appendTopLevel(QTreeWidgetItem *node)
+{
+    if (m_detached)
+        m_detachedTop.append(node);
+    else
+        addTopLevelItem(node);
+}
+
+void TDBTreeView::relinkNode(QTreeWidgetItem *node, QTreeWidgetItem *newParent)
+{
+    if (!m_detached) {
+        moveNode(node, newParent);
+        return;
+    }
+    if (QTreeWidgetItem *parent = node->parent())
+        parent->takeChild(parent->indexOfChild(node));
+    else
+        m_detachedTop.removeOne(node);
+    if (newParent)
+        newParent->addChild(node);
+    else
+        m_detachedTop.append(node);
+}
+
+void TDBTreeView::syncRow(const Fields &f, int row)
+{
+    const QueryDataSet &ds = *m_dataSet;
+    const QVariant key = ds.value(row, f.key);
+    if (TDBTreeNodes::isNull(key))
+        return;
+    const QVariant parentValue = f.parent >= 0 ? ds.value(row, f.parent) : QVariant();
+    TDBTreeNode *record = m_nodes.find(key);
+    const TDBTreeNode *parentRecord = m_nodes.find(parentValue);
+    QTreeWidgetItem *parentNode = parentRecord ? parentRecord->node : nullptr;
+    const QString caption = displayText(f, row);
+    if (!record) {
+        record = m_nodes.add(key, parentValue);
+        auto node = std::make_unique<TAutoTreeNode>();
+        node->setText(0, caption);
+        node->setNodeData(record);
+        record->node = node.get();
+        if (parentNode)
+            parentNode->addChild(node.release());
+        else
+            appendTopLevel(node.release());
+        sortSiblings(record->node);
+    } else {
+        if (!m_nodes.same(record->parentValue, parentValue))
+            record->parentValue = parentValue;
+        QTreeWidgetItem *node = record->node;
+        // A top-level node is left to the re-parenting after the scan.
+        if (node && node->parent() && parentNode != node->parent() && parentNode != node
+            && !isDescendant(parentNode, node))
+            relinkNode(node, parentNode);
+        if (node)
+            setNodeText(node, caption);
+    }
+    record->hint = f.list >= 0 ? displayForm(ds.value(row, f.list)) : caption;
+    record->seen = true;
+}
+
+void TDBTreeView::reparent()
+{
+    // The parent a top-level node should have; none for a row naming itself or a descendant.
+    auto newParentOf = [this](QTreeWidgetItem *node) -> QTreeWidgetItem * {
+        const TDBTreeNode *record = dbNodeOf(node);
+        if (!record || !record->seen)
+            return nullptr;
+        const TDBTreeNode *parent = m_nodes.find(record->parentValue);
+        if (!parent || !parent->node || parent->node == node || isDescendant(parent->node, node))
+            return nullptr;
+        return parent->node;
+    };
+    if (m_detached) {
+        QList<QTreeWidgetItem *> stay;
+        stay.reserve(m_detachedTop.size());
+        for (QTreeWidgetItem *node : std::as_const(m_detachedTop)) {
+            if (QTreeWidgetItem *parent = newParentOf(node))
+                parent->addChild(node);
+            else
+                stay.append(node);
+        }
+        m_detachedTop = stay;
+        return;
+    }
+    for (int i = 0; i < topLevelItemCount();) {
+        if (QTreeWidgetItem *parent = newParentOf(topLevelItem(i)))
+            moveTopLevelNode(i, parent);
+        else
+            ++i;
+    }
+}
+
+void TDBTreeView::removeUnseen()
+{
+    QList<QVariant> gone;
+    for (int i = 0; i < m_nodes.count(); ++i) {
+        if (!m_nodes.at(i)->seen)
+            gone << m_nodes.at(i)->key;
+    }
+    for (const QVariant &key : std::as_const(gone)) {
+        // An earlier removal may have taken this record with its subtree.
+        TDBTreeNode *record = m_nodes.find(key);
+        if (!record || record->seen)
+            continue;
+        if (record->node)
+            deleteNode(record->node);
+        else
+            m_nodes.remove(record);
+    }
+}
+
+void TDBTreeView::fullLoad()
+{
+    QueryDataSet *ds = m_dataSet;
+    if (!ds || !ds->isOpen())
+        return;
+    const Fields f = fields();
+    m_nodes.setKeyType(ds->field(f.key).type());
+
+    QScopedValueRollback<bool> guard(m_updating, true);
+    const bool repaint = updatesEnabled();
+    setUpdatesEnabled(false);
+    const auto restoreRepaint = qScopeGuard([this, repaint] { setUpdatesEnabled(repaint); });
+    {
+        holdSorting();
+        const auto sortAgain = qScopeGuard([this] { releaseSorting(); });
+        for (int i = 0; i < m_nodes.count(); ++i)
+            m_nodes.at(i)->seen = false;
+        m_detached = m_nodes.isEmpty() && topLevelItemCount() == 0;
+        {
+            // Rows are read in place: the current row does not move during the scan.
+            ds->disableControls();
+            const auto resume = qScopeGuard([ds] { ds->enableControls(); });
+            ds->fetchAll();
+            for (int row = 0, rows = ds->fetchedCount(); row < rows; ++row)
+                syncRow(f, row);
+        }
+        reparent();
+        if (m_detached) {
+            m_detached = false;
+            addTopLevelItems(std::exchange(m_detachedTop, {}));
+        }
+        // Nodes of vanished rows go with the rows of their subtrees.
+        QScopedValueRollback<bool> released(m_updating, false);
+        removeUnseen();
+    }
+    navigate();
+}
+
+void TDBTreeView::discardAll()
+{
+    QScopedValueRollback<bool> guard(m_updating, true);
+    cancelLabelEdit();
+    for (int i = 0; i < m_nodes.count(); ++i) {
+        if (TAutoTreeNode *node = autoNode(m_nodes.at(i)->node))
+            node->setNodeData(nullptr);
+    }
+    m_nodes.clear();
+    qDeleteAll(std::exchange(m_detachedTop, {}));
+    m_detached = false;
+    clear();
+}
+
+void TDBTreeView::reload()
+{
+    discardAll();
+    if (m_dataSet && m_dataSet->isOpen() && !runCommand(this, [this] { fullLoad(); }))
+        discardAll();
+}
+
+// Deleting.
+
+void TDBTreeView::deleteKeyPressed(QTreeWidgetItem *node)
+{
+    if (!(m_options & trDBCanDelete))
+        return;
+    const TDBTreeNode *record = dbNodeOf(node);
+    const QVariant key = record ? record->key : QVariant();
+    if (m_options & trDBConfirmDelete) {
+        const QString question = QStringLiteral("Do you want to delete the item \"") + node->text(0)
+            + QLatin1Char('"');
+        if (Prompt::instance().message(this, question, QStringLiteral("Confirm"),
+                                       QMessageBox::Question, QMessageBox::Ok | QMessageBox::Cancel)
+            != QMessageBox::Ok)
+            return;
+        // The question ran an event loop: find the node again.
+        if (record) {
+            node = nodeByKey(key);
+            if (!node)
+                return;
+        }
+    }
+    // A refused row leaves some rows deleted and others not: show the table as it is now.
+    if (!runCommand(this, [this, node] { deleteNode(node); }))
+        reload();
+}
+
+void TDBTreeView::deleteNode(QTreeWidgetItem *node)
+{
+    if (!node)
+        return;
+    const QList<QTreeWidgetItem *> list = preOrder(node);
+    QueryDataSet *ds = m_dataSet;
+    if (!isMoving() && !m_copying && ds && ds->isOpen()) {
+        ds->disableControls();
+        const auto resume = qScopeGuard([this, ds] {
+            QScopedValueRollback<bool> guard(m_updating, true);
+            ds->enableControls();
+        });
+        Transaction::CommitHold hold(ds->connection().transaction());
+        // Backwards: every folder before its ancestors, the node itself last.
+        for (qsizetype i = list.size() - 1; i >= 0; --i) {
+            TDBTreeNode *record = dbNodeOf(list[i]);
+            if (!record)
+                continue;
+            if (!m_updating && !ds->isEmpty()) {
+                bool found = false;
+                try {
+                    found = ds->locate(m_keyField, record->key.toLongLong());
+                } catch (const std::exception &) {
+                    found = false;
+                }
+                if (found)
+                    ds->remove();
+            }
+            record->deleted = true;
+        }
+    }
+    for (QTreeWidgetItem *item : list) {
+        if (TDBTreeNode *record = dbNodeOf(item)) {
+            autoNode(item)->setNodeData(nullptr);
+            m_nodes.remove(record);
+        }
+    }
+    removeNodeItem(node);
+}
+
+// In-place renaming.
+
+bool TDBTreeView::labelEditStarting(QTreeWidgetItem *node)
+{
+    if (isReadOnly())
+        return false;
+    m_captionBeforeEdit = node->text(0);
+    QueryDataSet *ds = m_dataSet;
+    if (ds && ds->isOpen() && ds->state() == QueryDataSet::State::Browse && !ds->isEmpty()
+        && node == currentRowNode())
+        runCommand(this, [ds] { ds->edit(); });
+    return true;
+}
+
+void TDBTreeView::initLabelEditor(QTreeWidgetItem *node, QLineEdit *editor)
+{
+    const Field *list
+        = m_dataSet && m_dataSet->isOpen() ? m_dataSet->findField(m_listField) : nullptr;
+    if (!list || node != currentRowNode()) {
+        editor->setText(node->text(0));
+        return;
+    }
+    editor->setText(list->asString());
+    if (list->size() > 0)
+        editor->setMaxLength(list->size());
+    switch (list->type()) {
+    case FieldType::Integer:
+    case FieldType::LargeInt:
+        editor->setValidator(new QRegularExpressionValidator(
+            QRegularExpression(QStringLiteral("[-+]?\\d*")), editor));
+        break;
+    case FieldType::Float:
+        editor->setValidator(new QDoubleValidator(editor));
+        break;
+    default:
+        break;
+    }
+}
+
+void TDBTreeView::labelEditEnded(QTreeWidgetItem *node, const QString *text)
+{
+    if (text)
+        setNodeText(node, *text);
+    QueryDataSet *ds = m_dataSet;
+    Field *list = ds && ds->isOpen() ? ds->findField(m_listField) : nullptr;
+    if (!list || node != currentRowNode()) {
+        // Only the current row's node can be renamed.
+        setNodeText(node, m_captionBeforeEdit);
+        return;
+    }
+    if (!isReadOnly() && isChanging(*ds) && list->asString() != node->text(0)) {
+        const QString caption = node->text(0);
+        runCommand(this, [list, caption] { list->setString(caption); });
+    } else {
+        setNodeText(node, list->asString());
+    }
+    runCommand(this,
+               [this, ds, node] { setNodeText(node, displayText(fields(), ds->currentRow())); });
+}

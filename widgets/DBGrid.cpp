@@ -1,0 +1,496 @@
+#include "widgets/DBGrid.h"
+
+#include "store/QueryDataSet.h"
+#include "widgets/DBGridDelegate.h"
+#include "widgets/ErrorBox.h"
+
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QHeaderView>
+#include <QHelpEvent>
+#include <QKeyEvent>
+#include <QScopedValueRollback>
+#include <QToolTip>
+
+namespace {
+
+// A stretching column never shrinks below this (or below its own width, if smaller).
+constexpr int MinStretchWidth = 24;
+// The width of a digit in the font the column widths were designed with.
+constexpr qreal DesignDigitWidth = 6;
+
+bool isEditing(const QueryDataSet *ds)
+{
+    return ds
+        && (ds->state() == QueryDataSet::State::Edit || ds->state() == QueryDataSet::State::Insert);
+}
+
+} // namespace
+
+DBGrid::DBGrid(QWidget *parent) : QTableView(parent)
+{
+    setItemDelegate(new DBGridDelegate(this));
+    setSelectionMode(SingleSelection);
+    setSelectionBehavior(SelectItems);
+    setEditTriggers(SelectedClicked | EditKeyPressed | AnyKeyPressed);
+    setTabKeyNavigation(true);
+    setShowGrid(true);
+    setGridStyle(Qt::SolidLine);
+    setWordWrap(false);
+    setCornerButtonEnabled(false);
+    setSortingEnabled(false);
+    setHorizontalScrollMode(ScrollPerPixel);
+    setVerticalScrollMode(ScrollPerItem);
+
+    QHeaderView *titles = horizontalHeader();
+    titles->setHighlightSections(false);
+    titles->setSectionsClickable(true);
+    titles->setStretchLastSection(false);
+    titles->setSectionResizeMode(QHeaderView::Interactive);
+    titles->setMinimumSectionSize(8);
+    titles->setSortIndicatorShown(false);
+    connect(titles, &QHeaderView::sectionClicked, this, &DBGrid::titleClicked);
+    connect(titles, &QHeaderView::sectionResized, this, &DBGrid::sectionResized);
+
+    // The row indicator: one narrow column marking the current row and its state.
+    QHeaderView *indicator = verticalHeader();
+    const int rowHeight = fontMetrics().height() + 4;
+    indicator->setSectionResizeMode(QHeaderView::Fixed);
+    indicator->setMinimumSectionSize(rowHeight);
+    indicator->setDefaultSectionSize(rowHeight);
+    indicator->setHighlightSections(false);
+    indicator->setFixedWidth(fontMetrics().horizontalAdvance(QChar(0x270E)) + 8);
+    connect(indicator, &QHeaderView::sectionPressed, this, &DBGrid::rowIndicatorPressed);
+    indicator->viewport()->installEventFilter(this);
+
+    // Connected first, so the owner's handler of the same click can set a new hint.
+    connect(this, &QAbstractItemView::clicked, this, [this] { setHintText(QString()); });
+}
+
+DataSetModel *DBGrid::setDataSet(QueryDataSet *dataSet, const QList<DataSetModel::Column> &columns)
+{
+    QPointer<DataSetModel> old = m_model;
+    auto *model = new DataSetModel(dataSet, columns, this);
+    setDataSetModel(model);
+    if (old && old->parent() == this)
+        old->deleteLater();
+    return model;
+}
+
+void DBGrid::setDataSetModel(DataSetModel *model)
+{
+    for (const auto &c : m_connections)
+        disconnect(c);
+    m_connections.clear();
+
+    QItemSelectionModel *oldSelection = selectionModel();
+    m_model = model;
+    QTableView::setModel(model);
+    if (oldSelection && oldSelection != selectionModel())
+        oldSelection->deleteLater();
+    m_widths.clear();
+    if (!model)
+        return;
+
+    model->setErrorParent(this);
+    model->setToolTipText(m_hintText);
+    for (const auto &column : model->columns())
+        m_widths.push_back(column.width);
+    if (QueryDataSet *ds = model->dataSet()) {
+        m_connections << connect(ds, &QueryDataSet::currentRowChanged, this,
+                                 &DBGrid::followDataSet);
+        m_connections << connect(ds, &QueryDataSet::stateChanged, this, [this] {
+            if (dataSet() && !dataSet()->isOpen())
+                setHintText(QString());
+        });
+        m_connections << connect(ds, &QueryDataSet::focusFieldRequested, this, &DBGrid::focusField);
+    }
+    m_connections << connect(model, &QAbstractItemModel::modelReset, this, [this] {
+        layoutColumns();
+        followDataSet();
+    });
+    m_connections << connect(model, &DataSetModel::sortMarksChanged, this,
+                             &DBGrid::syncSortIndicator);
+    layoutColumns();
+    syncSortIndicator();
+    followDataSet();
+}
+
+QueryDataSet *DBGrid::dataSet() const
+{
+    return m_model ? m_model->dataSet() : nullptr;
+}
+
+void DBGrid::setHintText(const QString &text)
+{
+    m_hintText = text;
+    if (m_model)
+        m_model->setToolTipText(text);
+    if (text.isEmpty() && QToolTip::isVisible())
+        QToolTip::hideText();
+}
+
+void DBGrid::setRowSelect(bool on)
+{
+    m_rowSelect = on;
+    setSelectionBehavior(on ? SelectRows : SelectItems);
+    selectCurrent();
+}
+
+QString DBGrid::currentFieldName() const
+{
+    const QModelIndex current = currentIndex();
+    if (!m_model || !current.isValid())
+        return {};
+    return m_model->column(current.column()).fieldName;
+}
+
+void DBGrid::copyCurrentCell()
+{
+    const QModelIndex current = currentIndex();
+    if (!m_model || !current.isValid())
+        return;
+    QGuiApplication::clipboard()->setText(m_model->displayText(current.row(), current.column()));
+}
+
+qreal DBGrid::widthScale() const
+{
+    if (m_widthScale > 0)
+        return m_widthScale;
+    return fontMetrics().horizontalAdvance(QLatin1Char('0')) / DesignDigitWidth;
+}
+
+void DBGrid::setWidthScale(qreal scale)
+{
+    m_widthScale = scale;
+    layoutColumns();
+}
+
+void DBGrid::layoutColumns()
+{
+    if (!m_model)
+        return;
+    const qreal scale = widthScale();
+    const int count = qMin(m_model->columnCount(), int(m_widths.size()));
+    std::vector<int> widths(static_cast<size_t>(count));
+    int fixed = 0;
+    int stretchBase = 0;
+    int lastStretch = -1;
+    for (int c = 0; c < count; ++c) {
+        widths[size_t(c)] = qRound(m_widths[size_t(c)] * scale);
+        if (isColumnHidden(c))
+            continue;
+        if (m_model->column(c).stretch) {
+            stretchBase += widths[size_t(c)];
+            lastStretch = c;
+        } else {
+            fixed += widths[size_t(c)];
+        }
+    }
+    const int free = viewport()->width() - fixed;
+    int left = free;
+    const QScopedValueRollback layingOut(m_layingOut, true);
+    for (int c = 0; c < count; ++c) {
+        if (isColumnHidden(c))
+            continue;
+        const int base = widths[size_t(c)];
+        if (!m_model->column(c).stretch || stretchBase <= 0) {
+            setColumnWidth(c, base);
+            continue;
+        }
+        // The last stretching column takes the rounding rest, so the row fills exactly.
+        int share = c == lastStretch ? left : int(qint64(free) * base / stretchBase);
+        share = qMax(share, qMin(base, MinStretchWidth));
+        left -= share;
+        setColumnWidth(c, share);
+    }
+}
+
+bool DBGrid::isCopyKey(const QKeyEvent *event) const
+{
+    return event->matches(QKeySequence::Copy)
+        || (event->key() == Qt::Key_Insert
+            && (event->modifiers() & ~Qt::KeypadModifier) == Qt::ControlModifier);
+}
+
+bool DBGrid::downPastLastRow() const
+{
+    const QueryDataSet *ds = dataSet();
+    if (!ds || ds->state() != QueryDataSet::State::Browse || ds->canFetchMore())
+        return false;
+    const int rows = m_model->rowCount();
+    return rows == 0 || currentIndex().row() == rows - 1;
+}
+
+bool DBGrid::event(QEvent *event)
+{
+    // Copying stays the grid's even where a window has a shortcut on the same keys.
+    if (event->type() == QEvent::ShortcutOverride && isCopyKey(static_cast<QKeyEvent *>(event))) {
+        event->accept();
+        return true;
+    }
+    return QTableView::event(event);
+}
+
+bool DBGrid::eventFilter(QObject *watched, QEvent *event)
+{
+    // A press on the row indicator keeps the current column, which the table's own row
+    // selection would reset before rowIndicatorPressed() runs.
+    if (watched == verticalHeader()->viewport() && event->type() == QEvent::MouseButtonPress)
+        m_indicatorColumn = m_column;
+    return QTableView::eventFilter(watched, event);
+}
+
+bool DBGrid::viewportEvent(QEvent *event)
+{
+    // Cells show the hint through the model; the empty part of the grid shows it too.
+    if (event->type() == QEvent::ToolTip && !m_hintText.isEmpty()) {
+        const auto *help = static_cast<QHelpEvent *>(event);
+        if (!indexAt(help->pos()).isValid()) {
+            QToolTip::showText(help->globalPos(), m_hintText, viewport());
+            return true;
+        }
+    }
+    return QTableView::viewportEvent(event);
+}
+
+void DBGrid::keyPressEvent(QKeyEvent *event)
+{
+    if (isCopyKey(event)) {
+        copyCurrentCell();
+        event->accept();
+        return;
+    }
+    QueryDataSet *ds = dataSet();
+    const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
+    switch (event->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        // Handled on release; taken here so that no dialog takes it for its default button.
+        // An Enter the in-place editor passes on ends the edit and is not the grid's.
+        if (!event->isAutoRepeat())
+            m_enterPressed = state() != EditingState;
+        event->accept();
+        return;
+    case Qt::Key_Escape:
+        if (isEditing(ds)) {
+            closeOpenEditor();
+            runCommand(this, [ds] { ds->cancel(); });
+            event->accept();
+            return;
+        }
+        break;
+    case Qt::Key_Down:
+        if (modifiers != Qt::NoModifier || !m_model || !ds || !ds->isOpen())
+            break;
+        if (state() == EditingState) {
+            // The typed value goes into the row before anything else happens to it.
+            if (QWidget *editor = indexWidget(currentIndex())) {
+                commitData(editor);
+                closeEditor(editor, QAbstractItemDelegate::NoHint);
+            }
+        }
+        if (m_appendOnDown && downPastLastRow()) {
+            runCommand(this, [ds] { ds->insert(); });
+            event->accept();
+            return;
+        }
+        if (currentIndex().row() == m_model->rowCount() - 1 && m_model->canFetchMore({}))
+            m_model->fetchMore({});
+        break;
+    default:
+        break;
+    }
+    QTableView::keyPressEvent(event);
+}
+
+void DBGrid::keyReleaseEvent(QKeyEvent *event)
+{
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)
+        && !event->isAutoRepeat()) {
+        const bool pressed = m_enterPressed;
+        m_enterPressed = false;
+        event->accept();
+        if (pressed)
+            Q_EMIT activatedByKey();
+        return;
+    }
+    QTableView::keyReleaseEvent(event);
+}
+
+void DBGrid::mouseDoubleClickEvent(QMouseEvent *event)
+{
+    QTableView::mouseDoubleClickEvent(event);
+    if (event->button() == Qt::LeftButton)
+        Q_EMIT activatedByDoubleClick();
+}
+
+void DBGrid::resizeEvent(QResizeEvent *event)
+{
+    QTableView::resizeEvent(event);
+    layoutColumns();
+}
+
+void DBGrid::currentChanged(const QModelIndex &current, const QModelIndex &previous)
+{
+    // The base commits an editor still open on the previous cell, into the row it belongs to.
+    QTableView::currentChanged(current, previous);
+    if (current.isValid())
+        m_column = current.column();
+    QueryDataSet *ds = dataSet();
+    if (m_following || m_moving || !current.isValid() || !ds || !ds->isOpen()
+        || m_model->isChanging() || current.row() == ds->currentRow()) {
+        if (!m_moving)
+            selectCurrent();
+        return;
+    }
+    // The user chose another row: the dataset leaves its row first (posting or cancelling
+    // it, which may move a posted new row behind the others), then goes to the chosen row.
+    const QPersistentModelIndex target(current);
+    {
+        const QScopedValueRollback moving(m_moving, true);
+        runCommand(this, [ds, &target] {
+            ds->checkBrowseMode();
+            if (target.isValid())
+                ds->moveTo(target.row());
+        });
+    }
+    // Wherever the dataset ended up, the grid shows it.
+    followDataSet();
+}
+
+bool DBGrid::edit(const QModelIndex &index, EditTrigger trigger, QEvent *event)
+{
+    // Only the dataset's current row is edited; another row has to be reached first.
+    const QueryDataSet *ds = dataSet();
+    if (index.isValid() && ds && ds->isOpen() && index.row() != ds->currentRow())
+        return false;
+    return QTableView::edit(index, trigger, event);
+}
+
+QItemSelectionModel::SelectionFlags DBGrid::selectionCommand(const QModelIndex &,
+                                                             const QEvent *) const
+{
+    // The selection is always the current cell (or row); selectCurrent() keeps it so.
+    return QItemSelectionModel::NoUpdate;
+}
+
+void DBGrid::followDataSet()
+{
+    if (m_moving || !m_model)
+        return;
+    const QueryDataSet *ds = dataSet();
+    const int row = ds && ds->isOpen() ? ds->currentRow() : -1;
+    const QScopedValueRollback following(m_following, true);
+    if (row < 0 || row >= m_model->rowCount() || m_model->columnCount() == 0) {
+        if (currentIndex().isValid()) {
+            closeOpenEditor();
+            selectionModel()->clearCurrentIndex();
+        }
+        selectCurrent();
+        return;
+    }
+    const QModelIndex wanted = m_model->index(row, qBound(0, m_column, m_model->columnCount() - 1));
+    if (currentIndex() != wanted) {
+        // An in-place edit belongs to the row the dataset has left.
+        if (currentIndex().row() != row)
+            closeOpenEditor();
+        setCurrentIndex(wanted);
+    }
+    selectCurrent();
+}
+
+void DBGrid::closeOpenEditor()
+{
+    if (state() != EditingState)
+        return;
+    if (QWidget *editor = indexWidget(currentIndex()))
+        closeEditor(editor, QAbstractItemDelegate::NoHint);
+}
+
+void DBGrid::selectCurrent()
+{
+    QItemSelectionModel *selection = selectionModel();
+    if (!selection || !m_model)
+        return;
+    const QModelIndex current = currentIndex();
+    if (!current.isValid()) {
+        if (selection->hasSelection())
+            selection->clearSelection();
+        return;
+    }
+    const QItemSelection wanted = m_rowSelect
+        ? QItemSelection(m_model->index(current.row(), 0),
+                         m_model->index(current.row(), m_model->columnCount() - 1))
+        : QItemSelection(current, current);
+    if (selection->selection() != wanted)
+        selection->select(wanted, QItemSelectionModel::ClearAndSelect);
+}
+
+void DBGrid::syncSortIndicator()
+{
+    QHeaderView *titles = horizontalHeader();
+    int section = -1;
+    Qt::SortOrder order = Qt::AscendingOrder;
+    for (int c = 0; m_model && c < m_model->columnCount(); ++c) {
+        const DataSetModel::SortMark mark = m_model->sortMark(c);
+        if (mark != DataSetModel::SortMark::None) {
+            section = c;
+            // Qt draws an ascending indicator as the arrow pointing down.
+            order = mark == DataSetModel::SortMark::Down ? Qt::AscendingOrder : Qt::DescendingOrder;
+            break;
+        }
+    }
+    titles->setSortIndicatorShown(section >= 0);
+    titles->setSortIndicator(section, order);
+}
+
+void DBGrid::titleClicked(int section)
+{
+    if (m_titleClick) {
+        const TitleClick handler = m_titleClick;
+        runCommand(this, [&handler, section] { handler(section); });
+    }
+    // The header flips its own indicator on a click; only the marks decide what it shows.
+    syncSortIndicator();
+}
+
+void DBGrid::rowIndicatorPressed(int section)
+{
+    if (!m_model || m_model->columnCount() == 0)
+        return;
+    m_column = m_indicatorColumn;
+    setCurrentIndex(m_model->index(section, qBound(0, m_column, m_model->columnCount() - 1)));
+}
+
+void DBGrid::sectionResized(int section, int, int newSize)
+{
+    if (m_layingOut || !m_model || section < 0 || section >= int(m_widths.size()))
+        return;
+    const qreal scale = widthScale();
+    if (!m_model->column(section).stretch) {
+        m_widths[size_t(section)] = qRound(newSize / scale);
+        layoutColumns();
+        return;
+    }
+    // A stretching column dragged by the user: the stretching columns keep the proportions
+    // they now show.
+    for (int c = 0; c < int(m_widths.size()); ++c) {
+        if (m_model->column(c).stretch)
+            m_widths[size_t(c)] = qRound(columnWidth(c) / scale);
+    }
+}
+
+void DBGrid::focusField(const QString &fieldName)
+{
+    if (!m_model)
+        return;
+    const int column = m_model->columnOfField(fieldName);
+    if (column < 0)
+        return;
+    m_column = column;
+    if (!m_moving)
+        followDataSet();
+    if (isVisible() && window()->isActiveWindow())
+        setFocus();
+}

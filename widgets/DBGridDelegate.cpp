@@ -1,0 +1,181 @@
+#include "widgets/DBGridDelegate.h"
+
+#include "store/Field.h"
+#include "widgets/DataSetModel.h"
+
+#include <QAbstractItemView>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QDoubleValidator>
+#include <QIntValidator>
+#include <QLineEdit>
+#include <QLocale>
+#include <QRegularExpressionValidator>
+
+namespace {
+
+// A date edit cannot be empty: its lowest date stands for no date and shows as a blank.
+const QDate NoDate(1752, 9, 14);
+
+const Field *fieldOf(const QModelIndex &index)
+{
+    const auto *model = qobject_cast<const DataSetModel *>(index.model());
+    return model ? model->field(index.column()) : nullptr;
+}
+
+bool isDate(const Field *field)
+{
+    return field->type() == FieldType::Date || field->type() == FieldType::DateTime;
+}
+
+// The system's short format, with the year in full so that no century has to be guessed.
+QString fullYear(QString format)
+{
+    if (!format.contains(QLatin1String("yyyy")))
+        format.replace(QLatin1String("yy"), QLatin1String("yyyy"));
+    return format;
+}
+
+QLocale editLocale()
+{
+    QLocale locale;
+    locale.setNumberOptions(QLocale::OmitGroupSeparator);
+    return locale;
+}
+
+} // namespace
+
+QWidget *DBGridDelegate::createEditor(QWidget *parent, const QStyleOptionViewItem &option,
+                                      const QModelIndex &index) const
+{
+    const Field *field = fieldOf(index);
+    if (!field)
+        return QStyledItemDelegate::createEditor(parent, option, index);
+
+    if (field->isLookup()) {
+        const auto *model = static_cast<const DataSetModel *>(index.model());
+        auto *combo = new QComboBox(parent);
+        combo->setFrame(false);
+        combo->addItems(model->lookupTexts(index.column()));
+        // The column may be narrow; the list shows whole names.
+        int widest = 0;
+        for (int i = 0; i < combo->count(); ++i)
+            widest = qMax(widest, combo->fontMetrics().horizontalAdvance(combo->itemText(i)));
+        combo->view()->setMinimumWidth(widest + 24);
+        // A name chosen from the list is written at once, as a bound drop-down does.
+        connect(combo, &QComboBox::activated, this, &DBGridDelegate::commitSender);
+        return combo;
+    }
+
+    if (isDate(field)) {
+        QDateTimeEdit *edit
+            = field->type() == FieldType::Date ? new QDateEdit(parent) : new QDateTimeEdit(parent);
+        edit->setFrame(false);
+        edit->setCalendarPopup(true);
+        edit->setDisplayFormat(field->type() == FieldType::Date
+                                   ? fullYear(QLocale().dateFormat(QLocale::ShortFormat))
+                                   : fullYear(QLocale().dateTimeFormat(QLocale::ShortFormat)));
+        edit->setMinimumDate(NoDate);
+        edit->setSpecialValueText(QStringLiteral(" "));
+        return edit;
+    }
+
+    auto *edit = new QLineEdit(parent);
+    edit->setFrame(false);
+    switch (field->type()) {
+    case FieldType::String:
+    case FieldType::Memo:
+        if (field->size() > 0)
+            edit->setMaxLength(field->size());
+        break;
+    case FieldType::Integer:
+        edit->setValidator(new QIntValidator(edit));
+        break;
+    case FieldType::LargeInt:
+        edit->setValidator(
+            new QRegularExpressionValidator(QRegularExpression(QStringLiteral("-?\\d*")), edit));
+        break;
+    case FieldType::Float: {
+        auto *validator = new QDoubleValidator(edit);
+        validator->setNotation(QDoubleValidator::StandardNotation);
+        validator->setLocale(editLocale());
+        edit->setValidator(validator);
+        break;
+    }
+    default:
+        break;
+    }
+    return edit;
+}
+
+void DBGridDelegate::setEditorData(QWidget *editor, const QModelIndex &index) const
+{
+    const Field *field = fieldOf(index);
+    const QVariant value = index.data(Qt::EditRole);
+    if (auto *combo = qobject_cast<QComboBox *>(editor)) {
+        combo->setCurrentIndex(value.isNull() ? -1 : combo->findText(value.toString()));
+    } else if (auto *dateEdit = qobject_cast<QDateTimeEdit *>(editor)) {
+        if (value.typeId() == QMetaType::QDateTime)
+            dateEdit->setDateTime(value.toDateTime());
+        else if (value.toDate().isValid())
+            dateEdit->setDate(value.toDate());
+        else
+            dateEdit->setDate(NoDate);
+    } else if (auto *lineEdit = qobject_cast<QLineEdit *>(editor); lineEdit && field) {
+        QString text;
+        if (!value.isNull() && value.typeId() == QMetaType::Double)
+            text = editLocale().toString(value.toDouble(), 'g', 15);
+        else if (!value.isNull())
+            text = value.toString();
+        lineEdit->setText(text);
+    } else {
+        QStyledItemDelegate::setEditorData(editor, index);
+    }
+}
+
+void DBGridDelegate::setModelData(QWidget *editor, QAbstractItemModel *model,
+                                  const QModelIndex &index) const
+{
+    const Field *field = fieldOf(index);
+    if (auto *combo = qobject_cast<QComboBox *>(editor)) {
+        if (combo->currentIndex() >= 0)
+            model->setData(index, combo->currentText());
+    } else if (auto *dateEdit = qobject_cast<QDateTimeEdit *>(editor)) {
+        if (dateEdit->date() == NoDate)
+            model->setData(index, QVariant());
+        else if (field && field->type() == FieldType::DateTime)
+            model->setData(index, dateEdit->dateTime());
+        else
+            model->setData(index, dateEdit->date());
+    } else if (auto *lineEdit = qobject_cast<QLineEdit *>(editor); lineEdit && field) {
+        const QString text = lineEdit->text();
+        bool ok = false;
+        const double number = editLocale().toDouble(text, &ok);
+        // A number typed the way the locale writes it; anything else the field converts.
+        if (field->type() == FieldType::Float && ok)
+            model->setData(index, number);
+        else
+            model->setData(index, text);
+    } else {
+        QStyledItemDelegate::setModelData(editor, model, index);
+    }
+}
+
+void DBGridDelegate::updateEditorGeometry(QWidget *editor, const QStyleOptionViewItem &option,
+                                          const QModelIndex &index) const
+{
+    if (qobject_cast<QComboBox *>(editor) || qobject_cast<QDateTimeEdit *>(editor)) {
+        // Narrow columns still get a usable drop-down button and date.
+        QRect rect = option.rect;
+        rect.setWidth(qMax(rect.width(), editor->minimumSizeHint().width()));
+        editor->setGeometry(rect);
+        return;
+    }
+    QStyledItemDelegate::updateEditorGeometry(editor, option, index);
+}
+
+void DBGridDelegate::commitSender()
+{
+    if (auto *editor = qobject_cast<QWidget *>(sender()))
+        Q_EMIT commitData(editor);
+}
