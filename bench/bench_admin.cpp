@@ -157,32 +157,51 @@ int main(int argc, char *argv[])
     Times programBackup, gbakBackup, programRestore, gbakRestore;
     try {
         for (int round = 0; round < rounds; ++round) {
-            QFile::remove(backup);
-            program(
-                [&] {
-                    service.attach(db, user, password);
-                    service.backup(db, backup);
-                },
-                programBackup);
-
-            QFile::remove(gbakBackupFile);
-            gbak({QStringLiteral("-b"), QStringLiteral("-user"), user, db, gbakBackupFile},
-                 gbakBackup);
-
+            auto ourBackup = [&] {
+                QFile::remove(backup);
+                program(
+                    [&] {
+                        service.attach(db, user, password);
+                        service.backup(db, backup);
+                    },
+                    programBackup);
+            };
+            auto theirBackup = [&] {
+                QFile::remove(gbakBackupFile);
+                gbak({QStringLiteral("-b"), QStringLiteral("-user"), user, db, gbakBackupFile},
+                     gbakBackup);
+            };
             // The program restores beside an existing catalogue and replaces it.
-            if (!QFileInfo::exists(restored))
-                QFile::copy(db, restored);
-            program(
-                [&] {
-                    service.attach(restored, user, password);
-                    service.restore(backup, restored);
-                },
-                programRestore);
-
-            QFile::remove(gbakRestored);
-            gbak({QStringLiteral("-c"), QStringLiteral("-user"), user, QStringLiteral("-page_size"),
-                  QString::number(ServiceManager::restorePageSize), gbakBackupFile, gbakRestored},
-                 gbakRestore);
+            auto ourRestore = [&] {
+                if (!QFileInfo::exists(restored))
+                    QFile::copy(db, restored);
+                program(
+                    [&] {
+                        service.attach(restored, user, password);
+                        service.restore(backup, restored);
+                    },
+                    programRestore);
+            };
+            auto theirRestore = [&] {
+                QFile::remove(gbakRestored);
+                gbak({QStringLiteral("-c"), QStringLiteral("-user"), user,
+                      QStringLiteral("-page_size"),
+                      QString::number(ServiceManager::restorePageSize), gbakBackupFile,
+                      gbakRestored},
+                     gbakRestore);
+            };
+            // Turn about, so that neither side always finds the files in a warm cache.
+            if (round % 2 == 0) {
+                ourBackup();
+                theirBackup();
+                ourRestore();
+                theirRestore();
+            } else {
+                theirBackup();
+                ourBackup();
+                theirRestore();
+                ourRestore();
+            }
             say(QStringLiteral("round %1: backup %2 s (gbak %3 s), restore %4 s (gbak %5 s)")
                     .arg(round + 1)
                     .arg(programBackup.wall.back(), 0, 'f', 2)

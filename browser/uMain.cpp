@@ -1,5 +1,7 @@
 #include "browser/uMain.h"
 
+#include "admin/uInstall.h"
+#include "admin/uSetup.h"
 #include "app/uAbout.h"
 #include "platform/SettingsStore.h"
 #include "store/DbError.h"
@@ -116,7 +118,7 @@ void TfMain::createDiskList()
     bought.format = [](const QVariant &v) {
         return v.isNull() ? QString() : QLocale().toString(v.toDate(), QLocale::ShortFormat);
     };
-    const QList<Column> columns{
+    const QList<Column> columns {
         column("FNAME", QStringLiteral("Наименование"), 171, true),
         column("FDISKIS", QStringLiteral("д."), 15, false),
         column("FDISKS", QStringLiteral("из"), 17, false),
@@ -148,9 +150,8 @@ void TfMain::createDiskList()
         [model](int col, SortableTitles::Mark mark) {
             model->setSortMark(col, DataSetModel::SortMark(int(mark)));
         });
-    DBGridEh1->setTitleClickHandler([this](int col) {
-        runCommand(this, [this, col] { m_diskTitles->titleClick(col); });
-    });
+    DBGridEh1->setTitleClickHandler(
+        [this](int col) { runCommand(this, [this, col] { m_diskTitles->titleClick(col); }); });
 
     PopupMenu2 = new QMenu(this);
     PopupMenu2->addAction(aAddDisk);
@@ -275,10 +276,11 @@ void TfMain::createActions()
     connect(aEditDisk, &QAction::triggered, this, &TfMain::aEditDiskExecute);
     connect(aDelDisk, &QAction::triggered, this, &TfMain::aDelDiskExecute);
     connect(aAbout, &QAction::triggered, this, &TfMain::aAboutExecute);
+    connect(aSetup, &QAction::triggered, this, &TfMain::aSetupExecute);
+    connect(aInstall, &QAction::triggered, this, &TfMain::aInstallExecute);
 
     // Their windows come with later work; until then the commands show but do nothing.
-    for (QAction *a : {aInstall, aSetup, aMan, aType, aGroups, aReports, aStat1, aFind, aGive,
-                       aAddDisk, aEditDisk})
+    for (QAction *a : {aMan, aType, aGroups, aReports, aStat1, aFind, aGive, aAddDisk, aEditDisk})
         a->setEnabled(false);
 }
 
@@ -389,6 +391,20 @@ void TfMain::aRefreshExecute()
     });
 }
 
+void TfMain::aSetupExecute()
+{
+    TfSetup dialog(*m_data, m_settings, this);
+    if (dialog.exec() == QDialog::Accepted && !m_data->DefDatabase.isConnected())
+        aConnectExecute();
+}
+
+void TfMain::aInstallExecute()
+{
+    TfInstall dialog(*m_data, m_settings, this);
+    if (dialog.exec() == QDialog::Accepted && !m_data->DefDatabase.isConnected())
+        aConnectExecute();
+}
+
 void TfMain::aAboutExecute()
 {
     TfAbout about(*m_data, this);
@@ -416,10 +432,11 @@ void TfMain::firstShow()
 {
     const QString normPos
         = m_store->readString(ConnectionSettings::section, QStringLiteral("NormPos"), QString());
+    // A store never saved belongs to a first run, which starts with the installation dialog.
     if (!normPos.isEmpty())
         aConnectExecute();
-    // A store never saved belongs to a first run; the installation dialog comes with the
-    // administration commands, until then the program stays unconnected.
+    else
+        aInstallExecute();
     Q_EMIT startupFinished();
 }
 

@@ -41,6 +41,8 @@ public:
     void aEditDiskExecute();
     void aDelDiskExecute();
     void aAboutExecute();
+    void aSetupExecute();
+    void aInstallExecute();
 
     // The disk editor, shown modally on the current disk row; true when it closed with OK.
     // Without one the disk commands that need it stay disabled.
@@ -104,7 +106,6 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-
     SettingsStore *m_store;
     std::unique_ptr<MainData> m_data;
     ConnectionSettings m_settings;

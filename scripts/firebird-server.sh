@@ -120,8 +120,9 @@ start() {
     write_env
     return
   fi
+  # A port taken since the last run (by the system's server, say): choose another one.
+  if [ -f "$STATE/port" ] && port_busy "$(cat "$STATE/port")"; then rm -f "$STATE/port"; fi
   configure
-  port_busy "$(cat "$STATE/port")" && fail "port $(cat "$STATE/port") is taken by another program"
   # The server binary itself, without the guardian: it stays in the foreground as our child.
   FIREBIRD="$STATE/root" FIREBIRD_LOCK="$STATE/lock" nohup "$SERVER" \
     >"$STATE/server.log" 2>&1 </dev/null &

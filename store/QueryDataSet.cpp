@@ -552,7 +552,18 @@ void QueryDataSet::moveTo(int row)
     requireOpen();
     if (row == m_current)
         return;
+    // Leaving a new row posts it behind the fetched rows or drops it: the rows after it
+    // move up by one, and the target with them.
+    const bool leavingNewRow = m_state == State::Insert;
+    const int left = m_current;
+    const size_t before = m_rows.size();
     checkBrowseMode();
+    if (leavingNewRow && m_state == State::Browse) {
+        if (row > left)
+            --row;
+        else if (row == left && m_rows.size() == before)
+            row = int(m_rows.size()) - 1;
+    }
     if (ensureRow(row))
         setCurrent(row);
 }

@@ -215,6 +215,28 @@ private Q_SLOTS:
         QVERIFY(ds.fieldByName(QStringLiteral("FSTATUS")).isNull());
     }
 
+    void movingAwayFromNewRowReachesTheChosenRow()
+    {
+        openLists();
+        auto &ds = m_data->dtDisk;
+        QCOMPARE(rowCount(ds), 2);
+        ds.first();
+        ds.insert();
+        ds.fieldByName(QStringLiteral("FFOLDERID")).setInteger(1001);
+        ds.fieldByName(QStringLiteral("FMANID")).setInteger(1);
+        ds.fieldByName(QStringLiteral("FNAME")).setString(QStringLiteral("Zelenka"));
+        // Rows: Zelenka (new), Bach, Mozart; posting moves the new row behind Mozart.
+        ds.moveTo(2);
+        QCOMPARE(ds.fieldByName(QStringLiteral("FNAME")).asString(), QStringLiteral("Mozart"));
+        QCOMPARE(ds.currentRow(), 1);
+        // A new row left without changes is dropped; the target moves up with the rest.
+        ds.first();
+        ds.insert();
+        ds.moveTo(2);
+        QCOMPARE(ds.fieldByName(QStringLiteral("FNAME")).asString(), QStringLiteral("Mozart"));
+        QCOMPARE(rowCount(ds), 3);
+    }
+
     void emptyAndClosedDeleteMessages()
     {
         QCOMPARE(errorOf([&] { m_data->dtDisk.remove(); }),

@@ -53,7 +53,9 @@ private:
     void clickTitle(int col)
     {
         QHeaderView *header = m_w->DBGridEh1->horizontalHeader();
-        const QPoint at(header->sectionViewportPosition(col) + 3, header->height() / 2);
+        // The middle of the title: its edges are the handles that resize the column.
+        const QPoint at(header->sectionViewportPosition(col) + header->sectionSize(col) / 2,
+                        header->height() / 2);
         QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, at);
     }
 

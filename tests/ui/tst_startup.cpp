@@ -1,13 +1,19 @@
+#include "admin/FileNameEdit.h"
+#include "admin/uInstall.h"
 #include "browser/uMain.h"
 #include "platform/SettingsStore.h"
 #include "tests/support/RecordingPrompt.h"
 #include "tests/support/TestCatalogue.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 // Program start, the connection command and the settings it keeps, through the real window.
 class TestStartup : public QObject
@@ -37,6 +43,20 @@ private:
         if (finished.isEmpty())
             finished.wait(30000);
         return w;
+    }
+    // Acts on the next modal dialog once it is up (dialogs run their own event loop).
+    void whenModal(const std::function<void(QWidget *)> &act)
+    {
+        auto *timer = new QTimer(this);
+        timer->setInterval(10);
+        connect(timer, &QTimer::timeout, this, [timer, act] {
+            if (QWidget *modal = QApplication::activeModalWidget()) {
+                timer->stop();
+                timer->deleteLater();
+                act(modal);
+            }
+        });
+        timer->start();
     }
     static int currentKey(QueryDataSet &ds, const char *field)
     {
@@ -72,9 +92,16 @@ private Q_SLOTS:
         m_store.reset();
     }
 
-    void cleanStoreStaysUnconnected()
+    // A clean store belongs to a first run: the installation dialog opens, not a connection.
+    void cleanStoreOpensInstallation()
     {
+        QString shownDialog;
+        whenModal([&shownDialog](QWidget *modal) {
+            shownDialog = QString::fromLatin1(modal->metaObject()->className());
+            static_cast<QDialog *>(modal)->reject();
+        });
         auto w = start();
+        QCOMPARE(shownDialog, QStringLiteral("TfInstall"));
         QVERIFY(!w->data().DefDatabase.isConnected());
         QVERIFY(m_prompt->shown.isEmpty());
         QCOMPARE(w->aConnect->text(), QStringLiteral("Соединение"));
@@ -84,6 +111,36 @@ private Q_SLOTS:
                      + QStringLiteral("/kodra_my.gdb\""));
         QCOMPARE(w->settings().userName, QStringLiteral("KODRA"));
         QCOMPARE(w->settings().userPass, QStringLiteral("TARLO"));
+    }
+
+    // A new user's first run: create an empty catalogue, OK connects; the next start connects.
+    void firstRunCreatesCatalogueAndNextStartConnects()
+    {
+        const QString path = m_dir->filePath(QStringLiteral("Мои диски/kodra_my.gdb"));
+        QVERIFY(QDir().mkpath(QFileInfo(path).path()));
+        whenModal([&path](QWidget *modal) {
+            auto *install = qobject_cast<TfInstall *>(modal);
+            QVERIFY(install);
+            install->eDatabaseName->setText(QLatin1Char('"') + path + QLatin1Char('"'));
+            install->bCreateClearClick();
+            install->bOKClick();
+        });
+        {
+            auto w = start();
+            QVERIFY(w->data().DefDatabase.isConnected());
+            QVERIFY(w->data().dtDisk.isOpen());
+            QVERIFY(w->data().dtFolder.isEmpty());
+            QCOMPARE(m_prompt->shown.size(), 1);
+            QCOMPARE(m_prompt->shown.first().caption, QStringLiteral("База создана"));
+            w->close();
+        }
+        QVERIFY(QFileInfo::exists(path));
+        QVERIFY(!m_store->readString(section, QStringLiteral("NormPos"), {}).isEmpty());
+        m_prompt->shown.clear();
+        auto again = start();
+        QVERIFY(m_prompt->shown.isEmpty());
+        QVERIFY(again->data().DefDatabase.isConnected());
+        QCOMPARE(again->data().DefDatabase.databaseName(), path);
     }
 
     void normPosOnlyConnectsWithDefaults()
