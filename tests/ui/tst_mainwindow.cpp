@@ -325,7 +325,8 @@ private Q_SLOTS:
         m_w->resize(760, 420);
         data().dtFolder.locate(QStringLiteral("FFOLDERID"), 1001);
         m_w->DBTreeView1->expandAll();
-        QCoreApplication::processEvents();
+        // The view fetches the rows it shows once its layout has run.
+        QTRY_COMPARE(model().rowCount(), 3);
         const QImage shot = m_w->grab().toImage();
         QVERIFY(!shot.isNull());
         shot.save(QDir::temp().filePath(QStringLiteral("kodra-main.png")));
