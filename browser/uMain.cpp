@@ -3,16 +3,15 @@
 #include "admin/uInstall.h"
 #include "admin/uSetup.h"
 #include "app/uAbout.h"
-#include "platform/SettingsStore.h"
-#include "store/DbError.h"
-#include "widgets/ErrorBox.h"
-#include "widgets/IconSet.h"
-#include "widgets/Prompt.h"
-
 #include "browser/DiskListFormat.h"
 #include "browser/dbtree.h"
 #include "browser/foldercommands.h"
+#include "platform/SettingsStore.h"
+#include "store/DbError.h"
 #include "widgets/DBGrid.h"
+#include "widgets/ErrorBox.h"
+#include "widgets/IconSet.h"
+#include "widgets/Prompt.h"
 #include "widgets/SortableTitles.h"
 
 #include <QAction>
