@@ -1,6 +1,7 @@
 #include "browser/dbtree.h"
 
 #include "browser/autotreenode.h"
+#include "store/Field.h"
 #include "store/QueryDataSet.h"
 #include "widgets/ErrorBox.h"
 #include "widgets/Prompt.h"
@@ -15,23 +16,6 @@
 #include <utility>
 
 namespace {
-
-// A value as its field shows it.
-QString displayForm(const QVariant &value)
-{
-    if (!value.isValid() || value.isNull())
-        return {};
-    switch (value.typeId()) {
-    case QMetaType::QDate:
-        return QLocale().toString(value.toDate(), QLocale::ShortFormat);
-    case QMetaType::QDateTime:
-        return QLocale().toString(value.toDateTime(), QLocale::ShortFormat);
-    case QMetaType::Double:
-        return QString::number(value.toDouble(), 'g', 15);
-    default:
-        return value.toString();
-    }
-}
 
 TAutoTreeNode *autoNode(QTreeWidgetItem *item)
 {
@@ -112,10 +96,10 @@ QString TDBTreeView::displayText(const Fields &f, int row) const
 {
     const QueryDataSet &ds = *m_dataSet;
     if (f.display.isEmpty())
-        return f.list >= 0 ? displayForm(ds.value(row, f.list)) : QString();
+        return f.list >= 0 ? Field::displayText(ds.value(row, f.list)) : QString();
     QStringList parts;
     for (int index : f.display)
-        parts << displayForm(ds.value(row, index));
+        parts << Field::displayText(ds.value(row, index));
     return parts.join(m_separatedSt);
 }
 
@@ -349,7 +333,7 @@ void TDBTreeView::syncRow(const Fields &f, int row)
         if (node)
             setNodeText(node, caption);
     }
-    record->hint = f.list >= 0 ? displayForm(ds.value(row, f.list)) : caption;
+    record->hint = f.list >= 0 ? Field::displayText(ds.value(row, f.list)) : caption;
     record->seen = true;
 }
 

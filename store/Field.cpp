@@ -37,7 +37,11 @@ double Field::asFloat() const
 
 QString Field::asString() const
 {
-    const QVariant v = value();
+    return displayText(value());
+}
+
+QString Field::displayText(const QVariant &v)
+{
     if (!v.isValid() || v.isNull())
         return {};
     switch (v.typeId()) {

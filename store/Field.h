@@ -57,6 +57,9 @@ public:
     void setDateTime(const QDateTime &value) { setValue(value); }
     void clear() { setValue(QVariant()); }
 
+    // The text a value shows as: dates in the locale's short form, numbers in full.
+    static QString displayText(const QVariant &value);
+
     // Converts a value to what this field stores (an empty text is no value).
     QVariant coerce(const QVariant &value) const;
 

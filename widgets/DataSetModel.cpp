@@ -15,22 +15,6 @@ bool isNumeric(FieldType type)
     return type == FieldType::Integer || type == FieldType::LargeInt || type == FieldType::Float;
 }
 
-QString defaultText(const QVariant &value)
-{
-    if (!value.isValid() || value.isNull())
-        return {};
-    switch (value.typeId()) {
-    case QMetaType::QDate:
-        return QLocale().toString(value.toDate(), QLocale::ShortFormat);
-    case QMetaType::QDateTime:
-        return QLocale().toString(value.toDateTime(), QLocale::ShortFormat);
-    case QMetaType::Double:
-        return QString::number(value.toDouble(), 'g', 15);
-    default:
-        return value.toString();
-    }
-}
-
 QString stateMarker(QueryDataSet::State state)
 {
     switch (state) {
@@ -192,7 +176,7 @@ QString DataSetModel::displayText(int row, int column) const
         return {};
     const QVariant value = fieldValue(row, column);
     const Column &c = m_columns[column];
-    return c.format ? c.format(value) : defaultText(value);
+    return c.format ? c.format(value) : Field::displayText(value);
 }
 
 QStringList DataSetModel::lookupTexts(int column) const
