@@ -37,20 +37,7 @@ private:
 
     static QString quoted(const QString &path) { return ConnectionSettings::quoted(path); }
     // False, with the server's text, when the catalogue cannot be opened.
-    bool connectMain()
-    {
-        try {
-            m_data->DefDatabase.setDatabaseName(m_settings.databasePath());
-            m_data->DefDatabase.setParams(m_settings.connectionParams());
-            m_data->DefDatabase.open();
-            m_data->dtFolder.open();
-            m_data->dtDisk.open();
-            return true;
-        } catch (const DbError &e) {
-            qWarning("cannot connect: %s", qPrintable(e.text()));
-            return false;
-        }
-    }
+    bool connectMain() { return CatalogueSample::connectMain(*m_data, m_settings); }
     QString versionOf(const QString &path) const
     {
         Connection c;

@@ -41,20 +41,7 @@ private:
     static QString quoted(const QString &path) { return ConnectionSettings::quoted(path); }
     // What the main window does on connecting, with the in-memory settings.
     // False, with the server's text, when the catalogue cannot be opened.
-    bool connectMain()
-    {
-        try {
-            m_data->DefDatabase.setDatabaseName(m_settings.databasePath());
-            m_data->DefDatabase.setParams(m_settings.connectionParams());
-            m_data->DefDatabase.open();
-            m_data->dtFolder.open();
-            m_data->dtDisk.open();
-            return true;
-        } catch (const DbError &e) {
-            qWarning("cannot connect: %s", qPrintable(e.text()));
-            return false;
-        }
-    }
+    bool connectMain() { return CatalogueSample::connectMain(*m_data, m_settings); }
     QStringList snapshot(const QString &path) const
     {
         return CatalogueSample::snapshot(path, m_settings.connectionParams());

@@ -42,20 +42,7 @@ private:
 
     QString serverPath(const QString &path) const { return m_host + QLatin1Char(':') + path; }
     // False, with the server's text, when the catalogue cannot be opened.
-    bool connectMain()
-    {
-        try {
-            m_data->DefDatabase.setDatabaseName(m_settings.databasePath());
-            m_data->DefDatabase.setParams(m_settings.connectionParams());
-            m_data->DefDatabase.open();
-            m_data->dtFolder.open();
-            m_data->dtDisk.open();
-            return true;
-        } catch (const DbError &e) {
-            qWarning("cannot connect: %s", qPrintable(e.text()));
-            return false;
-        }
-    }
+    bool connectMain() { return CatalogueSample::connectMain(*m_data, m_settings); }
     QStringList snapshot() const
     {
         return CatalogueSample::snapshot(serverPath(m_path), m_settings.connectionParams());

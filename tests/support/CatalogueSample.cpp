@@ -1,6 +1,9 @@
 #include "tests/support/CatalogueSample.h"
 
+#include "app/ConnectionSettings.h"
+#include "app/MainData.h"
 #include "store/Connection.h"
+#include "store/DbError.h"
 #include "store/Statement.h"
 
 #include <QVariant>
@@ -99,4 +102,19 @@ void CatalogueSample::exec(const QString &databaseName, const QStringList &param
     }
     connection.transaction().commit();
     connection.close();
+}
+
+bool CatalogueSample::connectMain(MainData &data, const ConnectionSettings &settings)
+{
+    try {
+        data.DefDatabase.setDatabaseName(settings.databasePath());
+        data.DefDatabase.setParams(settings.connectionParams());
+        data.DefDatabase.open();
+        data.dtFolder.open();
+        data.dtDisk.open();
+        return true;
+    } catch (const DbError &e) {
+        qWarning("cannot connect: %s", qPrintable(e.text()));
+        return false;
+    }
 }

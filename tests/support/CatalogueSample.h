@@ -3,6 +3,8 @@
 #include <QStringList>
 
 class Connection;
+class MainData;
+struct ConnectionSettings;
 
 // A small catalogue's worth of rows (folders, disks, contents, lendings, a label template)
 // and a snapshot of everything a catalogue holds, to compare a catalogue before and after.
@@ -17,4 +19,7 @@ public:
     // Runs statements on a connection of their own, committed at once.
     static void exec(const QString &databaseName, const QStringList &params,
                      const QStringList &statements);
+    // Connects the main window's data objects as the connection command does and opens the
+    // lists; false, with the server's text as a warning, when the catalogue cannot be opened.
+    static bool connectMain(MainData &data, const ConnectionSettings &settings);
 };
