@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QString>
+
+#include <functional>
+
+// A depth-first walk of a folder that reports every entry before the contents of a folder,
+// holding only the folders of the current path open. Symbolic links are reported and never
+// followed; a folder that cannot be opened is reported without contents; the walk does not
+// leave the file system of its start folder (a mount point below it is an empty folder).
+class DirectoryWalker
+{
+public:
+    enum class Type { File, Directory, SymLink, Other };
+
+    struct Entry
+    {
+        QByteArray rawName; // the name's bytes exactly as the file system gives them
+        // The name as QFile::decodeName makes it. When the bytes are not valid UTF-8 it holds
+        // the readable form instead: valid runs decoded, every invalid byte written as \xNN
+        // (upper-case hex), so distinct names stay distinct and nothing is lost to U+FFFD.
+        QString name;
+        bool validUtf8 = true;
+        Type type = Type::File;
+        qint64 size = 0; // the file's size; 0 for folders, links, fifos, sockets, devices
+        QDateTime modified; // local time, whole seconds
+        int depth = 1; // 1 for entries right in the start folder
+        qint64 id = 0; // numbered from 1 in walk order
+        qint64 parentId = 0; // id of the folder that holds it; 0 for the start folder
+        bool listable = true; // for a folder: whether its contents could be read
+        QString folderPath; // readable path of the folder that holds it
+
+        bool isDirectory() const { return type == Type::Directory; }
+    };
+
+    // Returns false to stop the walk.
+    using Callback = std::function<bool(const Entry &)>;
+
+    enum class Result { Finished, Stopped, StartFailed };
+
+    // Walks the folder root; its own entry is not reported.
+    static Result walk(const QString &root, const Callback &callback);
+
+    // The name decoded for display, with the validity of its UTF-8 (see Entry::name).
+    static QString readableName(const QByteArray &rawName, bool *validUtf8 = nullptr);
+};
