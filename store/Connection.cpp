@@ -31,7 +31,7 @@ Connection::~Connection()
     }
 }
 
-QByteArray Connection::buildDpb() const
+QByteArray Connection::buildDpb(const QStringList &params)
 {
     QByteArray dpb;
     dpb.append(char(isc_dpb_version1));
@@ -42,7 +42,7 @@ QByteArray Connection::buildDpb() const
         dpb.append(char(value.size()));
         dpb.append(value);
     };
-    for (const QString &line : m_params) {
+    for (const QString &line : params) {
         const qsizetype eq = line.indexOf(QLatin1Char('='));
         const QString name = line.left(eq).trimmed().toLower();
         const QByteArray value = eq < 0 ? QByteArray() : line.mid(eq + 1).toUtf8();
@@ -73,7 +73,7 @@ void Connection::open()
     const FbApi &fb = FbClient::api();
     if (m_databaseName.isEmpty())
         throw DbError(QStringLiteral("Database name is missing"));
-    const QByteArray dpb = buildDpb();
+    const QByteArray dpb = buildDpb(m_params);
     const QByteArray name = m_databaseName.toUtf8();
     ISC_STATUS_ARRAY status;
     isc_db_handle handle = 0;

@@ -35,6 +35,9 @@ public:
     void ensureConnected();
 
     Transaction &transaction() { return *m_transaction; }
+    // The attachment parameter block for lines of the form name=value (see params()),
+    // always in SQL dialect 3 with the path given as UTF-8.
+    static QByteArray buildDpb(const QStringList &params);
     // A catalogue path without a server part, served by the embedded engine.
     static bool isLocalPath(const QString &databaseName);
     isc_db_handle *handle() { return &m_handle; }
@@ -49,8 +52,6 @@ Q_SIGNALS:
     void afterDisconnect();
 
 private:
-    QByteArray buildDpb() const;
-
     QString m_databaseName;
     QStringList m_params;
     isc_db_handle m_handle = 0;

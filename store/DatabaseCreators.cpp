@@ -1,5 +1,6 @@
 #include "store/DatabaseCreators.h"
 
+#include "store/Connection.h"
 #include "store/DbError.h"
 #include "store/FbApi.h"
 
@@ -11,22 +12,8 @@ class ScratchDatabase
 public:
     ScratchDatabase(const QString &path, const QString &adminName, const QString &adminPassword)
     {
-        QByteArray dpb;
-        dpb.append(char(isc_dpb_version1));
-        auto add = [&dpb](char tag, const QByteArray &value) {
-            if (value.size() > 255)
-                throw DbError(QStringLiteral("Connection parameter is too long"));
-            dpb.append(tag);
-            dpb.append(char(value.size()));
-            dpb.append(value);
-        };
-        add(isc_dpb_user_name, adminName.toUtf8());
-        add(isc_dpb_password, adminPassword.toUtf8());
-        dpb.append(char(isc_dpb_sql_dialect));
-        dpb.append(char(1));
-        dpb.append(char(SQL_DIALECT_V6));
-        dpb.append(char(isc_dpb_utf8_filename));
-        dpb.append(char(0));
+        const QByteArray dpb = Connection::buildDpb({QStringLiteral("USER_NAME=") + adminName,
+                                                     QStringLiteral("PASSWORD=") + adminPassword});
         const QByteArray name = path.toUtf8();
         ISC_STATUS_ARRAY status;
         FbClient::api().isc_create_database(status, 0, name.constData(), &m_handle,
