@@ -6,6 +6,7 @@
 #include "browser/DiskListFormat.h"
 #include "browser/dbtree.h"
 #include "browser/foldercommands.h"
+#include "disk/uEdtDisk.h"
 #include "platform/SettingsStore.h"
 #include "store/DbError.h"
 #include "widgets/DBGrid.h"
@@ -59,6 +60,10 @@ TfMain::TfMain(SettingsStore *store, QWidget *parent)
     m_data->dtDisk.afterClose = [this](QueryDataSet &) { DBGridEh1->setHintText(QString()); };
     m_data->dtFolder.afterScroll = [this](QueryDataSet &) { folderScrolled(); };
     runDrag = [](QDrag *drag) { drag->exec(Qt::MoveAction); };
+    setDiskEditor([](TfMain &main) {
+        TfEdtDisk editor(main.data(), main.settings(), &main.store(), &main);
+        return editor.exec() == QDialog::Accepted;
+    });
 
     Connection &db = m_data->DefDatabase;
     connect(&db, &Connection::afterConnect, this, [this] { updateConnectCaption(true); });

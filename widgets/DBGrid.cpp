@@ -3,6 +3,7 @@
 #include "store/QueryDataSet.h"
 #include "widgets/DBGridDelegate.h"
 #include "widgets/ErrorBox.h"
+#include "widgets/Prompt.h"
 
 #include <QClipboard>
 #include <QGuiApplication>
@@ -213,6 +214,14 @@ bool DBGrid::isCopyKey(const QKeyEvent *event) const
             && (event->modifiers() & ~Qt::KeypadModifier) == Qt::ControlModifier);
 }
 
+bool DBGrid::isRowKey(const QKeyEvent *event) const
+{
+    const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
+    return m_rowKeys
+        && ((event->key() == Qt::Key_Insert && modifiers == Qt::NoModifier)
+            || (event->key() == Qt::Key_Delete && modifiers == Qt::ControlModifier));
+}
+
 bool DBGrid::downPastLastRow() const
 {
     const QueryDataSet *ds = dataSet();
@@ -224,8 +233,10 @@ bool DBGrid::downPastLastRow() const
 
 bool DBGrid::event(QEvent *event)
 {
-    // Copying stays the grid's even where a window has a shortcut on the same keys.
-    if (event->type() == QEvent::ShortcutOverride && isCopyKey(static_cast<QKeyEvent *>(event))) {
+    // Copying and the row keys stay the grid's even where a window has a shortcut on them.
+    if (event->type() == QEvent::ShortcutOverride
+        && (isCopyKey(static_cast<QKeyEvent *>(event))
+            || isRowKey(static_cast<QKeyEvent *>(event)))) {
         event->accept();
         return true;
     }
@@ -272,6 +283,27 @@ void DBGrid::keyPressEvent(QKeyEvent *event)
             m_enterPressed = state() != EditingState;
         event->accept();
         return;
+    case Qt::Key_Insert:
+        if (m_rowKeys && modifiers == Qt::NoModifier && ds && ds->isOpen()) {
+            closeOpenEditor();
+            runCommand(this, [ds] { ds->insert(); });
+            event->accept();
+            return;
+        }
+        break;
+    case Qt::Key_Delete:
+        if (m_rowKeys && modifiers == Qt::ControlModifier && ds && ds->isOpen() && !ds->isEmpty()) {
+            event->accept();
+            if (Prompt::instance().message(this, QStringLiteral("Delete record?"),
+                                           QStringLiteral("Confirm"), QMessageBox::Question,
+                                           QMessageBox::Ok | QMessageBox::Cancel)
+                == QMessageBox::Ok) {
+                closeOpenEditor();
+                runCommand(this, [ds] { ds->remove(); });
+            }
+            return;
+        }
+        break;
     case Qt::Key_Escape:
         if (isEditing(ds)) {
             closeOpenEditor();

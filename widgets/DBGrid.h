@@ -43,6 +43,11 @@ public:
     bool appendOnDown() const { return m_appendOnDown; }
     void setAppendOnDown(bool on) { m_appendOnDown = on; }
 
+    // Insert starts a new row and Ctrl+Delete deletes the current one after asking (off by
+    // default: the main window's list has commands of its own on these keys).
+    bool rowKeys() const { return m_rowKeys; }
+    void setRowKeys(bool on) { m_rowKeys = on; }
+
     // The whole current row is highlighted instead of the current cell.
     bool rowSelect() const { return m_rowSelect; }
     void setRowSelect(bool on);
@@ -88,6 +93,7 @@ private:
     void sectionResized(int section, int oldSize, int newSize);
     void focusField(const QString &fieldName);
     bool isCopyKey(const QKeyEvent *event) const;
+    bool isRowKey(const QKeyEvent *event) const;
     bool downPastLastRow() const;
 
     QPointer<DataSetModel> m_model;
@@ -100,6 +106,7 @@ private:
     int m_indicatorColumn = 0;
     bool m_appendOnDown = true;
     bool m_rowSelect = false;
+    bool m_rowKeys = false;
     bool m_moving = false;
     bool m_following = false;
     bool m_layingOut = false;

@@ -2,20 +2,16 @@
 
 #include "store/Field.h"
 #include "widgets/DataSetModel.h"
+#include "widgets/FieldEditing.h"
 
 #include <QAbstractItemView>
 #include <QComboBox>
 #include <QDateEdit>
-#include <QDoubleValidator>
-#include <QIntValidator>
 #include <QLineEdit>
-#include <QLocale>
-#include <QRegularExpressionValidator>
 
 namespace {
 
-// A date edit cannot be empty: its lowest date stands for no date and shows as a blank.
-const QDate NoDate(1752, 9, 14);
+using FieldEditing::NoDate;
 
 const Field *fieldOf(const QModelIndex &index)
 {
@@ -26,21 +22,6 @@ const Field *fieldOf(const QModelIndex &index)
 bool isDate(const Field *field)
 {
     return field->type() == FieldType::Date || field->type() == FieldType::DateTime;
-}
-
-// The system's short format, with the year in full so that no century has to be guessed.
-QString fullYear(QString format)
-{
-    if (!format.contains(QLatin1String("yyyy")))
-        format.replace(QLatin1String("yy"), QLatin1String("yyyy"));
-    return format;
-}
-
-QLocale editLocale()
-{
-    QLocale locale;
-    locale.setNumberOptions(QLocale::OmitGroupSeparator);
-    return locale;
 }
 
 } // namespace
@@ -72,9 +53,7 @@ QWidget *DBGridDelegate::createEditor(QWidget *parent, const QStyleOptionViewIte
             = field->type() == FieldType::Date ? new QDateEdit(parent) : new QDateTimeEdit(parent);
         edit->setFrame(false);
         edit->setCalendarPopup(true);
-        edit->setDisplayFormat(field->type() == FieldType::Date
-                                   ? fullYear(QLocale().dateFormat(QLocale::ShortFormat))
-                                   : fullYear(QLocale().dateTimeFormat(QLocale::ShortFormat)));
+        edit->setDisplayFormat(FieldEditing::dateFormat(field->type()));
         edit->setMinimumDate(NoDate);
         edit->setSpecialValueText(QStringLiteral(" "));
         return edit;
@@ -82,29 +61,7 @@ QWidget *DBGridDelegate::createEditor(QWidget *parent, const QStyleOptionViewIte
 
     auto *edit = new QLineEdit(parent);
     edit->setFrame(false);
-    switch (field->type()) {
-    case FieldType::String:
-    case FieldType::Memo:
-        if (field->size() > 0)
-            edit->setMaxLength(field->size());
-        break;
-    case FieldType::Integer:
-        edit->setValidator(new QIntValidator(edit));
-        break;
-    case FieldType::LargeInt:
-        edit->setValidator(
-            new QRegularExpressionValidator(QRegularExpression(QStringLiteral("-?\\d*")), edit));
-        break;
-    case FieldType::Float: {
-        auto *validator = new QDoubleValidator(edit);
-        validator->setNotation(QDoubleValidator::StandardNotation);
-        validator->setLocale(editLocale());
-        edit->setValidator(validator);
-        break;
-    }
-    default:
-        break;
-    }
+    FieldEditing::fitLineEdit(edit, *field);
     return edit;
 }
 
@@ -122,12 +79,7 @@ void DBGridDelegate::setEditorData(QWidget *editor, const QModelIndex &index) co
         else
             dateEdit->setDate(NoDate);
     } else if (auto *lineEdit = qobject_cast<QLineEdit *>(editor); lineEdit && field) {
-        QString text;
-        if (!value.isNull() && value.typeId() == QMetaType::Double)
-            text = editLocale().toString(value.toDouble(), 'g', 15);
-        else if (!value.isNull())
-            text = value.toString();
-        lineEdit->setText(text);
+        lineEdit->setText(FieldEditing::editText(value));
     } else {
         QStyledItemDelegate::setEditorData(editor, index);
     }
@@ -148,14 +100,7 @@ void DBGridDelegate::setModelData(QWidget *editor, QAbstractItemModel *model,
         else
             model->setData(index, dateEdit->date());
     } else if (auto *lineEdit = qobject_cast<QLineEdit *>(editor); lineEdit && field) {
-        const QString text = lineEdit->text();
-        bool ok = false;
-        const double number = editLocale().toDouble(text, &ok);
-        // A number typed the way the locale writes it; anything else the field converts.
-        if (field->type() == FieldType::Float && ok)
-            model->setData(index, number);
-        else
-            model->setData(index, text);
+        model->setData(index, FieldEditing::typedValue(*field, lineEdit->text()));
     } else {
         QStyledItemDelegate::setModelData(editor, model, index);
     }

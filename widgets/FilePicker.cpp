@@ -45,9 +45,18 @@ QString DialogFilePicker::pick(QWidget *parent, const FilePickRequest &request)
     suffix.remove(QStringLiteral("*."));
     dialog.setDefaultSuffix(suffix);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    dialog.setFileMode(request.mode == FilePickRequest::Mode::ExistingFile
-                           ? QFileDialog::ExistingFile
-                           : QFileDialog::AnyFile);
+    switch (request.mode) {
+    case FilePickRequest::Mode::ExistingFile:
+        dialog.setFileMode(QFileDialog::ExistingFile);
+        break;
+    case FilePickRequest::Mode::FileInExistingFolder:
+        dialog.setFileMode(QFileDialog::AnyFile);
+        break;
+    case FilePickRequest::Mode::ExistingFolder:
+        dialog.setFileMode(QFileDialog::Directory);
+        dialog.setOption(QFileDialog::ShowDirsOnly);
+        break;
+    }
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return {};
     return dialog.selectedFiles().constFirst();

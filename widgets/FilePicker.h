@@ -10,7 +10,8 @@ struct FilePickRequest
 {
     enum class Mode {
         ExistingFile, // the folder and the file must exist
-        FileInExistingFolder // the folder must exist, the file need not
+        FileInExistingFolder, // the folder must exist, the file need not
+        ExistingFolder // a folder, not a file
     };
     QString title;
     QString folder;

@@ -1,5 +1,7 @@
 #include "widgets/Prompt.h"
 
+#include <QInputDialog>
+
 namespace {
 Prompt *g_current = nullptr;
 } // namespace
@@ -22,4 +24,15 @@ QMessageBox::StandardButton MessageBoxPrompt::message(QWidget *parent, const QSt
 {
     QMessageBox box(icon, caption, text, buttons, parent);
     return QMessageBox::StandardButton(box.exec());
+}
+
+bool MessageBoxPrompt::input(QWidget *parent, const QString &caption, const QString &label,
+                             QString &text)
+{
+    bool ok = false;
+    const QString answer
+        = QInputDialog::getText(parent, caption, label, QLineEdit::Normal, text, &ok);
+    if (ok)
+        text = answer;
+    return ok;
 }

@@ -16,6 +16,9 @@ public:
                                                 const QString &caption, QMessageBox::Icon icon,
                                                 QMessageBox::StandardButtons buttons)
         = 0;
+    // An input box; false when the user cancelled, text then unchanged.
+    virtual bool input(QWidget *parent, const QString &caption, const QString &label, QString &text)
+        = 0;
 
     static Prompt &instance();
     // Replaces the current prompt (nullptr restores the real one); the caller keeps ownership.
@@ -29,4 +32,6 @@ public:
     QMessageBox::StandardButton message(QWidget *parent, const QString &text,
                                         const QString &caption, QMessageBox::Icon icon,
                                         QMessageBox::StandardButtons buttons) override;
+    bool input(QWidget *parent, const QString &caption, const QString &label,
+               QString &text) override;
 };

@@ -26,3 +26,12 @@ QMessageBox::StandardButton RecordingPrompt::message(QWidget *, const QString &t
     }
     return QMessageBox::NoButton;
 }
+
+bool RecordingPrompt::input(QWidget *, const QString &caption, const QString &label, QString &text)
+{
+    asked.append({caption, label, text});
+    if (inputs.isEmpty())
+        return false;
+    text = inputs.takeFirst();
+    return true;
+}

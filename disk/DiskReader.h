@@ -1,0 +1,71 @@
+#pragma once
+
+#include "disk/uProgress.h"
+#include <QObject>
+
+#include <QPointer>
+#include <QString>
+#include <functional>
+#include <memory>
+
+class ContentWriter;
+class MainData;
+class QueryDataSet;
+class SqlStatement;
+class QWidget;
+
+// Reads the volume in a drive into the current disk of dtDisk: label, serial number and size
+// into the disk record, one content entry for the volume and one for every folder and file
+// under it, depth first, with the progress dialog open until the walk ends.
+class DiskReader : public QObject
+{
+    Q_OBJECT
+
+public:
+    enum class Mode { Replace, Add };
+    enum class Outcome { Read, Declined };
+
+    // editor's contents are disabled while the walk runs and its progress dialog is the
+    // editor's child; dtContent writes the entries.
+    DiskReader(MainData &data, ContentWriter &dtContent, QWidget *editor);
+    ~DiskReader() override;
+
+    // Empties the content tree once the old entries are gone (replace) or before new ones
+    // come (add).
+    std::function<void()> clearTree;
+
+    // Declined when the user answered No to the duplicate question (nothing changed then).
+    // A database error stops the read and is thrown once the dialog is gone.
+    Outcome read(const QString &drive, Mode mode);
+
+    // The root entry's text: drive, ": ", label, ", ID=", serial.
+    static QString rootText(const QString &drive, const QString &label, const QString &serial);
+    // The names of the duplicate warning, built as the warning lists them.
+    static QString duplicateNames(const QStringList &namesInQueryOrder);
+
+    // Counters of the running (or last) read.
+    qint64 capacity() const { return m_capacity; }
+    qint64 foundBytes() const { return m_foundBytes; }
+    int foundFiles() const { return m_foundFiles; }
+    // The dialog of the running read; null outside a read.
+    TfProgress *progress() const { return m_progress; }
+
+Q_SIGNALS:
+    // An entry was written (after the root entry: 1, 2, ...); tests stop reads here.
+    void entryWritten(qint64 entries);
+
+private:
+    bool confirmDuplicates(const QString &serial);
+    void walk(const QString &drive, int rootKey);
+    void enableEditor(bool enabled);
+
+    MainData &m_data;
+    ContentWriter &dtContent;
+    QWidget *m_editor;
+    std::unique_ptr<QueryDataSet> dtCheckDisk;
+    std::unique_ptr<SqlStatement> ibsDelContent;
+    QPointer<TfProgress> m_progress;
+    qint64 m_capacity = 0;
+    qint64 m_foundBytes = 0;
+    int m_foundFiles = 0;
+};

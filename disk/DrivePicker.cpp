@@ -1,0 +1,112 @@
+#include "disk/DrivePicker.h"
+
+#include "widgets/FilePicker.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QStyle>
+
+const QString DrivePicker::otherFolderText = QStringLiteral("Другая папка...");
+
+namespace {
+constexpr int kOtherRole = Qt::UserRole + 1;
+
+QStyle::StandardPixmap pixmapOf(VolumeList::Kind kind)
+{
+    switch (kind) {
+    case VolumeList::Kind::Removable:
+        return QStyle::SP_DriveFDIcon;
+    case VolumeList::Kind::Optical:
+        return QStyle::SP_DriveCDIcon;
+    case VolumeList::Kind::Fixed:
+    case VolumeList::Kind::Ram:
+        break;
+    }
+    return QStyle::SP_DriveHDIcon;
+}
+
+QString cleanFolder(const QString &folder)
+{
+    return QDir::cleanPath(folder);
+}
+} // namespace
+
+DrivePicker::DrivePicker(QWidget *parent) : DrivePicker(VolumeList::mounted(), parent) { }
+
+DrivePicker::DrivePicker(const QList<VolumeList::Volume> &volumes, QWidget *parent)
+    : QComboBox(parent)
+{
+    setObjectName(QStringLiteral("eDriveCD"));
+    setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    setMinimumContentsLength(12);
+    build(volumes);
+    connect(this, &QComboBox::activated, this, &DrivePicker::itemActivated);
+}
+
+void DrivePicker::build(const QList<VolumeList::Volume> &volumes)
+{
+    for (const VolumeList::Volume &volume : volumes)
+        addItem(style()->standardIcon(pixmapOf(volume.kind)), volume.mountPoint, volume.mountPoint);
+    addItem(style()->standardIcon(QStyle::SP_DirOpenIcon), otherFolderText);
+    setItemData(count() - 1, true, kOtherRole);
+    setCurrentIndex(-1);
+}
+
+bool DrivePicker::isOtherItem(int index) const
+{
+    return itemData(index, kOtherRole).toBool();
+}
+
+QString DrivePicker::drive() const
+{
+    const int index = currentIndex();
+    if (index < 0 || isOtherItem(index))
+        return {};
+    return itemData(index).toString();
+}
+
+int DrivePicker::addFolder(const QString &folder)
+{
+    const QString path = cleanFolder(folder);
+    const int existing = findData(path);
+    if (existing >= 0)
+        return existing;
+    const int index = count() - 1; // before "another folder"
+    insertItem(index, style()->standardIcon(QStyle::SP_DirIcon), path, path);
+    return index;
+}
+
+void DrivePicker::setDrive(const QString &drive)
+{
+    if (drive.isEmpty()) {
+        setCurrentIndex(-1);
+        m_last = -1;
+        return;
+    }
+    int index = findData(cleanFolder(drive));
+    if (index < 0 && QFileInfo(drive).isDir())
+        index = addFolder(drive);
+    if (index < 0)
+        index = isOtherItem(0) ? -1 : 0;
+    setCurrentIndex(index);
+    m_last = index;
+}
+
+void DrivePicker::itemActivated(int index)
+{
+    if (!isOtherItem(index)) {
+        m_last = index;
+        return;
+    }
+    FilePickRequest request;
+    request.title = otherFolderText;
+    request.folder = m_last >= 0 ? itemData(m_last).toString() : QDir::homePath();
+    request.mode = FilePickRequest::Mode::ExistingFolder;
+    const QString folder = FilePicker::instance().pick(window(), request);
+    if (folder.isEmpty()) {
+        setCurrentIndex(m_last);
+        return;
+    }
+    m_last = addFolder(folder);
+    setCurrentIndex(m_last);
+}

@@ -1,0 +1,34 @@
+#pragma once
+
+#include "platform/VolumeList.h"
+
+#include <QComboBox>
+
+// eDriveCD: the drives a disk can be read from. The mounted volumes come first, each by its
+// mount point with an icon for its kind, then folders the user chose, and last "another
+// folder", which asks for any folder (a mounted image, a share, a backup) to read as a drive.
+class DrivePicker : public QComboBox
+{
+    Q_OBJECT
+
+public:
+    explicit DrivePicker(QWidget *parent = nullptr);
+    // A picker over these volumes instead of the mounted ones.
+    DrivePicker(const QList<VolumeList::Volume> &volumes, QWidget *parent = nullptr);
+
+    // The chosen drive: a mount point or a folder; empty when none is chosen.
+    QString drive() const;
+    // Chooses the item of this drive. A folder that exists and is not listed becomes an item
+    // of its own; anything else chooses the first item; an empty text chooses none.
+    void setDrive(const QString &drive);
+
+    static const QString otherFolderText;
+
+private:
+    void build(const QList<VolumeList::Volume> &volumes);
+    int addFolder(const QString &folder);
+    void itemActivated(int index);
+    bool isOtherItem(int index) const;
+
+    int m_last = -1;
+};

@@ -1,0 +1,103 @@
+#include "disk/uProgress.h"
+
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLocale>
+#include <QProgressBar>
+#include <QScreen>
+#include <QVBoxLayout>
+
+namespace {
+constexpr int kRepaintMs = 40;
+} // namespace
+
+TfProgress::TfProgress(QWidget *parent) : QDialog(parent)
+{
+    setObjectName(QStringLiteral("fProgress"));
+    setWindowTitle(QStringLiteral("Процесс..."));
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint
+                   | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+    setModal(false);
+
+    auto *title = new QLabel(QStringLiteral("Процесс чтения файлов..."), this);
+    QFont bold = title->font();
+    bold.setBold(true);
+    title->setFont(bold);
+
+    lRead = new QLabel(QStringLiteral("Что"), this);
+    lRead->setObjectName(QStringLiteral("lRead"));
+    lRead->setFixedSize(429, 65);
+    lRead->setWordWrap(true);
+    lRead->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    lRead->setTextFormat(Qt::PlainText);
+
+    lSize = new QLabel(QStringLiteral("Размер"), this);
+    lSize->setObjectName(QStringLiteral("lSize"));
+    lSize->setTextFormat(Qt::PlainText);
+
+    pbBar = new QProgressBar(this);
+    pbBar->setObjectName(QStringLiteral("pbBar"));
+    pbBar->setRange(0, 256);
+    pbBar->setValue(0);
+    pbBar->setTextVisible(false);
+    pbBar->setFixedSize(441, 14);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(5, 5, 4, 5);
+    layout->setSpacing(4);
+    layout->addWidget(title);
+    layout->addWidget(lRead);
+    layout->addWidget(lSize);
+    layout->addWidget(pbBar);
+    layout->addStretch();
+    setFixedSize(450, 139);
+
+    if (const QScreen *screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+    m_sinceShown.start();
+}
+
+QString TfProgress::groupedNumber(qint64 value)
+{
+    QLocale locale;
+    locale.setNumberOptions(QLocale::DefaultNumberOptions);
+    return locale.toString(value).rightJustified(15, QLatin1Char(' '));
+}
+
+QString TfProgress::summaryText(qint64 files, qint64 bytes, qint64 capacity)
+{
+    return QStringLiteral("Всего найдено ") + QString::number(files)
+        + QStringLiteral(" файлов, объемом ") + groupedNumber(bytes) + QStringLiteral(" байт из ")
+        + groupedNumber(capacity) + QStringLiteral(" байт");
+}
+
+int TfProgress::barPosition(qint64 bytes, qint64 capacity)
+{
+    if (capacity <= 0)
+        return 0;
+    const __int128 position = static_cast<__int128>(bytes) * 255 / capacity;
+    return position < 0 ? 0 : position > 256 ? 256 : int(position);
+}
+
+void TfProgress::fileFound(const QString &path, qint64 files, qint64 bytes, qint64 capacity)
+{
+    m_path = path;
+    m_files = files;
+    m_bytes = bytes;
+    m_capacity = capacity;
+    m_pending = true;
+    if (m_sinceShown.elapsed() >= kRepaintMs)
+        flush();
+}
+
+void TfProgress::flush()
+{
+    if (!m_pending)
+        return;
+    m_pending = false;
+    m_sinceShown.restart();
+    if (m_capacity > 0)
+        pbBar->setValue(barPosition(m_bytes, m_capacity));
+    lRead->setText(m_path);
+    lSize->setText(summaryText(m_files, m_bytes, m_capacity));
+}

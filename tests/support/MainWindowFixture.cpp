@@ -1,0 +1,86 @@
+#include "tests/support/MainWindowFixture.h"
+
+#include "browser/uMain.h"
+#include "disk/uEdtDisk.h"
+#include "platform/SettingsStore.h"
+
+#include <QApplication>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTimer>
+
+const QString MainWindowFixture::section = QStringLiteral("Software\\Brenk\\Kodra");
+
+MainWindowFixture::MainWindowFixture() = default;
+
+MainWindowFixture::~MainWindowFixture()
+{
+    m_main.reset();
+}
+
+MainData &MainWindowFixture::data()
+{
+    return m_main->data();
+}
+
+QString MainWindowFixture::start(const QStringList &rows)
+{
+    m_catalogue = std::make_unique<TestCatalogue>();
+    if (!m_catalogue->isValid())
+        return m_catalogue->error();
+    QStringList all {QStringLiteral("insert into TFOLDER (FFOLDERID, FFOLDER, FOWNFOLDERID) "
+                                    "values (1001, 'Диски', 0)")};
+    all << rows;
+    m_catalogue->exec(all);
+    m_store = std::make_unique<SettingsStore>(m_dir.filePath(QStringLiteral("Kodra.ini")));
+    m_store->writeString(section, QStringLiteral("NormPos"), QStringLiteral("10,10,900,600"));
+    m_store->writeString(section, QStringLiteral("DataBaseName"), m_catalogue->path());
+    m_store->writeString(section, QStringLiteral("FolderID"), QStringLiteral("1001"));
+    m_main = std::make_unique<TfMain>(m_store.get());
+    m_main->runDrag = [](QDrag *) {};
+    QSignalSpy started(m_main.get(), &TfMain::startupFinished);
+    m_main->show();
+    if (!started.wait(30000))
+        return QStringLiteral("the main window did not start");
+    if (!data().dtDisk.isOpen())
+        return QStringLiteral("the disk list did not open: ")
+            + (m_prompt.shown.isEmpty() ? QString() : m_prompt.shown.constLast().text);
+    return {};
+}
+
+bool MainWindowFixture::locateDisk(int diskId)
+{
+    return data().dtDisk.locate(QStringLiteral("FDISKID"), diskId);
+}
+
+std::unique_ptr<TfEdtDisk> MainWindowFixture::openEditor()
+{
+    auto editor
+        = std::make_unique<TfEdtDisk>(data(), m_main->settings(), m_store.get(), m_main.get());
+    editor->setModal(false);
+    editor->show();
+    return editor;
+}
+
+void MainWindowFixture::whenModal(const std::function<void(QWidget *)> &act)
+{
+    auto *timer = new QTimer(qApp);
+    timer->setInterval(10);
+    QObject::connect(timer, &QTimer::timeout, qApp, [timer, act] {
+        if (QWidget *modal = QApplication::activeModalWidget()) {
+            timer->stop();
+            timer->deleteLater();
+            act(modal);
+        }
+    });
+    timer->start();
+}
+
+void MainWindowFixture::type(QWidget *widget, const QString &text)
+{
+    for (const QChar ch : text) {
+        const QString letter(ch);
+        QTest::sendKeyEvent(QTest::Press, widget, Qt::Key_unknown, letter, Qt::NoModifier);
+        QTest::sendKeyEvent(QTest::Release, widget, Qt::Key_unknown, letter, Qt::NoModifier);
+    }
+}
