@@ -7,6 +7,7 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QScopedValueRollback>
+#include <QSignalBlocker>
 
 using FieldEditing::NoDate;
 
@@ -110,8 +111,11 @@ void DBDateEdit::keyPressEvent(QKeyEvent *event)
 void DBDateEdit::mousePressEvent(QMouseEvent *event)
 {
     QDateEdit::mousePressEvent(event);
-    // The calendar of an empty box opens on this month, not on the date standing for none.
+    // The calendar of an empty box opens on today, not on the date standing for none; only
+    // picking a day writes it.
     QCalendarWidget *calendar = calendarWidget();
-    if (isEmpty() && calendar && calendar->isVisible())
-        calendar->setCurrentPage(QDate::currentDate().year(), QDate::currentDate().month());
+    if (isEmpty() && calendar && calendar->isVisible()) {
+        const QSignalBlocker quiet(calendar);
+        calendar->setSelectedDate(QDate::currentDate());
+    }
 }

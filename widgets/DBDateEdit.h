@@ -6,7 +6,7 @@
 
 // A date edit with a calendar drop-down bound to a date field of a dataset's current row. It
 // may also be empty, for no date: Delete or Backspace over the whole text empties it, and so
-// does clearDate().
+// does clearDate(). An empty box starts from today when a date is typed, stepped or picked.
 class DBDateEdit : public QDateEdit
 {
     Q_OBJECT

@@ -20,17 +20,15 @@ void DBEdit::setField(QueryDataSet *dataSet, const QString &fieldName)
 
 void DBEdit::fitTo(const Field *field)
 {
-    const FieldType type = field ? field->type() : FieldType::Unknown;
-    const int size = field ? field->size() : 0;
-    if (type == m_fittedType && size == m_fittedSize)
+    // Fields are built when the dataset opens, so the fitting is checked on every showing.
+    if (!field || (field->type() == m_fittedType && field->size() == m_fittedSize))
         return;
-    m_fittedType = type;
-    m_fittedSize = size;
+    m_fittedType = field->type();
+    m_fittedSize = field->size();
     delete validator();
     setValidator(nullptr);
     setMaxLength(32767);
-    if (field)
-        FieldEditing::fitLineEdit(this, *field);
+    FieldEditing::fitLineEdit(this, *field);
 }
 
 void DBEdit::showField()

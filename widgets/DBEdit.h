@@ -6,7 +6,7 @@
 #include <QLineEdit>
 
 // A line edit bound to a field of a dataset's current row: shows it, and writes what the user
-// types into it.
+// types into it. Its length and validator follow the field (a text's size, a number's digits).
 class DBEdit : public QLineEdit
 {
     Q_OBJECT

@@ -79,7 +79,6 @@ private Q_SLOTS:
         QueryDataSet::State diskState = QueryDataSet::State::Inactive;
         MainWindowFixture::whenModal([&](QWidget *modal) {
             auto *editor = qobject_cast<TfEdtDisk *>(modal);
-            QVERIFY(editor);
             MainWindowFixture::type(edit(editor, "eNAME"), QStringLiteral("Новый"));
             editor->DBGridEh1->setFocus();
             QTest::keyClick(editor->DBGridEh1, Qt::Key_Insert);
@@ -197,7 +196,6 @@ private Q_SLOTS:
         QVERIFY(m_f->locateDisk(2001));
         MainWindowFixture::whenModal([&](QWidget *modal) {
             auto *editor = qobject_cast<TfEdtDisk *>(modal);
-            QVERIFY(editor);
             editor->eDriveCD->setDrive(folder.path());
             DBEdit *name = edit(editor, "eNAME");
             name->selectAll();
@@ -221,7 +219,6 @@ private Q_SLOTS:
         bool nameHasFocus = false;
         MainWindowFixture::whenModal([&](QWidget *modal) {
             auto *editor = qobject_cast<TfEdtDisk *>(modal);
-            QVERIFY(editor);
             editor->aOK->trigger();
             stillOpen = editor->isVisible();
             nameHasFocus = QApplication::focusWidget() == edit(editor, "eNAME");

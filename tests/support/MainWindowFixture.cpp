@@ -59,6 +59,7 @@ std::unique_ptr<TfEdtDisk> MainWindowFixture::openEditor()
         = std::make_unique<TfEdtDisk>(data(), m_main->settings(), m_store.get(), m_main.get());
     editor->setModal(false);
     editor->show();
+    activate(editor.get());
     return editor;
 }
 
@@ -83,4 +84,10 @@ void MainWindowFixture::type(QWidget *widget, const QString &text)
         QTest::sendKeyEvent(QTest::Press, widget, Qt::Key_unknown, letter, Qt::NoModifier);
         QTest::sendKeyEvent(QTest::Release, widget, Qt::Key_unknown, letter, Qt::NoModifier);
     }
+}
+
+bool MainWindowFixture::activate(QWidget *window)
+{
+    QApplication::setActiveWindow(window);
+    return QTest::qWaitForWindowActive(window);
 }

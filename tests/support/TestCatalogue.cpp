@@ -70,16 +70,26 @@ void TestCatalogue::exec(const QStringList &statements) const
 
 QVariant TestCatalogue::scalar(const QString &select) const
 {
+    const QList<QVariantList> result = rows(select);
+    return result.isEmpty() ? QVariant() : result.constFirst().value(0);
+}
+
+QList<QVariantList> TestCatalogue::rows(const QString &select) const
+{
     auto c = connection();
     c->open();
     c->transaction().start();
-    QVariant result;
+    QList<QVariantList> result;
     {
         Statement stmt(*c);
         stmt.prepare(select);
         stmt.execute();
-        if (stmt.fetch())
-            result = stmt.value(0);
+        while (stmt.fetch()) {
+            QVariantList row;
+            for (int i = 0; i < stmt.columnCount(); ++i)
+                row << stmt.value(i);
+            result << row;
+        }
     }
     c->close();
     return result;

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <QList>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <QVariantList>
 #include <memory>
 
 class Connection;
@@ -26,6 +28,8 @@ public:
     void exec(const QStringList &statements) const;
     // First column of the first row of a select, on a connection of its own.
     QVariant scalar(const QString &select) const;
+    // Every row of a select, on a connection of its own.
+    QList<QVariantList> rows(const QString &select) const;
 
     // Restores a backup file into dest with gbak; empty on success, else gbak's output.
     static QString restore(const QString &backup, const QString &dest);

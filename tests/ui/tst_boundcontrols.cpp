@@ -7,6 +7,7 @@
 #include "widgets/DBLookupComboBox.h"
 #include "widgets/DBMemo.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QCalendarWidget>
 #include <QFormLayout>
@@ -321,22 +322,30 @@ private Q_SLOTS:
         QCOMPARE(m_type->currentIndex(), -1);
     }
 
-    void emptyDateOpensCalendarOnToday()
+    void emptyDateCalendarPicksToday()
     {
         openFolder(1001);
         disks().moveTo(1);
         QVERIFY(m_date->isEmpty());
-        // The drop-down button sits at the right end of the box.
-        QTest::mouseClick(m_date, Qt::LeftButton, {},
-                          QPoint(m_date->width() - 5, m_date->height() / 2));
         QCalendarWidget *calendar = m_date->calendarWidget();
-        QTRY_VERIFY(calendar->isVisible());
-        QCOMPARE(calendar->yearShown(), QDate::currentDate().year());
-        QCOMPARE(calendar->monthShown(), QDate::currentDate().month());
-        QTest::keyClick(calendar, Qt::Key_Escape);
-        QTRY_VERIFY(!calendar->isVisible());
-        QVERIFY(m_date->isEmpty());
-        QCOMPARE(disks().state(), QueryDataSet::State::Browse);
+        QVERIFY(calendar);
+        // The drop-down button sits at the right end of the box.
+        const QPoint button(m_date->width() - 5, m_date->height() / 2);
+        for (const Qt::Key key : {Qt::Key_Escape, Qt::Key_Return}) {
+            QTest::mouseClick(m_date, Qt::LeftButton, {}, button);
+            QTRY_VERIFY(calendar->isVisible());
+            QCOMPARE(calendar->selectedDate(), QDate::currentDate());
+            // Looking is no edit: the box stays empty until a day is picked.
+            QVERIFY(m_date->isEmpty());
+            QCOMPARE(disks().state(), QueryDataSet::State::Browse);
+            QWidget *days = calendar->findChild<QAbstractItemView *>();
+            QVERIFY(days);
+            QTest::keyClick(days, key);
+            QTRY_VERIFY(!calendar->isVisible());
+        }
+        QCOMPARE(m_date->date(), QDate::currentDate());
+        QCOMPARE(disks().state(), QueryDataSet::State::Edit);
+        QCOMPARE(current("FGETDATE"), QVariant(QDate::currentDate()));
     }
 
     void focusFollowsRequest_data()
