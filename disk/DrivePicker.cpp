@@ -38,9 +38,11 @@ DrivePicker::DrivePicker(const QList<VolumeList::Volume> &volumes, QWidget *pare
 {
     setObjectName(QStringLiteral("eDriveCD"));
     setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-    setMinimumContentsLength(12);
+    setMinimumContentsLength(20);
     build(volumes);
     connect(this, &QComboBox::activated, this, &DrivePicker::itemActivated);
+    // A long path does not fit the box: the tooltip shows it whole.
+    connect(this, &QComboBox::currentIndexChanged, this, [this] { setToolTip(drive()); });
 }
 
 void DrivePicker::build(const QList<VolumeList::Volume> &volumes)

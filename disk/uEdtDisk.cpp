@@ -98,6 +98,8 @@ TfEdtDisk::TfEdtDisk(MainData &data, ConnectionSettings &settings, SettingsStore
         eDriveCD->setCurrentIndex(0);
 
     dtGive.open();
+    // A disk's lendings are few: the grid shows them all at once.
+    dtGive.fetchAll();
     tvDisk->loadTopLevel();
     tvDisk->expandFirst();
 }
@@ -294,7 +296,7 @@ QWidget *TfEdtDisk::createRecordArea()
     row->addStretch();
     rows->addStretch();
 
-    area->setFixedHeight(qMax(px(kRecordHeight), area->sizeHint().height()));
+    area->setFixedHeight(qMax(kRecordHeight, area->sizeHint().height()));
     return area;
 }
 

@@ -24,23 +24,27 @@ TfProgress::TfProgress(QWidget *parent) : QDialog(parent)
     bold.setBold(true);
     title->setFont(bold);
 
-    lRead = new QLabel(QStringLiteral("Что"), this);
-    lRead->setObjectName(QStringLiteral("lRead"));
-    lRead->setFixedSize(429, 65);
-    lRead->setWordWrap(true);
-    lRead->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    lRead->setTextFormat(Qt::PlainText);
-
     lSize = new QLabel(QStringLiteral("Размер"), this);
     lSize->setObjectName(QStringLiteral("lSize"));
     lSize->setTextFormat(Qt::PlainText);
+    // Wide enough for the longest summary in this font: the numbers are padded to 15.
+    const int textWidth = lSize->fontMetrics().horizontalAdvance(
+        summaryText(9999999, Q_INT64_C(999999999999999), Q_INT64_C(999999999999999)));
+    const int width = qMax(450, textWidth + 12);
+
+    lRead = new QLabel(QStringLiteral("Что"), this);
+    lRead->setObjectName(QStringLiteral("lRead"));
+    lRead->setFixedSize(width - 21, 65);
+    lRead->setWordWrap(true);
+    lRead->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    lRead->setTextFormat(Qt::PlainText);
 
     pbBar = new QProgressBar(this);
     pbBar->setObjectName(QStringLiteral("pbBar"));
     pbBar->setRange(0, 256);
     pbBar->setValue(0);
     pbBar->setTextVisible(false);
-    pbBar->setFixedSize(441, 14);
+    pbBar->setFixedSize(width - 9, 14);
 
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(5, 5, 4, 5);
@@ -50,7 +54,7 @@ TfProgress::TfProgress(QWidget *parent) : QDialog(parent)
     layout->addWidget(lSize);
     layout->addWidget(pbBar);
     layout->addStretch();
-    setFixedSize(450, 139);
+    setFixedSize(width, qMax(139, layout->sizeHint().height()));
 
     if (const QScreen *screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
