@@ -205,7 +205,7 @@ private Q_SLOTS:
         QCOMPARE(m_f->prompt().asked.at(0).label, QStringLiteral("Cодержащий в названии:"));
         QCOMPARE(m_f->prompt().asked.at(0).initial, QString());
         QCOMPARE(m_f->prompt().asked.at(1).initial, QStringLiteral("readme"));
-        QCOMPARE(QApplication::focusWidget(), &tree());
+        QCOMPARE(m_editor->focusWidget(), &tree());
     }
 
     void otherCaseStartsANewSearch()

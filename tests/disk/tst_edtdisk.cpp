@@ -221,7 +221,7 @@ private Q_SLOTS:
             auto *editor = qobject_cast<TfEdtDisk *>(modal);
             editor->aOK->trigger();
             stillOpen = editor->isVisible();
-            nameHasFocus = QApplication::focusWidget() == edit(editor, "eNAME");
+            nameHasFocus = editor->focusWidget() == edit(editor, "eNAME");
             editor->reject();
         });
         m_f->main().aAddDisk->trigger();

@@ -16,12 +16,14 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <csignal>
 #include <cstdio>
+#include <memory>
 #include <sys/types.h>
 #include <vector>
 
@@ -113,7 +115,7 @@ class TestKillRead : public QObject
     Q_OBJECT
 
 private:
-    QTemporaryDir m_dir;
+    std::unique_ptr<QTemporaryDir> m_dir;
     QString m_tree;
     qint64 m_entries = 0;
 
@@ -151,8 +153,14 @@ private:
 private Q_SLOTS:
     void initTestCase()
     {
-        QVERIFY(m_dir.isValid());
-        m_tree = m_dir.filePath(QStringLiteral("drive"));
+        // In memory where there is a tmpfs: on a disk, making and removing this many files
+        // takes minutes. The catalogue stays on the disk.
+        const QFileInfo shm(QStringLiteral("/dev/shm"));
+        m_dir = shm.isDir() && shm.isWritable()
+            ? std::make_unique<QTemporaryDir>(QStringLiteral("/dev/shm/tst_killread-XXXXXX"))
+            : std::make_unique<QTemporaryDir>();
+        QVERIFY(m_dir->isValid());
+        m_tree = m_dir->filePath(QStringLiteral("drive"));
         QVERIFY(makeTree(kFiles));
     }
 
@@ -222,10 +230,10 @@ private Q_SLOTS:
         const qint64 killedAt = clock.elapsed();
         QCOMPARE(::kill(pid_t(child.processId()), SIGKILL), 0);
         QVERIFY(child.waitForFinished(30000));
-        QCOMPARE(child.exitStatus(), QProcess::CrashExit);
         // Lines the child wrote before it died are still in the pipe.
         takeLines();
-        QCOMPARE(finishedWith, -1);
+        QVERIFY2(finishedWith < 0 && child.exitStatus() == QProcess::CrashExit,
+                 "the child finished before the kill landed: make the tree bigger");
         const qint64 lastReported = reports.back().entries;
         qint64 committedFloor = 0;
         for (const Report &r : reports) {
@@ -264,10 +272,14 @@ private Q_SLOTS:
             db.close();
 
             const qint64 stored = all.value(0).toLongLong();
-            qInfo("killed after %lld ms at %lld entries reported (%lld entries of the tree); "
-                  "%lld stored besides the root, %lld reported at least %lld ms before the kill",
-                  killedAt, lastReported, m_entries, stored - 1, committedFloor,
-                  kCommittedWithinMs);
+            const Report &first = reports.front();
+            const Report &last = reports.back();
+            qInfo("killed after %lld ms at %lld entries reported (%lld entries of the tree, "
+                  "%lld entries/s); %lld stored besides the root, %lld reported at least %lld ms "
+                  "before the kill",
+                  killedAt, lastReported, m_entries,
+                  (last.entries - first.entries) * 1000 / qMax<qint64>(1, last.ms - first.ms),
+                  stored - 1, committedFloor, kCommittedWithinMs);
             QCOMPARE(roots.value(0).toLongLong(), 1);
             QCOMPARE(roots.value(1).toInt(), int(ContentWriter::Root));
             QCOMPARE(all.value(1).toLongLong(), stored - 1);
