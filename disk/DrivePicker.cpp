@@ -78,6 +78,11 @@ int DrivePicker::addFolder(const QString &folder)
     return index;
 }
 
+QString DrivePicker::firstDrive() const
+{
+    return count() > 0 && !isOtherItem(0) ? itemData(0).toString() : QString();
+}
+
 void DrivePicker::setDrive(const QString &drive)
 {
     if (drive.isEmpty()) {
@@ -86,7 +91,7 @@ void DrivePicker::setDrive(const QString &drive)
         return;
     }
     int index = findData(cleanFolder(drive));
-    if (index < 0 && QFileInfo(drive).isDir())
+    if (index < 0 && QDir::isAbsolutePath(drive) && QFileInfo(drive).isDir())
         index = addFolder(drive);
     if (index < 0)
         index = isOtherItem(0) ? -1 : 0;

@@ -21,6 +21,8 @@ public:
     // Chooses the item of this drive. A folder that exists and is not listed becomes an item
     // of its own; anything else chooses the first item; an empty text chooses none.
     void setDrive(const QString &drive);
+    // The first listed drive; empty when none is listed.
+    QString firstDrive() const;
 
     static const QString otherFolderText;
 

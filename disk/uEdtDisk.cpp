@@ -8,6 +8,7 @@
 #include "disk/DrivePicker.h"
 #include "disk/FileSearch.h"
 #include "disk/LendingColors.h"
+#include "store/DbError.h"
 #include "widgets/DBDateEdit.h"
 #include "widgets/DBEdit.h"
 #include "widgets/DBGrid.h"
@@ -92,10 +93,8 @@ TfEdtDisk::TfEdtDisk(MainData &data, ConnectionSettings &settings, SettingsStore
 
     layoutInitially(record->height());
 
-    // The drive last used; a mount point that is gone leaves the first drive chosen.
-    eDriveCD->setDrive(m_settings.cd.isEmpty() ? QStringLiteral("/") : m_settings.cd);
-    if (eDriveCD->drive().isEmpty())
-        eDriveCD->setCurrentIndex(0);
+    // The drive last used; without one, or when it is gone, the first drive.
+    eDriveCD->setDrive(m_settings.cd.isEmpty() ? eDriveCD->firstDrive() : m_settings.cd);
 
     dtGive.open();
     // A disk's lendings are few: the grid shows them all at once.
@@ -107,7 +106,11 @@ TfEdtDisk::TfEdtDisk(MainData &data, ConnectionSettings &settings, SettingsStore
 TfEdtDisk::~TfEdtDisk()
 {
     // Unposted lending changes go with the window.
-    dtGive.close();
+    try {
+        dtGive.close();
+    } catch (const DbError &) {
+        // Closing drops the row; a connection that has gone away has nothing left to keep.
+    }
 }
 
 void TfEdtDisk::setupGive()

@@ -1,0 +1,94 @@
+#include "disk/DrivePicker.h"
+#include "tests/support/ScriptedFilePicker.h"
+
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+QList<VolumeList::Volume> volumes()
+{
+    VolumeList::Volume cdrom;
+    cdrom.mountPoint = QStringLiteral("/media/cdrom");
+    cdrom.kind = VolumeList::Kind::Optical;
+    VolumeList::Volume stick;
+    stick.mountPoint = QStringLiteral("/media/stick");
+    stick.kind = VolumeList::Kind::Removable;
+    return {cdrom, stick};
+}
+
+} // namespace
+
+// The drive picker: choosing by the stored setting, and reading any folder as a drive.
+class TestDrivePicker : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void setDrive_data()
+    {
+        QTest::addColumn<QString>("setting");
+        QTest::addColumn<QString>("chosen");
+        QTest::addColumn<int>("items");
+        QTest::newRow("listed") << QStringLiteral("/media/stick") << QStringLiteral("/media/stick")
+                                << 3;
+        QTest::newRow("trailing slash")
+            << QStringLiteral("/media/stick/") << QStringLiteral("/media/stick") << 3;
+        QTest::newRow("gone: the first")
+            << QStringLiteral("/media/gone") << QStringLiteral("/media/cdrom") << 3;
+        QTest::newRow("a letter: the first")
+            << QStringLiteral("D") << QStringLiteral("/media/cdrom") << 3;
+        QTest::newRow("empty: none") << QString() << QString() << 3;
+    }
+    void setDrive()
+    {
+        QFETCH(QString, setting);
+        QFETCH(QString, chosen);
+        QFETCH(int, items);
+        DrivePicker picker(volumes());
+        picker.setDrive(setting);
+        QCOMPARE(picker.drive(), chosen);
+        QCOMPARE(picker.count(), items);
+        QCOMPARE(picker.itemText(items - 1), DrivePicker::otherFolderText);
+        QCOMPARE(picker.firstDrive(), QStringLiteral("/media/cdrom"));
+    }
+
+    // A folder chosen before comes back as an item of its own.
+    void existingFolderBecomesAnItem()
+    {
+        QTemporaryDir folder;
+        DrivePicker picker(volumes());
+        picker.setDrive(folder.path());
+        QCOMPARE(picker.drive(), folder.path());
+        QCOMPARE(picker.count(), 4);
+        QCOMPARE(picker.currentIndex(), 2);
+        picker.setDrive(folder.path());
+        QCOMPARE(picker.count(), 4);
+    }
+
+    void anotherFolder_data()
+    {
+        QTest::addColumn<bool>("cancel");
+        QTest::newRow("picked") << false;
+        QTest::newRow("cancelled") << true;
+    }
+    void anotherFolder()
+    {
+        QFETCH(bool, cancel);
+        QTemporaryDir folder;
+        ScriptedFilePicker files;
+        if (!cancel)
+            files.answers << folder.path();
+        DrivePicker picker(volumes());
+        picker.setDrive(QStringLiteral("/media/stick"));
+        picker.setCurrentIndex(picker.count() - 1);
+        Q_EMIT picker.activated(picker.count() - 1);
+        QCOMPARE(files.requests.size(), 1);
+        QCOMPARE(files.requests.at(0).mode, FilePickRequest::Mode::ExistingFolder);
+        QCOMPARE(picker.drive(), cancel ? QStringLiteral("/media/stick") : folder.path());
+        QCOMPARE(picker.count(), cancel ? 3 : 4);
+    }
+};
+
+QTEST_MAIN(TestDrivePicker)
+#include "tst_drivepicker.moc"
