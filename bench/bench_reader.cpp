@@ -1,0 +1,473 @@
+// The disk reader against a plain walk of the same tree: entries per second, the ratio of the
+// read time to the walk time, the memory a read takes and a file search over the result. A
+// breakdown of the per-entry cost follows, each part timed on its own over the same tree.
+//
+// Usage: bench_reader [files]   (default 100000; files spread over files/10 folders)
+
+#include "app/ConnectionSettings.h"
+#include "app/MainData.h"
+#include "disk/ContentWriter.h"
+#include "disk/DiskReader.h"
+#include "disk/FileSearch.h"
+#include "disk/uProgress.h"
+#include "platform/DirectoryWalker.h"
+#include "store/DbError.h"
+#include "tests/support/CatalogueSample.h"
+#include "tests/support/FixedVolumeSource.h"
+#include "tests/support/TestCatalogue.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <random>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+constexpr int kFolderId = 16;
+constexpr int kDiskId = 17;
+const QString kNeedle = QStringLiteral("needle-0xC0FFEE.log");
+
+void say(const QString &line)
+{
+    std::fputs(qPrintable(line + QLatin1Char('\n')), stdout);
+    std::fflush(stdout);
+}
+
+[[noreturn]] void die(const QString &text)
+{
+    std::fputs(qPrintable(QStringLiteral("bench_reader: ") + text + QLatin1Char('\n')), stderr);
+    std::exit(1);
+}
+
+// A numeric field of a /proc/self file (status: KiB, io: bytes or calls), -1 when there is none.
+qint64 procField(const char *file, const char *field)
+{
+    QFile f(QStringLiteral("/proc/self/") + QLatin1String(file));
+    if (!f.open(QIODevice::ReadOnly))
+        return -1;
+    const QByteArray key = QByteArray(field) + ':';
+    for (const QByteArray &line : f.readAll().split('\n')) {
+        if (line.startsWith(key))
+            return line.mid(key.size()).trimmed().split(' ').value(0).toLongLong();
+    }
+    return -1;
+}
+
+// Sets the peak resident size back to the current one (Linux: "5" into clear_refs).
+bool resetPeak()
+{
+    QFile f(QStringLiteral("/proc/self/clear_refs"));
+    return f.open(QIODevice::WriteOnly) && f.write("5") == 1;
+}
+
+double cpuNow()
+{
+    timespec ts {};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+    return double(ts.tv_sec) + double(ts.tv_nsec) / 1e9;
+}
+
+// Wall and CPU time of one measured part (the embedded engine runs in this process too).
+struct Timing
+{
+    double wall = 0;
+    double cpu = 0;
+};
+
+class Stopwatch
+{
+public:
+    Stopwatch() : m_cpu(cpuNow()) { m_wall.start(); }
+    Timing elapsed() const { return {double(m_wall.nsecsElapsed()) / 1e9, cpuNow() - m_cpu}; }
+
+private:
+    QElapsedTimer m_wall;
+    double m_cpu;
+};
+
+// files files in files/10 folders: ten top folders, ten subfolders in each folder of a level
+// until there are enough, the files spread evenly. The deepest folder, made last, also holds
+// the one file named kNeedle.
+class TreeMaker
+{
+public:
+    TreeMaker(const QString &root, int files) : m_root(root), m_files(files) { }
+
+    bool make()
+    {
+        const int folderCount = qMax(1, m_files / 10);
+        std::vector<QString> level {QString()};
+        std::vector<QString> folders;
+        while (int(folders.size()) < folderCount) {
+            std::vector<QString> next;
+            for (const QString &parent : level) {
+                for (int k = 0; k < 10 && int(folders.size()) < folderCount; ++k) {
+                    const QString path = parent + QLatin1Char('/') + folderName(k);
+                    if (!QDir().mkpath(m_root + path))
+                        return false;
+                    folders.push_back(path);
+                    next.push_back(path);
+                }
+            }
+            level = std::move(next);
+        }
+        m_depth = int(folders.back().count(QLatin1Char('/')));
+        const int each = m_files / folderCount;
+        int extra = m_files % folderCount;
+        int made = 0;
+        for (size_t f = 0; f < folders.size(); ++f) {
+            int here = each + (extra > 0 ? 1 : 0);
+            extra = qMax(0, extra - 1);
+            const bool deepest = f + 1 == folders.size();
+            for (int k = 0; k < here; ++k) {
+                const QString name = deepest && k == here - 1 ? kNeedle : fileName(made);
+                if (!writeFile(m_root + folders[f] + QLatin1Char('/') + name, made))
+                    return false;
+                ++made;
+            }
+        }
+        m_folders = int(folders.size());
+        return made == m_files;
+    }
+
+    int folders() const { return m_folders; }
+    int depth() const { return m_depth; }
+
+private:
+    QString folderName(int k)
+    {
+        static const char *const bases[]
+            = {"Music",     "Photos 2019", "Projects",    "Backup",  "Фото",
+               "Документы", "src",         "Sound Track", "Archive", "Games"};
+        return QStringLiteral("%1 %2").arg(QString::fromUtf8(bases[k]),
+                                           QString::number(++m_serial));
+    }
+
+    // Names of the lengths and kinds a real volume has, each one distinct.
+    QString fileName(int i)
+    {
+        switch (m_rng() % 8) {
+        case 0:
+            return QStringLiteral("IMG_%1.JPG").arg(i, 6, 10, QLatin1Char('0'));
+        case 1:
+            return QStringLiteral("%1 - Track %2 - Concerto in D minor, BWV 1052.flac")
+                .arg(i)
+                .arg(m_rng() % 20 + 1, 2, 10, QLatin1Char('0'));
+        case 2:
+            return QStringLiteral("report_2021-03-%1_final (copy %2).docx")
+                .arg(m_rng() % 28 + 1, 2, 10, QLatin1Char('0'))
+                .arg(i);
+        case 3:
+            return QStringLiteral("Документ %1 — черновик.odt").arg(i);
+        case 4:
+            return QStringLiteral("libkodra-%1.so.%2").arg(i).arg(m_rng() % 9);
+        case 5:
+            return QStringLiteral("holiday photo %1.jpeg").arg(i);
+        case 6:
+            return QStringLiteral("README.%1").arg(i);
+        default:
+            return QStringLiteral(".config_%1.ini").arg(i);
+        }
+    }
+
+    // A third of the files is empty, the others hold up to 96 bytes.
+    static bool writeFile(const QString &path, int i)
+    {
+        QFile f(path);
+        if (!f.open(QIODevice::WriteOnly))
+            return false;
+        const int size = i % 3 == 0 ? 0 : i % 97;
+        return f.write(QByteArray(size, 'x')) == size;
+    }
+
+    QString m_root;
+    int m_files;
+    int m_folders = 0;
+    int m_depth = 0;
+    int m_serial = 0;
+    std::minstd_rand m_rng {20240501};
+};
+
+// The walk alone, touching what the reader takes of every entry; the best of three.
+Timing plainWalk(const QString &root, qint64 &entries)
+{
+    Timing best;
+    for (int round = 0; round < 3; ++round) {
+        qint64 count = 0;
+        qint64 sink = 0;
+        const Stopwatch watch;
+        DirectoryWalker::walk(root, [&](const DirectoryWalker::Entry &e) {
+            sink += e.name.size() + int(e.type) + e.size + e.modified.toSecsSinceEpoch();
+            ++count;
+            return true;
+        });
+        const Timing t = watch.elapsed();
+        if (sink == 0)
+            die(QStringLiteral("the walk saw nothing"));
+        entries = count;
+        if (round == 0 || t.wall < best.wall)
+            best.wall = t.wall;
+        if (round == 0 || t.cpu < best.cpu)
+            best.cpu = t.cpu;
+    }
+    return best;
+}
+
+// A fresh catalogue with one folder and one empty disk.
+std::unique_ptr<TestCatalogue> freshCatalogue()
+{
+    auto cat = std::make_unique<TestCatalogue>();
+    if (!cat->isValid())
+        die(QStringLiteral("no catalogue: ") + cat->error());
+    cat->exec({QStringLiteral("insert into TFOLDER (FFOLDERID, FFOLDER, FOWNFOLDERID) values "
+                              "(%1, 'Bench', 0)")
+                   .arg(kFolderId),
+               QStringLiteral("insert into TDISK (FDISKID, FFOLDERID, FMANID, FNAME) values "
+                              "(%1, %2, 1, 'Bench disk')")
+                   .arg(kDiskId)
+                   .arg(kFolderId)});
+    return cat;
+}
+
+// The main data objects connected to the catalogue, on the bench disk.
+void connectTo(MainData &data, const TestCatalogue &cat)
+{
+    ConnectionSettings settings;
+    settings.databaseName = cat.path();
+    settings.userName = QStringLiteral("KODRA");
+    settings.userPass = QStringLiteral("TARLO");
+    if (!CatalogueSample::connectMain(data, settings))
+        die(QStringLiteral("cannot connect to ") + cat.path());
+    if (!data.dtFolder.locate(QStringLiteral("FFOLDERID"), kFolderId)
+        || !data.dtDisk.locate(QStringLiteral("FDISKID"), kDiskId))
+        die(QStringLiteral("the bench disk is not in the list"));
+}
+
+int scalarInt(const TestCatalogue &cat, const QString &select)
+{
+    return cat.scalar(select).toInt();
+}
+
+void benchRead(const QString &root, int files)
+{
+    TreeMaker maker(root, files);
+    QElapsedTimer made;
+    made.start();
+    if (!maker.make())
+        die(QStringLiteral("cannot make the tree under ") + root);
+    say(QStringLiteral("tree: %1 files in %2 folders, %3 levels deep, made in %4 s")
+            .arg(files)
+            .arg(maker.folders())
+            .arg(maker.depth())
+            .arg(double(made.elapsed()) / 1000, 0, 'f', 1));
+
+    qint64 walked = 0;
+    const Timing walk = plainWalk(root, walked);
+    say(QStringLiteral("walk: %1 entries, %2 entries/s (best of 3, %3 entries per CPU second)")
+            .arg(walked)
+            .arg(qRound64(double(walked) / walk.wall))
+            .arg(qRound64(double(walked) / walk.cpu)));
+
+    FixedVolumeSource volumes;
+    volumes.volumes.insert(root,
+                           {QStringLiteral("BENCH"), QStringLiteral("1A2B3C4D"), 4700000000LL});
+
+    const auto cat = freshCatalogue();
+    MainData data;
+    connectTo(data, *cat);
+    ContentWriter dtContent(data.DefDatabase, data.spNextID, QStringLiteral("dtContent"));
+    DiskReader reader(data, dtContent, nullptr);
+    qint64 written = 0;
+    QObject::connect(&reader, &DiskReader::entryWritten, [&](qint64 n) { written = n; });
+
+    // The tree's and the restore's dirty pages would otherwise be written back during the read
+    // and slow its synchronous page writes down.
+    ::sync();
+    const bool peakReset = resetPeak();
+    const qint64 writtenBefore = procField("io", "write_bytes");
+    const qint64 writeCallsBefore = procField("io", "syscw");
+    const qint64 rssBefore = procField("status", "VmRSS");
+    const Stopwatch watch;
+    reader.read(root, DiskReader::Mode::Replace);
+    const Timing read = watch.elapsed();
+    const qint64 peak = procField("status", "VmHWM");
+    const qint64 writtenBytes = procField("io", "write_bytes") - writtenBefore;
+    const qint64 writeCalls = procField("io", "syscw") - writeCallsBefore;
+
+    const int stored = scalarInt(
+        *cat, QStringLiteral("select count(*) from TCONTENT where FDISKID = %1").arg(kDiskId));
+    if (written != walked || stored != walked + 1)
+        die(QStringLiteral("read %1 entries and stored %2 rows of %3 walked")
+                .arg(written)
+                .arg(stored)
+                .arg(walked));
+    say(QStringLiteral("read: %1 entries, %2 entries/s (%3 entries per CPU second), %4 s")
+            .arg(written)
+            .arg(qRound64(double(written) / read.wall))
+            .arg(qRound64(double(written) / read.cpu))
+            .arg(read.wall, 0, 'f', 2));
+    say(QStringLiteral("read / walk: %1 (goal <= 8); CPU time ratio %2")
+            .arg(read.wall / walk.wall, 0, 'f', 1)
+            .arg(read.cpu / walk.cpu, 0, 'f', 1));
+    say(QStringLiteral("read: %1 s CPU, %2 s waiting; %3 MB written to storage in %4 write calls")
+            .arg(read.cpu, 0, 'f', 2)
+            .arg(qMax(0.0, read.wall - read.cpu), 0, 'f', 2)
+            .arg(double(writtenBytes) / 1048576, 0, 'f', 1)
+            .arg(writeCalls));
+    if (peakReset) {
+        say(QStringLiteral("memory: VmRSS %1 MB before the read, VmHWM %2 MB after, +%3 MB "
+                           "(goal < 50 MB)")
+                .arg(double(rssBefore) / 1024, 0, 'f', 1)
+                .arg(double(peak) / 1024, 0, 'f', 1)
+                .arg(double(peak - rssBefore) / 1024, 0, 'f', 1));
+    } else {
+        say(QStringLiteral("memory: peak not resettable here; VmRSS %1 MB before, VmHWM %2 MB "
+                           "after (process peak, goal < 50 MB over the read)")
+                .arg(double(rssBefore) / 1024, 0, 'f', 1)
+                .arg(double(peak) / 1024, 0, 'f', 1));
+    }
+
+    // The first step opens the search and finds the one match; the best of three searches.
+    const int needleKey = scalarInt(
+        *cat,
+        QStringLiteral("select FCONTENTID from TCONTENT where FDISKID = %1 and FCONTENT = '%2'")
+            .arg(kDiskId)
+            .arg(kNeedle));
+    double firstMs = 0;
+    double bestMs = 0;
+    for (int round = 0; round < 3; ++round) {
+        FileSearch search(data.DefDatabase);
+        QElapsedTimer t;
+        t.start();
+        const std::optional<int> key = search.step(kDiskId, kNeedle.toLower());
+        const double ms = double(t.nsecsElapsed()) / 1e6;
+        if (!key || *key != needleKey)
+            die(QStringLiteral("FINDFILE did not find the file in the deepest folder"));
+        if (search.step(kDiskId, kNeedle.toLower()))
+            die(QStringLiteral("FINDFILE found a second match"));
+        if (round == 0)
+            firstMs = ms;
+        bestMs = round == 0 ? ms : qMin(bestMs, ms);
+    }
+    say(QStringLiteral("FINDFILE: \"%1\" in the deepest folder (key %2 of %3 entries): %4 ms "
+                       "first, %5 ms best of 3")
+            .arg(kNeedle.toLower())
+            .arg(needleKey)
+            .arg(stored)
+            .arg(firstMs, 0, 'f', 1)
+            .arg(bestMs, 0, 'f', 1));
+}
+
+// The parts of a read's per-entry work, each timed over the whole tree on its own.
+void benchParts(const QString &root, qint64 entries, double walkWall)
+{
+    auto perEntry = [entries, walkWall](const Timing &t) {
+        return QStringLiteral("%1 s, %2 us/entry, %3 x walk")
+            .arg(t.wall, 0, 'f', 2)
+            .arg(t.wall * 1e6 / double(entries), 0, 'f', 2)
+            .arg(t.wall / walkWall, 0, 'f', 1);
+    };
+
+    // The dialog: events processed and the file shown for every entry, as the read does.
+    {
+        TfProgress progress;
+        progress.show();
+        qint64 files = 0;
+        qint64 bytes = 0;
+        const Stopwatch watch;
+        DirectoryWalker::walk(root, [&](const DirectoryWalker::Entry &e) {
+            QCoreApplication::processEvents();
+            if (!progress.isVisible())
+                return false;
+            if (!e.isDirectory()) {
+                bytes += e.size;
+                QString path = e.folderPath;
+                if (!path.endsWith(QLatin1Char('/')))
+                    path += QLatin1Char('/');
+                progress.fileFound(path + e.name, ++files, bytes, 4700000000LL);
+            }
+            return true;
+        });
+        const Timing t = watch.elapsed();
+        say(QStringLiteral("  walk + processEvents + dialog: ").append(perEntry(t)));
+    }
+    {
+        const Stopwatch watch;
+        DirectoryWalker::walk(root, [&](const DirectoryWalker::Entry &) {
+            QCoreApplication::processEvents();
+            return true;
+        });
+        const Timing t = watch.elapsed();
+        say(QStringLiteral("  walk + processEvents (no dialog): ").append(perEntry(t)));
+    }
+
+    // The writes: GETNEXTID and the insert per entry through dtContent, commits held.
+    {
+        const auto cat = freshCatalogue();
+        MainData data;
+        connectTo(data, *cat);
+        ContentWriter dtContent(data.DefDatabase, data.spNextID, QStringLiteral("dtContent"));
+        dtContent.open(kDiskId);
+        ::sync();
+        const qint64 writtenBefore = procField("io", "write_bytes");
+        const Stopwatch watch;
+        {
+            Transaction::CommitHold hold(data.DefDatabase.transaction());
+            std::vector<int> owners {dtContent.append(
+                0, ContentWriter::Root, QStringLiteral("bench"), 0, QDateTime::currentDateTime())};
+            DirectoryWalker::walk(root, [&](const DirectoryWalker::Entry &e) {
+                const int owner = owners[size_t(e.depth - 1)];
+                if (e.isDirectory()) {
+                    owners.resize(size_t(e.depth) + 1);
+                    owners[size_t(e.depth)]
+                        = dtContent.append(owner, ContentWriter::Directory, e.name, 0, e.modified);
+                } else {
+                    dtContent.append(owner, ContentWriter::File, e.name, e.size, e.modified);
+                }
+                return true;
+            });
+        }
+        const Timing t = watch.elapsed();
+        dtContent.close();
+        say(QStringLiteral("  walk + GETNEXTID + insert (dtContent, no dialog): ")
+                .append(perEntry(t))
+                .append(QStringLiteral(", %1 s CPU, %2 MB written to storage")
+                            .arg(t.cpu, 0, 'f', 2)
+                            .arg(double(procField("io", "write_bytes") - writtenBefore) / 1048576,
+                                 0, 'f', 1)));
+    }
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    const QStringList args = app.arguments();
+    const int files = args.size() > 1 ? args[1].toInt() : 100000;
+    if (files < 10)
+        die(QStringLiteral("usage: bench_reader [files]   (at least 10)"));
+    QTemporaryDir dir;
+    if (!dir.isValid())
+        die(QStringLiteral("no temporary folder"));
+    const QString root = dir.filePath(QStringLiteral("drive"));
+    try {
+        benchRead(root, files);
+        qint64 entries = 0;
+        const Timing walk = plainWalk(root, entries);
+        say(QStringLiteral("where a read's time goes (walk %1 s):").arg(walk.wall, 0, 'f', 2));
+        benchParts(root, entries, walk.wall);
+    } catch (const DbError &e) {
+        die(e.text());
+    }
+    return 0;
+}
