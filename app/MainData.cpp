@@ -1,19 +1,5 @@
 #include "app/MainData.h"
 
-namespace {
-
-FieldDef field(const char *name, FieldType type, int size = 0, bool required = false)
-{
-    FieldDef def;
-    def.name = QString::fromLatin1(name);
-    def.type = type;
-    def.size = size;
-    def.required = required;
-    return def;
-}
-
-} // namespace
-
 MainData::MainData(QObject *parent)
     : QObject(parent),
       DefDatabase(this),
@@ -62,31 +48,31 @@ MainData::MainData(QObject *parent)
     dtDisk.setDeleteSql(QStringLiteral("delete from TDISK where FDISKID=:FDISKID"));
     dtDisk.setGeneratorField(QStringLiteral("FDISKID"));
     dtDisk.setMasterSource(&dtFolder);
-    dtDisk.addField(field("FDISKID", FieldType::Integer, 0, true));
-    dtDisk.addField(field("FMANID", FieldType::Integer, 0, true));
-    dtDisk.addField(field("FFOLDERID", FieldType::Integer, 0, true));
-    dtDisk.addField(field("FTYPEID", FieldType::Integer));
-    dtDisk.addField(field("FGROUPID", FieldType::Integer));
-    dtDisk.addField(field("FNAME", FieldType::String, 255, true));
-    dtDisk.addField(field("FNN", FieldType::Integer));
-    dtDisk.addField(field("FUNIQUE", FieldType::String, 255));
-    dtDisk.addField(field("FGETDATE", FieldType::Date));
-    dtDisk.addField(field("FDELDATE", FieldType::Date));
-    dtDisk.addField(field("FCOMMENT", FieldType::String, 255));
-    dtDisk.addField(field("FLABEL", FieldType::String, 255));
+    dtDisk.addField(FieldDef::column("FDISKID", FieldType::Integer, 0, true));
+    dtDisk.addField(FieldDef::column("FMANID", FieldType::Integer, 0, true));
+    dtDisk.addField(FieldDef::column("FFOLDERID", FieldType::Integer, 0, true));
+    dtDisk.addField(FieldDef::column("FTYPEID", FieldType::Integer));
+    dtDisk.addField(FieldDef::column("FGROUPID", FieldType::Integer));
+    dtDisk.addField(FieldDef::column("FNAME", FieldType::String, 255, true));
+    dtDisk.addField(FieldDef::column("FNN", FieldType::Integer));
+    dtDisk.addField(FieldDef::column("FUNIQUE", FieldType::String, 255));
+    dtDisk.addField(FieldDef::column("FGETDATE", FieldType::Date));
+    dtDisk.addField(FieldDef::column("FDELDATE", FieldType::Date));
+    dtDisk.addField(FieldDef::column("FCOMMENT", FieldType::String, 255));
+    dtDisk.addField(FieldDef::column("FLABEL", FieldType::String, 255));
     dtDisk.addLookupField(QStringLiteral("FTYPE"), 255, QStringLiteral("FTYPEID"), &dtType,
                           QStringLiteral("FTYPEID"), QStringLiteral("FTYPE"));
     dtDisk.addLookupField(QStringLiteral("FGROUP"), 255, QStringLiteral("FGROUPID"), &dtGroup,
                           QStringLiteral("FGROUPID"), QStringLiteral("FGROUP"));
     dtDisk.addLookupField(QStringLiteral("FMAN"), 255, QStringLiteral("FMANID"), &dtMan,
                           QStringLiteral("FMANID"), QStringLiteral("FNAME"));
-    dtDisk.addField(field("FFULLSIZE", FieldType::Float));
-    dtDisk.addField(field("FSTATUSCODE", FieldType::Integer));
-    dtDisk.addField(field("FSTATUS", FieldType::String, 255));
-    dtDisk.addField(field("FFILES", FieldType::Integer));
-    dtDisk.addField(field("FDISKIS", FieldType::Integer));
-    dtDisk.addField(field("FDISKS", FieldType::Integer));
-    dtDisk.addField(field("FLOCATION", FieldType::String, 255));
+    dtDisk.addField(FieldDef::column("FFULLSIZE", FieldType::Float));
+    dtDisk.addField(FieldDef::column("FSTATUSCODE", FieldType::Integer));
+    dtDisk.addField(FieldDef::column("FSTATUS", FieldType::String, 255));
+    dtDisk.addField(FieldDef::column("FFILES", FieldType::Integer));
+    dtDisk.addField(FieldDef::column("FDISKIS", FieldType::Integer));
+    dtDisk.addField(FieldDef::column("FDISKS", FieldType::Integer));
+    dtDisk.addField(FieldDef::column("FLOCATION", FieldType::String, 255));
 
     dtMoveDisk.setSql(
         QStringLiteral("update TDISK set FFOLDERID=:FFOLDERID where FDISKID=:FDISKID"));

@@ -36,16 +36,6 @@ constexpr int kSideWidth = 85;
 constexpr int kBarHeight = 45;
 constexpr int kMargin = 8;
 
-FieldDef field(const char *name, FieldType type, int size = 0, bool required = false)
-{
-    FieldDef def;
-    def.name = QString::fromLatin1(name);
-    def.type = type;
-    def.size = size;
-    def.required = required;
-    return def;
-}
-
 } // namespace
 
 TfEdtDisk::TfEdtDisk(MainData &data, ConnectionSettings &settings, SettingsStore *store,
@@ -127,13 +117,13 @@ void TfEdtDisk::setupGive()
     dtGive.setDeleteSql(QStringLiteral("delete from TGIVE where FGIVEID=:FGIVEID"));
     dtGive.setGeneratorField(QStringLiteral("FGIVEID"));
     dtGive.setMasterSource(&m_data.dtDisk);
-    dtGive.addField(field("FCOMMENT", FieldType::String, 255));
-    dtGive.addField(field("FCTRLDATE", FieldType::Date));
-    dtGive.addField(field("FDISKID", FieldType::Integer, 0, true));
-    dtGive.addField(field("FGIVEDATE", FieldType::Date));
-    dtGive.addField(field("FGIVEID", FieldType::Integer, 0, true));
-    dtGive.addField(field("FMANID", FieldType::Integer, 0, true));
-    dtGive.addField(field("FRETDATE", FieldType::Date));
+    dtGive.addField(FieldDef::column("FCOMMENT", FieldType::String, 255));
+    dtGive.addField(FieldDef::column("FCTRLDATE", FieldType::Date));
+    dtGive.addField(FieldDef::column("FDISKID", FieldType::Integer, 0, true));
+    dtGive.addField(FieldDef::column("FGIVEDATE", FieldType::Date));
+    dtGive.addField(FieldDef::column("FGIVEID", FieldType::Integer, 0, true));
+    dtGive.addField(FieldDef::column("FMANID", FieldType::Integer, 0, true));
+    dtGive.addField(FieldDef::column("FRETDATE", FieldType::Date));
     dtGive.addLookupField(QStringLiteral("FMAN"), 255, QStringLiteral("FMANID"), &m_data.dtMan,
                           QStringLiteral("FMANID"), QStringLiteral("FNAME"));
     dtGive.beforeInsert = [this](QueryDataSet &ds) { dtGiveBeforeInsert(ds); };
@@ -201,10 +191,12 @@ QWidget *TfEdtDisk::createRecordArea()
         rows->addLayout(row);
         return row;
     };
-    auto label = [area](QHBoxLayout *row, const QString &text, QWidget *buddy) {
+    // A label for the control and the control, side by side in the row.
+    auto add = [area](QHBoxLayout *row, const QString &text, QWidget *control) {
         auto *l = new QLabel(text, area);
-        l->setBuddy(buddy);
+        l->setBuddy(control);
         row->addWidget(l);
+        row->addWidget(control);
     };
     auto edit = [&](const char *fieldName, int width) {
         auto *e = new DBEdit(area);
@@ -235,8 +227,7 @@ QWidget *TfEdtDisk::createRecordArea()
     QFont bold = name->font();
     bold.setBold(true);
     name->setFont(bold);
-    label(row, QStringLiteral("Название *"), name);
-    row->addWidget(name);
+    add(row, QStringLiteral("Название *"), name);
     row->addStretch();
 
     row = newRow();
@@ -253,38 +244,29 @@ QWidget *TfEdtDisk::createRecordArea()
 
     row = newRow();
     DBEdit *location = edit("FLOCATION", 497);
-    label(row, QStringLiteral("Где"), location);
-    row->addWidget(location);
+    add(row, QStringLiteral("Где"), location);
     row->addStretch();
 
     row = newRow();
     auto *man = lookup("FMANID", &m_data.dtMan, "FNAME", 137);
-    label(row, QStringLiteral("Владелец *"), man);
-    row->addWidget(man);
+    add(row, QStringLiteral("Владелец *"), man);
     auto *type = lookup("FTYPEID", &m_data.dtType, "FTYPE", 69);
-    label(row, QStringLiteral("Тип"), type);
-    row->addWidget(type);
+    add(row, QStringLiteral("Тип"), type);
     auto *group = lookup("FGROUPID", &m_data.dtGroup, "FGROUP", 161);
-    label(row, QStringLiteral("Группа"), group);
-    row->addWidget(group);
+    add(row, QStringLiteral("Группа"), group);
     row->addStretch();
 
     row = newRow();
     auto *got = date("FGETDATE", 105);
-    label(row, QStringLiteral("Приобретен"), got);
-    row->addWidget(got);
+    add(row, QStringLiteral("Приобретен"), got);
     auto *lost = date("FDELDATE", 109);
-    label(row, QStringLiteral("Утерян"), lost);
-    row->addWidget(lost);
+    add(row, QStringLiteral("Утерян"), lost);
     DBEdit *number = edit("FNN", 49);
-    label(row, QStringLiteral("№"), number);
-    row->addWidget(number);
+    add(row, QStringLiteral("№"), number);
     DBEdit *diskIs = edit("FDISKIS", 33);
-    label(row, QStringLiteral("диск"), diskIs);
-    row->addWidget(diskIs);
+    add(row, QStringLiteral("диск"), diskIs);
     DBEdit *disks = edit("FDISKS", 33);
-    label(row, QStringLiteral("из"), disks);
-    row->addWidget(disks);
+    add(row, QStringLiteral("из"), disks);
     row->addStretch();
 
     row = newRow();
@@ -293,8 +275,7 @@ QWidget *TfEdtDisk::createRecordArea()
     const int readWidths[] = {85, 85, 77, 89};
     for (int i = 0; i < 4; ++i) {
         DBEdit *e = edit(readValues[i].first, readWidths[i]);
-        label(row, QString::fromUtf8(readValues[i].second), e);
-        row->addWidget(e);
+        add(row, QString::fromUtf8(readValues[i].second), e);
     }
     row->addStretch();
     rows->addStretch();

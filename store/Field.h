@@ -23,6 +23,17 @@ struct FieldDef
     QString lookupResultField;
 
     bool isLookup() const { return lookupDataSet != nullptr; }
+
+    // A column of the select.
+    static FieldDef column(const char *name, FieldType type, int size = 0, bool required = false)
+    {
+        FieldDef def;
+        def.name = QString::fromLatin1(name);
+        def.type = type;
+        def.size = size;
+        def.required = required;
+        return def;
+    }
 };
 
 // A field of a dataset, read and written on the dataset's current row.
