@@ -10,10 +10,15 @@
 #include "widgets/Prompt.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QLocale>
 #include <QScopeGuard>
 #include <QWidget>
 #include <vector>
+
+namespace {
+constexpr qint64 kEventsEveryMs = 5;
+} // namespace
 
 DiskReader::DiskReader(MainData &data, ContentWriter &content, QWidget *editor)
     : m_data(data),
@@ -168,8 +173,15 @@ void DiskReader::walk(const QString &drive, int rootKey)
     // The keys of the folders on the current path: owners[d - 1] holds entries of depth d.
     std::vector<int> owners {rootKey};
     qint64 entries = 0;
+    // Window events are looked at before every entry, but handed out at most every few
+    // milliseconds: asking the window system costs a system call, as much as walking an entry.
+    QElapsedTimer sinceEvents;
+    sinceEvents.start();
     DirectoryWalker::walk(drive, [&](const DirectoryWalker::Entry &entry) {
-        QCoreApplication::processEvents();
+        if (sinceEvents.hasExpired(kEventsEveryMs)) {
+            QCoreApplication::processEvents();
+            sinceEvents.restart();
+        }
         if (!m_progress || !m_progress->isVisible())
             return false;
         const int owner = owners[size_t(entry.depth - 1)];

@@ -148,8 +148,16 @@ private Q_SLOTS:
         QDir().mkpath(m_drive.path());
     }
 
+    // A new disk is stored by the read itself: Esc afterwards keeps it with its contents.
+    void newDiskIsReadWithoutAsking_data()
+    {
+        QTest::addColumn<bool>("escape");
+        QTest::newRow("OK") << false;
+        QTest::newRow("Esc") << true;
+    }
     void newDiskIsReadWithoutAsking()
     {
+        QFETCH(bool, escape);
         QVERIFY(start());
         QVERIFY(buildSmallVolume(QFile::encodeName(m_drive.path())));
         const int before = catalogue().scalar(QStringLiteral("select count(*) from TDISK")).toInt();
@@ -163,7 +171,10 @@ private Q_SLOTS:
             QTest::keyClick(editor, Qt::Key_F2);
             const QTreeWidgetItem *root = editor->tvDisk->topLevelItem(0);
             rootShownOpen = root && root->isExpanded() && root->childCount() == 5;
-            editor->aOK->trigger();
+            if (escape)
+                QTest::keyClick(editor, Qt::Key_Escape);
+            else
+                editor->aOK->trigger();
         });
         m_f->main().aAddDisk->trigger();
         QVERIFY(rootShownOpen);
@@ -185,7 +196,8 @@ private Q_SLOTS:
         QCOMPARE(details.value("/dir1/sub/b.txt"), qMakePair(0, qint64(20)));
         QCOMPARE(details.value("/empty"), qMakePair(1, qint64(0)));
         QCOMPARE(details.value("/.hdir"), qMakePair(1, qint64(0)));
-        QCOMPARE(m_f->main().settings().cd, m_drive.path());
+        // Only OK keeps the drive for the next time.
+        QCOMPARE(m_f->main().settings().cd == m_drive.path(), !escape);
     }
 
     void rootEntryText_data()

@@ -43,6 +43,7 @@ private Q_SLOTS:
     void fixtures();
     void readableName_data();
     void readableName();
+    void modificationTimeToTheSecond_data();
     void modificationTimeToTheSecond();
     void callbackStopsTheWalk();
     void missingStartFolder();
@@ -201,21 +202,50 @@ void TestWalker::readableName()
     QCOMPARE(isValid, valid);
 }
 
+void TestWalker::modificationTimeToTheSecond_data()
+{
+    QTest::addColumn<QByteArray>("zone");
+    QTest::addColumn<QDateTime>("when"); // local wall clock in that zone
+    QTest::newRow("UTC") << QByteArray("UTC") << QDateTime(QDate(2021, 3, 14), QTime(15, 9, 26));
+    QTest::newRow("Moscow") << QByteArray("Europe/Moscow")
+                            << QDateTime(QDate(2021, 3, 14), QTime(0, 0, 1));
+    QTest::newRow("New York, summer")
+        << QByteArray("America/New_York") << QDateTime(QDate(2021, 7, 4), QTime(23, 59, 59));
+    QTest::newRow("New York, winter")
+        << QByteArray("America/New_York") << QDateTime(QDate(2021, 1, 1), QTime(12, 0, 0));
+}
+
 void TestWalker::modificationTimeToTheSecond()
 {
+    QFETCH(QByteArray, zone);
+    QFETCH(QDateTime, when);
+    const QByteArray previous = qgetenv("TZ");
+    qputenv("TZ", zone);
+    ::tzset();
+    const auto restoreZone = qScopeGuard([&] {
+        if (previous.isEmpty())
+            qunsetenv("TZ");
+        else
+            qputenv("TZ", previous);
+        ::tzset();
+    });
+
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
     const QByteArray path = joined(QFile::encodeName(dir.path()), "dated.txt");
     QVERIFY(writeFile(path, "d"));
-    const QDateTime when = QDateTime(QDate(2021, 3, 14), QTime(15, 9, 26));
+    const QDateTime local(when.date(), when.time()); // in the zone just set
     const timespec times[2]
-        = {{when.toSecsSinceEpoch(), 535897932}, {when.toSecsSinceEpoch(), 535897932}};
+        = {{local.toSecsSinceEpoch(), 535897932}, {local.toSecsSinceEpoch(), 535897932}};
     QCOMPARE(::utimensat(AT_FDCWD, path.constData(), times, 0), 0);
 
     const Walked walked = walkAll(dir.path());
     QCOMPARE(walked.entries.size(), 1);
-    QCOMPARE(walked.entries.first().modified, when);
-    QCOMPARE(walked.entries.first().modified.timeSpec(), Qt::LocalTime);
+    const QDateTime modified = walked.entries.first().modified;
+    // The same moment, and the wall clock of the zone, without the nanoseconds.
+    QCOMPARE(modified.toSecsSinceEpoch(), local.toSecsSinceEpoch());
+    QCOMPARE(modified.date(), when.date());
+    QCOMPARE(modified.time(), when.time());
     QCOMPARE(walked.entries.first().folderPath, dir.path());
 }
 
