@@ -342,12 +342,23 @@ void TfMain::editDisk()
     if (!m_diskEditor)
         return;
     QueryDataSet &disk = m_data->dtDisk;
-    if (m_diskEditor(*this)) {
-        aRefreshExecute();
-    } else if (disk.state() == QueryDataSet::State::Edit
-               || disk.state() == QueryDataSet::State::Insert) {
-        disk.cancel();
+    const auto cancelPending = [&disk] {
+        if (disk.state() == QueryDataSet::State::Edit
+            || disk.state() == QueryDataSet::State::Insert)
+            disk.cancel();
+    };
+    bool ok = false;
+    try {
+        ok = m_diskEditor(*this);
+    } catch (...) {
+        // An editor that could not open leaves no half-made disk behind.
+        cancelPending();
+        throw;
     }
+    if (ok)
+        aRefreshExecute();
+    else
+        cancelPending();
 }
 
 void TfMain::aAddDiskExecute()

@@ -2,6 +2,7 @@
 #include "browser/dbtree.h"
 #include "browser/uMain.h"
 #include "platform/SettingsStore.h"
+#include "store/DbError.h"
 #include "tests/support/RecordingPrompt.h"
 #include "tests/support/TestCatalogue.h"
 #include "widgets/DBGrid.h"
@@ -210,6 +211,19 @@ private Q_SLOTS:
         QCOMPARE(diskNames(), before);
         QCOMPARE(data().dtDisk.state(), QueryDataSet::State::Browse);
         QCOMPARE(generatorValue(), key + 1);
+    }
+
+    // An editor that fails to open shows the error and leaves no new row behind.
+    void failingEditorLeavesNoRow()
+    {
+        m_w->setDiskEditor(
+            [](TfMain &) -> bool { throw DbError(QStringLiteral("connection lost")); });
+        const QStringList before = diskNames();
+        m_w->aAddDisk->trigger();
+        QCOMPARE(m_prompt->shown.size(), 1);
+        QCOMPARE(m_prompt->shown.at(0).text, QStringLiteral("connection lost."));
+        QCOMPARE(data().dtDisk.state(), QueryDataSet::State::Browse);
+        QCOMPARE(diskNames(), before);
     }
 
     void editorOkRefreshesWithNewDiskCurrent()
