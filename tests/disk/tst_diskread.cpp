@@ -8,6 +8,7 @@
 #include "tests/support/FixedVolumeSource.h"
 #include "tests/support/FixtureTree.h"
 #include "tests/support/MainWindowFixture.h"
+#include "tests/support/Typing.h"
 #include "widgets/DBEdit.h"
 
 #include <QAction>
@@ -165,8 +166,7 @@ private Q_SLOTS:
         MainWindowFixture::whenModal([&](QWidget *modal) {
             auto *editor = qobject_cast<TfEdtDisk *>(modal);
             MainWindowFixture::activate(editor);
-            MainWindowFixture::type(editor->findChild<DBEdit *>(QStringLiteral("eNAME")),
-                                    QStringLiteral("New"));
+            typeText(editor->findChild<DBEdit *>(QStringLiteral("eNAME")), QStringLiteral("New"));
             editor->eDriveCD->setDrive(m_drive.path());
             QTest::keyClick(editor, Qt::Key_F2);
             const QTreeWidgetItem *root = editor->tvDisk->topLevelItem(0);

@@ -4,6 +4,7 @@
 #include "disk/uEdtDisk.h"
 #include "platform/SettingsStore.h"
 #include "tests/support/MainWindowFixture.h"
+#include "tests/support/Typing.h"
 #include "widgets/DBEdit.h"
 #include "widgets/DBGrid.h"
 
@@ -53,7 +54,7 @@ private Q_SLOTS:
         QString caption;
         MainWindowFixture::whenModal([&caption](QWidget *modal) {
             caption = modal->windowTitle();
-            MainWindowFixture::type(edit(modal, "eNAME"), QStringLiteral("Забытый"));
+            typeText(edit(modal, "eNAME"), QStringLiteral("Забытый"));
             QTest::keyClick(modal, Qt::Key_Escape);
         });
         m_f->main().aAddDisk->trigger();
@@ -79,7 +80,7 @@ private Q_SLOTS:
         QueryDataSet::State diskState = QueryDataSet::State::Inactive;
         MainWindowFixture::whenModal([&](QWidget *modal) {
             auto *editor = qobject_cast<TfEdtDisk *>(modal);
-            MainWindowFixture::type(edit(editor, "eNAME"), QStringLiteral("Новый"));
+            typeText(edit(editor, "eNAME"), QStringLiteral("Новый"));
             editor->DBGridEh1->setFocus();
             QTest::keyClick(editor->DBGridEh1, Qt::Key_Insert);
             diskState = data().dtDisk.state();
@@ -199,7 +200,7 @@ private Q_SLOTS:
             editor->eDriveCD->setDrive(folder.path());
             DBEdit *name = edit(editor, "eNAME");
             name->selectAll();
-            MainWindowFixture::type(name, QStringLiteral("Bach BWV"));
+            typeText(name, QStringLiteral("Bach BWV"));
             QTest::keyClick(name, Qt::Key_Return); // the default button
         });
         m_f->main().aEditDisk->trigger();

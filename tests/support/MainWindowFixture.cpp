@@ -77,15 +77,6 @@ void MainWindowFixture::whenModal(const std::function<void(QWidget *)> &act)
     timer->start();
 }
 
-void MainWindowFixture::type(QWidget *widget, const QString &text)
-{
-    for (const QChar ch : text) {
-        const QString letter(ch);
-        QTest::sendKeyEvent(QTest::Press, widget, Qt::Key_unknown, letter, Qt::NoModifier);
-        QTest::sendKeyEvent(QTest::Release, widget, Qt::Key_unknown, letter, Qt::NoModifier);
-    }
-}
-
 bool MainWindowFixture::activate(QWidget *window)
 {
     QApplication::setActiveWindow(window);

@@ -35,8 +35,6 @@ public:
     std::unique_ptr<TfEdtDisk> openEditor();
     // Makes a window the active one, as a click on it would, so that its shortcuts work.
     static bool activate(QWidget *window);
-    // Types text into a widget key by key, letters beyond ASCII too.
-    static void type(QWidget *widget, const QString &text);
     // Runs act on the next modal widget once it is shown (checked every 10 ms).
     static void whenModal(const std::function<void(QWidget *)> &act);
 

@@ -2,6 +2,7 @@
 #include "store/DbError.h"
 #include "tests/support/RecordingPrompt.h"
 #include "tests/support/TestCatalogue.h"
+#include "tests/support/Typing.h"
 #include "widgets/DBDateEdit.h"
 #include "widgets/DBEdit.h"
 #include "widgets/DBLookupComboBox.h"
@@ -63,18 +64,6 @@ private:
         QVERIFY(m_data->dtFolder.locate(QStringLiteral("FFOLDERID"), folderId));
     }
     // Key clicks for any text: QTest::keyClicks knows Latin-1 only.
-    static void type(QWidget *w, const QString &text)
-    {
-        for (const QChar c : text) {
-            if (c == QLatin1Char('\n')) {
-                QTest::keyClick(w, Qt::Key_Return);
-                continue;
-            }
-            const Qt::Key key = c.unicode() < 0x80 ? QTest::asciiToKey(char(c.unicode()))
-                                                   : Qt::Key(c.toUpper().unicode());
-            QTest::sendKeyEvent(QTest::Click, w, key, QString(c), Qt::NoModifier);
-        }
-    }
     // Selects the whole content of a control with the keyboard and types over it; nothing to
     // type deletes it.
     static void retype(QWidget *w, const QString &text)
@@ -85,7 +74,7 @@ private:
         if (text.isEmpty())
             QTest::keyClick(w, Qt::Key_Delete);
         else
-            type(w, text);
+            typeText(w, text);
     }
 
 private Q_SLOTS:
