@@ -3,12 +3,28 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLocale>
+#include <QPainter>
 #include <QProgressBar>
 #include <QScreen>
 #include <QVBoxLayout>
 
 namespace {
 constexpr int kRepaintMs = 40;
+
+// A path breaks anywhere when it is too long for a line: most have no blanks to break at.
+class PathLabel : public QLabel
+{
+public:
+    using QLabel::QLabel;
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter painter(this);
+        painter.drawText(contentsRect(), Qt::AlignLeft | Qt::AlignTop | Qt::TextWrapAnywhere,
+                         text());
+    }
+};
 } // namespace
 
 TfProgress::TfProgress(QWidget *parent) : QDialog(parent)
@@ -32,11 +48,9 @@ TfProgress::TfProgress(QWidget *parent) : QDialog(parent)
         summaryText(9999999, Q_INT64_C(999999999999999), Q_INT64_C(999999999999999)));
     const int width = qMax(450, textWidth + 12);
 
-    lRead = new QLabel(QStringLiteral("Что"), this);
+    lRead = new PathLabel(QStringLiteral("Что"), this);
     lRead->setObjectName(QStringLiteral("lRead"));
     lRead->setFixedSize(width - 21, 65);
-    lRead->setWordWrap(true);
-    lRead->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     lRead->setTextFormat(Qt::PlainText);
 
     pbBar = new QProgressBar(this);

@@ -51,13 +51,26 @@ private Q_SLOTS:
     {
         QTemporaryDir drive;
         const QByteArray root = QFile::encodeName(drive.path());
-        const QList<QByteArray> folders {"Музыка", "Музыка/Бах", "Музыка/Моцарт",
-                                         "Фото",   "Фото/2004",  "Документы"};
+        // A long name without blanks: the path in the dialog breaks anywhere.
+        const QByteArray bach
+            = "Музыка/Иоганн_Себастьян_Бах_Сонаты_и_партиты_для_скрипки_соло_BWV_1001-1006";
+        const QList<QByteArray> folders {
+            "Музыка",
+            "Музыка/Иоганн_Себастьян_Бах_Сонаты_и_партиты_для_скрипки_соло_BWV_1001-1006",
+            "Музыка/Моцарт",
+            "Фото",
+            "Фото/2004",
+            "Документы"};
         for (const QByteArray &folder : folders)
             QVERIFY(::mkdir(joined(root, folder).constData(), 0755) == 0);
         for (int i = 1; i <= 40; ++i)
-            QVERIFY(writeFile(joined(root, "Музыка/Бах/Партита " + QByteArray::number(i) + ".flac"),
-                              QByteArray(1000 * i, 'x')));
+            QVERIFY(writeFile(
+                joined(
+                    root,
+                    "Музыка/Иоганн_Себастьян_Бах_Сонаты_и_партиты_для_скрипки_соло_BWV_1001-1006/"
+                    "Партита "
+                        + QByteArray::number(i) + ".flac"),
+                QByteArray(1000 * i, 'x')));
         QVERIFY(writeFile(joined(root, "Фото/2004/IMG_0001.JPG"), QByteArray(2048, 'j')));
         QVERIFY(writeFile(joined(root, "readme.txt"), "Диск с музыкой"));
 
