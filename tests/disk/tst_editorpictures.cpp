@@ -54,13 +54,8 @@ private Q_SLOTS:
         // A long name without blanks: the path in the dialog breaks anywhere.
         const QByteArray bach
             = "Музыка/Иоганн_Себастьян_Бах_Сонаты_и_партиты_для_скрипки_соло_BWV_1001-1006";
-        const QList<QByteArray> folders {
-            "Музыка",
-            "Музыка/Иоганн_Себастьян_Бах_Сонаты_и_партиты_для_скрипки_соло_BWV_1001-1006",
-            "Музыка/Моцарт",
-            "Фото",
-            "Фото/2004",
-            "Документы"};
+        const QList<QByteArray> folders {"Музыка", bach,        "Музыка/Моцарт",
+                                         "Фото",   "Фото/2004", "Документы"};
         for (const QByteArray &folder : folders)
             QVERIFY(::mkdir(joined(root, folder).constData(), 0755) == 0);
         for (int i = 1; i <= 40; ++i)
