@@ -6,6 +6,7 @@
 
 #include "app/ConnectionSettings.h"
 #include "app/MainData.h"
+#include "bench/BenchDisk.h"
 #include "disk/ContentWriter.h"
 #include "disk/DiskReader.h"
 #include "disk/FileSearch.h"
@@ -34,21 +35,12 @@
 
 namespace {
 
-constexpr int kFolderId = 16;
-constexpr int kDiskId = 17;
+constexpr int kFolderId = BenchDisk::FolderId;
+constexpr int kDiskId = BenchDisk::DiskId;
+using BenchDisk::die;
+using BenchDisk::freshCatalogue;
+using BenchDisk::say;
 const QString kNeedle = QStringLiteral("needle-0xC0FFEE.log");
-
-void say(const QString &line)
-{
-    std::fputs(qPrintable(line + QLatin1Char('\n')), stdout);
-    std::fflush(stdout);
-}
-
-[[noreturn]] void die(const QString &text)
-{
-    std::fputs(qPrintable(QStringLiteral("bench_reader: ") + text + QLatin1Char('\n')), stderr);
-    std::exit(1);
-}
 
 // A numeric field of a /proc/self file (status: KiB, io: bytes or calls), -1 when there is none.
 qint64 procField(const char *file, const char *field)
@@ -271,22 +263,6 @@ Timing plainWalk(const QString &root, qint64 &entries)
             best.cpu = t.cpu;
     }
     return best;
-}
-
-// A fresh catalogue with one folder and one empty disk.
-std::unique_ptr<TestCatalogue> freshCatalogue()
-{
-    auto cat = std::make_unique<TestCatalogue>();
-    if (!cat->isValid())
-        die(QStringLiteral("no catalogue: ") + cat->error());
-    cat->exec({QStringLiteral("insert into TFOLDER (FFOLDERID, FFOLDER, FOWNFOLDERID) values "
-                              "(%1, 'Bench', 0)")
-                   .arg(kFolderId),
-               QStringLiteral("insert into TDISK (FDISKID, FFOLDERID, FMANID, FNAME) values "
-                              "(%1, %2, 1, 'Bench disk')")
-                   .arg(kDiskId)
-                   .arg(kFolderId)});
-    return cat;
 }
 
 // The main data objects connected to the catalogue, on the bench disk.

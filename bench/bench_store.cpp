@@ -4,6 +4,7 @@
 // Usage: bench_store [entries] [write|read]   (defaults: 100000, both parts)
 
 #include "app/MainData.h"
+#include "bench/BenchDisk.h"
 #include "store/DbError.h"
 #include "store/FbApi.h"
 #include "store/Statement.h"
@@ -22,8 +23,11 @@
 
 namespace {
 
-constexpr int kFolderId = 16;
-constexpr int kDiskId = 17;
+constexpr int kFolderId = BenchDisk::FolderId;
+constexpr int kDiskId = BenchDisk::DiskId;
+using BenchDisk::die;
+using BenchDisk::freshCatalogue;
+using BenchDisk::say;
 constexpr int kJulianDayOfIscEpoch = 2400001;
 
 const char kInsertSql[]
@@ -32,18 +36,6 @@ const char kInsertSql[]
 const char kRawInsertSql[]
     = "insert into TCONTENT (FCONTENTID, FDISKID, FOWNCONTENTID, FTYPE, FCONTENT, FSIZE, FDATE) "
       "values (?, ?, ?, ?, ?, ?, ?)";
-
-void say(const QString &line)
-{
-    std::fputs(qPrintable(line + QLatin1Char('\n')), stdout);
-    std::fflush(stdout);
-}
-
-[[noreturn]] void die(const QString &text)
-{
-    std::fputs(qPrintable(QStringLiteral("bench_store: ") + text + QLatin1Char('\n')), stderr);
-    std::exit(1);
-}
 
 void check(const ISC_STATUS *status)
 {
@@ -162,22 +154,6 @@ private:
     QDateTime m_base {QDate(2021, 3, 1), QTime(9, 0)};
     std::vector<Entry> m_entries;
 };
-
-// A fresh catalogue holding one folder and one disk for the entries.
-std::unique_ptr<TestCatalogue> freshCatalogue()
-{
-    auto cat = std::make_unique<TestCatalogue>();
-    if (!cat->isValid())
-        die(QStringLiteral("no catalogue: ") + cat->error());
-    cat->exec({QStringLiteral("insert into TFOLDER (FFOLDERID, FFOLDER, FOWNFOLDERID) values "
-                              "(%1, 'Bench', 0)")
-                   .arg(kFolderId),
-               QStringLiteral("insert into TDISK (FDISKID, FFOLDERID, FMANID, FNAME) values "
-                              "(%1, %2, 1, 'Bench disk')")
-                   .arg(kDiskId)
-                   .arg(kFolderId)});
-    return cat;
-}
 
 void verifyWritten(const TestCatalogue &cat, const std::vector<Entry> &tree)
 {

@@ -132,11 +132,6 @@ void ContentTree::expandFirst()
         first->setExpanded(true);
 }
 
-void ContentTree::removeAll()
-{
-    clear();
-}
-
 void ContentTree::nodeExpanded(QTreeWidgetItem *node)
 {
     if (node->data(0, LoadedRole).toBool())

@@ -26,7 +26,6 @@ public:
     // The top level, and its first node opened.
     void loadTopLevel();
     void expandFirst();
-    void removeAll();
 
     // The node of the entry with this key, loading the folders on its path; null when the
     // entry's owners do not lead to a node.

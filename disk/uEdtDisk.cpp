@@ -75,7 +75,7 @@ TfEdtDisk::TfEdtDisk(MainData &data, ConnectionSettings &settings, SettingsStore
     layout->addWidget(m_splitter, 1);
 
     m_reader = std::make_unique<DiskReader>(data, *dtContent, this);
-    m_reader->clearTree = [this] { tvDisk->removeAll(); };
+    m_reader->clearTree = [this] { tvDisk->clear(); };
 
     fsEdtDisk.addStoredProperty(
         QStringLiteral("pContent.Height"), [this] { return contentHeight(); },
