@@ -1,7 +1,7 @@
 #pragma once
 
 // What the benchmarks that write a disk's entries share: their output, and a fresh catalogue
-// with one folder and one empty disk.
+// with its starting folder holding one empty disk.
 
 #include "tests/support/TestCatalogue.h"
 
@@ -13,7 +13,8 @@
 
 namespace BenchDisk {
 
-inline constexpr int FolderId = 16;
+// The folder every new catalogue starts with.
+inline constexpr int FolderId = TestCatalogue::startFolderId;
 inline constexpr int DiskId = 17;
 
 inline void say(const QString &line)
@@ -33,10 +34,7 @@ inline std::unique_ptr<TestCatalogue> freshCatalogue()
     auto cat = std::make_unique<TestCatalogue>();
     if (!cat->isValid())
         die(QStringLiteral("no catalogue: ") + cat->error());
-    cat->exec({QStringLiteral("insert into TFOLDER (FFOLDERID, FFOLDER, FOWNFOLDERID) values "
-                              "(%1, 'Bench', 0)")
-                   .arg(FolderId),
-               QStringLiteral("insert into TDISK (FDISKID, FFOLDERID, FMANID, FNAME) values "
+    cat->exec({QStringLiteral("insert into TDISK (FDISKID, FFOLDERID, FMANID, FNAME) values "
                               "(%1, %2, 1, 'Bench disk')")
                    .arg(DiskId)
                    .arg(FolderId)});

@@ -59,6 +59,11 @@ TfMain::TfMain(SettingsStore *store, QWidget *parent)
     m_data->dtDisk.afterInsert = [this](QueryDataSet &ds) { dtDiskAfterInsert(ds); };
     m_data->dtDisk.afterClose = [this](QueryDataSet &) { DBGridEh1->setHintText(QString()); };
     m_data->dtFolder.afterScroll = [this](QueryDataSet &) { folderScrolled(); };
+    QueryDataSet *folder = &m_data->dtFolder;
+    connect(folder, &QueryDataSet::dataReset, this, &TfMain::updateDiskCommands);
+    connect(folder, &QueryDataSet::dataSetChanged, this, &TfMain::updateDiskCommands);
+    connect(folder, &QueryDataSet::currentRowChanged, this, &TfMain::updateDiskCommands);
+    connect(folder, &QueryDataSet::stateChanged, this, &TfMain::updateDiskCommands);
     runDrag = [](QDrag *drag) { drag->exec(Qt::MoveAction); };
     setDiskEditor([](TfMain &main) {
         TfEdtDisk editor(main.data(), main.settings(), &main.store(), &main);
@@ -118,6 +123,9 @@ void TfMain::createDiskList()
     Column size = column("FFULLSIZE", QStringLiteral("Размер"), 78, false);
     size.format = &DiskListFormat::size;
     size.alignment = Qt::AlignRight | Qt::AlignVCenter;
+    // The server computes the status: an edit there could never be stored.
+    Column status = column("FSTATUS", QStringLiteral("Статус"), 57, true);
+    status.readOnly = true;
     Column bought = column("FGETDATE", QStringLiteral("Приобретен"), 66, false);
     bought.format = [](const QVariant &v) {
         return v.isNull() ? QString() : QLocale().toString(v.toDate(), QLocale::ShortFormat);
@@ -129,7 +137,7 @@ void TfMain::createDiskList()
         column("FTYPE", QStringLiteral("Тип"), 46, false),
         size,
         bought,
-        column("FSTATUS", QStringLiteral("Статус"), 57, true),
+        status,
         column("FNN", QStringLiteral("№"), 30, false),
     };
     QueryDataSet &disk = m_data->dtDisk;
@@ -182,7 +190,7 @@ void TfMain::folderScrolled()
 void TfMain::diskListActivated()
 {
     QueryDataSet &disk = m_data->dtDisk;
-    if (!m_diskEditor || disk.state() != QueryDataSet::State::Browse)
+    if (!m_diskEditor || !hasCurrentFolder() || disk.state() != QueryDataSet::State::Browse)
         return;
     if (disk.isEmpty())
         aAddDiskExecute();
@@ -244,6 +252,9 @@ void TfMain::createActions()
         // Shortcuts work wherever the focus is in the window.
         action->setShortcutContext(Qt::WindowShortcut);
         addAction(action);
+        // Connected before the command itself: text typed into a cell of the list reaches
+        // its row before the command moves, re-reads or leaves that row.
+        connect(action, &QAction::triggered, this, &TfMain::commitListEdit);
         return action;
     };
     aConnect = make("aConnect", QStringLiteral("Соединение"), IconSet::Connect);
@@ -284,7 +295,7 @@ void TfMain::createActions()
     connect(aInstall, &QAction::triggered, this, &TfMain::aInstallExecute);
 
     // Their windows come with later work; until then the commands show but do nothing.
-    for (QAction *a : {aMan, aType, aGroups, aReports, aStat1, aFind, aGive, aAddDisk, aEditDisk})
+    for (QAction *a : {aMan, aType, aGroups, aReports, aStat1, aFind, aGive})
         a->setEnabled(false);
 }
 
@@ -323,10 +334,29 @@ void TfMain::createMenus()
 void TfMain::setDiskEditor(DiskEditor editor)
 {
     m_diskEditor = std::move(editor);
-    aAddDisk->setEnabled(bool(m_diskEditor));
-    aEditDisk->setEnabled(bool(m_diskEditor));
+    updateDiskCommands();
+}
+
+bool TfMain::hasCurrentFolder() const
+{
+    const QueryDataSet &folder = m_data->dtFolder;
+    return folder.isOpen() && !folder.isEmpty() && folder.currentRow() >= 0;
+}
+
+void TfMain::updateDiskCommands()
+{
+    // A disk belongs to a folder: without a current one a new disk could never be posted.
+    const bool folder = hasCurrentFolder();
+    aAddDisk->setEnabled(folder && bool(m_diskEditor));
+    aEditDisk->setEnabled(folder && bool(m_diskEditor));
+    aDelDisk->setEnabled(folder);
     // Moving down past the last row starts a disk exactly as the add command does.
-    DBGridEh1->setAppendOnDown(bool(m_diskEditor));
+    DBGridEh1->setAppendOnDown(folder && bool(m_diskEditor));
+}
+
+void TfMain::commitListEdit()
+{
+    DBGridEh1->commitEdit();
 }
 
 void TfMain::dtDiskAfterInsert(QueryDataSet &ds)
@@ -364,18 +394,22 @@ void TfMain::editDisk()
 void TfMain::aAddDiskExecute()
 {
     QueryDataSet &disk = m_data->dtDisk;
-    if (!m_diskEditor || disk.state() != QueryDataSet::State::Browse)
+    if (!aAddDisk->isEnabled() || disk.state() != QueryDataSet::State::Browse)
         return;
     runCommand(this, [&disk] { disk.insert(); });
 }
 
 void TfMain::aEditDiskExecute()
 {
+    if (!aEditDisk->isEnabled())
+        return;
     runCommand(this, [this] { editDisk(); });
 }
 
 void TfMain::aDelDiskExecute()
 {
+    if (!aDelDisk->isEnabled())
+        return;
     QueryDataSet &disk = m_data->dtDisk;
     const QString name
         = disk.isOpen() ? disk.fieldByName(QStringLiteral("FNAME")).asString() : QString();
@@ -416,8 +450,14 @@ void TfMain::aSetupExecute()
 void TfMain::aInstallExecute()
 {
     TfInstall dialog(*m_data, m_settings, this);
-    if (dialog.exec() == QDialog::Accepted && !m_data->DefDatabase.isConnected())
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    if (!m_data->DefDatabase.isConnected())
         aConnectExecute();
+    // A new catalogue is known from now on: a program that dies before its first close must
+    // not greet the user with the installation dialog again.
+    if (m_data->DefDatabase.isConnected())
+        aSaveSetupExecute();
 }
 
 void TfMain::aAboutExecute()

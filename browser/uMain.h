@@ -93,6 +93,9 @@ private:
     void layoutSaved();
     void firstShow();
     void updateConnectCaption(bool connected);
+    bool hasCurrentFolder() const;
+    void updateDiskCommands();
+    void commitListEdit();
     void editDisk();
     void dtDiskAfterInsert(QueryDataSet &ds);
     void createPanes();

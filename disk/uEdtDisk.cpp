@@ -8,6 +8,7 @@
 #include "disk/DrivePicker.h"
 #include "disk/FileSearch.h"
 #include "disk/LendingColors.h"
+#include "platform/SettingsStore.h"
 #include "store/DbError.h"
 #include "widgets/DBDateEdit.h"
 #include "widgets/DBEdit.h"
@@ -47,8 +48,11 @@ TfEdtDisk::TfEdtDisk(MainData &data, ConnectionSettings &settings, SettingsStore
       dtContent(std::make_unique<ContentWriter>(data.DefDatabase, data.spNextID,
                                                 QStringLiteral("dtContent"))),
       m_search(std::make_unique<FileSearch>(data.DefDatabase)),
-      fsEdtDisk(this, store, QStringLiteral("EdtDisk"))
+      fsEdtDisk(this, store, ConnectionSettings::section + QStringLiteral("\\EdtDisk"))
 {
+    // Earlier versions kept the layout in a section of its own at the top.
+    if (store)
+        store->adoptSection(QStringLiteral("EdtDisk"), fsEdtDisk.section());
     setObjectName(QStringLiteral("fEdtDisk"));
     setWindowTitle(QStringLiteral("Носитель в базе"));
     setModal(true);

@@ -137,6 +137,34 @@ bool SettingsStore::contains(const QString &section, const QString &name) const
     return findValue(section, name) != nullptr;
 }
 
+QStringList SettingsStore::valueNames(const QString &section) const
+{
+    QStringList names;
+    for (const Section &candidate : m_sections) {
+        if (!sameName(candidate.name, section))
+            continue;
+        for (const Value &value : candidate.values)
+            names << value.name;
+        break;
+    }
+    return names;
+}
+
+bool SettingsStore::adoptSection(const QString &from, const QString &to)
+{
+    if (!valueNames(to).isEmpty())
+        return false;
+    const QStringList names = valueNames(from);
+    if (names.isEmpty())
+        return false;
+    const bool wasAuto = m_autoFlush;
+    setAutoFlush(false);
+    for (const QString &name : names)
+        writeString(to, name, readString(from, name, QString()));
+    setAutoFlush(wasAuto);
+    return true;
+}
+
 QString SettingsStore::readString(const QString &section, const QString &name,
                                   const QString &def) const
 {

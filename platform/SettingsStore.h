@@ -2,6 +2,7 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 // The per-user settings: sections addressed by a key path such as "Software\Brenk\Kodra",
 // each holding named text values. Section and value names are compared without regard to
@@ -19,6 +20,11 @@ public:
     // True while no value is stored: the file is missing, unreadable or holds none.
     bool isEmpty() const;
     bool contains(const QString &section, const QString &name) const;
+    // The names of a section's values, as first written; empty when there is no such section.
+    QStringList valueNames(const QString &section) const;
+    // A section that moved: when to holds no value yet, the values of from are copied there
+    // (from stays as it is). True when something was copied.
+    bool adoptSection(const QString &from, const QString &to);
 
     QString readString(const QString &section, const QString &name, const QString &def) const;
     void writeString(const QString &section, const QString &name, const QString &value);

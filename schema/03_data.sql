@@ -1,4 +1,4 @@
--- Kodra catalogue: starting rows of a new catalogue. No folders and no disks.
+-- Kodra catalogue: starting rows of a new catalogue: one folder, no disks.
 -- The starting keys are distinct across tables, and SQ_MAIN continues above all of them.
 
 -- Key 1 is the catalogue's own user: new disks belong to it.
@@ -19,6 +19,9 @@ INSERT INTO TGROUP (FGROUPID, FGROUP) VALUES (12, 'Игры');
 INSERT INTO TGROUP (FGROUPID, FGROUP) VALUES (13, 'Фото');
 INSERT INTO TGROUP (FGROUPID, FGROUP) VALUES (14, 'Документы');
 INSERT INTO TGROUP (FGROUPID, FGROUP) VALUES (15, 'Архив');
+
+-- A disk needs a folder: a new catalogue starts with one at the top level.
+INSERT INTO TFOLDER (FFOLDERID, FFOLDER, FOWNFOLDERID) VALUES (16, 'Мои диски', 0);
 
 -- The next value drawn is 101.
 ALTER SEQUENCE SQ_MAIN RESTART WITH 100;

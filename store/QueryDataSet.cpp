@@ -584,15 +584,8 @@ bool QueryDataSet::locate(const QString &field, qint64 value)
     checkBrowseMode();
     const int fi = fieldByName(field).index();
     const int remembered = m_current;
-    const QVariant wanted = value;
     ++m_holdDetails;
-    int found = -1;
-    for (int i = 0; ensureRow(i); ++i) {
-        if (sameKey(this->value(i, fi), wanted)) {
-            found = i;
-            break;
-        }
-    }
+    const int found = findFrom(0, fi, value);
     --m_holdDetails;
     m_detailsPending = false;
     setCurrent(found >= 0 ? found : remembered);
@@ -604,14 +597,29 @@ bool QueryDataSet::locateNext(const QString &field, qint64 value)
     requireOpen();
     checkBrowseMode();
     const int fi = fieldByName(field).index();
+    const int found = findFrom(m_current + 1, fi, value);
+    if (found < 0)
+        return false;
+    setCurrent(found);
+    return true;
+}
+
+int QueryDataSet::findFrom(int row, int fieldIndex, qint64 value)
+{
+    // Rows fetched on the way are announced once at the end, not one by one: a view told of
+    // each of 100,000 rows separately spends longer on the news than the search did.
+    const int before = int(m_rows.size());
     const QVariant wanted = value;
-    for (int i = m_current + 1; ensureRow(i); ++i) {
-        if (sameKey(this->value(i, fi), wanted)) {
-            setCurrent(i);
-            return true;
+    int found = -1;
+    for (int i = row; i < int(m_rows.size()) || fetchRow(); ++i) {
+        if (sameKey(this->value(i, fieldIndex), wanted)) {
+            found = i;
+            break;
         }
     }
-    return false;
+    if (int(m_rows.size()) > before && controlsEnabled())
+        Q_EMIT rowsFetched(before, int(m_rows.size()) - 1);
+    return found;
 }
 
 void QueryDataSet::insert()

@@ -142,6 +142,8 @@ private:
     void buildFields();
     bool fetchRow();
     bool ensureRow(int row);
+    // The first row from row on whose field holds value, fetching as far as needed; -1 if none.
+    int findFrom(int row, int fieldIndex, qint64 value);
     void setCurrent(int row, bool notify = true);
     void scrolled();
     void masterChanged();

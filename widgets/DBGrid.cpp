@@ -315,13 +315,8 @@ void DBGrid::keyPressEvent(QKeyEvent *event)
     case Qt::Key_Down:
         if (modifiers != Qt::NoModifier || !m_model || !ds || !ds->isOpen())
             break;
-        if (state() == EditingState) {
-            // The typed value goes into the row before anything else happens to it.
-            if (QWidget *editor = indexWidget(currentIndex())) {
-                commitData(editor);
-                closeEditor(editor, QAbstractItemDelegate::NoHint);
-            }
-        }
+        // The typed value goes into the row before anything else happens to it.
+        commitEdit();
         if (m_appendOnDown && downPastLastRow()) {
             runCommand(this, [ds] { ds->insert(); });
             event->accept();
@@ -432,6 +427,16 @@ void DBGrid::followDataSet()
     selectCurrent();
 }
 
+void DBGrid::commitEdit()
+{
+    if (state() != EditingState)
+        return;
+    if (QWidget *editor = indexWidget(currentIndex())) {
+        commitData(editor);
+        closeEditor(editor, QAbstractItemDelegate::NoHint);
+    }
+}
+
 void DBGrid::closeOpenEditor()
 {
     if (state() != EditingState)
@@ -479,6 +484,7 @@ void DBGrid::syncSortIndicator()
 
 void DBGrid::titleClicked(int section)
 {
+    commitEdit();
     if (m_titleClick) {
         const TitleClick handler = m_titleClick;
         runCommand(this, [&handler, section] { handler(section); });

@@ -52,6 +52,10 @@ public:
     bool rowSelect() const { return m_rowSelect; }
     void setRowSelect(bool on);
 
+    // Text typed into a cell goes into its row and the cell editor closes; commands that move,
+    // re-read or leave the row call this first.
+    void commitEdit();
+
     // The field shown by the current column, empty without one.
     QString currentFieldName() const;
     // Ctrl+C and Ctrl+Insert: the current cell's text to the clipboard.

@@ -255,9 +255,12 @@ private Q_SLOTS:
         dlg.bOKClick();
         QCOMPARE(dlg.result(), int(QDialog::Accepted));
         QVERIFY(connectMain());
-        QVERIFY(m_data->dtFolder.isEmpty());
+        // One folder to put disks in, current at once.
+        QCOMPARE(m_data->dtFolder.fieldByName(QStringLiteral("FFOLDER")).asString(),
+                 TestCatalogue::startFolderName());
         QCOMPARE(versionOf(m_db), QStringLiteral("1.0"));
         const QStringList rows = CatalogueSample::snapshot(m_db, m_settings.connectionParams());
+        QCOMPARE(rows.filter(QStringLiteral("TFOLDER:")).size(), 1);
         QCOMPARE(rows.filter(QStringLiteral("TDISK:")).size(), 0);
         QCOMPARE(rows.filter(QStringLiteral("TMAN:")).size(), 1);
         QVERIFY(!QFileInfo::exists(CatalogueService::restoringFile(m_db)));

@@ -234,12 +234,19 @@ private Q_SLOTS:
         QCOMPARE(data().dtDisk.state(), QueryDataSet::State::Browse);
     }
 
+    // The layout lives inside the main window's section; a layout an earlier version kept in a
+    // section of its own at the top is read from there once.
     void contentHeightIsStored()
     {
         QVERIFY(start());
+        const QString section = MainWindowFixture::section + QStringLiteral("\\EdtDisk");
+        const QString height = QStringLiteral("pContent_Height");
+        m_f->store().writeString(QStringLiteral("EdtDisk"), height, QStringLiteral("220"));
         QVERIFY(m_f->locateDisk(2001));
         {
             auto editor = m_f->openEditor();
+            QApplication::processEvents();
+            QCOMPARE(editor->pContent->height(), 220);
             editor->resize(700, 700);
             QApplication::processEvents();
             const QList<int> sizes = editor->splitter()->sizes();
@@ -247,9 +254,10 @@ private Q_SLOTS:
             QCOMPARE(editor->pContent->height(), 250);
             editor->close();
         }
-        QCOMPARE(m_f->store().readString(QStringLiteral("EdtDisk"),
-                                         QStringLiteral("pContent_Height"), QString()),
-                 QStringLiteral("250"));
+        QCOMPARE(m_f->store().readString(section, height, QString()), QStringLiteral("250"));
+        // The old place is only read: the new one wins from now on.
+        QCOMPARE(m_f->store().readString(QStringLiteral("EdtDisk"), height, QString()),
+                 QStringLiteral("220"));
         auto again = m_f->openEditor();
         QApplication::processEvents();
         QCOMPARE(again->pContent->height(), 250);

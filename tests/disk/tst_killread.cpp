@@ -29,7 +29,8 @@
 
 namespace {
 
-constexpr int kFolderId = 16;
+// The folder every new catalogue starts with.
+constexpr int kFolderId = TestCatalogue::startFolderId;
 constexpr int kDiskId = 17;
 // The child reports every this many entries.
 constexpr qint64 kReportEvery = 500;
@@ -168,10 +169,7 @@ private Q_SLOTS:
     {
         TestCatalogue cat;
         QVERIFY2(cat.isValid(), qPrintable(cat.error()));
-        cat.exec({QStringLiteral("insert into TFOLDER (FFOLDERID, FFOLDER, FOWNFOLDERID) values "
-                                 "(%1, 'Диски', 0)")
-                      .arg(kFolderId),
-                  QStringLiteral("insert into TDISK (FDISKID, FFOLDERID, FMANID, FNAME) values "
+        cat.exec({QStringLiteral("insert into TDISK (FDISKID, FFOLDERID, FMANID, FNAME) values "
                                  "(%1, %2, 1, 'Killed')")
                       .arg(kDiskId)
                       .arg(kFolderId)});

@@ -188,7 +188,12 @@ private Q_SLOTS:
                      QStringLiteral("select FFOLDER from TFOLDER where FFOLDERID = %1").arg(key))
                 .toString(),
             file);
-        QCOMPARE(m_cat->scalar(QStringLiteral("select count(*) from TFOLDER")).toInt(), 0);
+        QCOMPARE(
+            m_cat
+                ->scalar(
+                    QStringLiteral("select count(*) from TFOLDER where FFOLDER = '%1'").arg(file))
+                .toInt(),
+            0);
     }
 
     void win1251Catalogue_data()

@@ -47,7 +47,7 @@ private:
 private Q_SLOTS:
     void init()
     {
-        m_cat = std::make_unique<TestCatalogue>();
+        m_cat = std::make_unique<TestCatalogue>(TestCatalogue::Folders::None);
         QVERIFY2(m_cat->isValid(), qPrintable(m_cat->error()));
         m_cat->exec({
             QStringLiteral("insert into TFOLDER (FFOLDERID, FFOLDER, FOWNFOLDERID) values "

@@ -214,7 +214,7 @@ private:
 private Q_SLOTS:
     void init()
     {
-        m_cat = std::make_unique<TestCatalogue>();
+        m_cat = std::make_unique<TestCatalogue>(TestCatalogue::Folders::None);
         QVERIFY2(m_cat->isValid(), qPrintable(m_cat->error()));
     }
 

@@ -150,7 +150,7 @@ private Q_SLOTS:
         const int allMax
             = scalar(QStringLiteral("select max(k) from (select FMANID k from TMAN union all "
                                     "select FTYPEID from TTYPE union all select FGROUPID from "
-                                    "TGROUP)"))
+                                    "TGROUP union all select FFOLDERID from TFOLDER)"))
                   .toInt();
         QVERIFY(allMax >= 1);
         QVERIFY(allMax >= maxKey);

@@ -23,6 +23,12 @@ MainData &MainWindowFixture::data()
     return m_main->data();
 }
 
+void MainWindowFixture::prepareStore(SettingsStore &store, const QString &catalogue)
+{
+    store.writeString(section, QStringLiteral("NormPos"), QStringLiteral("10,10,900,600"));
+    store.writeString(section, QStringLiteral("DataBaseName"), catalogue);
+}
+
 QString MainWindowFixture::start(const QStringList &rows)
 {
     m_catalogue = std::make_unique<TestCatalogue>();
@@ -33,8 +39,7 @@ QString MainWindowFixture::start(const QStringList &rows)
     all << rows;
     m_catalogue->exec(all);
     m_store = std::make_unique<SettingsStore>(m_dir.filePath(QStringLiteral("Kodra.ini")));
-    m_store->writeString(section, QStringLiteral("NormPos"), QStringLiteral("10,10,900,600"));
-    m_store->writeString(section, QStringLiteral("DataBaseName"), m_catalogue->path());
+    prepareStore(*m_store, m_catalogue->path());
     m_store->writeString(section, QStringLiteral("FolderID"), QStringLiteral("1001"));
     m_main = std::make_unique<TfMain>(m_store.get());
     m_main->runDrag = [](QDrag *) {};

@@ -39,6 +39,9 @@ public:
     static void whenModal(const std::function<void(QWidget *)> &act);
 
     static const QString section;
+    // Settings as a program that has run before leaves them, pointing at a catalogue: the
+    // first show then connects instead of opening the installation dialog.
+    static void prepareStore(SettingsStore &store, const QString &catalogue);
 
 private:
     RecordingPrompt m_prompt;

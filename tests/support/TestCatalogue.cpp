@@ -5,7 +5,7 @@
 
 #include <QProcess>
 
-TestCatalogue::TestCatalogue()
+TestCatalogue::TestCatalogue(Folders folders)
 {
     if (!m_dir.isValid()) {
         m_error = QStringLiteral("no temporary folder");
@@ -14,6 +14,13 @@ TestCatalogue::TestCatalogue()
     m_path = m_dir.filePath(QStringLiteral("kodra_test.gdb"));
     m_error = restore(templatePath(), m_path);
     m_ok = m_error.isEmpty();
+    if (m_ok && folders == Folders::None)
+        exec({QStringLiteral("delete from TFOLDER")});
+}
+
+QString TestCatalogue::startFolderName()
+{
+    return QStringLiteral("Мои диски");
 }
 
 QString TestCatalogue::templatePath()
@@ -76,7 +83,14 @@ QVariant TestCatalogue::scalar(const QString &select) const
 
 QList<QVariantList> TestCatalogue::rows(const QString &select) const
 {
-    auto c = connection();
+    return rowsIn(m_path, select);
+}
+
+QList<QVariantList> TestCatalogue::rowsIn(const QString &path, const QString &select)
+{
+    auto c = std::make_unique<Connection>();
+    c->setDatabaseName(path);
+    c->setParams(params());
     c->open();
     c->transaction().start();
     QList<QVariantList> result;

@@ -12,7 +12,13 @@ class Connection;
 class TestCatalogue
 {
 public:
-    TestCatalogue();
+    // The template's own folders, or none: for fixtures that build a folder tree of their own.
+    enum class Folders { Template, None };
+    explicit TestCatalogue(Folders folders = Folders::Template);
+
+    // The top-level folder every new catalogue starts with.
+    static constexpr int startFolderId = 16;
+    static QString startFolderName();
 
     bool isValid() const { return m_ok; }
     const QString &error() const { return m_error; }
@@ -30,6 +36,8 @@ public:
     QVariant scalar(const QString &select) const;
     // Every row of a select, on a connection of its own.
     QList<QVariantList> rows(const QString &select) const;
+    // The same on any catalogue file.
+    static QList<QVariantList> rowsIn(const QString &path, const QString &select);
 
     // Restores a backup file into dest with gbak; empty on success, else gbak's output.
     static QString restore(const QString &backup, const QString &dest);

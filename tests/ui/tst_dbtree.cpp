@@ -143,7 +143,7 @@ private Q_SLOTS:
 
     void init()
     {
-        m_cat = std::make_unique<TestCatalogue>();
+        m_cat = std::make_unique<TestCatalogue>(TestCatalogue::Folders::None);
         QVERIFY2(m_cat->isValid(), qPrintable(m_cat->error()));
         m_data = std::make_unique<MainData>();
         m_cat->configure(m_data->DefDatabase);

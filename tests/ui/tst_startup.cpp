@@ -1,9 +1,14 @@
 #include "admin/FileNameEdit.h"
 #include "admin/uInstall.h"
 #include "browser/uMain.h"
+#include "disk/uEdtDisk.h"
 #include "platform/SettingsStore.h"
+#include "tests/support/MainWindowFixture.h"
 #include "tests/support/RecordingPrompt.h"
 #include "tests/support/TestCatalogue.h"
+#include "tests/support/Typing.h"
+#include "widgets/DBEdit.h"
+#include "widgets/DBGrid.h"
 
 #include <QAction>
 #include <QApplication>
@@ -66,7 +71,7 @@ private:
 private Q_SLOTS:
     void init()
     {
-        m_cat = std::make_unique<TestCatalogue>();
+        m_cat = std::make_unique<TestCatalogue>(TestCatalogue::Folders::None);
         QVERIFY2(m_cat->isValid(), qPrintable(m_cat->error()));
         m_cat->exec({
             QStringLiteral("insert into TFOLDER (FFOLDERID, FFOLDER, FOWNFOLDERID) values "
@@ -113,7 +118,9 @@ private Q_SLOTS:
         QCOMPARE(w->settings().userPass, QStringLiteral("TARLO"));
     }
 
-    // A new user's first run: create an empty catalogue, OK connects; the next start connects.
+    // A new user's first day: "Создать новую пустую базу" and OK connect, and the settings are
+    // saved at once; the catalogue's own folder is current and takes a disk through the real
+    // editor (Insert, a name, Ctrl+O); the next start connects.
     void firstRunCreatesCatalogueAndNextStartConnects()
     {
         const QString path = m_dir->filePath(QStringLiteral("Мои диски/kodra_my.gdb"));
@@ -129,9 +136,38 @@ private Q_SLOTS:
             auto w = start();
             QVERIFY(w->data().DefDatabase.isConnected());
             QVERIFY(w->data().dtDisk.isOpen());
-            QVERIFY(w->data().dtFolder.isEmpty());
+            QCOMPARE(w->data().dtFolder.fieldByName(QStringLiteral("FFOLDER")).asString(),
+                     TestCatalogue::startFolderName());
             QCOMPARE(m_prompt->shown.size(), 1);
             QCOMPARE(m_prompt->shown.first().caption, QStringLiteral("База создана"));
+            // On disk already, before any close: a program that dies now connects next time.
+            const SettingsStore saved(m_store->fileName());
+            QVERIFY(!saved.readString(section, QStringLiteral("NormPos"), {}).isEmpty());
+            QCOMPARE(saved.readString(section, QStringLiteral("DataBaseName"), {}),
+                     QLatin1Char('"') + path + QLatin1Char('"'));
+
+            QVERIFY(w->aAddDisk->isEnabled());
+            whenModal([](QWidget *modal) {
+                auto *editor = qobject_cast<TfEdtDisk *>(modal);
+                QVERIFY(editor);
+                auto *name = editor->findChild<DBEdit *>(QStringLiteral("eNAME"));
+                QVERIFY(name);
+                name->setFocus();
+                typeText(name, QStringLiteral("Первый диск"));
+                QTest::keyClick(name, Qt::Key_O, Qt::ControlModifier);
+            });
+            QVERIFY(MainWindowFixture::activate(w.get()));
+            QTest::keyClick(w->DBGridEh1, Qt::Key_Insert);
+            QVERIFY(!QApplication::activeModalWidget());
+            QCOMPARE(m_prompt->shown.size(), 1);
+            QCOMPARE(w->data().dtDisk.fieldByName(QStringLiteral("FNAME")).asString(),
+                     QStringLiteral("Первый диск"));
+            QCOMPARE(TestCatalogue::rowsIn(path,
+                                           QStringLiteral("select d.FNAME, f.FFOLDER from "
+                                                          "TDISK d join TFOLDER f on "
+                                                          "f.FFOLDERID = d.FFOLDERID")),
+                     QList<QVariantList>(
+                         {{QStringLiteral("Первый диск"), TestCatalogue::startFolderName()}}));
             w->close();
         }
         QVERIFY(QFileInfo::exists(path));
