@@ -162,8 +162,26 @@ void CatalogueService::addUser(const QString &userName, const QString &password)
     if (userName.isEmpty()
         || std::any_of(userName.begin(), userName.end(), [](QChar c) { return c.isSpace(); }))
         throw DbError(QStringLiteral("start Parameters missing or incorrect"));
+    // The right comes before the account: an account made without it could not be made again
+    // to get it, as the server refuses a name it has.
+    grantCreateDatabase(userName);
     run(ServiceManager::addUserRequest(userName, password),
         QStringLiteral("Создание владельца базы"));
+}
+
+void CatalogueService::modifyUser(const QString &userName, const QString &password)
+{
+    if (userName.isEmpty())
+        throw DbError(QStringLiteral("start Parameters missing or incorrect"));
+    run(ServiceManager::modifyUserRequest(userName, password),
+        QStringLiteral("Смена пароля владельца базы"));
+    // An account left without the right (its grant failed once) gets it here; granting it
+    // again changes nothing.
+    grantCreateDatabase(userName);
+}
+
+void CatalogueService::grantCreateDatabase(const QString &userName)
+{
     if (Connection::isLocalPath(m_databasePath))
         return;
     // The owner restores the new catalogue, which creates a database: on a server that takes
@@ -175,12 +193,4 @@ void CatalogueService::addUser(const QString &userName, const QString &password)
                                 + QString::number(QCoreApplication::applicationPid())
                                 + QStringLiteral(".fdb"),
                             m_userName, m_password, userName);
-}
-
-void CatalogueService::modifyUser(const QString &userName, const QString &password)
-{
-    if (userName.isEmpty())
-        throw DbError(QStringLiteral("start Parameters missing or incorrect"));
-    run(ServiceManager::modifyUserRequest(userName, password),
-        QStringLiteral("Смена пароля владельца базы"));
 }

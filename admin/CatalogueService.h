@@ -28,8 +28,8 @@ public:
     // A catalogue on this machine is restored beside the existing file, which is replaced only
     // once the restore has succeeded.
     void restore(const QString &backupFile, const QString &databaseFile);
-    // On a server the new account also gets the right to create databases, which restoring a
-    // catalogue needs.
+    // On a server the account also gets the right to create databases, which restoring a
+    // catalogue needs: before it is added, and again when its password is changed.
     void addUser(const QString &userName, const QString &password);
     void modifyUser(const QString &userName, const QString &password);
 
@@ -53,6 +53,8 @@ private:
     void run(const QByteArray &request, const QString &caption,
              const QString &completion = QString());
     void replace(const QString &restored, const QString &databaseFile);
+    // On a server, as the attached administrator; granting it twice is harmless.
+    void grantCreateDatabase(const QString &userName);
 
     ServiceManager m_manager;
     ServiceProgress *m_progress;

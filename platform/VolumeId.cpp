@@ -1,5 +1,6 @@
 #include "platform/VolumeId.h"
 
+#include "platform/IsoVolumeSerial.h"
 #include "platform/VolumeList.h"
 
 #include <QDir>
@@ -104,6 +105,15 @@ VolumeId::Info VolumeId::forDevice(const QString &device, const QString &mountFs
             info.label = probeValue(probe.get(), "LABEL");
             info.fsType = probeValue(probe.get(), "TYPE");
             info.serial = serialFromUuid(info.fsType, probeValue(probe.get(), "UUID"));
+        }
+        // A disc with ISO 9660 descriptors takes their checksum, as Windows shows it; that
+        // includes a UDF disc with an ISO 9660 bridge, whose descriptors carry the mastering
+        // time to the hundredth of a second and the volume's size.
+        if (info.fsType == QLatin1String("iso9660") || info.fsType == QLatin1String("udf")) {
+            if (const std::optional<quint32> serial = IsoVolumeSerial::forDevice(device))
+                info.serial = IsoVolumeSerial::text(*serial);
+            else if (info.fsType == QLatin1String("iso9660"))
+                info.serial.clear();
         }
         return info;
     }

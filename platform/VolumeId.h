@@ -14,9 +14,10 @@ public:
         QString fsType; // as the file system's superblock names it, when it could be read
     };
 
-    // Reads the device with libblkid; when the device cannot be opened (no permission),
-    // falls back on the udev links under /dev/disk/by-uuid and /dev/disk/by-label, taking
-    // the type from mountFsType.
+    // Reads the device (or an image file) with libblkid, and a CD or DVD's serial from its
+    // ISO 9660 volume descriptors (IsoVolumeSerial); when the device cannot be opened (no
+    // permission), falls back on the udev links under /dev/disk/by-uuid and
+    // /dev/disk/by-label, taking the type from mountFsType.
     static Info forDevice(const QString &device, const QString &mountFsType = QString());
     // The label and serial of the volume that holds path, so any folder can be read as one.
     static Info forPath(const QString &path);

@@ -1,9 +1,11 @@
+#include "platform/IsoVolumeSerial.h"
 #include "platform/VolumeId.h"
 #include "platform/VolumeList.h"
 
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
@@ -28,6 +30,66 @@ bool run(const QString &program, const QStringList &arguments, QByteArray *out =
     return true;
 }
 
+// One 2048-byte sector, zero but for the given bytes at the given offsets.
+QByteArray sector(std::initializer_list<std::pair<int, QByteArray>> bytes)
+{
+    QByteArray data(IsoVolumeSerial::sectorSize, '\0');
+    for (const auto &[offset, value] : bytes)
+        data.replace(offset, value.size(), value);
+    return data;
+}
+
+// A volume descriptor: type, "CD001", version 1, and more bytes where given.
+QByteArray descriptor(quint8 type, std::initializer_list<std::pair<int, QByteArray>> more = {})
+{
+    QByteArray data = sector({{0, QByteArray(1, char(type))},
+                              {1, QByteArrayLiteral("CD001")},
+                              {6, QByteArrayLiteral("\x01")}});
+    for (const auto &[offset, value] : more)
+        data.replace(offset, value.size(), value);
+    return data;
+}
+
+// Writes an image: sixteen empty sectors, then the descriptors from sector 16 on.
+bool writeImage(const QString &path, const QList<QByteArray> &descriptors)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    QByteArray image(IsoVolumeSerial::firstDescriptor * IsoVolumeSerial::sectorSize, '\0');
+    for (const QByteArray &d : descriptors)
+        image.append(d);
+    return file.write(image) == image.size();
+}
+
+QByteArray sectorOf(const QString &image, int index)
+{
+    QFile file(image);
+    if (!file.open(QIODevice::ReadOnly) || !file.seek(qint64(index) * IsoVolumeSerial::sectorSize))
+        return {};
+    return file.read(IsoVolumeSerial::sectorSize);
+}
+
+bool writeFile(const QString &path, const QByteArray &data)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(data) == data.size();
+}
+
+// Masters folder into image with genisoimage under the label "KODRA SET".
+bool makeIsoImage(const QString &folder, const QString &image, const QStringList &options)
+{
+    const QString genisoimage = QStandardPaths::findExecutable(QStringLiteral("genisoimage"));
+    if (genisoimage.isEmpty()) {
+        qWarning("genisoimage is not installed (scripts/install-deps.sh installs it)");
+        return false;
+    }
+    return run(genisoimage,
+               QStringList({QStringLiteral("-quiet"), QStringLiteral("-volid"),
+                            QStringLiteral("KODRA SET")})
+                   + options + QStringList({QStringLiteral("-o"), image, folder}));
+}
+
 } // namespace
 
 class TestVolumes : public QObject
@@ -49,6 +111,11 @@ private Q_SLOTS:
     void folderTakesItsVolume();
     void rootMatchesBlkid();
     void loopMountedExt4();
+    void isoSerialByHand_data();
+    void isoSerialByHand();
+    void isoSerialOfImages_data();
+    void isoSerialOfImages();
+    void loopMountedIso();
 };
 
 void TestVolumes::rootFileSystemListed()
@@ -354,6 +421,203 @@ void TestVolumes::loopMountedExt4()
     QCOMPARE(info.label, QStringLiteral("KodraDisc"));
     QCOMPARE(info.serial, QStringLiteral("C0FFEE12"));
     QCOMPARE(info.fsType, QStringLiteral("ext4"));
+}
+
+void TestVolumes::isoSerialByHand_data()
+{
+    QTest::addColumn<QList<QByteArray>>("descriptors");
+    QTest::addColumn<QString>("serial");
+
+    // The primary descriptor below holds 01 "CD001" 01 at offsets 0 to 6 and "AB" at 40. Byte
+    // k of each 4-byte group goes to lane k:
+    //   lane 0: offsets 0, 4, 40: 01 + 30 + 41 = 72
+    //   lane 1: offsets 1, 5, 41: 43 + 31 + 42 = B6
+    //   lane 2: offsets 2, 6:     44 + 01      = 45
+    //   lane 3: offset 3:         30
+    // The sum's bytes, lowest first, are lanes 3, 2, 1, 0: 30 45 B6 72, read as a little-endian
+    // number 72B64530.
+    const QByteArray primary = descriptor(1, {{40, QByteArrayLiteral("AB")}});
+    // FF at offsets 11, 15 and 19 adds 2FD to lane 3: 30 + 2FD = 32D, of which 2D stays; no
+    // carry reaches lane 2.
+    const QByteArray wrapping = descriptor(1,
+                                           {{40, QByteArrayLiteral("AB")},
+                                            {11, QByteArrayLiteral("\xff")},
+                                            {15, QByteArrayLiteral("\xff")},
+                                            {19, QByteArrayLiteral("\xff")}});
+    // Joliet level 3: 02 "CD001" 01, escape "%/E" (25 2F 45) at offset 88, which is lane 0:
+    //   lane 0: 02 + 30 + 25 = 57; lane 1: 43 + 31 + 2F = A3; lane 2: 44 + 01 + 45 = 8A;
+    //   lane 3: 30. Serial 57A38A30.
+    const QByteArray joliet3 = descriptor(2, {{88, QByteArrayLiteral("%/E")}});
+    // Joliet level 1, "%/@": lane 2 is 44 + 01 + 40 = 85. Serial 57A38530.
+    const QByteArray joliet1 = descriptor(2, {{88, QByteArrayLiteral("%/@")}});
+    const QByteArray supplementary = descriptor(2);
+    const QByteArray boot = descriptor(0);
+    const QByteArray terminator = descriptor(255);
+
+    QTest::newRow("primary") << QList<QByteArray>({primary, terminator})
+                             << QStringLiteral("72B64530");
+    QTest::newRow("each byte of the sum wraps alone")
+        << QList<QByteArray>({wrapping, terminator}) << QStringLiteral("72B6452D");
+    QTest::newRow("Joliet level 3 is the one read")
+        << QList<QByteArray>({primary, joliet3, terminator}) << QStringLiteral("57A38A30");
+    QTest::newRow("Joliet level 1")
+        << QList<QByteArray>({primary, joliet1, terminator}) << QStringLiteral("57A38530");
+    QTest::newRow("supplementary but not Joliet")
+        << QList<QByteArray>({primary, supplementary, terminator}) << QStringLiteral("72B64530");
+    QTest::newRow("boot record first")
+        << QList<QByteArray>({boot, primary, terminator}) << QStringLiteral("72B64530");
+    QTest::newRow("nothing after the terminator")
+        << QList<QByteArray>({primary, terminator, joliet3}) << QStringLiteral("72B64530");
+    QTest::newRow("no terminator") << QList<QByteArray>({primary}) << QStringLiteral("72B64530");
+    QTest::newRow("no primary") << QList<QByteArray>({boot, terminator}) << QString();
+    QTest::newRow("not ISO 9660") << QList<QByteArray>({sector({{1, QByteArrayLiteral("BEA01")}})})
+                                  << QString();
+    QTest::newRow("too short") << QList<QByteArray>() << QString();
+}
+
+void TestVolumes::isoSerialByHand()
+{
+    QFETCH(QList<QByteArray>, descriptors);
+    QFETCH(QString, serial);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString image = dir.filePath(QStringLiteral("hand.iso"));
+    QVERIFY(writeImage(image, descriptors));
+    const std::optional<quint32> value = IsoVolumeSerial::forDevice(image);
+    QCOMPARE(value ? IsoVolumeSerial::text(*value) : QString(), serial);
+}
+
+void TestVolumes::isoSerialOfImages_data()
+{
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<QString>("fsType");
+    QTest::addColumn<int>("descriptorSector");
+
+    QTest::newRow("ISO 9660") << QStringList() << QStringLiteral("iso9660") << 16;
+    QTest::newRow("Joliet") << QStringList({QStringLiteral("-J")}) << QStringLiteral("iso9660")
+                            << 17;
+    // A UDF disc with an ISO 9660 bridge (a DVD's usual form) takes the bridge's checksum.
+    QTest::newRow("UDF bridge") << QStringList({QStringLiteral("-J"), QStringLiteral("-udf")})
+                                << QStringLiteral("udf") << 17;
+}
+
+void TestVolumes::isoSerialOfImages()
+{
+    QFETCH(QStringList, options);
+    QFETCH(QString, fsType);
+    QFETCH(int, descriptorSector);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    // Two discs of one set, mastered on the same day under the same label.
+    const QDir root(dir.path());
+    QVERIFY(root.mkpath(QStringLiteral("disc1")));
+    QVERIFY(root.mkpath(QStringLiteral("disc2/docs")));
+    QVERIFY(writeFile(dir.filePath(QStringLiteral("disc1/part1.txt")), "first part\n"));
+    QVERIFY(writeFile(dir.filePath(QStringLiteral("disc2/part2.txt")), "second part\n"));
+    QVERIFY(writeFile(dir.filePath(QStringLiteral("disc2/docs/readme.txt")), "read me\n"));
+    QStringList images;
+    for (const char *disc : {"disc1", "disc2"}) {
+        const QString image = dir.filePath(QString::fromLatin1(disc) + QStringLiteral(".iso"));
+        QVERIFY(makeIsoImage(dir.filePath(QString::fromLatin1(disc)), image, options));
+        images.append(image);
+    }
+
+    const VolumeId::Info first = VolumeId::forDevice(images.at(0));
+    const VolumeId::Info second = VolumeId::forDevice(images.at(1));
+    QCOMPARE(first.fsType, fsType);
+    QCOMPARE(second.fsType, fsType);
+    QCOMPARE(first.label, QStringLiteral("KODRA SET"));
+    const QRegularExpression hex(QStringLiteral("^[0-9A-F]{8}$"));
+    QVERIFY2(hex.match(first.serial).hasMatch(), qPrintable(first.serial));
+    QVERIFY2(hex.match(second.serial).hasMatch(), qPrintable(second.serial));
+    QVERIFY2(first.serial != second.serial, qPrintable(first.serial));
+
+    // The serial belongs to the disc's bytes: probed again, or from a copy, it is the same.
+    QCOMPARE(VolumeId::forDevice(images.at(0)).serial, first.serial);
+    const QString copy = dir.filePath(QStringLiteral("copy.iso"));
+    QVERIFY(QFile::copy(images.at(0), copy));
+    QCOMPARE(VolumeId::forDevice(copy).serial, first.serial);
+
+    // It is the checksum of the descriptor the file system is read through.
+    for (const QString &image : images) {
+        const QString serial = VolumeId::forDevice(image).serial;
+        QCOMPARE(
+            serial,
+            IsoVolumeSerial::text(IsoVolumeSerial::checksum(sectorOf(image, descriptorSector))));
+        if (descriptorSector != 16)
+            QVERIFY(serial
+                    != IsoVolumeSerial::text(IsoVolumeSerial::checksum(sectorOf(image, 16))));
+    }
+
+    // blkid agrees on the type and label; its identifier of an ISO 9660 disc is the
+    // mastering time, which is no longer the serial.
+    QString blkid = QStandardPaths::findExecutable(QStringLiteral("blkid"));
+    if (blkid.isEmpty())
+        blkid = QStandardPaths::findExecutable(
+            QStringLiteral("blkid"), {QStringLiteral("/usr/sbin"), QStringLiteral("/sbin")});
+    QVERIFY2(!blkid.isEmpty(), "blkid (util-linux) is not installed");
+    const auto value = [&](const char *tag, QByteArray *out) {
+        return run(blkid,
+                   {QStringLiteral("-p"), QStringLiteral("-o"), QStringLiteral("value"),
+                    QStringLiteral("-s"), QString::fromLatin1(tag), images.at(0)},
+                   out);
+    };
+    QByteArray type;
+    QByteArray label;
+    QByteArray uuid;
+    QVERIFY(value("TYPE", &type));
+    QVERIFY(value("LABEL", &label));
+    QVERIFY(value("UUID", &uuid));
+    QCOMPARE(QString::fromUtf8(type), first.fsType);
+    QCOMPARE(QString::fromUtf8(label), first.label);
+    QVERIFY(first.serial != VolumeId::serialFromUuid(fsType, QString::fromUtf8(uuid)));
+}
+
+void TestVolumes::loopMountedIso()
+{
+    if (::geteuid() != 0)
+        QSKIP("a loop device needs root");
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("disc/sub")));
+    QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("mnt")));
+    QVERIFY(writeFile(dir.filePath(QStringLiteral("disc/sub/file.txt")), "on the disc\n"));
+    const QString image = dir.filePath(QStringLiteral("disc.iso"));
+    QVERIFY(makeIsoImage(dir.filePath(QStringLiteral("disc")), image, {QStringLiteral("-J")}));
+    const QString serial = IsoVolumeSerial::text(IsoVolumeSerial::checksum(sectorOf(image, 17)));
+
+    // The disc as a block device, read as a drive's device is.
+    QByteArray loop;
+    if (!run(QStringLiteral("losetup"),
+             {QStringLiteral("--find"), QStringLiteral("--show"), QStringLiteral("--read-only"),
+              image},
+             &loop))
+        QSKIP("no loop device here");
+    const auto detach = qScopeGuard([&] {
+        run(QStringLiteral("losetup"), {QStringLiteral("-d"), QString::fromUtf8(loop)});
+    });
+    const VolumeId::Info device = VolumeId::forDevice(QString::fromUtf8(loop));
+    QCOMPARE(device.fsType, QStringLiteral("iso9660"));
+    QCOMPARE(device.label, QStringLiteral("KODRA SET"));
+    QCOMPARE(device.serial, serial);
+
+    // Mounted, any folder on it gives the same.
+    const QString point = dir.filePath(QStringLiteral("mnt"));
+    if (!run(QStringLiteral("mount"),
+             {QStringLiteral("-t"), QStringLiteral("iso9660"), QStringLiteral("-o"),
+              QStringLiteral("ro"), QString::fromUtf8(loop), point}))
+        QSKIP("this kernel cannot mount ISO 9660");
+    const auto unmount
+        = qScopeGuard([&] { ::umount2(QFile::encodeName(point).constData(), MNT_DETACH); });
+    const QString canonicalPoint = QFileInfo(point).canonicalFilePath();
+    const QList<VolumeList::Volume> volumes = VolumeList::mounted();
+    const auto found
+        = std::find_if(volumes.cbegin(), volumes.cend(), [&](const VolumeList::Volume &volume) {
+              return volume.mountPoint == canonicalPoint;
+          });
+    QVERIFY(found != volumes.cend());
+    QCOMPARE(found->kind, Kind::Optical);
+    QCOMPARE(VolumeId::forPath(dir.filePath(QStringLiteral("mnt/sub"))).serial, serial);
 }
 
 QTEST_GUILESS_MAIN(TestVolumes)

@@ -223,6 +223,103 @@ private Q_SLOTS:
         QCOMPARE(m_prompt->shown.first().caption, QStringLiteral("Владелец создан"));
     }
 
+    // The catalogue's folder is not there yet, so the grant's scratch database cannot be made
+    // beside it; once the folder is made, the owner is created and may restore a catalogue.
+    void ownerRetriedAfterAFailedGrant()
+    {
+        const QString folder = m_dir->filePath(QStringLiteral("made later"));
+        m_path = folder + QStringLiteral("/shared kodra.gdb");
+        TfInstall dlg(*m_data, m_settings);
+        dlg.eSYSPass->setText(m_adminPassword);
+        dlg.eKodra->setText(m_owner);
+        dlg.eKodraPass->setText(m_ownerPassword);
+        dlg.eDatabaseName->setText(ConnectionSettings::quoted(serverPath(m_path)));
+        dlg.bCreateUserClick();
+        QCOMPARE(m_prompt->shown.size(), 1);
+        QCOMPARE(m_prompt->shown.first().caption, QStringLiteral("Kodra"));
+        QCOMPARE(m_prompt->shown.first().icon, QMessageBox::Critical);
+        qInfo("server's text: %s", qPrintable(m_prompt->shown.first().text));
+        QCOMPARE(m_settings.userName, QStringLiteral("KODRA"));
+
+        m_prompt->shown.clear();
+        QVERIFY(QDir().mkpath(folder));
+        dlg.bCreateUserClick();
+        QCOMPARE(m_prompt->shown.size(), 1);
+        QCOMPARE(m_prompt->shown.first().text, QStringLiteral("Владелец базы успешно создан."));
+        QCOMPARE(m_settings.userName, m_owner);
+        dlg.bCreateClearClick();
+        QCOMPARE(m_prompt->shown.size(), 2);
+        QCOMPARE(m_prompt->shown.last().text,
+                 QStringLiteral("ОК. Создание чистовой базы выполненно успешно."));
+        dlg.bOKClick();
+        QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden),
+                 QStringList({QStringLiteral("shared kodra.gdb")}));
+        QVERIFY(connectMain());
+        m_data->spVer.execute();
+        QCOMPARE(m_data->spVer.paramAsString(QStringLiteral("VERSION")), QStringLiteral("1.0"));
+    }
+
+    void ownerLeftWithoutTheRight_data()
+    {
+        QTest::addColumn<bool>("create");
+        QTest::addColumn<QString>("report");
+        // The server refuses the account it has, but the right is granted on the way.
+        QTest::newRow("Создать владельца") << true << QString();
+        QTest::newRow("Сменить пароль владельца")
+            << false << QStringLiteral("Пароль базы успешно сменен на новый.");
+    }
+
+    // The account as an attempt whose grant failed left it: added, without the right to
+    // create databases. Either owner button puts the right back.
+    void ownerLeftWithoutTheRight()
+    {
+        QFETCH(bool, create);
+        QFETCH(QString, report);
+        {
+            ServiceManager admin;
+            admin.attach(m_host + QStringLiteral(":service_mgr"), QStringLiteral("SYSDBA"),
+                         m_adminPassword);
+            admin.start(ServiceManager::addUserRequest(m_owner, m_ownerPassword));
+            admin.waitForFinish();
+        }
+        m_settings.userName = m_owner;
+        m_settings.userPass = m_ownerPassword;
+        TfInstall dlg(*m_data, m_settings);
+        dlg.eSYSPass->setText(m_adminPassword);
+        dlg.eKodra->setText(m_owner);
+        dlg.eKodraPass->setText(m_ownerPassword);
+        dlg.eDatabaseName->setText(ConnectionSettings::quoted(serverPath(m_path)));
+        // Without the right the restore is refused.
+        dlg.bCreateClearClick();
+        QCOMPARE(m_prompt->shown.size(), 1);
+        QCOMPARE(m_prompt->shown.first().icon, QMessageBox::Critical);
+        qInfo("server's text: %s", qPrintable(m_prompt->shown.first().text));
+        QVERIFY(!QFileInfo::exists(m_path));
+
+        m_prompt->shown.clear();
+        if (create)
+            dlg.bCreateUserClick();
+        else
+            dlg.bChangeUserClick();
+        QCOMPARE(m_prompt->shown.size(), 1);
+        if (report.isEmpty()) {
+            QCOMPARE(m_prompt->shown.first().icon, QMessageBox::Critical);
+            QVERIFY2(m_prompt->shown.first().text.contains(m_owner),
+                     qPrintable(m_prompt->shown.first().text));
+        } else {
+            QCOMPARE(m_prompt->shown.first().text, report);
+        }
+        m_prompt->shown.clear();
+        dlg.bCreateClearClick();
+        QCOMPARE(m_prompt->shown.size(), 1);
+        QCOMPARE(m_prompt->shown.first().text,
+                 QStringLiteral("ОК. Создание чистовой базы выполненно успешно."));
+        dlg.bOKClick();
+        QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files | QDir::Hidden),
+                 QStringList({QStringLiteral("shared kodra.gdb")}));
+        QVERIFY(connectMain());
+    }
+
     void twoConnectionsSeeEachOthersCommittedWork()
     {
         createOwnerAndCatalogue();
