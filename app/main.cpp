@@ -1,3 +1,4 @@
+#include "app/GracefulExit.h"
 #include "browser/uMain.h"
 #include "platform/SettingsStore.h"
 #include "store/DbError.h"
@@ -20,6 +21,7 @@ int main(int argc, char *argv[])
 
     SettingsStore store;
     TfMain window(&store);
+    const auto ending = GracefulExit::catchTerminationSignals(&window);
     window.show();
     return app.exec();
 }

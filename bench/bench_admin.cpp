@@ -8,6 +8,7 @@
 #include "app/ConnectionSettings.h"
 #include "store/DbError.h"
 #include "tests/support/CatalogueSample.h"
+#include "tests/support/SignalCleanup.h"
 #include "tests/support/TestCatalogue.h"
 
 #include <QApplication>
@@ -107,6 +108,7 @@ void report(const char *what, const Times &ours, const Times &theirs)
 
 int main(int argc, char *argv[])
 {
+    SignalCleanup::install();
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     const int entries = argc > 1 ? std::atoi(argv[1]) : 1000000;
@@ -115,6 +117,7 @@ int main(int argc, char *argv[])
     QTemporaryDir dir;
     if (!dir.isValid())
         die(QStringLiteral("no temporary folder"));
+    SignalCleanup::addFolder(dir.path());
     const QString db = dir.filePath(QStringLiteral("bench.gdb"));
     const QString backup = dir.filePath(QStringLiteral("bench.fbk"));
     const QString restored = dir.filePath(QStringLiteral("restored.gdb"));

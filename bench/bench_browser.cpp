@@ -10,6 +10,7 @@
 #include "platform/SettingsStore.h"
 #include "tests/support/MainWindowFixture.h"
 #include "tests/support/RecordingPrompt.h"
+#include "tests/support/SignalCleanup.h"
 #include "tests/support/TestCatalogue.h"
 #include "widgets/DBGrid.h"
 
@@ -109,6 +110,7 @@ void diskList(const TestCatalogue &cat)
                        "700000000); i = i + 1; end end"),
     });
     QTemporaryDir dir;
+    SignalCleanup::addFolder(dir.path());
     // Settings of its own, as a program that has run before leaves them: the first show
     // connects to the benchmark's catalogue and no dialog waits for a user.
     SettingsStore store(dir.filePath(QStringLiteral("Kodra.ini")));
@@ -148,6 +150,7 @@ void diskList(const TestCatalogue &cat)
 
 int main(int argc, char *argv[])
 {
+    SignalCleanup::install();
     QApplication app(argc, argv);
     TestCatalogue treeCat;
     if (!treeCat.isValid())

@@ -15,6 +15,7 @@
 #include "store/DbError.h"
 #include "tests/support/CatalogueSample.h"
 #include "tests/support/FixedVolumeSource.h"
+#include "tests/support/SignalCleanup.h"
 #include "tests/support/TestCatalogue.h"
 
 #include <QApplication>
@@ -487,6 +488,7 @@ void benchParts(const QString &root, qint64 entries, double walkWall)
 
 int main(int argc, char *argv[])
 {
+    SignalCleanup::install();
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
@@ -497,6 +499,7 @@ int main(int argc, char *argv[])
     QTemporaryDir dir;
     if (!dir.isValid())
         die(QStringLiteral("no temporary folder"));
+    SignalCleanup::addFolder(dir.path());
     const QString root = dir.filePath(QStringLiteral("drive"));
     try {
         benchRead(root, files);

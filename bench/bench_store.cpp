@@ -8,6 +8,7 @@
 #include "store/DbError.h"
 #include "store/FbApi.h"
 #include "store/Statement.h"
+#include "tests/support/SignalCleanup.h"
 #include "tests/support/TestCatalogue.h"
 
 #include <QCoreApplication>
@@ -516,6 +517,7 @@ void benchRead()
 
 int main(int argc, char *argv[])
 {
+    SignalCleanup::install();
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments();
     const int count = args.size() > 1 ? args[1].toInt() : 100000;

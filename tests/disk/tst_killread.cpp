@@ -10,12 +10,12 @@
 #include "store/Statement.h"
 #include "tests/support/CatalogueSample.h"
 #include "tests/support/FixedVolumeSource.h"
+#include "tests/support/FixtureTree.h"
+#include "tests/support/SignalCleanup.h"
 #include "tests/support/TestCatalogue.h"
 
 #include <QApplication>
-#include <QDir>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -50,6 +50,7 @@ const char kChildArg[] = "--read-child";
 // kReportEvery entries and "finished N" at the end.
 int readChild(int argc, char *argv[])
 {
+    SignalCleanup::install();
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
@@ -120,37 +121,6 @@ private:
     QString m_tree;
     qint64 m_entries = 0;
 
-    // files files in files/10 folders: ten top folders, then ten in each folder of a level
-    // until there are enough, the files spread evenly, a third of them empty.
-    bool makeTree(int files)
-    {
-        const int folderCount = files / 10;
-        std::vector<QString> level {m_tree};
-        std::vector<QString> folders;
-        while (int(folders.size()) < folderCount) {
-            std::vector<QString> next;
-            for (const QString &parent : level) {
-                for (int k = 0; k < 10 && int(folders.size()) < folderCount; ++k) {
-                    const QString path = parent
-                        + QStringLiteral("/Collection %1, part %2").arg(folders.size()).arg(k + 1);
-                    if (!QDir().mkpath(path))
-                        return false;
-                    folders.push_back(path);
-                    next.push_back(path);
-                }
-            }
-            level = std::move(next);
-        }
-        for (int i = 0; i < files; ++i) {
-            QFile f(folders[size_t(i) % folders.size()]
-                    + QStringLiteral("/Recording %1 - Some Artist - Some Title.flac").arg(i));
-            if (!f.open(QIODevice::WriteOnly) || (i % 3 != 0 && f.write("data", 4) != 4))
-                return false;
-        }
-        m_entries = qint64(files) + qint64(folders.size());
-        return true;
-    }
-
 private Q_SLOTS:
     void initTestCase()
     {
@@ -162,7 +132,8 @@ private Q_SLOTS:
             : std::make_unique<QTemporaryDir>();
         QVERIFY(m_dir->isValid());
         m_tree = m_dir->filePath(QStringLiteral("drive"));
-        QVERIFY(makeTree(kFiles));
+        m_entries = FixtureTree::buildCollection(m_tree, kFiles);
+        QVERIFY(m_entries > 0);
     }
 
     void killedReadKeepsCommittedEntries()

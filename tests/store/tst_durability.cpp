@@ -1,5 +1,6 @@
 #include "app/MainData.h"
 #include "store/DbError.h"
+#include "tests/support/SignalCleanup.h"
 #include "tests/support/TestCatalogue.h"
 
 #include <QCoreApplication>
@@ -121,6 +122,7 @@ int childBulk(const QString &path, int disk, bool endHold)
 
 int runChild(int argc, char **argv)
 {
+    SignalCleanup::install();
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments();
     try {

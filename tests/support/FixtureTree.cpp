@@ -1,8 +1,11 @@
 #include "tests/support/FixtureTree.h"
 
+#include <QDir>
+#include <QFile>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 namespace FixtureTree {
 
@@ -90,6 +93,34 @@ void release(const QByteArray &root)
     ::chmod(joined(root, "locked").constData(), 0755);
     // QDir cannot name a file whose name is not valid UTF-8.
     ::unlink(joined(root, "bad\xff\xfe-\xc3(.txt").constData());
+}
+
+qint64 buildCollection(const QString &root, int files)
+{
+    const int folderCount = files / 10;
+    std::vector<QString> level {root};
+    std::vector<QString> folders;
+    while (int(folders.size()) < folderCount) {
+        std::vector<QString> next;
+        for (const QString &parent : level) {
+            for (int k = 0; k < 10 && int(folders.size()) < folderCount; ++k) {
+                const QString path = parent
+                    + QStringLiteral("/Collection %1, part %2").arg(folders.size()).arg(k + 1);
+                if (!QDir().mkpath(path))
+                    return -1;
+                folders.push_back(path);
+                next.push_back(path);
+            }
+        }
+        level = std::move(next);
+    }
+    for (int i = 0; i < files; ++i) {
+        QFile f(folders[size_t(i) % folders.size()]
+                + QStringLiteral("/Recording %1 - Some Artist - Some Title.flac").arg(i));
+        if (!f.open(QIODevice::WriteOnly) || (i % 3 != 0 && f.write("data", 4) != 4))
+            return -1;
+    }
+    return qint64(files) + qint64(folders.size());
 }
 
 } // namespace FixtureTree

@@ -2,6 +2,7 @@
 
 #include "store/Connection.h"
 #include "store/Statement.h"
+#include "tests/support/SignalCleanup.h"
 
 #include <QProcess>
 
@@ -11,11 +12,17 @@ TestCatalogue::TestCatalogue(Folders folders)
         m_error = QStringLiteral("no temporary folder");
         return;
     }
+    SignalCleanup::addFolder(m_dir.path());
     m_path = m_dir.filePath(QStringLiteral("kodra_test.gdb"));
     m_error = restore(templatePath(), m_path);
     m_ok = m_error.isEmpty();
     if (m_ok && folders == Folders::None)
         exec({QStringLiteral("delete from TFOLDER")});
+}
+
+TestCatalogue::~TestCatalogue()
+{
+    SignalCleanup::removeFolder(m_dir.path());
 }
 
 QString TestCatalogue::startFolderName()

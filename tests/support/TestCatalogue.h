@@ -15,6 +15,7 @@ public:
     // The template's own folders, or none: for fixtures that build a folder tree of their own.
     enum class Folders { Template, None };
     explicit TestCatalogue(Folders folders = Folders::Template);
+    ~TestCatalogue();
 
     // The top-level folder every new catalogue starts with.
     static constexpr int startFolderId = 16;
