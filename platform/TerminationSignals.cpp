@@ -2,7 +2,6 @@
 
 #include <atomic>
 #include <cerrno>
-#include <csignal>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -28,7 +27,7 @@ void noteSignal(int signal)
 
 } // namespace
 
-const int TerminationSignals::caught[3] = {SIGTERM, SIGINT, SIGHUP};
+const int TerminationSignals::caught[caughtCount] = {SIGTERM, SIGINT, SIGHUP};
 
 TerminationSignals::TerminationSignals(std::function<void(int)> onSignal)
     : m_onSignal(std::move(onSignal))
@@ -49,8 +48,8 @@ TerminationSignals::TerminationSignals(std::function<void(int)> onSignal)
     sigemptyset(&action.sa_mask);
     // Calls the signal interrupts go on: the program handles the signal in its own time.
     action.sa_flags = SA_RESTART;
-    for (const int signal : caught)
-        ::sigaction(signal, &action, nullptr);
+    for (int i = 0; i < caughtCount; ++i)
+        ::sigaction(caught[i], &action, &m_previous[i]);
     m_active = true;
 }
 
@@ -58,17 +57,13 @@ TerminationSignals::~TerminationSignals()
 {
     if (!m_active)
         return;
-    for (const int signal : caught) {
+    for (int i = 0; i < caughtCount; ++i) {
         struct sigaction current = {};
-        ::sigaction(signal, nullptr, &current);
+        ::sigaction(caught[i], nullptr, &current);
         // The database client may have put its handler over ours, calling ours from it: that
         // one stays, and ours does nothing from now on.
-        if (current.sa_handler == noteSignal) {
-            struct sigaction fallback = {};
-            fallback.sa_handler = SIG_DFL;
-            sigemptyset(&fallback.sa_mask);
-            ::sigaction(signal, &fallback, nullptr);
-        }
+        if (current.sa_handler == noteSignal)
+            ::sigaction(caught[i], &m_previous[i], nullptr);
     }
     g_writeFd.store(-1);
     // No handler writes any more: the stop may wait for room in the pipe.
