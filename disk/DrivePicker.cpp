@@ -1,5 +1,6 @@
 #include "disk/DrivePicker.h"
 
+#include "disk/VolumeSource.h"
 #include "widgets/FilePicker.h"
 
 #include <QDir>
@@ -31,7 +32,8 @@ QString cleanFolder(const QString &folder)
 }
 } // namespace
 
-DrivePicker::DrivePicker(QWidget *parent) : DrivePicker(VolumeList::mounted(), parent) { }
+DrivePicker::DrivePicker(QWidget *parent) : DrivePicker(VolumeSource::instance().drives(), parent)
+{ }
 
 DrivePicker::DrivePicker(const QList<VolumeList::Volume> &volumes, QWidget *parent)
     : QComboBox(parent)

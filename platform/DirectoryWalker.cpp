@@ -24,7 +24,14 @@ struct Frame
     DirHandle dir;
     qint64 id = 0;
     QString path;
+    qint64 listed = 0;
 };
+
+DirectoryWalker::ListingFault &listingFault()
+{
+    static DirectoryWalker::ListingFault fault;
+    return fault;
+}
 
 // Length of the valid UTF-8 sequence at data[i], 0 when the byte there starts none.
 int validSequence(const unsigned char *data, qsizetype size, qsizetype i)
@@ -119,6 +126,11 @@ QString DirectoryWalker::readableName(const QByteArray &rawName, bool *validUtf8
     return text;
 }
 
+void DirectoryWalker::setListingFault(ListingFault fault)
+{
+    listingFault() = std::move(fault);
+}
+
 DirectoryWalker::Result DirectoryWalker::walk(const QString &root, const Callback &callback)
 {
     const QByteArray rootName = QFile::encodeName(root);
@@ -144,7 +156,12 @@ DirectoryWalker::Result DirectoryWalker::walk(const QString &root, const Callbac
     while (!stack.empty()) {
         Frame &frame = stack.back();
         errno = 0;
-        const dirent *item = ::readdir(frame.dir.get());
+        const dirent *item = nullptr;
+        const int fault = listingFault() ? listingFault()(frame.path, frame.listed) : 0;
+        if (fault != 0)
+            errno = fault;
+        else
+            item = ::readdir(frame.dir.get());
         if (!item) {
             // The end of the folder, or an error reading it: either way it is done.
             stack.pop_back();
@@ -153,6 +170,7 @@ DirectoryWalker::Result DirectoryWalker::walk(const QString &root, const Callbac
         const char *name = item->d_name;
         if (name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0)))
             continue;
+        ++frame.listed;
 
         const int parentFd = ::dirfd(frame.dir.get());
         struct stat info

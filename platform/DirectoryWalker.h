@@ -45,4 +45,10 @@ public:
 
     // The name decoded for display, with the validity of its UTF-8 (see Entry::name).
     static QString readableName(const QByteArray &rawName, bool *validUtf8 = nullptr);
+
+    // Makes listings fail as a scratched disc does, for tests: asked before each read of a
+    // folder's listing with the folder's path and the number of entries it gave so far; an
+    // errno other than 0 ends that listing with that error. An empty function removes it.
+    using ListingFault = std::function<int(const QString &folderPath, qint64 listed)>;
+    static void setListingFault(ListingFault fault);
 };

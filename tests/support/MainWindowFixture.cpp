@@ -23,9 +23,10 @@ MainData &MainWindowFixture::data()
     return m_main->data();
 }
 
-QString MainWindowFixture::start(const QStringList &rows)
+QString MainWindowFixture::start(const QStringList &rows, const QString &backup)
 {
-    m_catalogue = std::make_unique<TestCatalogue>();
+    m_catalogue = std::make_unique<TestCatalogue>(backup.isEmpty() ? TestCatalogue::templatePath()
+                                                                   : backup);
     if (!m_catalogue->isValid())
         return m_catalogue->error();
     QStringList all {QStringLiteral("insert into TFOLDER (FFOLDERID, FFOLDER, FOWNFOLDERID) "

@@ -5,14 +5,14 @@
 
 #include <QProcess>
 
-TestCatalogue::TestCatalogue()
+TestCatalogue::TestCatalogue(const QString &backup)
 {
     if (!m_dir.isValid()) {
         m_error = QStringLiteral("no temporary folder");
         return;
     }
     m_path = m_dir.filePath(QStringLiteral("kodra_test.gdb"));
-    m_error = restore(templatePath(), m_path);
+    m_error = restore(backup, m_path);
     m_ok = m_error.isEmpty();
 }
 

@@ -8,11 +8,12 @@
 
 class Connection;
 
-// A fresh catalogue restored from the built template into a temporary folder (embedded).
+// A fresh catalogue restored from the built template (or another backup) into a temporary
+// folder (embedded).
 class TestCatalogue
 {
 public:
-    TestCatalogue();
+    explicit TestCatalogue(const QString &backup = templatePath());
 
     bool isValid() const { return m_ok; }
     const QString &error() const { return m_error; }
