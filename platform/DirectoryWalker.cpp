@@ -131,8 +131,19 @@ void DirectoryWalker::setListingFault(ListingFault fault)
     listingFault() = std::move(fault);
 }
 
-DirectoryWalker::Result DirectoryWalker::walk(const QString &root, const Callback &callback)
+int DirectoryWalker::startError(const QString &root)
 {
+    if (root.isEmpty())
+        return ENOENT;
+    const DirHandle dir = openFolder(AT_FDCWD, QFile::encodeName(root).constData());
+    return dir ? 0 : errno;
+}
+
+DirectoryWalker::Result DirectoryWalker::walk(const QString &root, const Callback &callback,
+                                              Faults *faults)
+{
+    Faults ignored;
+    Faults &fault = faults ? *faults : ignored;
     const QByteArray rootName = QFile::encodeName(root);
     DirHandle rootDir = openFolder(AT_FDCWD, rootName.constData());
     if (!rootDir)
@@ -155,15 +166,16 @@ DirectoryWalker::Result DirectoryWalker::walk(const QString &root, const Callbac
 
     while (!stack.empty()) {
         Frame &frame = stack.back();
-        errno = 0;
         const dirent *item = nullptr;
-        const int fault = listingFault() ? listingFault()(frame.path, frame.listed) : 0;
-        if (fault != 0)
-            errno = fault;
-        else
+        const int injected = listingFault() ? listingFault()(frame.path, frame.listed) : 0;
+        errno = injected;
+        if (injected == 0)
             item = ::readdir(frame.dir.get());
         if (!item) {
-            // The end of the folder, or an error reading it: either way it is done.
+            // The end of the folder, or an error reading it (a scratched disc): either way it
+            // is done, with what it gave so far.
+            if (errno != 0)
+                ++fault.folders;
             stack.pop_back();
             continue;
         }
@@ -193,10 +205,14 @@ DirectoryWalker::Result DirectoryWalker::walk(const QString &root, const Callbac
             // Vanished or not reachable: the directory listing's type is all there is.
             entry.type = item->d_type == DT_DIR ? Type::Directory : Type::Other;
             entry.listable = false;
+            ++fault.entries;
         } else if (S_ISDIR(info.st_mode)) {
             entry.type = Type::Directory;
-            if (info.st_dev == device)
+            if (info.st_dev == device) {
                 child = openFolder(parentFd, name);
+                if (!child)
+                    ++fault.folders;
+            }
             entry.listable = child != nullptr;
         } else if (S_ISLNK(info.st_mode)) {
             entry.type = Type::SymLink;
