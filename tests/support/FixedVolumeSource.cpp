@@ -22,7 +22,7 @@ QList<VolumeList::Volume> FixedVolumeSource::drives() const
     return listed ? *listed : VolumeSource::drives();
 }
 
-QList<VolumeList::Volume> FixedVolumeSource::volumesOf(const QStringList &specs)
+QList<VolumeList::Volume> FixedVolumeSource::volumesOf(const QStringList &texts)
 {
     static const QHash<QString, VolumeList::Kind> kinds {
         {QStringLiteral("fixed"), VolumeList::Kind::Fixed},
@@ -30,10 +30,10 @@ QList<VolumeList::Volume> FixedVolumeSource::volumesOf(const QStringList &specs)
         {QStringLiteral("removable"), VolumeList::Kind::Removable},
         {QStringLiteral("optical"), VolumeList::Kind::Optical}};
     QList<VolumeList::Volume> list;
-    for (const QString &spec : specs) {
+    for (const QString &text : texts) {
         VolumeList::Volume volume;
-        volume.mountPoint = spec.section(QLatin1Char(':'), 0, 0);
-        volume.kind = kinds.value(spec.section(QLatin1Char(':'), 1));
+        volume.mountPoint = text.section(QLatin1Char(':'), 0, 0);
+        volume.kind = kinds.value(text.section(QLatin1Char(':'), 1));
         list << volume;
     }
     return list;

@@ -17,7 +17,7 @@ public:
     QList<VolumeList::Volume> drives() const override;
 
     // Volumes from "mount point:kind" texts, kind one of fixed, ram, removable, optical.
-    static QList<VolumeList::Volume> volumesOf(const QStringList &specs);
+    static QList<VolumeList::Volume> volumesOf(const QStringList &texts);
 
     QHash<QString, Info> volumes;
     // The drives a picker lists; unset: the mounted volumes.
