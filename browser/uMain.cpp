@@ -394,7 +394,8 @@ void TfMain::editDisk()
 void TfMain::aAddDiskExecute()
 {
     QueryDataSet &disk = m_data->dtDisk;
-    if (!aAddDisk->isEnabled() || disk.state() != QueryDataSet::State::Browse)
+    // A row edited in place is stored by the insert first; a new row is already the editor's.
+    if (!aAddDisk->isEnabled() || disk.state() == QueryDataSet::State::Insert)
         return;
     runCommand(this, [&disk] { disk.insert(); });
 }
@@ -426,6 +427,9 @@ void TfMain::aRefreshExecute()
     runCommand(this, [this] {
         WaitCursor wait;
         MainData &d = *m_data;
+        // Re-reading leaves the row being edited: it is stored first, as leaving it would.
+        d.dtFolder.checkBrowseMode();
+        d.dtDisk.checkBrowseMode();
         const int folder = d.dtFolder.isOpen()
             ? d.dtFolder.fieldByName(QStringLiteral("FFOLDERID")).asInteger()
             : 0;

@@ -31,8 +31,19 @@ public:
     bool isOpen() const { return m_insert != nullptr; }
     int diskId() const { return m_diskId; }
 
-    // Inserts one entry under the entry owner (0: none, a root entry) and returns its key.
+    // Inserts one entry under the entry owner (0: none, a root entry) and returns its key. The
+    // name is stored as storable() makes it.
     int append(int owner, EntryType type, const QString &name, qint64 size, const QDateTime &date);
+
+    // Reads the length and character set of the column FCONTENT from the catalogue, once per
+    // read: older catalogues keep names in WIN1251. Starts the count of replaced names anew.
+    void describeColumn();
+    // The characters FCONTENT holds; 0 when not known.
+    int columnLength() const { return m_columnLength; }
+    // The name as the column can hold it: every character its character set lacks becomes "?".
+    QString storable(const QString &name, bool *replaced = nullptr) const;
+    // Names stored with characters replaced since describeColumn().
+    qint64 replacedNames() const { return m_replacedNames; }
 
     void connectionClosing() override;
     bool holdsTransaction() const override { return isOpen(); }
@@ -49,4 +60,7 @@ private:
     int m_owner = -1;
     int m_size = -1;
     int m_type = -1;
+    int m_columnLength = 0;
+    bool m_win1251 = false;
+    qint64 m_replacedNames = 0;
 };

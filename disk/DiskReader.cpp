@@ -11,13 +11,31 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QLocale>
 #include <QScopeGuard>
 #include <QWidget>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
 #include <vector>
 
 namespace {
 constexpr qint64 kEventsEveryMs = 5;
+// The folder as the user chose it: a path below start shown below drive.
+QString shownFolder(const QString &drive, const QString &start, const QString &folder)
+{
+    QString base = drive;
+    while (base.endsWith(QLatin1Char('/')))
+        base.chop(1);
+    const QString below = folder.mid(start == QLatin1String("/") ? 0 : start.size());
+    QString path = base + below;
+    if (!path.endsWith(QLatin1Char('/')))
+        path += QLatin1Char('/');
+    return path;
+}
 } // namespace
 
 DiskReader::DiskReader(MainData &data, ContentWriter &content, QWidget *editor)
@@ -63,6 +81,42 @@ void DiskReader::enableEditor(bool enabled)
     }
 }
 
+qint64 DiskReader::replacedNames() const
+{
+    return dtContent.replacedNames();
+}
+
+QString DiskReader::incompleteText(qint64 folders, qint64 entries, qint64 names)
+{
+    QStringList parts;
+    if (folders > 0)
+        parts << QStringLiteral("папок, прочитанных не полностью, — %1").arg(folders);
+    if (entries > 0)
+        parts << QStringLiteral("записей, которые не удалось прочитать, — %1").arg(entries);
+    if (names > 0)
+        parts << QStringLiteral("имён, сохранённых с заменой знаков на \"?\", — %1").arg(names);
+    if (parts.isEmpty())
+        return {};
+    return QStringLiteral("Прочитано не всё: ") + parts.join(QStringLiteral("; "))
+        + QStringLiteral(".\nПрочитанное сохранено.");
+}
+
+QString DiskReader::startFolder(const QString &drive)
+{
+    if (drive.isEmpty())
+        throw DbError(QStringLiteral("Не выбран диск для чтения"));
+    // A drive given as a link (Debian's /media/cdrom) is read where it leads; the walk itself
+    // follows no link.
+    const std::unique_ptr<char, decltype(&std::free)> resolved(
+        ::realpath(QFile::encodeName(drive).constData(), nullptr), &std::free);
+    const int error
+        = resolved ? DirectoryWalker::startError(QFile::decodeName(resolved.get())) : errno;
+    if (error != 0)
+        throw DbError(QStringLiteral("Не удаётся прочитать папку \"%1\": %2")
+                          .arg(drive, QString::fromLocal8Bit(std::strerror(error))));
+    return QFile::decodeName(resolved.get());
+}
+
 bool DiskReader::confirmDuplicates(const QString &serial)
 {
     // Every volume whose serial is unknown would otherwise match every other such disk.
@@ -91,6 +145,10 @@ bool DiskReader::confirmDuplicates(const QString &serial)
 
 DiskReader::Outcome DiskReader::read(const QString &drive, Mode mode)
 {
+    m_unreadFolders = 0;
+    m_unreadEntries = 0;
+    // What would stop the read is found while the disk and its contents are still untouched.
+    const QString start = startFolder(drive);
     VolumeSource::Info volume;
     {
         QApplication::setOverrideCursor(Qt::BusyCursor);
@@ -99,6 +157,14 @@ DiskReader::Outcome DiskReader::read(const QString &drive, Mode mode)
     }
     const QString label = QLocale().toUpper(volume.label);
     const QString serial = volume.serial;
+    const QString root = rootText(drive, label, serial);
+    dtContent.describeColumn();
+    const int length = dtContent.columnLength();
+    if (length > 0 && root.toUcs4().size() > length)
+        throw DbError(
+            QStringLiteral("Запись диска длиннее %1 знаков, которые вмещает поле FCONTENT: %2")
+                .arg(length)
+                .arg(root));
 
     if (!confirmDuplicates(serial))
         return Outcome::Declined;
@@ -154,9 +220,9 @@ DiskReader::Outcome DiskReader::read(const QString &drive, Mode mode)
         enableEditor(false);
 
         Transaction::CommitHold hold(m_data.DefDatabase.transaction());
-        const int rootKey = dtContent.append(0, ContentWriter::Root, rootText(drive, label, serial),
-                                             0, QDateTime::currentDateTime());
-        walk(drive, rootKey);
+        const int rootKey
+            = dtContent.append(0, ContentWriter::Root, root, 0, QDateTime::currentDateTime());
+        walk(drive, start, rootKey);
     }
 
     // Only a walk that did not fail gets here: a failure keeps the previous file count.
@@ -168,7 +234,7 @@ DiskReader::Outcome DiskReader::read(const QString &drive, Mode mode)
     return Outcome::Read;
 }
 
-void DiskReader::walk(const QString &drive, int rootKey)
+void DiskReader::walk(const QString &drive, const QString &start, int rootKey)
 {
     // The keys of the folders on the current path: owners[d - 1] holds entries of depth d.
     std::vector<int> owners {rootKey};
@@ -177,29 +243,40 @@ void DiskReader::walk(const QString &drive, int rootKey)
     // milliseconds: asking the window system costs a system call, as much as walking an entry.
     QElapsedTimer sinceEvents;
     sinceEvents.start();
-    DirectoryWalker::walk(drive, [&](const DirectoryWalker::Entry &entry) {
-        if (sinceEvents.hasExpired(kEventsEveryMs)) {
-            QCoreApplication::processEvents();
-            sinceEvents.restart();
-        }
-        if (!m_progress || !m_progress->isVisible())
-            return false;
-        const int owner = owners[size_t(entry.depth - 1)];
-        if (entry.isDirectory()) {
-            const int key
-                = dtContent.append(owner, ContentWriter::Directory, entry.name, 0, entry.modified);
-            owners.resize(size_t(entry.depth) + 1);
-            owners[size_t(entry.depth)] = key;
-        } else {
-            m_foundBytes += entry.size;
-            ++m_foundFiles;
-            QString path = entry.folderPath;
-            if (!path.endsWith(QLatin1Char('/')))
-                path += QLatin1Char('/');
-            m_progress->fileFound(path + entry.name, m_foundFiles, m_foundBytes, m_capacity);
-            dtContent.append(owner, ContentWriter::File, entry.name, entry.size, entry.modified);
-        }
-        Q_EMIT entryWritten(++entries);
-        return true;
+    DirectoryWalker::Faults faults;
+    // Counted also when the walk stops by an error: the caller shows that one instead.
+    const auto count = qScopeGuard([&] {
+        m_unreadFolders = faults.folders;
+        m_unreadEntries = faults.entries;
     });
+    const auto result = DirectoryWalker::walk(
+        start,
+        [&](const DirectoryWalker::Entry &entry) {
+            if (sinceEvents.hasExpired(kEventsEveryMs)) {
+                QCoreApplication::processEvents();
+                sinceEvents.restart();
+            }
+            if (!m_progress || !m_progress->isVisible())
+                return false;
+            const int owner = owners[size_t(entry.depth - 1)];
+            if (entry.isDirectory()) {
+                const int key = dtContent.append(owner, ContentWriter::Directory, entry.name, 0,
+                                                 entry.modified);
+                owners.resize(size_t(entry.depth) + 1);
+                owners[size_t(entry.depth)] = key;
+            } else {
+                m_foundBytes += entry.size;
+                ++m_foundFiles;
+                m_progress->fileFound(shownFolder(drive, start, entry.folderPath) + entry.name,
+                                      m_foundFiles, m_foundBytes, m_capacity);
+                dtContent.append(owner, ContentWriter::File, entry.name, entry.size,
+                                 entry.modified);
+            }
+            Q_EMIT entryWritten(++entries);
+            return true;
+        },
+        &faults);
+    // The drive went away between the check and the walk.
+    if (result == DirectoryWalker::Result::StartFailed)
+        ++faults.folders;
 }

@@ -35,7 +35,9 @@ public:
     std::function<void()> clearTree;
 
     // Declined when the user answered No to the duplicate question (nothing changed then).
-    // A database error stops the read and is thrown once the dialog is gone.
+    // A start folder that cannot be read, or a root entry too long for the catalogue, is
+    // thrown before anything changes. A database error stops the read and is thrown once the
+    // dialog is gone.
     Outcome read(const QString &drive, Mode mode);
 
     // The root entry's text: drive, ": ", label, ", ID=", serial.
@@ -49,6 +51,13 @@ public:
     int foundFiles() const { return m_foundFiles; }
     // The dialog of the running read; null outside a read.
     TfProgress *progress() const { return m_progress; }
+    // What the last read could not read, and the names it stored with characters replaced.
+    qint64 unreadFolders() const { return m_unreadFolders; }
+    qint64 unreadEntries() const { return m_unreadEntries; }
+    qint64 replacedNames() const;
+    // The message of a read that missed something ("Прочитано не всё: ..."); empty when the
+    // counts are all 0.
+    static QString incompleteText(qint64 folders, qint64 entries, qint64 names);
 
 Q_SIGNALS:
     // An entry was written (after the root entry: 1, 2, ...); tests stop reads here.
@@ -56,7 +65,8 @@ Q_SIGNALS:
 
 private:
     bool confirmDuplicates(const QString &serial);
-    void walk(const QString &drive, int rootKey);
+    static QString startFolder(const QString &drive);
+    void walk(const QString &drive, const QString &start, int rootKey);
     void enableEditor(bool enabled);
 
     MainData &m_data;
@@ -68,4 +78,6 @@ private:
     qint64 m_capacity = 0;
     qint64 m_foundBytes = 0;
     int m_foundFiles = 0;
+    qint64 m_unreadFolders = 0;
+    qint64 m_unreadEntries = 0;
 };

@@ -1,5 +1,6 @@
 #include "disk/DrivePicker.h"
 
+#include "disk/VolumeSource.h"
 #include "widgets/FilePicker.h"
 
 #include <QDir>
@@ -10,6 +11,7 @@ const QString DrivePicker::otherFolderText = QStringLiteral("Другая пап
 
 namespace {
 constexpr int kOtherRole = Qt::UserRole + 1;
+constexpr int kKindRole = Qt::UserRole + 2;
 
 QStyle::StandardPixmap pixmapOf(VolumeList::Kind kind)
 {
@@ -31,7 +33,8 @@ QString cleanFolder(const QString &folder)
 }
 } // namespace
 
-DrivePicker::DrivePicker(QWidget *parent) : DrivePicker(VolumeList::mounted(), parent) { }
+DrivePicker::DrivePicker(QWidget *parent) : DrivePicker(VolumeSource::instance().drives(), parent)
+{ }
 
 DrivePicker::DrivePicker(const QList<VolumeList::Volume> &volumes, QWidget *parent)
     : QComboBox(parent)
@@ -47,8 +50,10 @@ DrivePicker::DrivePicker(const QList<VolumeList::Volume> &volumes, QWidget *pare
 
 void DrivePicker::build(const QList<VolumeList::Volume> &volumes)
 {
-    for (const VolumeList::Volume &volume : volumes)
+    for (const VolumeList::Volume &volume : volumes) {
         addItem(style()->standardIcon(pixmapOf(volume.kind)), volume.mountPoint, volume.mountPoint);
+        setItemData(count() - 1, int(volume.kind), kKindRole);
+    }
     addItem(style()->standardIcon(QStyle::SP_DirOpenIcon), otherFolderText);
     setItemData(count() - 1, true, kOtherRole);
     setCurrentIndex(-1);
@@ -80,7 +85,18 @@ int DrivePicker::addFolder(const QString &folder)
 
 QString DrivePicker::firstDrive() const
 {
-    return count() > 0 && !isOtherItem(0) ? itemData(0).toString() : QString();
+    // Only media: "/" or any fixed or RAM disk read by mistake would put the whole system
+    // into the user's disk.
+    for (const VolumeList::Kind kind : {VolumeList::Kind::Optical, VolumeList::Kind::Removable}) {
+        for (int i = 0; i < count(); ++i) {
+            const QVariant itemKind = itemData(i, kKindRole);
+            const QString mountPoint = itemData(i).toString();
+            if (itemKind.isValid() && itemKind.toInt() == int(kind)
+                && mountPoint != QLatin1String("/"))
+                return mountPoint;
+        }
+    }
+    return {};
 }
 
 void DrivePicker::setDrive(const QString &drive)
@@ -93,8 +109,10 @@ void DrivePicker::setDrive(const QString &drive)
     int index = findData(cleanFolder(drive));
     if (index < 0 && QDir::isAbsolutePath(drive) && QFileInfo(drive).isDir())
         index = addFolder(drive);
-    if (index < 0)
-        index = isOtherItem(0) ? -1 : 0;
+    if (index < 0) {
+        const QString first = firstDrive();
+        index = first.isEmpty() ? -1 : findData(first);
+    }
     setCurrentIndex(index);
     m_last = index;
 }

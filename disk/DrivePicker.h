@@ -19,9 +19,10 @@ public:
     // The chosen drive: a mount point or a folder; empty when none is chosen.
     QString drive() const;
     // Chooses the item of this drive. A folder that exists and is not listed becomes an item
-    // of its own; anything else chooses the first item; an empty text chooses none.
+    // of its own; anything else chooses firstDrive(); an empty text chooses none.
     void setDrive(const QString &drive);
-    // The first listed drive; empty when none is listed.
+    // The drive to take when none was chosen: the first optical volume, else the first
+    // removable one other than "/"; empty when there is neither.
     QString firstDrive() const;
 
     static const QString otherFolderText;

@@ -23,6 +23,11 @@ VolumeSource::Info VolumeSource::info(const QString &drive) const
     return result;
 }
 
+QList<VolumeList::Volume> VolumeSource::drives() const
+{
+    return VolumeList::mounted();
+}
+
 const VolumeSource &VolumeSource::instance()
 {
     static const VolumeSource real;

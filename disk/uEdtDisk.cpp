@@ -87,7 +87,7 @@ TfEdtDisk::TfEdtDisk(MainData &data, ConnectionSettings &settings, SettingsStore
 
     layoutInitially(record->height());
 
-    // The drive last used; without one, or when it is gone, the first drive.
+    // The drive last used; without one, or when it is gone, a disc or a removable volume.
     eDriveCD->setDrive(m_settings.cd.isEmpty() ? eDriveCD->firstDrive() : m_settings.cd);
 
     dtGive.open();
@@ -465,8 +465,26 @@ void TfEdtDisk::aReadExecute()
 {
     if (m_reading)
         return;
-    aRead->setEnabled(false);
+    if (eDriveCD->drive().isEmpty()) {
+        Prompt::instance().message(this,
+                                   QStringLiteral("Не выбран диск для чтения.\nВыберите его в "
+                                                  "списке рядом с кнопкой \"Читать\"."),
+                                   QStringLiteral("Kodra"), QMessageBox::Warning, QMessageBox::Ok);
+        return;
+    }
     QScopedValueRollback<bool> reading(m_reading, true);
+    // Every command waits for the read: F7 would load a tree still being written, Ctrl+O
+    // close the window under it.
+    const QList<QAction *> commands {aFindFile, aRead, aExit, aOK};
+    QList<bool> enabled;
+    for (QAction *command : commands) {
+        enabled << command->isEnabled();
+        command->setEnabled(false);
+    }
+    const auto restore = qScopeGuard([&] {
+        for (qsizetype i = 0; i < commands.size(); ++i)
+            commands[i]->setEnabled(enabled[i]);
+    });
     runCommand(this, [this] {
         DiskReader::Mode mode = DiskReader::Mode::Add;
         if (tvDisk->topLevelItemCount() > 0) {
@@ -478,12 +496,16 @@ void TfEdtDisk::aReadExecute()
                 return;
             mode = answer == QMessageBox::Yes ? DiskReader::Mode::Replace : DiskReader::Mode::Add;
         }
-        m_reader->read(eDriveCD->drive(), mode);
+        const DiskReader::Outcome outcome = m_reader->read(eDriveCD->drive(), mode);
         if (tvDisk->topLevelItemCount() == 0)
             tvDisk->loadTopLevel();
         tvDisk->expandFirst();
+        const QString incomplete = DiskReader::incompleteText(
+            m_reader->unreadFolders(), m_reader->unreadEntries(), m_reader->replacedNames());
+        if (outcome == DiskReader::Outcome::Read && !incomplete.isEmpty())
+            Prompt::instance().message(this, incomplete, QStringLiteral("Kodra"),
+                                       QMessageBox::Warning, QMessageBox::Ok);
     });
-    aRead->setEnabled(true);
 }
 
 void TfEdtDisk::aFindFileExecute()

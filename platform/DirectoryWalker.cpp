@@ -24,7 +24,14 @@ struct Frame
     DirHandle dir;
     qint64 id = 0;
     QString path;
+    qint64 listed = 0;
 };
+
+DirectoryWalker::ListingFault &listingFault()
+{
+    static DirectoryWalker::ListingFault fault;
+    return fault;
+}
 
 // Length of the valid UTF-8 sequence at data[i], 0 when the byte there starts none.
 int validSequence(const unsigned char *data, qsizetype size, qsizetype i)
@@ -119,8 +126,24 @@ QString DirectoryWalker::readableName(const QByteArray &rawName, bool *validUtf8
     return text;
 }
 
-DirectoryWalker::Result DirectoryWalker::walk(const QString &root, const Callback &callback)
+void DirectoryWalker::setListingFault(ListingFault fault)
 {
+    listingFault() = std::move(fault);
+}
+
+int DirectoryWalker::startError(const QString &root)
+{
+    if (root.isEmpty())
+        return ENOENT;
+    const DirHandle dir = openFolder(AT_FDCWD, QFile::encodeName(root).constData());
+    return dir ? 0 : errno;
+}
+
+DirectoryWalker::Result DirectoryWalker::walk(const QString &root, const Callback &callback,
+                                              Faults *faults)
+{
+    Faults ignored;
+    Faults &fault = faults ? *faults : ignored;
     const QByteArray rootName = QFile::encodeName(root);
     DirHandle rootDir = openFolder(AT_FDCWD, rootName.constData());
     if (!rootDir)
@@ -143,16 +166,23 @@ DirectoryWalker::Result DirectoryWalker::walk(const QString &root, const Callbac
 
     while (!stack.empty()) {
         Frame &frame = stack.back();
-        errno = 0;
-        const dirent *item = ::readdir(frame.dir.get());
+        const dirent *item = nullptr;
+        const int injected = listingFault() ? listingFault()(frame.path, frame.listed) : 0;
+        errno = injected;
+        if (injected == 0)
+            item = ::readdir(frame.dir.get());
         if (!item) {
-            // The end of the folder, or an error reading it: either way it is done.
+            // The end of the folder, or an error reading it (a scratched disc): either way it
+            // is done, with what it gave so far.
+            if (errno != 0)
+                ++fault.folders;
             stack.pop_back();
             continue;
         }
         const char *name = item->d_name;
         if (name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0)))
             continue;
+        ++frame.listed;
 
         const int parentFd = ::dirfd(frame.dir.get());
         struct stat info
@@ -175,10 +205,14 @@ DirectoryWalker::Result DirectoryWalker::walk(const QString &root, const Callbac
             // Vanished or not reachable: the directory listing's type is all there is.
             entry.type = item->d_type == DT_DIR ? Type::Directory : Type::Other;
             entry.listable = false;
+            ++fault.entries;
         } else if (S_ISDIR(info.st_mode)) {
             entry.type = Type::Directory;
-            if (info.st_dev == device)
+            if (info.st_dev == device) {
                 child = openFolder(parentFd, name);
+                if (!child)
+                    ++fault.folders;
+            }
             entry.listable = child != nullptr;
         } else if (S_ISLNK(info.st_mode)) {
             entry.type = Type::SymLink;

@@ -8,8 +8,10 @@
 
 // A depth-first walk of a folder that reports every entry before the contents of a folder,
 // holding only the folders of the current path open. Symbolic links are reported and never
-// followed; a folder that cannot be opened is reported without contents; the walk does not
-// leave the file system of its start folder (a mount point below it is an empty folder).
+// followed, the start folder included; a folder that cannot be opened is reported without
+// contents, and a listing that fails ends as if it were complete; both are counted as faults.
+// The walk does not leave the file system of its start folder (a mount point below it is an
+// empty folder, and no fault).
 class DirectoryWalker
 {
 public:
@@ -40,9 +42,25 @@ public:
 
     enum class Result { Finished, Stopped, StartFailed };
 
-    // Walks the folder root; its own entry is not reported.
-    static Result walk(const QString &root, const Callback &callback);
+    // What a walk could not read.
+    struct Faults
+    {
+        qint64 folders = 0; // folders that could not be opened or whose listing failed
+        qint64 entries = 0; // entries listed whose details could not be read
+    };
+
+    // Walks the folder root; its own entry is not reported. Faults are added to faults.
+    static Result walk(const QString &root, const Callback &callback, Faults *faults = nullptr);
+
+    // Why root cannot start a walk (an errno value), 0 when it can.
+    static int startError(const QString &root);
 
     // The name decoded for display, with the validity of its UTF-8 (see Entry::name).
     static QString readableName(const QByteArray &rawName, bool *validUtf8 = nullptr);
+
+    // Makes listings fail as a scratched disc does, for tests: asked before each read of a
+    // folder's listing with the folder's path and the number of entries it gave so far; an
+    // errno other than 0 ends that listing with that error. An empty function removes it.
+    using ListingFault = std::function<int(const QString &folderPath, qint64 listed)>;
+    static void setListingFault(ListingFault fault);
 };

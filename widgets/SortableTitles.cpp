@@ -27,6 +27,9 @@ void SortableTitles::titleClick(int column)
     const QString key = m_key(column);
     if (key.isEmpty())
         return;
+    // The row being edited is stored before the list is read again in the new order; a row
+    // that cannot be stored stops the sort here, its text still there to be mended.
+    m_dataSet.checkBrowseMode();
     const bool descending = m_marks[size_t(column)] == Mark::Down;
     for (size_t c = 0; c < m_marks.size(); ++c) {
         if (m_marks[c] != Mark::None) {

@@ -1,4 +1,5 @@
 #include "disk/DrivePicker.h"
+#include "tests/support/FixedVolumeSource.h"
 #include "tests/support/ScriptedFilePicker.h"
 
 #include <QTemporaryDir>
@@ -51,6 +52,45 @@ private Q_SLOTS:
         QCOMPARE(picker.count(), items);
         QCOMPARE(picker.itemText(items - 1), DrivePicker::otherFolderText);
         QCOMPARE(picker.firstDrive(), QStringLiteral("/media/cdrom"));
+    }
+
+    // Without the stored drive the picker takes a disc, then a removable volume, and never a
+    // fixed disk, a RAM disk or "/": reading one would catalogue the system into the disk.
+    void automaticChoice_data()
+    {
+        QTest::addColumn<QStringList>("mounted"); // in mount point order
+        QTest::addColumn<QString>("setting");
+        QTest::addColumn<QString>("chosen");
+        const QStringList all {"/:fixed", "/boot:fixed", "/media/cdrom0:optical",
+                               "/media/user/STICK:removable", "/mnt/ram:ram"};
+        const QStringList noDisc {"/:fixed", "/media/user/STICK:removable", "/mnt/ram:ram"};
+        const QStringList system {"/:fixed", "/home:fixed", "/mnt/ram:ram"};
+        QTest::newRow("the default letter: the disc")
+            << all << QStringLiteral("D") << QStringLiteral("/media/cdrom0");
+        QTest::newRow("a label gone: the disc")
+            << all << QStringLiteral("/media/user/OLD") << QStringLiteral("/media/cdrom0");
+        QTest::newRow("no disc: the removable volume")
+            << noDisc << QStringLiteral("/media/user/OLD") << QStringLiteral("/media/user/STICK");
+        QTest::newRow("only fixed and RAM: none") << system << QStringLiteral("D") << QString();
+        QTest::newRow("nothing stored, only fixed and RAM: none")
+            << system << QString() << QString();
+        QTest::newRow("a removable root is the system too")
+            << QStringList {"/:removable", "/media/user/STICK:removable"} << QStringLiteral("D")
+            << QStringLiteral("/media/user/STICK");
+        QTest::newRow("stored root stays") << all << QStringLiteral("/") << QStringLiteral("/");
+        QTest::newRow("stored RAM disk stays")
+            << all << QStringLiteral("/mnt/ram") << QStringLiteral("/mnt/ram");
+    }
+    void automaticChoice()
+    {
+        QFETCH(QStringList, mounted);
+        QFETCH(QString, setting);
+        QFETCH(QString, chosen);
+        DrivePicker picker(FixedVolumeSource::volumesOf(mounted));
+        picker.setDrive(setting.isEmpty() ? picker.firstDrive() : setting);
+        QCOMPARE(picker.drive(), chosen);
+        QCOMPARE(picker.currentIndex() < 0, chosen.isEmpty());
+        QCOMPARE(picker.count(), mounted.size() + 1);
     }
 
     // A folder chosen before comes back as an item of its own.

@@ -3,6 +3,7 @@
 #include "disk/DrivePicker.h"
 #include "disk/uEdtDisk.h"
 #include "platform/SettingsStore.h"
+#include "tests/support/FixedVolumeSource.h"
 #include "tests/support/MainWindowFixture.h"
 #include "tests/support/Typing.h"
 #include "widgets/DBEdit.h"
@@ -232,6 +233,63 @@ private Q_SLOTS:
         QCOMPARE(m_f->prompt().shown.at(0).text,
                  QStringLiteral("Field 'FNAME' must have a value."));
         QCOMPARE(data().dtDisk.state(), QueryDataSet::State::Browse);
+    }
+
+    // With the stored drive gone the editor takes a disc, then a removable volume, never the
+    // system disk; with neither it takes none, and F2 says so and reads nothing.
+    void driveWhenTheStoredOneIsGone_data()
+    {
+        QTest::addColumn<QStringList>("mounted"); // "mount point:kind", in mount point order
+        QTest::addColumn<QString>("setting");
+        QTest::addColumn<QString>("chosen");
+        const QStringList disc {"/:fixed", "/media/cdrom0:optical", "/media/user/STICK:removable"};
+        const QStringList stick {"/:fixed", "/home:fixed", "/media/user/STICK:removable"};
+        const QStringList system {"/:fixed", "/home:fixed", "/run/user/0:ram"};
+        QTest::newRow("default letter, a disc in")
+            << disc << QStringLiteral("D") << QStringLiteral("/media/cdrom0");
+        QTest::newRow("label gone, a stick in")
+            << stick << QStringLiteral("/media/user/OLD") << QStringLiteral("/media/user/STICK");
+        QTest::newRow("default letter, only the system")
+            << system << QStringLiteral("D") << QString();
+        QTest::newRow("label gone, only the system")
+            << system << QStringLiteral("/media/user/OLD") << QString();
+    }
+    void driveWhenTheStoredOneIsGone()
+    {
+        QFETCH(QStringList, mounted);
+        QFETCH(QString, setting);
+        QFETCH(QString, chosen);
+        QVERIFY(start());
+        FixedVolumeSource volumes;
+        volumes.listed = FixedVolumeSource::volumesOf(mounted);
+        m_f->main().settings().cd = setting;
+        const int disks = count(QStringLiteral("select count(*) from TDISK"));
+        QString drive = QStringLiteral("<not opened>");
+        MainWindowFixture::whenModal([&](QWidget *modal) {
+            auto *editor = qobject_cast<TfEdtDisk *>(modal);
+            drive = editor->eDriveCD->drive();
+            MainWindowFixture::activate(editor);
+            typeText(edit(editor, "eNAME"), QStringLiteral("Без диска"));
+            // Only where nothing is chosen: a wrong choice would read the whole system.
+            if (drive.isEmpty())
+                QTest::keyClick(editor, Qt::Key_F2);
+            QTest::keyClick(editor, Qt::Key_Escape);
+        });
+        m_f->main().aAddDisk->trigger();
+        QCOMPARE(drive, chosen);
+        // The new disk was not stored by a read.
+        QCOMPARE(count(QStringLiteral("select count(*) from TDISK")), disks);
+        QCOMPARE(count(QStringLiteral("select count(*) from TCONTENT")), 0);
+        QCOMPARE(m_f->prompt().shown.size(), chosen.isEmpty() ? 1 : 0);
+        if (chosen.isEmpty()) {
+            const RecordingPrompt::Shown &shown = m_f->prompt().shown.at(0);
+            QCOMPARE(shown.text,
+                     QStringLiteral("Не выбран диск для чтения.\nВыберите его в списке рядом с "
+                                    "кнопкой \"Читать\"."));
+            QCOMPARE(shown.caption, QStringLiteral("Kodra"));
+            QCOMPARE(shown.icon, QMessageBox::Warning);
+            QCOMPARE(shown.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+        }
     }
 
     // The layout lives inside the main window's section; a layout an earlier version kept in a

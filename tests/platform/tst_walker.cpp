@@ -7,6 +7,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -47,6 +48,10 @@ private Q_SLOTS:
     void modificationTimeToTheSecond();
     void callbackStopsTheWalk();
     void missingStartFolder();
+    void faultsAreCounted_data();
+    void faultsAreCounted();
+    void startError_data();
+    void startError();
 };
 
 void TestWalker::fixtures_data()
@@ -276,6 +281,102 @@ void TestWalker::missingStartFolder()
                                               });
     QCOMPARE(result, DirectoryWalker::Result::StartFailed);
     QCOMPARE(calls, 0);
+}
+
+void TestWalker::faultsAreCounted_data()
+{
+    QTest::addColumn<QString>("faulty"); // folder whose listing fails: "." the start, "" none
+    QTest::addColumn<int>("faultAfter"); // entries it gives before it fails
+    QTest::addColumn<int>("mode"); // given to the folder "inner", -1: left alone
+    QTest::addColumn<int>("reported"); // entries the callback gets
+    QTest::addColumn<qint64>("folders");
+    QTest::addColumn<qint64>("entries");
+
+    // The start holds "inner" (three files) and "top.txt".
+    QTest::newRow("a listing breaks off") << QStringLiteral("inner") << 1 << -1 << 3 << 1LL << 0LL;
+    QTest::newRow("the start breaks off at once")
+        << QStringLiteral(".") << 0 << -1 << 0 << 1LL << 0LL;
+    QTest::newRow("nothing fails") << QString() << 0 << -1 << 5 << 0LL << 0LL;
+    // Root opens and looks into any folder.
+    const bool root = ::geteuid() == 0;
+    QTest::newRow("a folder that cannot be opened")
+        << QString() << 0 << 0000 << (root ? 5 : 2) << (root ? 0LL : 1LL) << 0LL;
+    QTest::newRow("entries that cannot be looked at")
+        << QString() << 0 << 0444 << 5 << 0LL << (root ? 0LL : 3LL);
+}
+
+void TestWalker::faultsAreCounted()
+{
+    QFETCH(QString, faulty);
+    QFETCH(int, faultAfter);
+    QFETCH(int, mode);
+    QFETCH(int, reported);
+    QFETCH(qint64, folders);
+    QFETCH(qint64, entries);
+
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QByteArray root = QFile::encodeName(dir.path());
+    QVERIFY(::mkdir(joined(root, "inner").constData(), 0755) == 0);
+    for (const char *name : {"inner/a", "inner/b", "inner/c", "top.txt"})
+        QVERIFY(writeFile(joined(root, name), name));
+    if (mode >= 0)
+        QCOMPARE(::chmod(joined(root, "inner").constData(), mode_t(mode)), 0);
+    const auto restore = qScopeGuard([&] {
+        ::chmod(joined(root, "inner").constData(), 0755);
+        DirectoryWalker::setListingFault({});
+    });
+    if (!faulty.isEmpty()) {
+        const QString folder = QDir::cleanPath(dir.path() + QLatin1Char('/') + faulty);
+        DirectoryWalker::setListingFault([=](const QString &path, qint64 listed) {
+            return path == folder && listed >= faultAfter ? EIO : 0;
+        });
+    }
+
+    DirectoryWalker::Faults faults;
+    int calls = 0;
+    const auto result = DirectoryWalker::walk(
+        dir.path(),
+        [&](const DirectoryWalker::Entry &) {
+            ++calls;
+            return true;
+        },
+        &faults);
+    // A fault ends a folder as its end does: the walk goes on with the rest.
+    QCOMPARE(result, DirectoryWalker::Result::Finished);
+    QCOMPARE(calls, reported);
+    QCOMPARE(faults.folders, folders);
+    QCOMPARE(faults.entries, entries);
+}
+
+void TestWalker::startError_data()
+{
+    QTest::addColumn<QString>("start"); // below a temporary folder holding "folder", "file", "link"
+    QTest::addColumn<int>("error");
+    QTest::newRow("folder") << QStringLiteral("folder") << 0;
+    QTest::newRow("missing") << QStringLiteral("absent") << ENOENT;
+    QTest::newRow("file") << QStringLiteral("file") << ENOTDIR;
+    // The walk follows no link, its start included: a caller resolves one first.
+    QTest::newRow("link to the folder") << QStringLiteral("link") << ENOTDIR;
+    QTest::newRow("folder under the link") << QStringLiteral("link/inside") << 0;
+}
+
+void TestWalker::startError()
+{
+    QFETCH(QString, start);
+    QFETCH(int, error);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QByteArray root = QFile::encodeName(dir.path());
+    QVERIFY(::mkdir(joined(root, "folder").constData(), 0755) == 0);
+    QVERIFY(::mkdir(joined(root, "folder/inside").constData(), 0755) == 0);
+    QVERIFY(writeFile(joined(root, "file"), "file"));
+    QVERIFY(::symlink("folder", joined(root, "link").constData()) == 0);
+    const QString path = dir.filePath(start);
+    QCOMPARE(DirectoryWalker::startError(path), error);
+    const auto result
+        = DirectoryWalker::walk(path, [](const DirectoryWalker::Entry &) { return true; });
+    QCOMPARE(result == DirectoryWalker::Result::StartFailed, error != 0);
 }
 
 QTEST_GUILESS_MAIN(TestWalker)

@@ -11,6 +11,7 @@
 #include "store/Statement.h"
 #include "tests/support/CatalogueSample.h"
 #include "tests/support/RecordingPrompt.h"
+#include "tests/support/TestCatalogue.h"
 #include "widgets/ErrorBox.h"
 
 #include <QDateTime>
@@ -147,7 +148,8 @@ private Q_SLOTS:
             return;
         // The catalogue is the owner's, and the main connection opens it on the server.
         QVERIFY(connectMain());
-        QVERIFY(m_data->dtFolder.isEmpty());
+        QCOMPARE(m_data->dtFolder.fieldByName(QStringLiteral("FFOLDER")).asString(),
+                 TestCatalogue::startFolderName());
         m_data->spVer.execute();
         QCOMPARE(m_data->spVer.paramAsString(QStringLiteral("VERSION")), QStringLiteral("1.0"));
         Statement owner(m_data->DefDatabase);
@@ -338,7 +340,9 @@ private Q_SLOTS:
         held.setSelectSql({QStringLiteral("select * from TMAN")});
         held.open();
         QueryDataSet folders(second, QStringLiteral("dtFolders"));
-        folders.setSelectSql({QStringLiteral("select * from TFOLDER")});
+        // Beside the folder every catalogue starts with.
+        folders.setSelectSql({QStringLiteral("select * from TFOLDER where FFOLDERID <> %1")
+                                  .arg(TestCatalogue::startFolderId)});
         folders.open();
         QVERIFY(folders.isEmpty());
         folders.close();

@@ -364,8 +364,18 @@ private Q_SLOTS:
         QCOMPARE(fetched.count(), 1);
         QCOMPARE(fetched.at(0).at(0).toInt(), 1);
         QCOMPARE(fetched.at(0).at(1).toInt(), 1000);
+        // Locating deep in the list tells the views once, not once per row it fetched.
+        fetched.clear();
         QVERIFY(ds.locate(QStringLiteral("FDISKID"), 100000 + 2400));
         QCOMPARE(ds.fetchedCount(), 2401);
+        QCOMPARE(fetched.count(), 1);
+        QCOMPARE(fetched.at(0).at(0).toInt(), 1001);
+        QCOMPARE(fetched.at(0).at(1).toInt(), 2400);
+        fetched.clear();
+        QVERIFY(!ds.locate(QStringLiteral("FDISKID"), 1));
+        QCOMPARE(fetched.count(), 1);
+        QCOMPARE(ds.fetchedCount(), 2500);
+        QCOMPARE(ds.fieldByName(QStringLiteral("FDISKID")).asInteger(), 100000 + 2400);
         ds.last();
         QCOMPARE(ds.fetchedCount(), 2500);
         QVERIFY(!ds.canFetchMore());

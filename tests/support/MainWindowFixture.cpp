@@ -29,9 +29,10 @@ void MainWindowFixture::prepareStore(SettingsStore &store, const QString &catalo
     store.writeString(section, QStringLiteral("DataBaseName"), catalogue);
 }
 
-QString MainWindowFixture::start(const QStringList &rows)
+QString MainWindowFixture::start(const QStringList &rows, const QString &backup)
 {
-    m_catalogue = std::make_unique<TestCatalogue>();
+    m_catalogue = std::make_unique<TestCatalogue>(backup.isEmpty() ? TestCatalogue::templatePath()
+                                                                   : backup);
     if (!m_catalogue->isValid())
         return m_catalogue->error();
     QStringList all {QStringLiteral("insert into TFOLDER (FFOLDERID, FFOLDER, FOWNFOLDERID) "

@@ -20,8 +20,9 @@ public:
     MainWindowFixture();
     ~MainWindowFixture();
 
-    // Empty on success, else what went wrong.
-    QString start(const QStringList &rows = {});
+    // Empty on success, else what went wrong. The catalogue comes from backup, by default the
+    // built template.
+    QString start(const QStringList &rows = {}, const QString &backup = QString());
 
     TestCatalogue &catalogue() { return *m_catalogue; }
     TfMain &main() { return *m_main; }

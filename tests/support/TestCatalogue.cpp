@@ -6,7 +6,9 @@
 
 #include <QProcess>
 
-TestCatalogue::TestCatalogue(Folders folders)
+TestCatalogue::TestCatalogue(Folders folders) : TestCatalogue(templatePath(), folders) { }
+
+TestCatalogue::TestCatalogue(const QString &backup, Folders folders)
 {
     if (!m_dir.isValid()) {
         m_error = QStringLiteral("no temporary folder");
@@ -14,7 +16,7 @@ TestCatalogue::TestCatalogue(Folders folders)
     }
     SignalCleanup::addFolder(m_dir.path());
     m_path = m_dir.filePath(QStringLiteral("kodra_test.gdb"));
-    m_error = restore(templatePath(), m_path);
+    m_error = restore(backup, m_path);
     m_ok = m_error.isEmpty();
     if (m_ok && folders == Folders::None)
         exec({QStringLiteral("delete from TFOLDER")});

@@ -8,13 +8,16 @@
 
 class Connection;
 
-// A fresh catalogue restored from the built template into a temporary folder (embedded).
+// A fresh catalogue restored from the built template (or another backup) into a temporary
+// folder (embedded).
 class TestCatalogue
 {
 public:
     // The template's own folders, or none: for fixtures that build a folder tree of their own.
     enum class Folders { Template, None };
     explicit TestCatalogue(Folders folders = Folders::Template);
+    // A catalogue restored from another backup.
+    explicit TestCatalogue(const QString &backup, Folders folders = Folders::Template);
     ~TestCatalogue();
 
     // The top-level folder every new catalogue starts with.

@@ -3,8 +3,11 @@
 #include "browser/uMain.h"
 #include "platform/SettingsStore.h"
 #include "store/DbError.h"
+#include "store/Statement.h"
+#include "tests/support/MainWindowFixture.h"
 #include "tests/support/RecordingPrompt.h"
 #include "tests/support/TestCatalogue.h"
+#include "tests/support/Typing.h"
 #include "widgets/DBGrid.h"
 #include "widgets/SortableTitles.h"
 
@@ -13,7 +16,9 @@
 #include <QClipboard>
 #include <QDrag>
 #include <QHeaderView>
+#include <QLineEdit>
 #include <QMimeData>
+#include <QPointer>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -320,6 +325,108 @@ private Q_SLOTS:
         QTest::mouseRelease(grid->viewport(), Qt::LeftButton, {}, start + QPoint(30, 0));
         QCOMPARE(drags, 1);
         QCOMPARE(m_w->draggedDisk(), 2003);
+    }
+
+    // With no folder a disk could never be stored: every way of starting or opening one is
+    // closed until a folder is there again.
+    void diskCommandsNeedACurrentFolder()
+    {
+        for (const char *sql : {"delete from TGIVE", "delete from TDISK", "delete from TFOLDER"}) {
+            Statement stmt(data().DefDatabase);
+            stmt.prepare(QString::fromLatin1(sql));
+            stmt.execute();
+        }
+        DBGrid *grid = m_w->DBGridEh1;
+        QTest::keyClick(grid, Qt::Key_F5);
+        QVERIFY(data().dtFolder.isEmpty());
+        for (QAction *a : {m_w->aAddDisk, m_w->aEditDisk, m_w->aDelDisk})
+            QVERIFY2(!a->isEnabled(), qPrintable(a->objectName()));
+        int editorRuns = 0;
+        m_w->setDiskEditor([&editorRuns](TfMain &) {
+            ++editorRuns;
+            return false;
+        });
+        QVERIFY(!m_w->aAddDisk->isEnabled());
+        QTest::keyClick(grid, Qt::Key_Insert);
+        QTest::keyClick(grid, Qt::Key_Down);
+        QTest::keyClick(grid, Qt::Key_Return);
+        QTest::mouseDClick(grid->viewport(), Qt::LeftButton, {}, QPoint(20, 20));
+        m_w->aAddDiskExecute();
+        m_w->aEditDiskExecute();
+        QCOMPARE(editorRuns, 0);
+        QCOMPARE(data().dtDisk.state(), QueryDataSet::State::Browse);
+        QVERIFY(m_prompt->shown.isEmpty());
+
+        {
+            Statement stmt(data().DefDatabase);
+            stmt.prepare(QStringLiteral("insert into TFOLDER (FFOLDERID, FFOLDER, FOWNFOLDERID) "
+                                        "values (1101, 'Снова', 0)"));
+            stmt.execute();
+        }
+        QTest::keyClick(grid, Qt::Key_F5);
+        for (QAction *a : {m_w->aAddDisk, m_w->aEditDisk, m_w->aDelDisk})
+            QVERIFY2(a->isEnabled(), qPrintable(a->objectName()));
+        QTest::keyClick(grid, Qt::Key_Insert);
+        QCOMPARE(editorRuns, 1);
+    }
+
+    // Text typed into a cell reaches its row before a command leaves or re-reads the row.
+    void openCellEditReachesTheRowFirst_data()
+    {
+        QTest::addColumn<QString>("action");
+        QTest::newRow("Insert") << "insert";
+        QTest::newRow("F5") << "refresh";
+        QTest::newRow("title click") << "title";
+        QTest::newRow("another folder") << "folder";
+    }
+    void openCellEditReachesTheRowFirst()
+    {
+        QFETCH(QString, action);
+        DBGrid *grid = m_w->DBGridEh1;
+        QVERIFY(MainWindowFixture::activate(m_w.get()));
+        QVERIFY(data().dtDisk.locate(QStringLiteral("FDISKID"), 2003));
+        const QModelIndex cell = model().index(data().dtDisk.currentRow(), column("FNAME"));
+        grid->setFocus();
+        grid->setCurrentIndex(cell);
+        static_cast<QAbstractItemView *>(grid)->edit(cell);
+        QPointer<QLineEdit> line = qobject_cast<QLineEdit *>(QApplication::focusWidget());
+        QVERIFY(line);
+        line->selectAll();
+        typeText(line, QStringLiteral("Шопен"));
+
+        if (action == QLatin1String("insert")) {
+            MainWindowFixture::whenModal(
+                [](QWidget *modal) { static_cast<QDialog *>(modal)->reject(); });
+            QTest::keyClick(line, Qt::Key_Insert);
+        } else if (action == QLatin1String("refresh")) {
+            QTest::keyClick(line, Qt::Key_F5);
+        } else if (action == QLatin1String("title")) {
+            clickTitle(column("FNN"));
+        } else {
+            QTreeWidget *tree = m_w->DBTreeView1;
+            const QList<QTreeWidgetItem *> found
+                = tree->findItems(QStringLiteral("Пустая"), Qt::MatchExactly | Qt::MatchRecursive);
+            QCOMPARE(found.size(), 1);
+            QTest::mouseClick(tree->viewport(), Qt::LeftButton, {},
+                              tree->visualItemRect(found.first()).center());
+            QCOMPARE(folderKey(), 1003);
+        }
+        QVERIFY2(m_prompt->shown.isEmpty(), qPrintable(m_prompt->shown.value(0).text));
+        QCOMPARE(m_cat->scalar(QStringLiteral("select FNAME from TDISK where FDISKID = 2003"))
+                     .toString(),
+                 QStringLiteral("Шопен"));
+        // The cell editor is gone.
+        QTRY_VERIFY(!line);
+    }
+
+    // The status comes from the server: the list does not offer to edit it.
+    void statusIsReadOnly()
+    {
+        const QModelIndex status = model().index(0, column("FSTATUS"));
+        QVERIFY(!(model().flags(status) & Qt::ItemIsEditable));
+        QVERIFY(model().flags(model().index(0, column("FNAME"))) & Qt::ItemIsEditable);
+        QVERIFY(!model().setData(status, QStringLiteral("x")));
+        QCOMPARE(data().dtDisk.state(), QueryDataSet::State::Browse);
     }
 
     void folderPopupAddsTopLevelFolder()
