@@ -60,7 +60,6 @@ void GracefulExit::start(int signal)
         return;
     m_ending = true;
     m_clock.start();
-    Q_EMIT ending();
     m_timer.start();
     step();
 }

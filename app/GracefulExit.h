@@ -34,12 +34,8 @@ public:
     // Starts ending the program; later calls do nothing. On the main thread. Signal 0 stands
     // for a termination signal the database client caught and did not name.
     void start(int signal);
-    bool isEnding() const { return m_ending; }
     // The signal the program is ending on; 0 while none has been named.
     int signal() const { return m_signal; }
-
-Q_SIGNALS:
-    void ending();
 
 private:
     void step();

@@ -18,12 +18,13 @@
 #include "tests/support/MainWindowFixture.h"
 #include "tests/support/SignalCleanup.h"
 #include "tests/support/TestCatalogue.h"
+#include "widgets/DBGrid.h"
 
 #include <QApplication>
-#include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QInputDialog>
+#include <QMenu>
 #include <QMessageBox>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -82,6 +83,10 @@ void openWindow(TfMain &main, const QString &mode, const QString &tree)
     if (mode == QLatin1String("about")) {
         whenModal<TfAbout>([ready](TfAbout *) { ready(); });
         main.aAboutExecute();
+    } else if (mode == QLatin1String("menu")) {
+        main.PopupMenu2->popup(main.DBGridEh1->mapToGlobal(QPoint(20, 20)));
+        if (QApplication::activePopupWidget() == main.PopupMenu2)
+            ready();
     } else if (mode == QLatin1String("delete")) {
         whenModal<QMessageBox>([ready](QMessageBox *) { ready(); });
         main.aDelDiskExecute();
@@ -223,6 +228,7 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("prompts");
         const QStringList none;
         QTest::newRow("about box, SIGTERM") << "about" << SIGTERM << none;
+        QTest::newRow("context menu, SIGINT") << "menu" << SIGINT << none;
         QTest::newRow("delete question, SIGINT")
             << "delete" << SIGINT
             << QStringList {QStringLiteral("message: Удалить Бета ?"), QStringLiteral("answer: 0")};
