@@ -15,8 +15,11 @@ MainData::MainData(QObject *parent)
     DefDatabase.setObjectName(QStringLiteral("DefDatabase"));
 
     dtFolder.setSelectSql({QStringLiteral("select * from TFOLDER")});
-    dtFolder.setInsertSql(
-        QStringLiteral("insert into TFOLDER (FFOLDERID, FFOLDER) values (:FFOLDERID, :FFOLDER)"));
+    // The parent is stored too, so that a copied folder keeps its place; a new folder has none
+    // and gets the column's default 0, as before.
+    dtFolder.setInsertSql(QStringLiteral(
+        "insert into TFOLDER (FFOLDERID, FFOLDER, FOWNFOLDERID) values (:FFOLDERID, :FFOLDER, "
+        "coalesce(cast(:FOWNFOLDERID as integer), 0))"));
     dtFolder.setModifySql(QStringLiteral("update TFOLDER set FFOLDER=:FFOLDER, "
                                          "FOWNFOLDERID=:FOWNFOLDERID where FFOLDERID=:FFOLDERID"));
     dtFolder.setDeleteSql(QStringLiteral("delete from TFOLDER where FFOLDERID=:FFOLDERID"));

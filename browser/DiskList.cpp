@@ -1,5 +1,6 @@
 #include "browser/DiskList.h"
 
+#include "browser/ActiveDrag.h"
 #include "browser/DiskListFormat.h"
 #include "store/QueryDataSet.h"
 #include "widgets/DBGrid.h"
@@ -108,14 +109,15 @@ bool DiskList::mouse(QEvent *event)
         || dtDisk.state() != QueryDataSet::State::Browse
         || m_grid->currentFieldName() != QLatin1String("FNAME"))
         return false;
-    m_draggedDisk = dtDisk.fieldByName(QStringLiteral("FDISKID")).asInteger();
+    // Below the drag distance the move is the grid's, as any other.
     if ((move->position().toPoint() - m_pressPos).manhattanLength()
         < QApplication::startDragDistance())
-        return true;
+        return false;
+    m_draggedDisk = dtDisk.fieldByName(QStringLiteral("FDISKID")).asInteger();
     auto *drag = new QDrag(m_grid);
     auto *mime = new QMimeData;
     mime->setData(QStringLiteral("application/x-kodra-disk"), QByteArray::number(m_draggedDisk));
     drag->setMimeData(mime);
-    runDrag(drag);
+    ActiveDrag::run(drag, runDrag);
     return true;
 }

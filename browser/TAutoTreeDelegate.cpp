@@ -40,4 +40,7 @@ void TAutoTreeDelegate::initStyleOption(QStyleOptionViewItem *option,
         option->features |= QStyleOptionViewItem::HasDecoration;
         option->decorationSize = m_tree->iconSize().isValid() ? m_tree->iconSize() : QSize(16, 16);
     }
+    // The drop target of a drag shows as selected.
+    if (m_tree->isDropHighlighted(m_tree->itemFromIndex(index)))
+        option->state |= QStyle::State_Selected;
 }

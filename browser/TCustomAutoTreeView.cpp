@@ -1,20 +1,31 @@
 #include "browser/TCustomAutoTreeView.h"
 
+#include "browser/ActiveDrag.h"
 #include "browser/TAutoTreeDelegate.h"
 #include "browser/TAutoTreeNode.h"
 #include "widgets/IconSet.h"
 
 #include <QApplication>
+#include <QDrag>
+#include <QDropEvent>
 #include <QHelpEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPainterPath>
 #include <QScopedValueRollback>
+#include <QTimer>
 #include <QToolTip>
 
+const QString TCustomAutoTreeView::nodeMimeType = QStringLiteral("application/x-kodra-tree-node");
+
 TCustomAutoTreeView::TCustomAutoTreeView(QWidget *parent)
-    : QTreeWidget(parent), m_delegate(new TAutoTreeDelegate(this)), m_images(folderImages())
+    : QTreeWidget(parent),
+      m_delegate(new TAutoTreeDelegate(this)),
+      m_images(folderImages()),
+      m_dragTimer(new QTimer(this))
 {
     m_collator.setCaseSensitivity(Qt::CaseSensitive);
     setItemDelegate(m_delegate);
@@ -26,6 +37,14 @@ TCustomAutoTreeView::TCustomAutoTreeView(QWidget *parent)
     setUniformRowHeights(true);
     setSelectionMode(QAbstractItemView::SingleSelection);
     setEditTriggers(QAbstractItemView::SelectedClicked | QAbstractItemView::EditKeyPressed);
+    // Nodes are dragged by the mouse; the tree draws its own drop target and scrolls itself.
+    setDragEnabled(true);
+    setAcceptDrops(true);
+    viewport()->setAcceptDrops(true);
+    setDropIndicatorShown(false);
+    runDrag = [](QDrag *drag) { drag->exec(Qt::MoveAction | Qt::CopyAction, Qt::MoveAction); };
+    m_dragTimer->setInterval(dragInterval);
+    connect(m_dragTimer, &QTimer::timeout, this, &TCustomAutoTreeView::dragTimerTick);
 }
 
 TCustomAutoTreeView::~TCustomAutoTreeView() = default;
@@ -184,6 +203,7 @@ void TCustomAutoTreeView::removeNodeItem(QTreeWidgetItem *node)
 {
     if (!node)
         return;
+    forgetDragNodes(node);
     if (m_editor && (m_editNode == node || isDescendant(m_editNode, node)))
         cancelLabelEdit();
     delete node;
@@ -378,4 +398,294 @@ void TCustomAutoTreeView::focusOutEvent(QFocusEvent *event)
 {
     QTreeWidget::focusOutEvent(event);
     viewport()->update();
+}
+
+// Drag and drop.
+
+QPixmap TCustomAutoTreeView::dragCopyCursor()
+{
+    // An arrow with a plus sign in a box beside it.
+    QPixmap pixmap(32, 32);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    QPainterPath arrow;
+    arrow.moveTo(0, 0);
+    arrow.lineTo(0, 16);
+    arrow.lineTo(4, 12);
+    arrow.lineTo(7, 19);
+    arrow.lineTo(9, 18);
+    arrow.lineTo(6, 11);
+    arrow.lineTo(11, 11);
+    arrow.closeSubpath();
+    painter.setPen(Qt::black);
+    painter.setBrush(Qt::white);
+    painter.drawPath(arrow);
+    const QRect box(14, 16, 10, 10);
+    painter.drawRect(box);
+    painter.drawLine(box.left() + 2, box.center().y(), box.right() - 2, box.center().y());
+    painter.drawLine(box.center().x(), box.top() + 2, box.center().x(), box.bottom() - 2);
+    return pixmap;
+}
+
+QTreeWidgetItem *TCustomAutoTreeView::createNode()
+{
+    return new TAutoTreeNode;
+}
+
+QString TCustomAutoTreeView::nodeHint(QTreeWidgetItem *node) const
+{
+    return node->text(0);
+}
+
+void TCustomAutoTreeView::forgetDragNodes(const QTreeWidgetItem *removed)
+{
+    auto gone = [removed](const QTreeWidgetItem *node) {
+        return node && (!removed || node == removed || isDescendant(node, removed));
+    };
+    if (gone(m_dragSource))
+        m_dragSource = nullptr;
+    if (gone(m_dropTarget)) {
+        m_dropTarget = nullptr;
+        m_dropHighlight = false;
+    }
+}
+
+QTreeWidgetItem *TCustomAutoTreeView::rowAt(const QPoint &pos) const
+{
+    // Any part of a row counts, the indentation and the space right of the label included.
+    QTreeWidgetItem *node = itemAt(pos);
+    if (!node)
+        node = itemAt(QPoint(columnViewportPosition(0) + 1, pos.y()));
+    return node;
+}
+
+void TCustomAutoTreeView::startDrag(Qt::DropActions)
+{
+    QTreeWidgetItem *node = currentItem();
+    if (!node)
+        return;
+    cancelLabelEdit();
+    auto *drag = new QDrag(this);
+    auto *mime = new QMimeData;
+    mime->setData(nodeMimeType, QByteArray());
+    drag->setMimeData(mime);
+    drag->setDragCursor(dragCopyCursor(), Qt::CopyAction);
+    m_dragSource = node;
+    m_dropTarget = nullptr;
+    m_dropHighlight = false;
+    m_dragInside = false;
+    m_dragTimer->start();
+    ActiveDrag::run(drag, runDrag);
+    // The drag is over, dropped or cancelled.
+    m_dragTimer->stop();
+    m_dragInside = false;
+    m_dragMime = nullptr;
+    if (m_dropHighlight)
+        viewport()->update();
+    m_dragSource = nullptr;
+    m_dropTarget = nullptr;
+    m_dropHighlight = false;
+}
+
+bool TCustomAutoTreeView::acceptsDrag(QObject *source, const QPoint &pos, DragState state)
+{
+    // The tree's own rule: its own node, not onto itself or into its own subtree.
+    bool accept = false;
+    if (source == this && m_dragSource && m_dropTarget && m_dropTarget != m_dragSource
+        && !isDescendant(m_dropTarget, m_dragSource)) {
+        accept = true;
+        if (OnDragDropTreeNode)
+            OnDragDropTreeNode(m_dropTarget, m_dragSource, accept);
+    }
+    if (OnDragOver)
+        OnDragOver(this, source, pos, state, accept);
+    return accept;
+}
+
+void TCustomAutoTreeView::autoScroll(QTreeWidgetItem *row)
+{
+    QTreeWidgetItem *target = m_dropTarget;
+    if (!row || !target || row == target)
+        return;
+    if (itemAbove(target) == row) {
+        QTreeWidgetItem *above = itemAbove(row);
+        if (above && visualItemRect(above).top() <= 0)
+            scrollToItem(above, QAbstractItemView::PositionAtTop);
+    } else if (itemBelow(target) == row) {
+        QTreeWidgetItem *below = itemBelow(row);
+        if (below && visualItemRect(below).bottom() + 1 >= viewport()->height()) {
+            if (QTreeWidgetItem *first = itemBelow(rowAt(QPoint(0, 0))))
+                scrollToItem(first, QAbstractItemView::PositionAtTop);
+        }
+    }
+}
+
+void TCustomAutoTreeView::setDropTarget(QTreeWidgetItem *node, bool highlight)
+{
+    if (m_dropTarget == node && m_dropHighlight == highlight)
+        return;
+    m_dropTarget = node;
+    m_dropHighlight = node && highlight;
+    viewport()->update();
+}
+
+void TCustomAutoTreeView::dragOver(QDragMoveEvent *event, DragState state)
+{
+    QObject *source = ActiveDrag::source(event);
+    if (!source) {
+        // Drags of other programs are not the tree's business.
+        event->ignore();
+        return;
+    }
+    const QPoint pos = event->position().toPoint();
+    m_dragInside = true;
+    m_dragPos = pos;
+    m_dragActions = event->possibleActions();
+    m_dragModifiers = event->modifiers();
+    m_dragMime = event->mimeData();
+    if (QTreeWidgetItem *row = rowAt(pos)) {
+        autoScroll(row);
+        setDropTarget(row, true);
+    }
+    m_dragAccepted = acceptsDrag(source, pos, state);
+    if (!m_dragAccepted) {
+        event->ignore();
+        return;
+    }
+    const bool copy = event->modifiers() & Qt::ControlModifier;
+    if (copy && (event->possibleActions() & Qt::CopyAction))
+        event->setDropAction(Qt::CopyAction);
+    else if (event->possibleActions() & Qt::MoveAction)
+        event->setDropAction(Qt::MoveAction);
+    else
+        event->setDropAction(event->proposedAction());
+    event->accept();
+}
+
+void TCustomAutoTreeView::dragEnterEvent(QDragEnterEvent *event)
+{
+    m_dropTarget = nullptr;
+    m_dropHighlight = false;
+    dragOver(event, DragState::Enter);
+}
+
+void TCustomAutoTreeView::dragMoveEvent(QDragMoveEvent *event)
+{
+    dragOver(event, DragState::Move);
+}
+
+void TCustomAutoTreeView::dragLeft()
+{
+    m_dragInside = false;
+    if (m_dropHighlight) {
+        m_dropHighlight = false;
+        viewport()->update();
+    }
+    if (m_dragSource && currentItem() != m_dragSource)
+        setCurrentItem(m_dragSource);
+}
+
+void TCustomAutoTreeView::dragLeaveEvent(QDragLeaveEvent *event)
+{
+    dragLeft();
+    if (OnDragOver && ActiveDrag::source(nullptr)) {
+        bool accept = false;
+        OnDragOver(this, ActiveDrag::source(nullptr), m_dragPos, DragState::Leave, accept);
+    }
+    event->accept();
+}
+
+void TCustomAutoTreeView::dropEvent(QDropEvent *event)
+{
+    QObject *source = ActiveDrag::source(event);
+    if (!source || !m_dragAccepted) {
+        event->ignore();
+        return;
+    }
+    const QPoint pos = event->position().toPoint();
+    const bool copy = event->modifiers() & Qt::ControlModifier;
+    // As when the pointer leaves the tree; the drop target stays.
+    dragLeft();
+    QTreeWidgetItem *target = m_dropTarget;
+    if (target) {
+        setCurrentItem(target);
+        viewport()->update();
+    }
+    QTreeWidgetItem *node = source == this ? m_dragSource : nullptr;
+    // The selection above may have rebuilt the tree.
+    if (node && target && m_dragSource == node && m_dropTarget == target)
+        dropNode(node, target, copy);
+    if (OnDragDrop)
+        OnDragDrop(this, source, pos);
+    m_dropTarget = nullptr;
+    m_dropHighlight = false;
+    m_dragAccepted = false;
+    event->setDropAction(copy ? Qt::CopyAction : Qt::MoveAction);
+    event->accept();
+}
+
+void TCustomAutoTreeView::dropNode(QTreeWidgetItem *source, QTreeWidgetItem *target, bool copy)
+{
+    if (target == source || isDescendant(target, source) || (!copy && source->parent() == target))
+        return;
+    bool accept = true;
+    if (OnDragDropTreeNode)
+        OnDragDropTreeNode(target, source, accept);
+    if (!accept)
+        return;
+    QTreeWidgetItem *result
+        = copy ? copyDroppedNode(source, target) : moveDroppedNode(source, target);
+    if (!result)
+        return;
+    for (QTreeWidgetItem *p = result->parent(); p; p = p->parent())
+        p->setExpanded(true);
+    setCurrentItem(result);
+    scrollToItem(result);
+}
+
+QTreeWidgetItem *TCustomAutoTreeView::moveDroppedNode(QTreeWidgetItem *node,
+                                                      QTreeWidgetItem *target)
+{
+    QTreeWidgetItem *oldParent = node->parent();
+    moveNode(node, target);
+    if (node->parent() != target)
+        return nullptr;
+    target->setExpanded(true);
+    if (oldParent && oldParent->childCount() == 0)
+        oldParent->setExpanded(false);
+    return node;
+}
+
+QList<QPair<QTreeWidgetItem *, QTreeWidgetItem *>>
+TCustomAutoTreeView::copyNodes(QTreeWidgetItem *node, QTreeWidgetItem *target)
+{
+    QList<QPair<QTreeWidgetItem *, QTreeWidgetItem *>> pairs;
+    QHash<const QTreeWidgetItem *, QTreeWidgetItem *> copyOf;
+    for (QTreeWidgetItem *original : preOrder(node)) {
+        QTreeWidgetItem *copy = createNode();
+        copy->setText(0, nodeHint(original));
+        QTreeWidgetItem *parent = original == node ? target : copyOf.value(original->parent());
+        parent->addChild(copy);
+        copyOf.insert(original, copy);
+        pairs.append(qMakePair(original, copy));
+    }
+    return pairs;
+}
+
+QTreeWidgetItem *TCustomAutoTreeView::copyDroppedNode(QTreeWidgetItem *node,
+                                                      QTreeWidgetItem *target)
+{
+    const auto pairs = copyNodes(node, target);
+    return pairs.isEmpty() ? nullptr : pairs.first().second;
+}
+
+void TCustomAutoTreeView::dragTimerTick()
+{
+    // A resting pointer moves again: each scroll slides a new row under it.
+    if (!m_dragInside || !m_dragMime)
+        return;
+    QDragMoveEvent move(m_dragPos, m_dragActions, m_dragMime, QGuiApplication::mouseButtons(),
+                        m_dragModifiers);
+    QApplication::sendEvent(viewport(), &move);
 }

@@ -6,19 +6,42 @@
 #include <QList>
 #include <QPointer>
 #include <QTreeWidget>
+#include <functional>
 
+class QDrag;
+class QMimeData;
+class QTimer;
 class TAutoTreeDelegate;
 
 // A tree of captioned nodes: siblings in the locale's case-sensitive order, in-place editing
 // of a node's label (F2, or a click on the selected node's label), the Delete key, node images
 // by state, hints for captions that do not fit, and a frame around the selected node's label
-// while the tree has no focus. Derived trees decide what editing and deleting mean.
+// while the tree has no focus, and node drag and drop: a dropped node moves to be the target's
+// last child, or with Ctrl held is copied there with its subtree; the tree scrolls by itself
+// while a node is held on its top or bottom row. Derived trees decide what editing, deleting,
+// moving and copying mean.
 class TCustomAutoTreeView : public QTreeWidget
 {
     Q_OBJECT
 
 public:
     enum class SortType { None, Text };
+    enum class DragState { Enter, Leave, Move };
+
+    // Asked on every drag movement over the tree with the tree's own answer in accept.
+    std::function<void(QObject *sender, QObject *source, const QPoint &pos, DragState state,
+                       bool &accept)>
+        OnDragOver;
+    // Asked before a dragged node is dropped, and on every movement of a node drag.
+    std::function<void(QTreeWidgetItem *target, QTreeWidgetItem *dragged, bool &accept)>
+        OnDragDropTreeNode;
+    // Told of every drop once the tree has handled it.
+    std::function<void(QObject *sender, QObject *source, const QPoint &pos)> OnDragDrop;
+    // Runs a drag the tree started; tests replace it to avoid the nested drag loop.
+    std::function<void(QDrag *)> runDrag;
+
+    static constexpr int dragInterval = 300;
+    static const QString nodeMimeType;
 
     explicit TCustomAutoTreeView(QWidget *parent = nullptr);
     ~TCustomAutoTreeView() override;
@@ -65,6 +88,19 @@ public:
     // The hint shown at a viewport point: the caption of a node that does not fit, or nothing.
     QString nodeHintAt(const QPoint &pos) const;
 
+    // The drag in progress: the node being dragged (none for a drag from elsewhere), the node
+    // last highlighted as the drop target, and the timer that repeats a resting pointer's
+    // position while the tree's own node is dragged.
+    QTreeWidgetItem *dragSourceNode() const { return m_dragSource; }
+    QTreeWidgetItem *dropTarget() const { return m_dropTarget; }
+    bool isDropHighlighted(const QTreeWidgetItem *node) const
+    {
+        return node && node == m_dropTarget && m_dropHighlight;
+    }
+    QTimer *dragTimer() const { return m_dragTimer; }
+    // The pointer shown while Ctrl is held over the tree (AUTOTREEDRAGCOPY).
+    static QPixmap dragCopyCursor();
+
     static bool isDescendant(const QTreeWidgetItem *node, const QTreeWidgetItem *ancestor);
     // A node followed by each child and that child's descendants.
     static QList<QTreeWidgetItem *> preOrder(QTreeWidgetItem *node);
@@ -90,6 +126,28 @@ protected:
     void releaseSorting();
     bool sortsNow() const { return m_sortType == SortType::Text && m_sortHold == 0; }
 
+    // A new node for a copy; derived trees give their own node type.
+    virtual QTreeWidgetItem *createNode();
+    // The text a copy of a node is captioned with.
+    virtual QString nodeHint(QTreeWidgetItem *node) const;
+    // Drops a node onto another: makes it the target's last child, or copies it with its
+    // subtree there. Returns the node to select afterwards, or nullptr.
+    virtual QTreeWidgetItem *moveDroppedNode(QTreeWidgetItem *node, QTreeWidgetItem *target);
+    virtual QTreeWidgetItem *copyDroppedNode(QTreeWidgetItem *node, QTreeWidgetItem *target);
+    // Copies of a node and its descendants, each the last child of its parent's copy (the
+    // first of target): pairs of original and copy, the node's own first, parents before
+    // their children.
+    QList<QPair<QTreeWidgetItem *, QTreeWidgetItem *>> copyNodes(QTreeWidgetItem *node,
+                                                                 QTreeWidgetItem *target);
+    // Forgets drag nodes that are going away (all of them for nullptr).
+    void forgetDragNodes(const QTreeWidgetItem *removed);
+
+    void startDrag(Qt::DropActions supportedActions) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dragMoveEvent(QDragMoveEvent *event) override;
+    void dragLeaveEvent(QDragLeaveEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
+
     bool edit(const QModelIndex &index, EditTrigger trigger, QEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
@@ -109,6 +167,14 @@ private:
     void prepareLabelEditor(QLineEdit *editor, const QModelIndex &index);
     QIcon nodeIcon(const QModelIndex &index) const;
     void relink(QTreeWidgetItem *node, QTreeWidgetItem *newParent, int topLevelIndex);
+    QTreeWidgetItem *rowAt(const QPoint &pos) const;
+    bool acceptsDrag(QObject *source, const QPoint &pos, DragState state);
+    void dragOver(QDragMoveEvent *event, DragState state);
+    void autoScroll(QTreeWidgetItem *row);
+    void setDropTarget(QTreeWidgetItem *node, bool highlight);
+    void dragLeft();
+    void dropNode(QTreeWidgetItem *source, QTreeWidgetItem *target, bool copy);
+    void dragTimerTick();
 
     TAutoTreeDelegate *m_delegate;
     QCollator m_collator;
@@ -122,4 +188,16 @@ private:
     QPointer<QLineEdit> m_editor;
     QTreeWidgetItem *m_editNode = nullptr;
     bool m_editEnded = false;
+
+    QTreeWidgetItem *m_dragSource = nullptr;
+    QTreeWidgetItem *m_dropTarget = nullptr;
+    bool m_dropHighlight = false;
+    bool m_dragAccepted = false;
+    // Where the pointer rests over the tree, for the timer to deliver again.
+    bool m_dragInside = false;
+    QPoint m_dragPos;
+    Qt::DropActions m_dragActions;
+    Qt::KeyboardModifiers m_dragModifiers;
+    QPointer<const QMimeData> m_dragMime;
+    QTimer *m_dragTimer;
 };

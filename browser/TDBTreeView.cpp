@@ -1,6 +1,7 @@
 #include "browser/TDBTreeView.h"
 
 #include "browser/TDBTreeItem.h"
+#include "store/DbError.h"
 #include "store/Field.h"
 #include "store/QueryDataSet.h"
 #include "widgets/ErrorBox.h"
@@ -429,6 +430,8 @@ void TDBTreeView::discardAll()
 {
     QScopedValueRollback<bool> guard(m_updating, true);
     cancelLabelEdit();
+    forgetDragNodes(nullptr);
+    m_pendingMove = m_pendingParent = nullptr;
     for (int i = 0; i < m_nodes.count(); ++i) {
         if (TDBTreeItem *node = dbItem(m_nodes.at(i)->node))
             node->setRecord(nullptr);
@@ -571,4 +574,169 @@ void TDBTreeView::labelEditEnded(QTreeWidgetItem *node, const QString *text)
     }
     runCommand(this,
                [this, ds, node] { setNodeText(node, displayText(fields(), ds->currentRow())); });
+}
+
+// Drag and drop.
+
+QTreeWidgetItem *TDBTreeView::createNode()
+{
+    return new TDBTreeItem;
+}
+
+QString TDBTreeView::nodeHint(QTreeWidgetItem *node) const
+{
+    const TDBTreeNode *record = dbNodeOf(node);
+    return record ? record->hint : node->text(0);
+}
+
+void TDBTreeView::rebuildAfterError()
+{
+    // Show the table as it is: a refused write leaves rows and nodes apart.
+    m_pendingMove = m_pendingParent = nullptr;
+    QueryDataSet *ds = m_dataSet;
+    if (ds && ds->isOpen()) {
+        QScopedValueRollback<bool> guard(m_updating, true);
+        try {
+            if (isChanging(*ds))
+                ds->cancel();
+            ds->refresh();
+        } catch (const std::exception &) {
+            // The tree shows what the dataset still holds.
+        }
+    }
+    reload();
+}
+
+QTreeWidgetItem *TDBTreeView::moveDroppedNode(QTreeWidgetItem *node, QTreeWidgetItem *target)
+{
+    QTreeWidgetItem *moved = TCustomAutoTreeView::moveDroppedNode(node, target);
+    if (!moved)
+        return nullptr;
+    m_pendingMove = moved;
+    m_pendingParent = target;
+    if (!runCommand(this, [this] { writePendingMove(); })) {
+        rebuildAfterError();
+        return nullptr;
+    }
+    return moved;
+}
+
+void TDBTreeView::writePendingMove()
+{
+    QTreeWidgetItem *node = std::exchange(m_pendingMove, nullptr);
+    QTreeWidgetItem *parent = std::exchange(m_pendingParent, nullptr);
+    TDBTreeNode *record = dbNodeOf(node);
+    const TDBTreeNode *parentRecord = dbNodeOf(parent);
+    QueryDataSet *ds = m_dataSet;
+    if (m_updating || !record || !parentRecord || !ds || !ds->isOpen())
+        return;
+    QScopedValueRollback<bool> guard(m_updating, true);
+    ds->disableControls();
+    const auto resume = qScopeGuard([ds] { ds->enableControls(); });
+    record->parentValue = parentRecord->key;
+    const QVariant current = currentKey();
+    const bool elsewhere = !m_nodes.same(current, record->key);
+    if (elsewhere && !ds->locate(m_keyField, record->key.toLongLong()))
+        throw DbError(QStringLiteral("Folder %1 not found").arg(record->key.toString()));
+    try {
+        ds->edit();
+        ds->fieldByName(m_parentField).setValue(record->parentValue);
+        ds->post();
+    } catch (...) {
+        if (isChanging(*ds))
+            ds->cancel();
+        throw;
+    }
+    if (elsewhere && !TDBTreeNodes::isNull(current))
+        ds->locate(m_keyField, current.toLongLong());
+}
+
+QTreeWidgetItem *TDBTreeView::copyDroppedNode(QTreeWidgetItem *node, QTreeWidgetItem *target)
+{
+    const auto copies = copyNodes(node, target);
+    if (copies.isEmpty())
+        return nullptr;
+    if (!runCommand(this, [this, &copies, target] { writeCopies(copies, target); })) {
+        rebuildAfterError();
+        return nullptr;
+    }
+    return copies.first().second;
+}
+
+void TDBTreeView::writeCopies(const QList<QPair<QTreeWidgetItem *, QTreeWidgetItem *>> &copies,
+                              QTreeWidgetItem *target)
+{
+    QueryDataSet *ds = m_dataSet;
+    if (!ds || !ds->isOpen() || m_nodes.isEmpty())
+        return;
+    const Fields f = fields();
+    const Field &keyField = ds->field(f.key);
+    QScopedValueRollback<bool> copying(m_copying, true);
+    QScopedValueRollback<bool> guard(m_updating, true);
+    ds->disableControls();
+    const auto resume = qScopeGuard([ds] { ds->enableControls(); });
+    qint64 nextKey = m_nodes.at(m_nodes.count() - 1)->key.toLongLong();
+    for (const auto &[original, copy] : copies) {
+        const TDBTreeNode *source = dbNodeOf(original);
+        const TDBTreeNode *parent = dbNodeOf(copy->parent());
+        if (!source || !parent)
+            continue;
+        const QVariant key = keyField.coerce(++nextKey);
+        TDBTreeNode *record = m_nodes.add(key, parent->key);
+        if (!record)
+            throw DbError(QStringLiteral("Folder %1 exists already").arg(key.toString()));
+        record->node = copy;
+        record->hint = source->hint;
+        if (TDBTreeItem *item = dbItem(copy))
+            item->setRecord(record);
+        if (!ds->locate(m_keyField, source->key.toLongLong()))
+            throw DbError(QStringLiteral("Folder %1 not found").arg(source->key.toString()));
+        const QVariant caption = f.list >= 0 ? ds->currentValue(f.list) : QVariant();
+        try {
+            ds->insert();
+            if (f.parent >= 0)
+                ds->setCurrentValue(f.parent, record->parentValue);
+            if (f.list >= 0)
+                ds->setCurrentValue(f.list, caption);
+            ds->setCurrentValue(f.key, key);
+            ds->post();
+        } catch (...) {
+            if (isChanging(*ds))
+                ds->cancel();
+            throw;
+        }
+        if (m_options & trSmartRecordCopy)
+            copyOtherColumns(source->key, key);
+        if (ds->locate(m_keyField, key.toLongLong()))
+            setNodeText(copy, displayText(f, ds->currentRow()));
+    }
+    if (const TDBTreeNode *to = dbNodeOf(target))
+        ds->locate(m_keyField, to->key.toLongLong());
+}
+
+void TDBTreeView::copyOtherColumns(const QVariant &from, const QVariant &to)
+{
+    QueryDataSet &ds = *m_dataSet;
+    try {
+        if (!ds.locate(m_keyField, from.toLongLong()))
+            return;
+        QList<QPair<int, QVariant>> values;
+        for (int i = 0; i < ds.fieldCount(); ++i) {
+            const Field &field = ds.field(i);
+            if (field.isLookup() || field.name().compare(m_keyField, Qt::CaseInsensitive) == 0
+                || field.name().compare(m_parentField, Qt::CaseInsensitive) == 0)
+                continue;
+            values.append(qMakePair(i, ds.currentValue(i)));
+        }
+        if (!ds.locate(m_keyField, to.toLongLong()))
+            return;
+        ds.edit();
+        for (const auto &[index, value] : std::as_const(values))
+            ds.setCurrentValue(index, value);
+        ds.post();
+    } catch (const std::exception &) {
+        // The copy keeps its name and parent whatever the other columns do.
+        if (isChanging(ds))
+            ds.cancel();
+    }
 }

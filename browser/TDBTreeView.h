@@ -10,8 +10,9 @@ class QueryDataSet;
 
 // A tree bound to a dataset: one node per row, nested by a parent-key field, captioned by
 // display fields, kept in step with the dataset's current row both ways. Renaming a node
-// writes the list field; deleting a node deletes the rows of its whole subtree. The key field
-// holds integers: rows are located by integer keys.
+// writes the list field; deleting a node deletes the rows of its whole subtree; dropping a node
+// onto another writes its new parent, or with Ctrl appends rows for copies of its subtree. The
+// key field holds integers: rows are located by integer keys.
 class TDBTreeView : public TCustomAutoTreeView
 {
     Q_OBJECT
@@ -73,6 +74,10 @@ protected:
     void deleteKeyPressed(QTreeWidgetItem *node) override;
     // Deletes the rows of the node's subtree, deepest first, then the nodes.
     void deleteNode(QTreeWidgetItem *node) override;
+    QTreeWidgetItem *createNode() override;
+    QString nodeHint(QTreeWidgetItem *node) const override;
+    QTreeWidgetItem *moveDroppedNode(QTreeWidgetItem *node, QTreeWidgetItem *target) override;
+    QTreeWidgetItem *copyDroppedNode(QTreeWidgetItem *node, QTreeWidgetItem *target) override;
 
 private:
     // Field positions in the dataset, looked up again for every load.
@@ -103,6 +108,10 @@ private:
     void navigate();
     void discardAll();
     void rebuildAfterError();
+    void writePendingMove();
+    void writeCopies(const QList<QPair<QTreeWidgetItem *, QTreeWidgetItem *>> &copies,
+                     QTreeWidgetItem *target);
+    void copyOtherColumns(const QVariant &from, const QVariant &to);
     void appendTopLevel(QTreeWidgetItem *node);
     void relinkNode(QTreeWidgetItem *node, QTreeWidgetItem *newParent);
 
@@ -125,6 +134,9 @@ private:
     bool m_detached = false;
     QList<QTreeWidgetItem *> m_detachedTop;
     QString m_captionBeforeEdit;
+    // A node moved by a drop whose new parent is not written yet.
+    QTreeWidgetItem *m_pendingMove = nullptr;
+    QTreeWidgetItem *m_pendingParent = nullptr;
 };
 
 Q_DECLARE_OPERATORS_FOR_FLAGS(TDBTreeView::Options)

@@ -93,6 +93,17 @@ void TfMain::createPanes()
             [this] { runCommand(this, [this] { FolderCommands::delFolder(*DBTreeView1); }); });
     connect(aRenameFolder, &QAction::triggered, this,
             [this] { runCommand(this, [this] { FolderCommands::renameFolder(*DBTreeView1); }); });
+    DBTreeView1->OnDragOver = [this](QObject *sender, QObject *source, const QPoint &pos,
+                                     TCustomAutoTreeView::DragState state, bool &accept) {
+        DBTreeView1DragOver(sender, source, pos, state, accept);
+    };
+    DBTreeView1->OnDragDropTreeNode
+        = [this](QTreeWidgetItem *target, QTreeWidgetItem *dragged, bool &accept) {
+              DBTreeView1DragDropTreeNode(target, dragged, accept);
+          };
+    DBTreeView1->OnDragDrop = [this](QObject *sender, QObject *source, const QPoint &pos) {
+        DBTreeView1DragDrop(sender, source, pos);
+    };
 
     DBGridEh1 = new DBGrid(m_splitter);
     DBGridEh1->setObjectName(QStringLiteral("DBGridEh1"));
@@ -342,6 +353,36 @@ void TfMain::aRefreshExecute()
         d.dtFolder.locate(QStringLiteral("FFOLDERID"), folder);
         d.dtDisk.locate(QStringLiteral("FDISKID"), disk);
     });
+}
+
+void TfMain::DBTreeView1DragOver(QObject *, QObject *, const QPoint &,
+                                 TCustomAutoTreeView::DragState, bool &accept)
+{
+    accept = true;
+}
+
+void TfMain::DBTreeView1DragDropTreeNode(QTreeWidgetItem *, QTreeWidgetItem *, bool &accept)
+{
+    accept = true;
+}
+
+void TfMain::DBTreeView1DragDrop(QObject *sender, QObject *source, const QPoint &)
+{
+    // The tree has selected the drop target: dtFolder is on the folder the disk goes to.
+    if (source != DBGridEh1 || sender != DBTreeView1 || !DBTreeView1->currentItem())
+        return;
+    const int disk = m_diskList->draggedDisk();
+    const bool moved = runCommand(this, [this, disk] {
+        MainData &d = *m_data;
+        d.dtMoveDisk.setParam(QStringLiteral("FDISKID"), disk);
+        d.dtMoveDisk.setParam(QStringLiteral("FFOLDERID"),
+                              d.dtFolder.fieldByName(QStringLiteral("FFOLDERID")).value());
+        d.dtMoveDisk.execute();
+    });
+    if (!moved)
+        return;
+    aRefreshExecute();
+    runCommand(this, [this, disk] { m_data->dtDisk.locate(QStringLiteral("FDISKID"), disk); });
 }
 
 void TfMain::aSetupExecute()

@@ -3,6 +3,7 @@
 #include "app/CatalogueSession.h"
 #include "app/MainData.h"
 #include "browser/DiskList.h"
+#include "browser/TCustomAutoTreeView.h"
 #include "widgets/FormStorage.h"
 
 #include <QMainWindow>
@@ -43,6 +44,14 @@ public:
     void aAboutExecute();
     void aSetupExecute();
     void aInstallExecute();
+
+    // Drag and drop on the folder tree: every drag is accepted; a disk of the list dropped onto
+    // a folder moves there.
+    void DBTreeView1DragOver(QObject *sender, QObject *source, const QPoint &pos,
+                             TCustomAutoTreeView::DragState state, bool &accept);
+    void DBTreeView1DragDropTreeNode(QTreeWidgetItem *target, QTreeWidgetItem *dragged,
+                                     bool &accept);
+    void DBTreeView1DragDrop(QObject *sender, QObject *source, const QPoint &pos);
 
     // The disk editor, shown modally on the current disk row; true when it closed with OK.
     // Without one the disk commands that need it stay disabled.
