@@ -568,6 +568,12 @@ void TCustomAutoTreeView::dragEnterEvent(QDragEnterEvent *event)
     m_dropTarget = nullptr;
     m_dropHighlight = false;
     dragOver(event, DragState::Enter);
+    // A widget that refuses the enter gets no movements: the refusal shows as the no-drop
+    // pointer instead, and the next movement may accept.
+    if (!event->isAccepted() && ActiveDrag::source(event)) {
+        event->setDropAction(Qt::IgnoreAction);
+        event->accept();
+    }
 }
 
 void TCustomAutoTreeView::dragMoveEvent(QDragMoveEvent *event)
@@ -589,6 +595,10 @@ void TCustomAutoTreeView::dragLeft()
 void TCustomAutoTreeView::dragLeaveEvent(QDragLeaveEvent *event)
 {
     dragLeft();
+    // A drop never follows a leave here: the pointer comes back through an enter, which
+    // starts with no target.
+    m_dropTarget = nullptr;
+    m_dragAccepted = false;
     if (OnDragOver && ActiveDrag::source(nullptr)) {
         bool accept = false;
         OnDragOver(this, ActiveDrag::source(nullptr), m_dragPos, DragState::Leave, accept);
