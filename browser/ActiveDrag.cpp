@@ -8,14 +8,10 @@ QPointer<QDrag> ActiveDrag::s_drag;
 
 void ActiveDrag::run(QDrag *drag, const std::function<void(QDrag *)> &runner)
 {
+    // QDrag::exec disposes of the drag itself; its parent takes one that never ran.
     const QPointer<QDrag> outer = s_drag;
     s_drag = drag;
-    const QPointer<QDrag> guard(drag);
-    const auto end = qScopeGuard([&] {
-        s_drag = outer;
-        if (guard)
-            guard->deleteLater();
-    });
+    const auto end = qScopeGuard([&outer] { s_drag = outer; });
     if (runner)
         runner(drag);
 }

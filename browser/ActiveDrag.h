@@ -12,7 +12,7 @@ class QObject;
 class ActiveDrag
 {
 public:
-    // Runs a drag with runner; the drag is the active one meanwhile and is deleted later.
+    // Runs a drag with runner; the drag is the active one meanwhile.
     static void run(QDrag *drag, const std::function<void(QDrag *)> &runner);
     // The object that started the drag an event belongs to, or nullptr for a drag from
     // another program.
