@@ -258,6 +258,7 @@ private Q_SLOTS:
         const QString templateFolder = TestCatalogue::startFolderName();
         QCOMPARE(shape(),
                  QStringLiteral("Архив(Ящик),Диски(Музыка(Блюз,Джаз),Фильмы),") + templateFolder);
+        const QStringList disksBefore = disks();
         QStringList expected = folders();
         for (const QString &line : std::as_const(changed)) {
             const QString key = line.section(QLatin1Char(' '), 0, 0) + QLatin1Char(' ');
@@ -288,6 +289,8 @@ private Q_SLOTS:
         QCOMPARE(m_fx->prompt().shown.size(), 0);
         QCOMPARE(shape(), shapeAfter + templateFolder);
         QCOMPARE(folders(), expected);
+        // The main window's drop handler leaves folder drags alone.
+        QCOMPARE(disks(), disksBefore);
         QCOMPARE(keyOf(tree()->currentItem()), selected);
         QCOMPARE(folderKey(), selected);
         QVERIFY(tree()->currentItem()->isSelected());
