@@ -16,7 +16,9 @@
 DiskList::DiskList(DBGrid *grid, QueryDataSet &disk, QWidget *errorParent)
     : QObject(grid), m_grid(grid), dtDisk(disk)
 {
-    runDrag = [](QDrag *drag) { drag->exec(Qt::MoveAction); };
+    // Copy is offered only so that Ctrl shows the copy pointer as for folders; a dropped disk
+    // always moves.
+    runDrag = [](QDrag *drag) { drag->exec(Qt::MoveAction | Qt::CopyAction, Qt::MoveAction); };
     setColumns(errorParent);
     connect(m_grid, &QAbstractItemView::clicked, this, &DiskList::clicked);
     m_grid->viewport()->installEventFilter(this);

@@ -553,14 +553,18 @@ void TCustomAutoTreeView::dragOver(QDragMoveEvent *event, DragState state)
         event->ignore();
         return;
     }
-    const bool copy = event->modifiers() & Qt::ControlModifier;
-    if (copy && (event->possibleActions() & Qt::CopyAction))
-        event->setDropAction(Qt::CopyAction);
-    else if (event->possibleActions() & Qt::MoveAction)
-        event->setDropAction(Qt::MoveAction);
-    else
-        event->setDropAction(event->proposedAction());
+    event->setDropAction(dropAction(event));
     event->accept();
+}
+
+Qt::DropAction TCustomAutoTreeView::dropAction(const QDropEvent *event)
+{
+    // Ctrl copies: the pointer shows it.
+    if ((event->modifiers() & Qt::ControlModifier) && (event->possibleActions() & Qt::CopyAction))
+        return Qt::CopyAction;
+    if (event->possibleActions() & Qt::MoveAction)
+        return Qt::MoveAction;
+    return event->proposedAction();
 }
 
 void TCustomAutoTreeView::dragEnterEvent(QDragEnterEvent *event)
@@ -631,7 +635,7 @@ void TCustomAutoTreeView::dropEvent(QDropEvent *event)
     m_dropTarget = nullptr;
     m_dropHighlight = false;
     m_dragAccepted = false;
-    event->setDropAction(copy ? Qt::CopyAction : Qt::MoveAction);
+    event->setDropAction(dropAction(event));
     event->accept();
 }
 

@@ -170,6 +170,7 @@ private:
     QTreeWidgetItem *rowAt(const QPoint &pos) const;
     bool acceptsDrag(QObject *source, const QPoint &pos, DragState state);
     void dragOver(QDragMoveEvent *event, DragState state);
+    static Qt::DropAction dropAction(const QDropEvent *event);
     void autoScroll(QTreeWidgetItem *row);
     void setDropTarget(QTreeWidgetItem *node, bool highlight);
     void dragLeft();

@@ -193,11 +193,8 @@ private:
         QDragLeaveEvent e;
         QApplication::sendEvent(viewport(), &e);
     }
-    Qt::DropActions actions(QDrag *drag)
-    {
-        // The tree offers move and copy; the disk list offers a move.
-        return drag->source() == tree() ? Qt::MoveAction | Qt::CopyAction : Qt::MoveAction;
-    }
+    // What the tree and the disk list offer when they run a drag.
+    static Qt::DropActions actions(QDrag *) { return Qt::MoveAction | Qt::CopyAction; }
 
 private Q_SLOTS:
     void initTestCase() { QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia)); }
@@ -496,17 +493,22 @@ private Q_SLOTS:
         QTest::addColumn<int>("over");
         QTest::addColumn<bool>("blank");
         QTest::addColumn<int>("folder");
-        QTest::newRow("onto another folder") << 1005 << false << 1005;
-        QTest::newRow("onto its own folder") << 1001 << false << 1001;
+        QTest::addColumn<bool>("ctrl");
+        QTest::newRow("onto another folder") << 1005 << false << 1005 << false;
+        // Ctrl shows the copy pointer, but a disk is only ever moved.
+        QTest::newRow("with Ctrl onto another folder") << 1005 << false << 1005 << true;
+        QTest::newRow("onto its own folder") << 1001 << false << 1001 << false;
         // The last folder the pointer passed over is the target.
         QTest::newRow("onto blank space below the last row")
-            << TestCatalogue::startFolderId << true << TestCatalogue::startFolderId;
+            << TestCatalogue::startFolderId << true << TestCatalogue::startFolderId << false;
     }
     void dropDisk()
     {
         QFETCH(int, over);
         QFETCH(bool, blank);
         QFETCH(int, folder);
+        QFETCH(bool, ctrl);
+        const Qt::KeyboardModifiers mods = ctrl ? Qt::ControlModifier : Qt::NoModifier;
         start(sampleRows());
         tree()->expandAll();
         QCOMPARE(folderKey(), 1001);
@@ -517,8 +519,10 @@ private Q_SLOTS:
         dragDisk(2002, [&](QDrag *drag) {
             QCOMPARE(drag->source(), main().DBGridEh1);
             QVERIFY(!tree()->dragTimer()->isActive());
-            QVERIFY(enter(drag, rowPoint(node(1006))));
-            QVERIFY(move(drag, rowPoint(node(over))));
+            QVERIFY(enter(drag, rowPoint(node(1006)), mods));
+            Qt::DropAction action = Qt::IgnoreAction;
+            QVERIFY(move(drag, rowPoint(node(over)), mods, &action));
+            QCOMPARE(action, ctrl ? Qt::CopyAction : Qt::MoveAction);
             QPoint at = rowPoint(node(over));
             if (blank) {
                 QTreeWidgetItem *last = node(over);
@@ -526,10 +530,10 @@ private Q_SLOTS:
                 at = QPoint(at.x(), tree()->visualItemRect(last).bottom() + 20);
                 QVERIFY(at.y() < viewport()->height());
                 QCOMPARE(tree()->itemAt(at), nullptr);
-                QVERIFY(move(drag, at));
+                QVERIFY(move(drag, at, mods));
                 QCOMPARE(tree()->dropTarget(), node(over));
             }
-            drop(drag, at);
+            drop(drag, at, mods);
         });
 
         QCOMPARE(m_fx->prompt().shown.size(), 0);
