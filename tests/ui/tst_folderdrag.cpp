@@ -119,6 +119,16 @@ private:
     }
 
     QPoint rowPoint(QTreeWidgetItem *item) { return tree()->visualItemRect(item).center(); }
+    // Whether a row is painted in the selection colour, looked at right of its label.
+    bool paintedSelected(QTreeWidgetItem *item)
+    {
+        const QImage image = viewport()->grab().toImage();
+        const QRect row = tree()->visualItemRect(item);
+        const QColor colour = image.pixelColor(row.right() - 3, row.center().y());
+        const QPalette &palette = tree()->palette();
+        return colour == palette.color(QPalette::Active, QPalette::Highlight)
+            || colour == palette.color(QPalette::Inactive, QPalette::Highlight);
+    }
     // The first row on view.
     QTreeWidgetItem *firstVisible() { return tree()->itemAt(QPoint(5, 1)); }
 
@@ -569,10 +579,13 @@ private Q_SLOTS:
         // Escape ends a drag: the platform tells the target the pointer left, nothing drops.
         const auto during = [&](QDrag *drag) {
             QVERIFY(enter(drag, rowPoint(node(1005)), mods));
+            QVERIFY(!paintedSelected(node(1006)));
             QVERIFY(move(drag, rowPoint(node(1006)), mods));
             QVERIFY(tree()->isDropHighlighted(node(1006)));
+            QVERIFY(paintedSelected(node(1006)));
             leave();
             QVERIFY(!tree()->isDropHighlighted(node(1006)));
+            QVERIFY(!paintedSelected(node(1006)));
         };
         if (disk)
             dragDisk(2001, during);
