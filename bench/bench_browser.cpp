@@ -4,8 +4,8 @@
 // alone, and the time until a folder with 100,000 disks shows its first screen as a ratio to
 // one with 100 disks.
 
-#include "browser/dbtree.h"
-#include "browser/foldercommands.h"
+#include "browser/FolderCommands.h"
+#include "browser/TDBTreeView.h"
 #include "browser/uMain.h"
 #include "platform/SettingsStore.h"
 #include "tests/support/MainWindowFixture.h"

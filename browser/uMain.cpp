@@ -3,9 +3,8 @@
 #include "admin/uInstall.h"
 #include "admin/uSetup.h"
 #include "app/uAbout.h"
-#include "browser/DiskListFormat.h"
-#include "browser/dbtree.h"
-#include "browser/foldercommands.h"
+#include "browser/FolderCommands.h"
+#include "browser/TDBTreeView.h"
 #include "disk/uEdtDisk.h"
 #include "platform/SettingsStore.h"
 #include "store/DbError.h"
@@ -13,20 +12,15 @@
 #include "widgets/ErrorBox.h"
 #include "widgets/IconSet.h"
 #include "widgets/Prompt.h"
-#include "widgets/SortableTitles.h"
 
 #include <QAction>
 #include <QApplication>
-#include <QDrag>
 #include <QHeaderView>
 #include <QMenuBar>
-#include <QMimeData>
-#include <QMouseEvent>
 #include <QScreen>
 #include <QSplitter>
 
 namespace {
-const QString kVersion = QStringLiteral("1.0");
 constexpr int kTreeWidth = 177;
 } // namespace
 
@@ -34,6 +28,7 @@ TfMain::TfMain(SettingsStore *store, QWidget *parent)
     : QMainWindow(parent),
       m_store(store),
       m_data(std::make_unique<MainData>()),
+      m_session(*m_data, *store),
       fsMain(this, store, ConnectionSettings::section)
 {
     setObjectName(QStringLiteral("fMain"));
@@ -57,14 +52,12 @@ TfMain::TfMain(SettingsStore *store, QWidget *parent)
     connect(&fsMain, &FormStorage::placementSaved, this, &TfMain::layoutSaved);
 
     m_data->dtDisk.afterInsert = [this](QueryDataSet &ds) { dtDiskAfterInsert(ds); };
-    m_data->dtDisk.afterClose = [this](QueryDataSet &) { DBGridEh1->setHintText(QString()); };
     m_data->dtFolder.afterScroll = [this](QueryDataSet &) { folderScrolled(); };
     QueryDataSet *folder = &m_data->dtFolder;
     connect(folder, &QueryDataSet::dataReset, this, &TfMain::updateDiskCommands);
     connect(folder, &QueryDataSet::dataSetChanged, this, &TfMain::updateDiskCommands);
     connect(folder, &QueryDataSet::currentRowChanged, this, &TfMain::updateDiskCommands);
     connect(folder, &QueryDataSet::stateChanged, this, &TfMain::updateDiskCommands);
-    runDrag = [](QDrag *drag) { drag->exec(Qt::MoveAction); };
     setDiskEditor([](TfMain &main) {
         TfEdtDisk editor(main.data(), main.settings(), &main.store(), &main);
         return editor.exec() == QDialog::Accepted;
@@ -75,7 +68,10 @@ TfMain::TfMain(SettingsStore *store, QWidget *parent)
     connect(&db, &Connection::afterDisconnect, this, [this] { updateConnectCaption(false); });
 }
 
-TfMain::~TfMain() = default;
+TfMain::~TfMain()
+{
+    fsMain.formDestroying();
+}
 
 void TfMain::createPanes()
 {
@@ -111,60 +107,7 @@ void TfMain::createPanes()
 
 void TfMain::createDiskList()
 {
-    using Column = DataSetModel::Column;
-    auto column = [](const char *field, const QString &title, int width, bool stretch) {
-        Column c;
-        c.fieldName = QString::fromLatin1(field);
-        c.title = title;
-        c.width = width;
-        c.stretch = stretch;
-        return c;
-    };
-    Column size = column("FFULLSIZE", QStringLiteral("Размер"), 78, false);
-    size.format = &DiskListFormat::size;
-    size.alignment = Qt::AlignRight | Qt::AlignVCenter;
-    // The server computes the status: an edit there could never be stored.
-    Column status = column("FSTATUS", QStringLiteral("Статус"), 57, true);
-    status.readOnly = true;
-    Column bought = column("FGETDATE", QStringLiteral("Приобретен"), 66, false);
-    bought.format = [](const QVariant &v) {
-        return v.isNull() ? QString() : QLocale().toString(v.toDate(), QLocale::ShortFormat);
-    };
-    const QList<Column> columns {
-        column("FNAME", QStringLiteral("Наименование"), 171, true),
-        column("FDISKIS", QStringLiteral("д."), 15, false),
-        column("FDISKS", QStringLiteral("из"), 17, false),
-        column("FTYPE", QStringLiteral("Тип"), 46, false),
-        size,
-        bought,
-        status,
-        column("FNN", QStringLiteral("№"), 30, false),
-    };
-    QueryDataSet &disk = m_data->dtDisk;
-    DataSetModel *model = DBGridEh1->setDataSet(&disk, columns);
-    model->setErrorParent(this);
-    const int statusColumn = model->columnOfField(QStringLiteral("FSTATUS"));
-    const int lost = disk.fieldByName(QStringLiteral("FDELDATE")).index();
-    const int code = disk.fieldByName(QStringLiteral("FSTATUSCODE")).index();
-    model->setCellColor([&disk, statusColumn, lost, code](int row, int col) {
-        return DiskListFormat::cellColour(disk.value(row, lost), disk.value(row, code),
-                                          col == statusColumn);
-    });
-
-    // The server sorts: a title click rewrites the order of the select. The lookup column
-    // has no column of its own in the select and does not sort.
-    m_diskTitles = std::make_unique<SortableTitles>(
-        disk, int(columns.size()),
-        [model](int col) {
-            const Field *f = model->field(col);
-            return f && !f->isLookup() ? f->name() : QString();
-        },
-        [model](int col, SortableTitles::Mark mark) {
-            model->setSortMark(col, DataSetModel::SortMark(int(mark)));
-        });
-    DBGridEh1->setTitleClickHandler(
-        [this](int col) { runCommand(this, [this, col] { m_diskTitles->titleClick(col); }); });
-
+    m_diskList = new DiskList(DBGridEh1, m_data->dtDisk, this);
     PopupMenu2 = new QMenu(this);
     PopupMenu2->addAction(aAddDisk);
     PopupMenu2->addAction(aEditDisk);
@@ -174,9 +117,6 @@ void TfMain::createDiskList()
             [this](const QPoint &pos) { PopupMenu2->popup(DBGridEh1->mapToGlobal(pos)); });
     connect(DBGridEh1, &DBGrid::activatedByKey, this, &TfMain::diskListActivated);
     connect(DBGridEh1, &DBGrid::activatedByDoubleClick, this, &TfMain::diskListActivated);
-    connect(DBGridEh1, &QAbstractItemView::clicked, this, &TfMain::diskListClicked);
-    DBGridEh1->setAppendOnDown(false);
-    DBGridEh1->viewport()->installEventFilter(this);
 }
 
 void TfMain::folderScrolled()
@@ -196,46 +136,6 @@ void TfMain::diskListActivated()
         aAddDiskExecute();
     else
         aEditDiskExecute();
-}
-
-void TfMain::diskListClicked(const QModelIndex &index)
-{
-    const Field *f = DBGridEh1->dataSetModel()->field(index.column());
-    if (f && f->name() == QLatin1String("FNAME") && m_data->dtDisk.isOpen())
-        DBGridEh1->setHintText(m_data->dtDisk.fieldByName(QStringLiteral("FCOMMENT")).asString());
-}
-
-bool TfMain::eventFilter(QObject *watched, QEvent *event)
-{
-    if (DBGridEh1 && watched == DBGridEh1->viewport() && diskListMouse(event))
-        return true;
-    return QMainWindow::eventFilter(watched, event);
-}
-
-bool TfMain::diskListMouse(QEvent *event)
-{
-    if (event->type() == QEvent::MouseButtonPress) {
-        m_pressPos = static_cast<QMouseEvent *>(event)->position().toPoint();
-        return false;
-    }
-    if (event->type() != QEvent::MouseMove)
-        return false;
-    const auto *move = static_cast<QMouseEvent *>(event);
-    QueryDataSet &disk = m_data->dtDisk;
-    if (!(move->buttons() & Qt::LeftButton) || !disk.isOpen() || disk.isEmpty()
-        || disk.state() != QueryDataSet::State::Browse
-        || DBGridEh1->currentFieldName() != QLatin1String("FNAME"))
-        return false;
-    m_draggedDisk = disk.fieldByName(QStringLiteral("FDISKID")).asInteger();
-    if ((move->position().toPoint() - m_pressPos).manhattanLength()
-        < QApplication::startDragDistance())
-        return true;
-    auto *drag = new QDrag(DBGridEh1);
-    auto *mime = new QMimeData;
-    mime->setData(QStringLiteral("application/x-kodra-disk"), QByteArray::number(m_draggedDisk));
-    drag->setMimeData(mime);
-    runDrag(drag);
-    return true;
 }
 
 void TfMain::createActions()
@@ -446,14 +346,14 @@ void TfMain::aRefreshExecute()
 
 void TfMain::aSetupExecute()
 {
-    TfSetup dialog(*m_data, m_settings, this);
+    TfSetup dialog(*m_data, settings(), this);
     if (dialog.exec() == QDialog::Accepted && !m_data->DefDatabase.isConnected())
         aConnectExecute();
 }
 
 void TfMain::aInstallExecute()
 {
-    TfInstall dialog(*m_data, m_settings, this);
+    TfInstall dialog(*m_data, settings(), this);
     if (dialog.exec() != QDialog::Accepted)
         return;
     if (!m_data->DefDatabase.isConnected())
@@ -479,7 +379,7 @@ void TfMain::updateConnectCaption(bool connected)
 
 void TfMain::layoutRestored()
 {
-    m_settings = ConnectionSettings::read(*m_store);
+    m_session.readSettings();
     if (m_shown)
         return;
     m_shown = true;
@@ -489,10 +389,8 @@ void TfMain::layoutRestored()
 
 void TfMain::firstShow()
 {
-    const QString normPos
-        = m_store->readString(ConnectionSettings::section, QStringLiteral("NormPos"), QString());
     // A store never saved belongs to a first run, which starts with the installation dialog.
-    if (!normPos.isEmpty())
+    if (m_session.hasRunBefore())
         aConnectExecute();
     else
         aInstallExecute();
@@ -508,46 +406,13 @@ void TfMain::aConnectExecute()
     }
     runCommand(this, [this] {
         WaitCursor wait;
-        connectToCatalogue();
+        m_session.connect(this);
     });
-}
-
-void TfMain::connectToCatalogue()
-{
-    MainData &d = *m_data;
-    d.DefDatabase.setDatabaseName(m_settings.databasePath());
-    d.DefDatabase.setParams(m_settings.connectionParams());
-    d.DefDatabase.open();
-
-    d.spVer.execute();
-    const QString version = d.spVer.paramAsString(QStringLiteral("VERSION"));
-    if (version != kVersion) {
-        Prompt::instance().message(this,
-                                   QStringLiteral("Версия указанной базы данных ") + version
-                                       + QStringLiteral(" не поддерживается данным клиентом !"),
-                                   QStringLiteral("Не соответствуют версии !"),
-                                   QMessageBox::Critical, QMessageBox::Ok);
-        return;
-    }
-    d.dtFolder.open();
-    d.dtDisk.open();
-    d.dtFolder.locate(
-        QStringLiteral("FFOLDERID"),
-        m_store->readInteger(ConnectionSettings::section, QStringLiteral("FolderID"), 1));
-    d.dtDisk.locate(QStringLiteral("FDISKID"),
-                    m_store->readInteger(ConnectionSettings::section, QStringLiteral("DiskID"), 1));
 }
 
 void TfMain::layoutSaved()
 {
-    m_settings.write(*m_store);
-    const MainData &d = *m_data;
-    if (d.dtFolder.isOpen())
-        m_store->writeInteger(ConnectionSettings::section, QStringLiteral("FolderID"),
-                              d.dtFolder.fieldByName(QStringLiteral("FFOLDERID")).asInteger());
-    if (d.dtDisk.isOpen())
-        m_store->writeInteger(ConnectionSettings::section, QStringLiteral("DiskID"),
-                              d.dtDisk.fieldByName(QStringLiteral("FDISKID")).asInteger());
+    m_session.saveSettings();
 }
 
 void TfMain::aSaveSetupExecute()

@@ -1,7 +1,8 @@
 #pragma once
 
-#include "app/ConnectionSettings.h"
+#include "app/CatalogueSession.h"
 #include "app/MainData.h"
+#include "browser/DiskList.h"
 #include "widgets/FormStorage.h"
 
 #include <QMainWindow>
@@ -9,7 +10,6 @@
 
 class DBGrid;
 class QAction;
-class QDrag;
 class QMenu;
 class QSplitter;
 class SettingsStore;
@@ -29,7 +29,7 @@ public:
     MainData &data() { return *m_data; }
     SettingsStore &store() { return *m_store; }
     // The in-memory connection settings (read on the first show, written at each save).
-    ConnectionSettings &settings() { return m_settings; }
+    ConnectionSettings &settings() { return m_session.settings(); }
     FormStorage &formStorage() { return fsMain; }
 
     // Commands, callable from tests as the menu calls them.
@@ -74,12 +74,8 @@ public:
     DBGrid *DBGridEh1 = nullptr;
     QMenu *PopupMenu1 = nullptr;
     QMenu *PopupMenu2 = nullptr;
-    SortableTitles &diskTitles() { return *m_diskTitles; }
-
-    // The disk being dragged from the list (0 when none); the folder tree's drop reads it.
-    int draggedDisk() const { return m_draggedDisk; }
-    // Runs a drag the list started; tests replace it to avoid the nested drag loop.
-    std::function<void(QDrag *)> runDrag;
+    DiskList &diskList() { return *m_diskList; }
+    SortableTitles &diskTitles() { return m_diskList->titles(); }
 
 Q_SIGNALS:
     // The first show's connection attempt (or the decision not to connect) is over.
@@ -88,7 +84,6 @@ Q_SIGNALS:
 private:
     void createActions();
     void createMenus();
-    void connectToCatalogue();
     void layoutRestored();
     void layoutSaved();
     void firstShow();
@@ -101,23 +96,15 @@ private:
     void createPanes();
     void createDiskList();
     void diskListActivated();
-    void diskListClicked(const QModelIndex &index);
-    bool diskListMouse(QEvent *event);
     void folderScrolled();
-
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     SettingsStore *m_store;
     std::unique_ptr<MainData> m_data;
-    ConnectionSettings m_settings;
+    CatalogueSession m_session;
     QSplitter *m_splitter = nullptr;
     bool m_shown = false;
     DiskEditor m_diskEditor;
-    std::unique_ptr<SortableTitles> m_diskTitles;
-    QPoint m_pressPos;
-    int m_draggedDisk = 0;
-    // Declared last: it saves a layout not yet saved while the window is destroyed.
+    DiskList *m_diskList = nullptr;
     FormStorage fsMain;
 };

@@ -99,6 +99,7 @@ TfEdtDisk::TfEdtDisk(MainData &data, ConnectionSettings &settings, SettingsStore
 
 TfEdtDisk::~TfEdtDisk()
 {
+    fsEdtDisk.formDestroying();
     // Unposted lending changes go with the window.
     try {
         dtGive.close();

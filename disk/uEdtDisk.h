@@ -82,6 +82,5 @@ private:
     qreal m_scale = 1;
     int m_pendingContentHeight = 0;
     bool m_reading = false;
-    // Declared last: it saves the layout while the window and its children still exist.
     FormStorage fsEdtDisk;
 };

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "widgets/SortMark.h"
+
 #include <QAbstractTableModel>
 #include <QColor>
 #include <QList>
@@ -23,7 +25,7 @@ class DataSetModel : public QAbstractTableModel
     Q_OBJECT
 
 public:
-    enum class SortMark { None, Down, Up };
+    using SortMark = ::SortMark;
 
     struct Column
     {

@@ -2,6 +2,7 @@
 
 #include "platform/SettingsStore.h"
 
+#include <QDialog>
 #include <QEvent>
 #include <QGuiApplication>
 #include <QScopeGuard>
@@ -63,13 +64,18 @@ FormStorage::FormStorage(QWidget *form, SettingsStore *store, const QString &sec
 {
     Q_ASSERT(form && store);
     form->installEventFilter(this);
+    // A dialog that finishes hides without a close event.
+    if (auto *dialog = qobject_cast<QDialog *>(form))
+        m_finished = connect(dialog, &QDialog::finished, this, &FormStorage::dialogFinished);
 }
 
-FormStorage::~FormStorage()
+FormStorage::~FormStorage() = default;
+
+void FormStorage::dialogFinished()
 {
-    // As a member the form is still whole here; as a child its class is already gone.
-    if (formIntact())
-        formDestroying();
+    if (!m_savedOnClose)
+        save(false);
+    m_savedOnClose = false;
 }
 
 void FormStorage::addStoredProperty(const QString &path, std::function<int()> get,
@@ -101,7 +107,6 @@ void FormStorage::restoreFormPlacement()
         return;
     m_restored = true;
     m_savedSinceRestore = false;
-    m_formClass = &typeid(*m_form);
     if (m_store->readInteger(m_section, FormVersion, 0) >= 0)
         restoreLayout();
     Q_EMIT placementRestored();
@@ -147,8 +152,10 @@ void FormStorage::saveFormPlacement()
 
 void FormStorage::formDestroying()
 {
+    // From here on the form is coming apart: nothing it does reaches the storage any more.
     if (m_form)
         m_form->removeEventFilter(this);
+    disconnect(m_finished);
     if (m_restored && !m_savedSinceRestore)
         save(true);
 }
@@ -204,27 +211,14 @@ bool FormStorage::eventFilter(QObject *watched, QEvent *event)
             break;
         case QEvent::Close:
             // Before the form's closeEvent, while what it saves with the layout is still open.
-            if (formIntact()) {
-                save(false);
-                m_savedOnClose = true;
-            }
-            break;
-        case QEvent::Hide:
-            // A dialog that finishes hides without a close event; minimizing hides spontaneously.
-            if (!event->spontaneous() && !m_savedOnClose && formIntact())
-                save(false);
-            m_savedOnClose = false;
+            save(false);
+            m_savedOnClose = true;
             break;
         default:
             break;
         }
     }
     return QObject::eventFilter(watched, event);
-}
-
-bool FormStorage::formIntact() const
-{
-    return m_form && m_formClass && typeid(*m_form) == *m_formClass;
 }
 
 QRect FormStorage::normalRect() const

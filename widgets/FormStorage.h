@@ -9,7 +9,6 @@
 
 #include <array>
 #include <functional>
-#include <typeinfo>
 
 class SettingsStore;
 
@@ -20,10 +19,9 @@ class SettingsStore;
 // runs, closing or hiding the form saves it. placementRestored() and placementSaved() let
 // the form restore and save its own values right after the layout, inside the same write.
 //
-// Make it a member of the form, declared after the store it uses: then the form's destructor
-// saves a layout that was not saved since it was restored (with Visible "1"), while the form
-// and its children still exist. As a child object it cannot do that safely and skips it; a
-// form may then call formDestroying() from its destructor.
+// The form calls formDestroying() first thing in its destructor: that saves a layout not
+// saved since it was restored (with Visible "1") while the form and its children still exist,
+// and stops the storage watching a form that is coming apart.
 class FormStorage : public QObject
 {
     Q_OBJECT
@@ -67,7 +65,7 @@ private:
 
     void restoreLayout();
     void save(bool destroying);
-    bool formIntact() const;
+    void dialogFinished();
     QRect normalRect() const;
     QString readPosition(const QString &name) const;
 
@@ -75,8 +73,7 @@ private:
     SettingsStore *m_store;
     QString m_section;
     QList<StoredProperty> m_properties;
-    // The form's class when it was restored; another one means it is being destroyed.
-    const std::type_info *m_formClass = nullptr;
+    QMetaObject::Connection m_finished;
     bool m_restored = false;
     bool m_savedSinceRestore = false;
     bool m_savedOnClose = false;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "widgets/SortMark.h"
+
 #include <QStringList>
 #include <functional>
 #include <vector>
@@ -12,7 +14,7 @@ class QueryDataSet;
 class SortableTitles
 {
 public:
-    enum class Mark { None, Down, Up };
+    using Mark = SortMark;
     // The sort key of a column (a field name, or a position in the select list); empty for a
     // column that does not sort.
     using SortKey = std::function<QString(int column)>;

@@ -43,7 +43,7 @@ QString MainWindowFixture::start(const QStringList &rows, const QString &backup)
     prepareStore(*m_store, m_catalogue->path());
     m_store->writeString(section, QStringLiteral("FolderID"), QStringLiteral("1001"));
     m_main = std::make_unique<TfMain>(m_store.get());
-    m_main->runDrag = [](QDrag *) {};
+    m_main->diskList().runDrag = [](QDrag *) {};
     QSignalSpy started(m_main.get(), &TfMain::startupFinished);
     m_main->show();
     if (!started.wait(30000))

@@ -1,6 +1,6 @@
 #include "app/MainData.h"
-#include "browser/dbtree.h"
-#include "browser/foldercommands.h"
+#include "browser/FolderCommands.h"
+#include "browser/TDBTreeView.h"
 #include "store/DbError.h"
 #include "tests/support/RecordingPrompt.h"
 #include "tests/support/TestCatalogue.h"

@@ -60,8 +60,8 @@ QByteArray fileBytes(const QString &path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-// A window the way the program's windows hold their storage: a member declared last,
-// with the folder tree's width as stored property.
+// A window the way the program's windows hold their storage: a member, told from the
+// destructor, with the folder tree's width as stored property.
 class Form : public QWidget
 {
 public:
@@ -74,6 +74,7 @@ public:
             QStringLiteral("DBTreeView1.Width"), [this] { return tree->width(); },
             [this](int width) { tree->resize(width, tree->height()); });
     }
+    ~Form() override { fs.formDestroying(); }
 
     QWidget *tree;
     bool restoredAtShowEvent = false;
@@ -98,6 +99,7 @@ public:
     {
         setGeometry(DesignRect);
     }
+    ~Dialog() override { fs.formDestroying(); }
 
     FormStorage fs;
 };

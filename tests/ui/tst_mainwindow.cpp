@@ -1,5 +1,5 @@
 #include "browser/DiskListFormat.h"
-#include "browser/dbtree.h"
+#include "browser/TDBTreeView.h"
 #include "browser/uMain.h"
 #include "platform/SettingsStore.h"
 #include "store/DbError.h"
@@ -97,7 +97,7 @@ private Q_SLOTS:
         m_store->writeString(section, QStringLiteral("FolderID"), QStringLiteral("1001"));
         m_prompt = std::make_unique<RecordingPrompt>();
         m_w = std::make_unique<TfMain>(m_store.get());
-        m_w->runDrag = [](QDrag *) {};
+        m_w->diskList().runDrag = [](QDrag *) {};
         QSignalSpy started(m_w.get(), &TfMain::startupFinished);
         m_w->show();
         QVERIFY(started.wait(30000));
@@ -310,7 +310,7 @@ private Q_SLOTS:
     void dragStartsFromTheNameColumn()
     {
         int drags = 0;
-        m_w->runDrag = [&drags](QDrag *drag) {
+        m_w->diskList().runDrag = [&drags](QDrag *drag) {
             ++drags;
             QCOMPARE(drag->mimeData()->data(QStringLiteral("application/x-kodra-disk")),
                      QByteArray("2003"));
@@ -324,7 +324,7 @@ private Q_SLOTS:
         QApplication::sendEvent(grid->viewport(), &move);
         QTest::mouseRelease(grid->viewport(), Qt::LeftButton, {}, start + QPoint(30, 0));
         QCOMPARE(drags, 1);
-        QCOMPARE(m_w->draggedDisk(), 2003);
+        QCOMPARE(m_w->diskList().draggedDisk(), 2003);
     }
 
     // With no folder a disk could never be stored: every way of starting or opening one is

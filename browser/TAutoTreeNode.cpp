@@ -1,6 +1,6 @@
-#include "browser/autotreenode.h"
+#include "browser/TAutoTreeNode.h"
 
-#include "browser/autotree.h"
+#include "browser/TCustomAutoTreeView.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
-#include "browser/foldercommands.h"
+#include "browser/FolderCommands.h"
 
-#include "browser/dbtree.h"
+#include "browser/TDBTreeView.h"
 #include "store/DbError.h"
 #include "store/QueryDataSet.h"
 

@@ -4,8 +4,8 @@
 #include <QTreeWidgetItem>
 #include <optional>
 
-// A node of an auto tree: a caption, a pointer the owning tree keeps with it, and the
-// caption's collation key, kept until the caption changes, so sorting compares keys only.
+// A node of an auto tree: a caption and its collation key, kept until the caption changes, so
+// sorting compares keys only.
 class TAutoTreeNode : public QTreeWidgetItem
 {
 public:
@@ -13,15 +13,11 @@ public:
 
     TAutoTreeNode();
 
-    void *nodeData() const { return m_data; }
-    void setNodeData(void *data) { m_data = data; }
-
     bool operator<(const QTreeWidgetItem &other) const override;
     void setData(int column, int role, const QVariant &value) override;
 
 private:
     const QCollatorSortKey &sortKey() const;
 
-    void *m_data = nullptr;
     mutable std::optional<QCollatorSortKey> m_sortKey;
 };

@@ -1,4 +1,4 @@
-#include "browser/dbtreenodes.h"
+#include "browser/TDBTreeNodes.h"
 
 #include <algorithm>
 

@@ -1,6 +1,6 @@
-#include "browser/dbtree.h"
+#include "browser/TDBTreeView.h"
 
-#include "browser/autotreenode.h"
+#include "browser/TDBTreeItem.h"
 #include "store/Field.h"
 #include "store/QueryDataSet.h"
 #include "widgets/ErrorBox.h"
@@ -17,10 +17,9 @@
 
 namespace {
 
-TAutoTreeNode *autoNode(QTreeWidgetItem *item)
+TDBTreeItem *dbItem(QTreeWidgetItem *item)
 {
-    return item && item->type() == TAutoTreeNode::Type ? static_cast<TAutoTreeNode *>(item)
-                                                       : nullptr;
+    return dynamic_cast<TDBTreeItem *>(item);
 }
 
 bool isChanging(const QueryDataSet &ds)
@@ -113,8 +112,8 @@ QVariant TDBTreeView::currentKey() const
 
 TDBTreeNode *TDBTreeView::dbNodeOf(QTreeWidgetItem *node) const
 {
-    const TAutoTreeNode *item = autoNode(node);
-    return item ? static_cast<TDBTreeNode *>(item->nodeData()) : nullptr;
+    const TDBTreeItem *item = dbItem(node);
+    return item ? item->record() : nullptr;
 }
 
 QTreeWidgetItem *TDBTreeView::nodeByKey(const QVariant &key) const
@@ -313,9 +312,9 @@ void TDBTreeView::syncRow(const Fields &f, int row)
     const QString caption = displayText(f, row);
     if (!record) {
         record = m_nodes.add(key, parentValue);
-        auto node = std::make_unique<TAutoTreeNode>();
+        auto node = std::make_unique<TDBTreeItem>();
         node->setText(0, caption);
-        node->setNodeData(record);
+        node->setRecord(record);
         record->node = node.get();
         if (parentNode)
             parentNode->addChild(node.release());
@@ -431,8 +430,8 @@ void TDBTreeView::discardAll()
     QScopedValueRollback<bool> guard(m_updating, true);
     cancelLabelEdit();
     for (int i = 0; i < m_nodes.count(); ++i) {
-        if (TAutoTreeNode *node = autoNode(m_nodes.at(i)->node))
-            node->setNodeData(nullptr);
+        if (TDBTreeItem *node = dbItem(m_nodes.at(i)->node))
+            node->setRecord(nullptr);
     }
     m_nodes.clear();
     qDeleteAll(std::exchange(m_detachedTop, {}));
@@ -507,7 +506,7 @@ void TDBTreeView::deleteNode(QTreeWidgetItem *node)
     }
     for (QTreeWidgetItem *item : list) {
         if (TDBTreeNode *record = dbNodeOf(item)) {
-            autoNode(item)->setNodeData(nullptr);
+            dbItem(item)->setRecord(nullptr);
             m_nodes.remove(record);
         }
     }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "browser/dbtreenode.h"
+#include "browser/TDBTreeNode.h"
 #include "store/FieldType.h"
 
 #include <memory>

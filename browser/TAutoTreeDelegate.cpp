@@ -1,6 +1,6 @@
-#include "browser/autotreedelegate.h"
+#include "browser/TAutoTreeDelegate.h"
 
-#include "browser/autotree.h"
+#include "browser/TCustomAutoTreeView.h"
 
 #include <QLineEdit>
 

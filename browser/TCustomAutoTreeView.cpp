@@ -1,7 +1,7 @@
-#include "browser/autotree.h"
+#include "browser/TCustomAutoTreeView.h"
 
-#include "browser/autotreedelegate.h"
-#include "browser/autotreenode.h"
+#include "browser/TAutoTreeDelegate.h"
+#include "browser/TAutoTreeNode.h"
 #include "widgets/IconSet.h"
 
 #include <QApplication>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "browser/autotree.h"
-#include "browser/dbtreenodes.h"
+#include "browser/TCustomAutoTreeView.h"
+#include "browser/TDBTreeNodes.h"
 
 #include <QPointer>
 #include <QStringList>

@@ -1,0 +1,61 @@
+#include "app/CatalogueSession.h"
+
+#include "app/MainData.h"
+#include "platform/SettingsStore.h"
+#include "widgets/Prompt.h"
+
+const QString CatalogueSession::version = QStringLiteral("1.0");
+
+CatalogueSession::CatalogueSession(MainData &data, SettingsStore &store)
+    : m_data(data), m_store(store)
+{ }
+
+void CatalogueSession::readSettings()
+{
+    m_settings = ConnectionSettings::read(m_store);
+}
+
+bool CatalogueSession::hasRunBefore() const
+{
+    return !m_store.readString(ConnectionSettings::section, QStringLiteral("NormPos"), QString())
+                .isEmpty();
+}
+
+void CatalogueSession::connect(QWidget *messageParent)
+{
+    MainData &d = m_data;
+    d.DefDatabase.setDatabaseName(m_settings.databasePath());
+    d.DefDatabase.setParams(m_settings.connectionParams());
+    d.DefDatabase.open();
+
+    d.spVer.execute();
+    const QString found = d.spVer.paramAsString(QStringLiteral("VERSION"));
+    if (found != version) {
+        Prompt::instance().message(messageParent,
+                                   QStringLiteral("Версия указанной базы данных ") + found
+                                       + QStringLiteral(" не поддерживается данным клиентом !"),
+                                   QStringLiteral("Не соответствуют версии !"),
+                                   QMessageBox::Critical, QMessageBox::Ok);
+        return;
+    }
+    d.dtFolder.open();
+    d.dtDisk.open();
+    const QString &section = ConnectionSettings::section;
+    d.dtFolder.locate(QStringLiteral("FFOLDERID"),
+                      m_store.readInteger(section, QStringLiteral("FolderID"), 1));
+    d.dtDisk.locate(QStringLiteral("FDISKID"),
+                    m_store.readInteger(section, QStringLiteral("DiskID"), 1));
+}
+
+void CatalogueSession::saveSettings()
+{
+    m_settings.write(m_store);
+    const MainData &d = m_data;
+    const QString &section = ConnectionSettings::section;
+    if (d.dtFolder.isOpen())
+        m_store.writeInteger(section, QStringLiteral("FolderID"),
+                             d.dtFolder.fieldByName(QStringLiteral("FFOLDERID")).asInteger());
+    if (d.dtDisk.isOpen())
+        m_store.writeInteger(section, QStringLiteral("DiskID"),
+                             d.dtDisk.fieldByName(QStringLiteral("FDISKID")).asInteger());
+}

@@ -1,0 +1,39 @@
+#pragma once
+
+#include "app/ConnectionSettings.h"
+
+class MainData;
+class SettingsStore;
+class QWidget;
+
+// The program's session on its catalogue: the five connection settings held in memory,
+// connecting with the version check and the return to the last folder and disk, and saving
+// the settings with the current folder and disk. The main window's commands run through it.
+class CatalogueSession
+{
+public:
+    // The schema version this program works with.
+    static const QString version;
+
+    CatalogueSession(MainData &data, SettingsStore &store);
+
+    ConnectionSettings &settings() { return m_settings; }
+    SettingsStore &store() { return m_store; }
+
+    // The connection settings from the store, defaults where none are stored.
+    void readSettings();
+    // Connects with the settings in memory and checks the catalogue's version; on a match
+    // opens the folder and disk lists on the stored folder and disk. A version that does not
+    // match is said in a message box over messageParent and leaves the lists closed. Throws
+    // the server's error when the connection fails.
+    void connect(QWidget *messageParent);
+    // Whether the settings store holds a saved layout: a program that has run before.
+    bool hasRunBefore() const;
+    // The settings in memory, then the current folder and disk of the lists that are open.
+    void saveSettings();
+
+private:
+    MainData &m_data;
+    SettingsStore &m_store;
+    ConnectionSettings m_settings;
+};
