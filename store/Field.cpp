@@ -56,6 +56,15 @@ QString Field::displayText(const QVariant &v)
     }
 }
 
+bool Field::sameKey(const QVariant &a, const QVariant &b)
+{
+    if (a.isNull() || b.isNull())
+        return false;
+    if (a.typeId() == QMetaType::QString || b.typeId() == QMetaType::QString)
+        return a.toString() == b.toString();
+    return a.toLongLong() == b.toLongLong();
+}
+
 QDate Field::asDate() const
 {
     const QVariant v = value();

@@ -70,6 +70,8 @@ public:
 
     // The text a value shows as: dates in the locale's short form, numbers in full.
     static QString displayText(const QVariant &value);
+    // Keys match by number, or by text where either is one; no key matches nothing.
+    static bool sameKey(const QVariant &a, const QVariant &b);
 
     // Converts a value to what this field stores (an empty text is no value).
     QVariant coerce(const QVariant &value) const;

@@ -7,17 +7,6 @@
 
 namespace {
 
-constexpr int kFetchBlock = 1000;
-
-bool sameKey(const QVariant &a, const QVariant &b)
-{
-    if (!a.isValid() || a.isNull() || !b.isValid() || b.isNull())
-        return false;
-    if (a.typeId() == QMetaType::QString || b.typeId() == QMetaType::QString)
-        return a.toString() == b.toString();
-    return a.toLongLong() == b.toLongLong();
-}
-
 bool isEmptyValue(const QVariant &v)
 {
     return !v.isValid() || v.isNull()
@@ -27,7 +16,12 @@ bool isEmptyValue(const QVariant &v)
 } // namespace
 
 QueryDataSet::QueryDataSet(Connection &connection, const QString &name, QObject *parent)
-    : QObject(parent), m_connection(connection), m_name(name)
+    : QObject(parent),
+      m_connection(connection),
+      m_name(name),
+      m_cache([this](const RowCache::Change &change, RowCache::Phase phase) {
+          tellCacheChange(change, phase);
+      })
 {
     setObjectName(name);
     m_connection.addClient(this);
@@ -141,7 +135,7 @@ Field &QueryDataSet::fieldByName(const QString &name) const
 
 bool QueryDataSet::isEmpty() const
 {
-    return m_rows.empty();
+    return m_cache.isEmpty();
 }
 
 void QueryDataSet::setState(State state)
@@ -218,12 +212,9 @@ void QueryDataSet::openCursor()
 {
     bindMasterParams();
     m_select->execute();
-    m_rows.clear();
-    m_rows.reserve(kFetchBlock);
-    m_allFetched = false;
-    fetchRow();
-    m_current = m_rows.empty() ? -1 : 0;
-    m_eof = m_rows.empty();
+    m_cache.restart([this](Row &row) { return readRow(row); }, 1);
+    m_current = m_cache.isEmpty() ? -1 : 0;
+    m_eof = m_cache.isEmpty();
     m_bof = true;
 }
 
@@ -231,7 +222,7 @@ void QueryDataSet::closeCursor()
 {
     if (m_select)
         m_select->closeCursor();
-    m_allFetched = true;
+    m_cache.stopReading();
 }
 
 void QueryDataSet::open()
@@ -256,7 +247,7 @@ void QueryDataSet::open()
         openCursor();
     } catch (...) {
         m_select.reset();
-        m_rows.clear();
+        m_cache.clear();
         m_current = -1;
         tr.checkAutoStop();
         throw;
@@ -276,8 +267,7 @@ void QueryDataSet::open()
 
 void QueryDataSet::discard()
 {
-    if (m_state == State::Insert && m_current >= 0)
-        m_rows.erase(m_rows.begin() + m_current);
+    // A new row goes with the rest of the cache, which the caller drops.
     m_original.clear();
     m_modified = false;
 }
@@ -300,10 +290,8 @@ void QueryDataSet::connectionClosing()
     m_modify.reset();
     m_delete.reset();
     m_generatorStmt.reset();
-    m_rows.clear();
-    m_rows.shrink_to_fit();
+    m_cache.clear();
     m_current = -1;
-    m_allFetched = false;
     setState(State::Inactive);
     if (controlsEnabled())
         Q_EMIT dataReset();
@@ -311,55 +299,69 @@ void QueryDataSet::connectionClosing()
         afterClose(*this);
 }
 
-bool QueryDataSet::fetchRow()
+bool QueryDataSet::readRow(Row &row) const
 {
-    if (m_allFetched || !m_select || !m_select->hasCursor())
+    if (!m_select || !m_select->hasCursor() || !m_select->fetch())
         return false;
-    if (!m_select->fetch()) {
-        m_allFetched = true;
-        return false;
-    }
-    // Whole blocks of rows, doubling, so that a long fetch does not copy the cache per block.
-    if (m_rows.size() == m_rows.capacity())
-        m_rows.reserve(std::max<size_t>(kFetchBlock, m_rows.capacity() * 2));
-    Row row(m_fields.size());
+    row.resize(m_fields.size());
     for (size_t i = 0; i < m_fields.size(); ++i) {
         if (m_columnOfField[i] >= 0)
             row[i] = m_select->value(m_columnOfField[i]);
     }
-    m_rows.push_back(std::move(row));
     return true;
 }
 
-bool QueryDataSet::ensureRow(int row)
+void QueryDataSet::tellCacheChange(const RowCache::Change &change, RowCache::Phase phase)
 {
-    const int before = int(m_rows.size());
-    while (int(m_rows.size()) <= row && fetchRow()) { }
-    if (int(m_rows.size()) > before && controlsEnabled())
-        Q_EMIT rowsFetched(before, int(m_rows.size()) - 1);
-    return row >= 0 && row < int(m_rows.size());
+    // Frozen controls hear of neither half: they are reset as a whole when released.
+    if (!controlsEnabled())
+        return;
+    const bool before = phase == RowCache::Phase::Before;
+    switch (change.kind) {
+    case RowCache::Change::Kind::Fetch:
+        if (before)
+            Q_EMIT rowsAboutToBeFetched(change.first, change.last);
+        else
+            Q_EMIT rowsFetched(change.first, change.last);
+        break;
+    case RowCache::Change::Kind::Insert:
+        if (before)
+            Q_EMIT rowAboutToBeInserted(change.first);
+        else
+            Q_EMIT rowInserted(change.first);
+        break;
+    case RowCache::Change::Kind::Remove:
+        if (before)
+            Q_EMIT rowAboutToBeRemoved(change.first);
+        else
+            Q_EMIT rowRemoved(change.first);
+        break;
+    case RowCache::Change::Kind::Move:
+        if (before)
+            Q_EMIT rowAboutToBeMoved(change.first, change.last);
+        else
+            Q_EMIT rowMoved(change.first, change.last);
+        break;
+    }
 }
 
 bool QueryDataSet::canFetchMore() const
 {
-    return isOpen() && !m_allFetched;
+    return isOpen() && m_cache.canFetch();
 }
 
 void QueryDataSet::fetchMore()
 {
     if (!canFetchMore())
         return;
-    ensureRow(int(m_rows.size()) + kFetchBlock - 1);
+    m_cache.fetch(RowCache::BlockSize);
 }
 
 void QueryDataSet::fetchAll()
 {
     if (!canFetchMore())
         return;
-    const int before = int(m_rows.size());
-    while (fetchRow()) { }
-    if (int(m_rows.size()) > before && controlsEnabled())
-        Q_EMIT rowsFetched(before, int(m_rows.size()) - 1);
+    m_cache.fetchAll();
 }
 
 QVariant QueryDataSet::lookupValue(const Field &field, const Row &row) const
@@ -377,21 +379,27 @@ QVariant QueryDataSet::lookupValue(const Field &field, const Row &row) const
     lookup->fetchAll();
     const int lookupKey = lookup->fieldByName(def.lookupKeyField).index();
     const int result = lookup->fieldByName(def.lookupResultField).index();
-    for (const Row &candidate : lookup->m_rows) {
-        if (sameKey(candidate[size_t(lookupKey)], keyValue))
+    for (int i = 0; i < lookup->m_cache.size(); ++i) {
+        const Row &candidate = lookup->m_cache.row(i);
+        if (Field::sameKey(candidate[size_t(lookupKey)], keyValue))
             return candidate[size_t(result)];
     }
     return {};
 }
 
-QVariant QueryDataSet::value(int row, int fieldIndex) const
+QVariant QueryDataSet::valueOf(const Row &row, int fieldIndex) const
 {
-    if (row < 0 || row >= int(m_rows.size()))
-        return {};
     const Field &f = *m_fields[size_t(fieldIndex)];
     if (f.isLookup())
-        return lookupValue(f, m_rows[size_t(row)]);
-    return m_rows[size_t(row)][size_t(fieldIndex)];
+        return lookupValue(f, row);
+    return row[size_t(fieldIndex)];
+}
+
+QVariant QueryDataSet::value(int row, int fieldIndex) const
+{
+    if (row < 0 || row >= m_cache.size())
+        return {};
+    return valueOf(m_cache.row(row), fieldIndex);
 }
 
 QVariant QueryDataSet::currentValue(int fieldIndex) const
@@ -414,7 +422,8 @@ void QueryDataSet::setCurrentValue(int fieldIndex, const QVariant &value)
             lookup->fetchAll();
             const int result = lookup->fieldByName(def.lookupResultField).index();
             const int lookupKey = lookup->fieldByName(def.lookupKeyField).index();
-            for (const Row &candidate : lookup->m_rows) {
+            for (int i = 0; i < lookup->m_cache.size(); ++i) {
+                const Row &candidate = lookup->m_cache.row(i);
                 if (candidate[size_t(result)] == value) {
                     key = candidate[size_t(lookupKey)];
                     break;
@@ -427,7 +436,7 @@ void QueryDataSet::setCurrentValue(int fieldIndex, const QVariant &value)
     if (m_state == State::Browse)
         edit();
     const QVariant coerced = f.coerce(value);
-    m_rows[size_t(m_current)][size_t(fieldIndex)] = coerced;
+    m_cache.row(m_current)[size_t(fieldIndex)] = coerced;
     m_modified = true;
     if (controlsEnabled()) {
         Q_EMIT rowChanged(m_current);
@@ -506,7 +515,7 @@ void QueryDataSet::first()
 {
     requireOpen();
     checkBrowseMode();
-    if (!ensureRow(0)) {
+    if (!m_cache.ensure(0)) {
         m_eof = m_bof = true;
         return;
     }
@@ -518,7 +527,7 @@ void QueryDataSet::next()
 {
     requireOpen();
     checkBrowseMode();
-    if (ensureRow(m_current + 1))
+    if (m_cache.ensure(m_current + 1))
         setCurrent(m_current + 1);
     else
         m_eof = true;
@@ -539,11 +548,11 @@ void QueryDataSet::last()
     requireOpen();
     checkBrowseMode();
     fetchAll();
-    if (m_rows.empty()) {
+    if (m_cache.isEmpty()) {
         m_eof = m_bof = true;
         return;
     }
-    setCurrent(int(m_rows.size()) - 1);
+    setCurrent(m_cache.size() - 1);
     m_eof = true;
 }
 
@@ -556,26 +565,26 @@ void QueryDataSet::moveTo(int row)
     // move up by one, and the target with them.
     const bool leavingNewRow = m_state == State::Insert;
     const int left = m_current;
-    const size_t before = m_rows.size();
+    const int before = m_cache.size();
     checkBrowseMode();
     if (leavingNewRow && m_state == State::Browse) {
         if (row > left)
             --row;
-        else if (row == left && m_rows.size() == before)
-            row = int(m_rows.size()) - 1;
+        else if (row == left && m_cache.size() == before)
+            row = m_cache.size() - 1;
     }
-    if (ensureRow(row))
+    if (m_cache.ensure(row))
         setCurrent(row);
 }
 
 bool QueryDataSet::eof() const
 {
-    return !isOpen() || m_eof || m_rows.empty();
+    return !isOpen() || m_eof || m_cache.isEmpty();
 }
 
 bool QueryDataSet::bof() const
 {
-    return !isOpen() || m_bof || m_rows.empty();
+    return !isOpen() || m_bof || m_cache.isEmpty();
 }
 
 bool QueryDataSet::locate(const QString &field, qint64 value)
@@ -606,20 +615,16 @@ bool QueryDataSet::locateNext(const QString &field, qint64 value)
 
 int QueryDataSet::findFrom(int row, int fieldIndex, qint64 value)
 {
+    const QVariant wanted = value;
+    for (int i = std::max(row, 0); i < m_cache.size(); ++i) {
+        if (Field::sameKey(this->value(i, fieldIndex), wanted))
+            return i;
+    }
     // Rows fetched on the way are announced once at the end, not one by one: a view told of
     // each of 100,000 rows separately spends longer on the news than the search did.
-    const int before = int(m_rows.size());
-    const QVariant wanted = value;
-    int found = -1;
-    for (int i = row; i < int(m_rows.size()) || fetchRow(); ++i) {
-        if (sameKey(this->value(i, fieldIndex), wanted)) {
-            found = i;
-            break;
-        }
-    }
-    if (int(m_rows.size()) > before && controlsEnabled())
-        Q_EMIT rowsFetched(before, int(m_rows.size()) - 1);
-    return found;
+    return m_cache.fetchUntil([&](const Row &candidate) {
+        return Field::sameKey(valueOf(candidate, fieldIndex), wanted);
+    });
 }
 
 void QueryDataSet::insert()
@@ -629,17 +634,15 @@ void QueryDataSet::insert()
     if (beforeInsert)
         beforeInsert(*this);
     const int pos = m_current < 0 ? 0 : m_current;
-    m_rows.insert(m_rows.begin() + pos, Row(m_fields.size()));
+    m_cache.insert(pos, Row(m_fields.size()));
     m_current = pos;
     m_original.clear();
     m_eof = m_bof = false;
     setState(State::Insert);
-    if (controlsEnabled())
-        Q_EMIT rowInserted(pos);
 
     if (!m_generatorField.isEmpty()) {
         const int keyIndex = fieldByName(m_generatorField).index();
-        if (isEmptyValue(m_rows[size_t(pos)][size_t(keyIndex)])) {
+        if (isEmptyValue(m_cache.row(pos)[size_t(keyIndex)])) {
             try {
                 if (!m_generatorStmt) {
                     QString name = m_generator;
@@ -653,17 +656,15 @@ void QueryDataSet::insert()
                 m_generatorStmt->execute();
                 if (!m_generatorStmt->fetch())
                     fail(QStringLiteral("The generator returned no value"));
-                m_rows[size_t(pos)][size_t(keyIndex)]
+                m_cache.row(pos)[size_t(keyIndex)]
                     = m_fields[size_t(keyIndex)]->coerce(m_generatorStmt->value(0));
                 m_generatorStmt->closeCursor();
             } catch (...) {
-                m_rows.erase(m_rows.begin() + pos);
-                m_current = m_rows.empty() ? -1 : std::min(pos, int(m_rows.size()) - 1);
+                m_cache.erase(pos);
+                m_current = m_cache.isEmpty() ? -1 : std::min(pos, m_cache.size() - 1);
                 setState(State::Browse);
-                if (controlsEnabled()) {
-                    Q_EMIT rowRemoved(pos);
+                if (controlsEnabled())
                     Q_EMIT currentRowChanged(m_current);
-                }
                 throw;
             }
         }
@@ -685,11 +686,11 @@ void QueryDataSet::edit()
     requireOpen();
     if (m_state == State::Edit || m_state == State::Insert)
         return;
-    if (m_rows.empty()) {
+    if (m_cache.isEmpty()) {
         insert();
         return;
     }
-    m_original = m_rows[size_t(m_current)];
+    m_original = m_cache.row(m_current);
     m_modified = false;
     setState(State::Edit);
     if (controlsEnabled())
@@ -723,7 +724,7 @@ void QueryDataSet::post()
     if (m_state != State::Edit && m_state != State::Insert)
         return;
     detailsCheckBrowseMode();
-    Row &row = m_rows[size_t(m_current)];
+    const Row &row = m_cache.row(m_current);
     for (const auto &f : m_fields) {
         if (!f->isLookup() && f->isRequired() && isEmptyValue(row[size_t(f->index())])) {
             Q_EMIT focusFieldRequested(f->name());
@@ -735,13 +736,10 @@ void QueryDataSet::post()
             fail(QStringLiteral("Cannot insert into this dataset"));
         runWrite(m_insertSql, m_insert, row, Row());
         // The new row is not read back: it stays behind the rows fetched so far.
-        const int to = int(m_rows.size()) - 1;
+        const int to = m_cache.size() - 1;
         if (m_current != to) {
-            std::rotate(m_rows.begin() + m_current, m_rows.begin() + m_current + 1, m_rows.end());
-            const int from = m_current;
+            m_cache.move(m_current, to);
             m_current = to;
-            if (controlsEnabled())
-                Q_EMIT rowMoved(from, to);
         }
     } else {
         if (m_modifySql.isEmpty())
@@ -765,18 +763,17 @@ void QueryDataSet::cancel()
     requireOpen();
     if (m_state == State::Insert) {
         const int pos = m_current;
-        m_rows.erase(m_rows.begin() + pos);
-        m_current = m_rows.empty() ? -1 : std::min(pos, int(m_rows.size()) - 1);
+        m_cache.erase(pos);
+        m_current = m_cache.isEmpty() ? -1 : std::min(pos, m_cache.size() - 1);
         m_modified = false;
         setState(State::Browse);
         if (controlsEnabled()) {
-            Q_EMIT rowRemoved(pos);
             Q_EMIT currentRowChanged(m_current);
             Q_EMIT dataSetChanged();
         }
         scrolled();
     } else if (m_state == State::Edit) {
-        m_rows[size_t(m_current)] = m_original;
+        m_cache.row(m_current) = m_original;
         m_original.clear();
         m_modified = false;
         setState(State::Browse);
@@ -795,24 +792,22 @@ void QueryDataSet::remove()
         cancel();
         return;
     }
-    if (m_rows.empty())
+    if (m_cache.isEmpty())
         fail(QStringLiteral("Cannot perform this operation on an empty dataset"));
     detailsCheckBrowseMode();
     if (m_deleteSql.isEmpty())
         fail(QStringLiteral("Cannot delete from this dataset"));
-    const Row &row = m_rows[size_t(m_current)];
+    const Row &row = m_cache.row(m_current);
     runWrite(m_deleteSql, m_delete, row, m_state == State::Edit ? m_original : row);
     const int pos = m_current;
-    m_rows.erase(m_rows.begin() + pos);
+    m_cache.erase(pos);
     m_original.clear();
     m_modified = false;
     setState(State::Browse);
-    if (controlsEnabled())
-        Q_EMIT rowRemoved(pos);
-    if (ensureRow(pos))
+    if (m_cache.ensure(pos))
         m_current = pos;
     else
-        m_current = int(m_rows.size()) - 1;
+        m_current = m_cache.size() - 1;
     m_connection.transaction().workDone();
     if (controlsEnabled())
         Q_EMIT dataSetChanged();
@@ -843,15 +838,15 @@ void QueryDataSet::refresh()
         openCursor();
         int found = -1;
         if (!key.empty() && m_current >= 0) {
-            for (int i = 0; found < 0 && ensureRow(i); ++i) {
+            for (int i = 0; found < 0 && m_cache.ensure(i); ++i) {
                 bool match = true;
                 for (const auto &[index, v] : key)
-                    match = match && sameKey(value(i, index), v);
+                    match = match && Field::sameKey(value(i, index), v);
                 if (match)
                     found = i;
             }
         }
-        m_current = found >= 0 ? found : (m_rows.empty() ? -1 : 0);
+        m_current = found >= 0 ? found : (m_cache.isEmpty() ? -1 : 0);
     } catch (...) {
         enableControls();
         throw;

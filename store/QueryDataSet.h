@@ -2,6 +2,7 @@
 
 #include "store/Connection.h"
 #include "store/Field.h"
+#include "store/RowCache.h"
 
 #include <QObject>
 #include <QStringList>
@@ -90,7 +91,7 @@ public:
     void refresh();
 
     // Rows fetched so far, and fetching further in blocks.
-    int fetchedCount() const { return int(m_rows.size()); }
+    int fetchedCount() const { return m_cache.size(); }
     bool canFetchMore() const;
     void fetchMore();
     void fetchAll();
@@ -114,6 +115,12 @@ Q_SIGNALS:
     void rowInserted(int row);
     void rowRemoved(int row);
     void rowMoved(int from, int to);
+    // The same changes told before they happen, while every row is still where it was: a
+    // view brackets each change between the two.
+    void rowsAboutToBeFetched(int first, int last);
+    void rowAboutToBeInserted(int row);
+    void rowAboutToBeRemoved(int row);
+    void rowAboutToBeMoved(int from, int to);
     void currentRowChanged(int row);
     void stateChanged();
     // The rows changed as a whole: a row was started, edited, posted, cancelled or deleted.
@@ -133,15 +140,15 @@ protected:
     [[noreturn]] void fail(const QString &text) const;
 
 private:
-    using Row = std::vector<QVariant>;
+    using Row = RowCache::Row;
     friend class Field;
 
     void requireOpen() const;
     void openCursor();
     void closeCursor();
     void buildFields();
-    bool fetchRow();
-    bool ensureRow(int row);
+    bool readRow(Row &row) const;
+    void tellCacheChange(const RowCache::Change &change, RowCache::Phase phase);
     // The first row from row on whose field holds value, fetching as far as needed; -1 if none.
     int findFrom(int row, int fieldIndex, qint64 value);
     void setCurrent(int row, bool notify = true);
@@ -153,6 +160,7 @@ private:
     void runWrite(const QString &sql, std::unique_ptr<Statement> &stmt, const Row &row,
                   const Row &original);
     QVariant lookupValue(const Field &field, const Row &row) const;
+    QVariant valueOf(const Row &row, int fieldIndex) const;
     void setState(State state);
     bool controlsEnabled() const { return m_disabled == 0; }
     void discard();
@@ -180,13 +188,12 @@ private:
     std::unique_ptr<Statement> m_generatorStmt;
 
     State m_state = State::Inactive;
-    std::vector<Row> m_rows;
+    RowCache m_cache;
     Row m_original; // the row as it was before edit
     int m_current = -1;
     bool m_eof = false;
     bool m_bof = false;
     bool m_modified = false;
-    bool m_allFetched = false;
     int m_disabled = 0;
     int m_holdDetails = 0;
     bool m_detailsPending = false;

@@ -5,20 +5,6 @@
 
 #include <QScopedValueRollback>
 
-namespace {
-
-// Keys match by number, or by text where either is one; no key matches nothing.
-bool sameKey(const QVariant &a, const QVariant &b)
-{
-    if (a.isNull() || b.isNull())
-        return false;
-    if (a.typeId() == QMetaType::QString || b.typeId() == QMetaType::QString)
-        return a.toString() == b.toString();
-    return a.toLongLong() == b.toLongLong();
-}
-
-} // namespace
-
 DBLookupComboBox::DBLookupComboBox(QWidget *parent) : QComboBox(parent), m_link(this)
 {
     setEditable(false);
@@ -87,7 +73,7 @@ void DBLookupComboBox::showField()
     const QVariant key = m_link.value();
     int shown = -1;
     for (int i = 0; shown < 0 && i < count(); ++i) {
-        if (sameKey(itemData(i), key))
+        if (Field::sameKey(itemData(i), key))
             shown = i;
     }
     setCurrentIndex(shown);
@@ -97,7 +83,7 @@ void DBLookupComboBox::onActivated(int index)
 {
     const QVariant key = itemData(index);
     // Choosing the name already shown changes nothing and leaves the row as it is.
-    if (index < 0 || sameKey(key, m_link.value()))
+    if (index < 0 || Field::sameKey(key, m_link.value()))
         return;
     m_link.write(key);
 }

@@ -46,10 +46,15 @@ DataSetModel::DataSetModel(QueryDataSet *dataSet, const QList<Column> &columns, 
 
     QueryDataSet *ds = m_dataSet;
     connect(ds, &QueryDataSet::dataReset, this, &DataSetModel::resetRows);
-    connect(ds, &QueryDataSet::rowsFetched, this, &DataSetModel::onRowsFetched);
-    connect(ds, &QueryDataSet::rowInserted, this, &DataSetModel::onRowInserted);
-    connect(ds, &QueryDataSet::rowRemoved, this, &DataSetModel::onRowRemoved);
-    connect(ds, &QueryDataSet::rowMoved, this, &DataSetModel::onRowMoved);
+    connect(ds, &QueryDataSet::rowsAboutToBeFetched, this, &DataSetModel::beginInsert);
+    connect(ds, &QueryDataSet::rowsFetched, this, &DataSetModel::endInsert);
+    connect(ds, &QueryDataSet::rowAboutToBeInserted, this,
+            [this](int row) { beginInsert(row, row); });
+    connect(ds, &QueryDataSet::rowInserted, this, [this](int row) { endInsert(row, row); });
+    connect(ds, &QueryDataSet::rowAboutToBeRemoved, this, &DataSetModel::beginRemove);
+    connect(ds, &QueryDataSet::rowRemoved, this, &DataSetModel::endRemove);
+    connect(ds, &QueryDataSet::rowAboutToBeMoved, this, &DataSetModel::beginMove);
+    connect(ds, &QueryDataSet::rowMoved, this, &DataSetModel::endMove);
     connect(ds, &QueryDataSet::rowChanged, this, &DataSetModel::onRowChanged);
     connect(ds, &QueryDataSet::currentRowChanged, this, &DataSetModel::updateMarker);
     connect(ds, &QueryDataSet::stateChanged, this, &DataSetModel::updateMarker);
@@ -137,37 +142,13 @@ void DataSetModel::setToolTipText(const QString &text)
     m_toolTipText = text;
 }
 
-int DataSetModel::dataSetRow(int row) const
-{
-    switch (m_pending) {
-    case Pending::None:
-        return row;
-    case Pending::Insert:
-        return row < m_pendingFrom ? row : row + 1;
-    case Pending::Remove:
-        if (row == m_pendingFrom)
-            return -1;
-        return row < m_pendingFrom ? row : row - 1;
-    case Pending::Move:
-        if (row == m_pendingFrom)
-            return m_pendingTo;
-        if (m_pendingFrom < m_pendingTo && row > m_pendingFrom && row <= m_pendingTo)
-            return row - 1;
-        if (m_pendingFrom > m_pendingTo && row >= m_pendingTo && row < m_pendingFrom)
-            return row + 1;
-        return row;
-    }
-    return row;
-}
-
 QVariant DataSetModel::fieldValue(int row, int column) const
 {
     if (!m_dataSet || !m_dataSet->isOpen() || !field(column))
         return {};
-    const int dsRow = dataSetRow(row);
-    if (dsRow < 0 || dsRow >= m_dataSet->fetchedCount())
+    if (row < 0 || row >= m_dataSet->fetchedCount())
         return {};
-    return m_dataSet->value(dsRow, m_fieldIndex[size_t(column)]);
+    return m_dataSet->value(row, m_fieldIndex[size_t(column)]);
 }
 
 QString DataSetModel::displayText(int row, int column) const
@@ -234,7 +215,6 @@ void DataSetModel::resetRows()
 {
     const QScopedValueRollback changing(m_changing, true);
     beginResetModel();
-    m_pending = Pending::None;
     m_rows = m_dataSet && m_dataSet->isOpen() ? m_dataSet->fetchedCount() : 0;
     resolveFields();
     watchLookups();
@@ -248,67 +228,64 @@ bool DataSetModel::inStep() const
     return rows == m_rows;
 }
 
-void DataSetModel::onRowsFetched(int first, int last)
+// Each change is bracketed only when the model is in step with the dataset and the change
+// fits its rows; otherwise the change's end resets the model, which is always right.
+void DataSetModel::beginInsert(int first, int last)
 {
-    const QScopedValueRollback changing(m_changing, true);
-    if (first != m_rows || last < first || last + 1 != m_dataSet->fetchedCount()) {
-        resetRows();
-        return;
-    }
-    beginInsertRows(QModelIndex(), first, last);
-    m_rows = last + 1;
-    endInsertRows();
+    m_changing = true;
+    m_bracketed = inStep() && first >= 0 && first <= m_rows && last >= first;
+    if (m_bracketed)
+        beginInsertRows(QModelIndex(), first, last);
 }
 
-void DataSetModel::onRowInserted(int row)
+void DataSetModel::endInsert(int first, int last)
 {
-    const QScopedValueRollback changing(m_changing, true);
-    if (row < 0 || row > m_rows || m_rows + 1 != m_dataSet->fetchedCount()) {
-        resetRows();
-        return;
+    if (m_bracketed) {
+        m_rows += last - first + 1;
+        endInsertRows();
     }
-    m_pending = Pending::Insert;
-    m_pendingFrom = row;
-    beginInsertRows(QModelIndex(), row, row);
-    m_pending = Pending::None;
-    ++m_rows;
-    endInsertRows();
+    endChange();
 }
 
-void DataSetModel::onRowRemoved(int row)
+void DataSetModel::beginRemove(int row)
 {
-    const QScopedValueRollback changing(m_changing, true);
-    if (row < 0 || row >= m_rows || m_rows - 1 != m_dataSet->fetchedCount()) {
-        resetRows();
-        return;
-    }
-    m_pending = Pending::Remove;
-    m_pendingFrom = row;
-    beginRemoveRows(QModelIndex(), row, row);
-    m_pending = Pending::None;
-    --m_rows;
-    endRemoveRows();
+    m_changing = true;
+    m_bracketed = inStep() && row >= 0 && row < m_rows;
+    if (m_bracketed)
+        beginRemoveRows(QModelIndex(), row, row);
 }
 
-void DataSetModel::onRowMoved(int from, int to)
+void DataSetModel::endRemove()
 {
-    const QScopedValueRollback changing(m_changing, true);
-    if (!inStep() || from < 0 || to < 0 || from >= m_rows || to >= m_rows) {
-        resetRows();
-        return;
+    if (m_bracketed) {
+        --m_rows;
+        endRemoveRows();
     }
-    m_pending = Pending::Move;
-    m_pendingFrom = from;
-    m_pendingTo = to;
+    endChange();
+}
+
+void DataSetModel::beginMove(int from, int to)
+{
+    m_changing = true;
     // Qt counts the destination before the move: a row moving down lands before to + 1.
-    const bool moving
-        = beginMoveRows(QModelIndex(), from, from, QModelIndex(), to > from ? to + 1 : to);
-    m_pending = Pending::None;
-    if (!moving) {
+    m_bracketed = inStep() && from >= 0 && to >= 0 && from < m_rows && to < m_rows
+        && beginMoveRows(QModelIndex(), from, from, QModelIndex(), to > from ? to + 1 : to);
+}
+
+void DataSetModel::endMove()
+{
+    if (m_bracketed)
+        endMoveRows();
+    endChange();
+}
+
+void DataSetModel::endChange()
+{
+    const bool bracketed = m_bracketed;
+    m_bracketed = false;
+    if (!bracketed || !inStep())
         resetRows();
-        return;
-    }
-    endMoveRows();
+    m_changing = false;
 }
 
 void DataSetModel::onRowChanged(int row)
@@ -379,10 +356,9 @@ QVariant DataSetModel::data(const QModelIndex &index, int role) const
             return int(alignment);
         }
         case Qt::ForegroundRole: {
-            const int dsRow = dataSetRow(row);
-            if (!m_cellColor || dsRow < 0 || !m_dataSet || dsRow >= m_dataSet->fetchedCount())
+            if (!m_cellColor || !m_dataSet || row >= m_dataSet->fetchedCount())
                 return {};
-            const std::optional<QColor> color = m_cellColor(dsRow, column);
+            const std::optional<QColor> color = m_cellColor(row, column);
             if (!color)
                 return {};
             return *color;
@@ -470,7 +446,7 @@ QVariant DataSetModel::headerData(int section, Qt::Orientation orientation, int 
         return int(Qt::AlignCenter);
     if (role != Qt::DisplayRole)
         return {};
-    if (!m_dataSet || !m_dataSet->isOpen() || dataSetRow(section) != m_dataSet->currentRow())
+    if (!m_dataSet || !m_dataSet->isOpen() || section != m_dataSet->currentRow())
         return QString();
     return stateMarker(m_dataSet->state());
 }

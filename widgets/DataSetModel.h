@@ -17,9 +17,9 @@ class Field;
 class QueryDataSet;
 class QWidget;
 
-// A table model over a dataset's fetched rows and a list of columns. The dataset tells what
-// changed only after it changed, so the model keeps its own row count and, while it reports
-// a change, maps its rows onto the dataset's as they were before.
+// A table model over a dataset's fetched rows and a list of columns. The dataset tells each
+// change before and after it happens, and the model brackets it the same way. Its own row
+// count lags while the dataset's controls are frozen, until they are released with a reset.
 class DataSetModel : public QAbstractTableModel
 {
     Q_OBJECT
@@ -93,18 +93,18 @@ Q_SIGNALS:
     void sortMarksChanged();
 
 private:
-    enum class Pending { None, Insert, Remove, Move };
-
-    int dataSetRow(int row) const;
     QVariant fieldValue(int row, int column) const;
     void resolveFields();
     void watchLookups();
     void resetRows();
     bool inStep() const;
-    void onRowsFetched(int first, int last);
-    void onRowInserted(int row);
-    void onRowRemoved(int row);
-    void onRowMoved(int from, int to);
+    void beginInsert(int first, int last);
+    void endInsert(int first, int last);
+    void beginRemove(int row);
+    void endRemove();
+    void beginMove(int from, int to);
+    void endMove();
+    void endChange();
     void onRowChanged(int row);
     void onLookupChanged();
     void updateMarker();
@@ -119,8 +119,7 @@ private:
     QPointer<QWidget> m_errorParent;
     int m_rows = 0;
     bool m_changing = false;
-    Pending m_pending = Pending::None;
-    int m_pendingFrom = -1;
-    int m_pendingTo = -1;
+    // A begin...Rows() is open; without one the change's end resets the model instead.
+    bool m_bracketed = false;
     QPersistentModelIndex m_marker;
 };

@@ -12,6 +12,8 @@ class TestDataSet : public QObject
     Q_OBJECT
 
 private:
+    enum class Change { Fetch, Insert, CancelNewRow, Delete, PostNewRow, Frozen };
+
     std::unique_ptr<TestCatalogue> m_cat;
     std::unique_ptr<MainData> m_data;
 
@@ -378,6 +380,142 @@ private Q_SLOTS:
         QCOMPARE(ds.fieldByName(QStringLiteral("FDISKID")).asInteger(), 100000 + 2400);
         ds.last();
         QCOMPARE(ds.fetchedCount(), 2500);
+        QVERIFY(!ds.canFetchMore());
+    }
+
+    // Every change of the rows is told twice: before it, while the rows are as they were,
+    // and after it. Each line shows the rows a signal names, as they read when it came.
+    void changesAreToldBeforeAndAfter_data()
+    {
+        QTest::addColumn<int>("change");
+        QTest::addColumn<QStringList>("told");
+        QTest::newRow("fetch") << int(Change::Fetch)
+                               << QStringList {"rowsAboutToBeFetched(1 -, 1 -) of 1",
+                                               "rowsFetched(1 Mozart, 1 Mozart) of 2"};
+        QTest::newRow("insert in the middle")
+            << int(Change::Insert)
+            << QStringList {"rowAboutToBeInserted(1 Mozart) of 2", "rowInserted(1 -) of 3"};
+        QTest::newRow("cancel a new row")
+            << int(Change::CancelNewRow)
+            << QStringList {"rowAboutToBeRemoved(1 -) of 3", "rowRemoved(1 Mozart) of 2"};
+        QTest::newRow("delete") << int(Change::Delete)
+                                << QStringList {"rowAboutToBeRemoved(0 Bach) of 2",
+                                                "rowRemoved(0 Mozart) of 1"};
+        QTest::newRow("post moves the new row behind")
+            << int(Change::PostNewRow)
+            << QStringList {"rowAboutToBeMoved(0 Zappa, 2 Mozart) of 3",
+                            "rowMoved(0 Bach, 2 Zappa) of 3"};
+        QTest::newRow("frozen controls hear neither") << int(Change::Frozen) << QStringList();
+    }
+    void changesAreToldBeforeAndAfter()
+    {
+        QFETCH(int, change);
+        QFETCH(QStringList, told);
+        openLists();
+        auto &ds = m_data->dtDisk;
+        const int name = ds.fieldByName(QStringLiteral("FNAME")).index();
+        QStringList log;
+        const auto record = [&](const char *signal, std::initializer_list<int> rows) {
+            QStringList at;
+            for (const int row : rows) {
+                const QString text = ds.value(row, name).toString();
+                at << QString::number(row) + QLatin1Char(' ')
+                        + (text.isEmpty() ? QStringLiteral("-") : text);
+            }
+            log << QStringLiteral("%1(%2) of %3")
+                       .arg(QLatin1String(signal), at.join(QStringLiteral(", ")))
+                       .arg(ds.fetchedCount());
+        };
+        connect(&ds, &QueryDataSet::rowsAboutToBeFetched, this, [&](int first, int last) {
+            record("rowsAboutToBeFetched", {first, last});
+        });
+        connect(&ds, &QueryDataSet::rowsFetched, this, [&](int first, int last) {
+            record("rowsFetched", {first, last});
+        });
+        connect(&ds, &QueryDataSet::rowAboutToBeInserted, this,
+                [&](int row) { record("rowAboutToBeInserted", {row}); });
+        connect(&ds, &QueryDataSet::rowInserted, this,
+                [&](int row) { record("rowInserted", {row}); });
+        connect(&ds, &QueryDataSet::rowAboutToBeRemoved, this,
+                [&](int row) { record("rowAboutToBeRemoved", {row}); });
+        connect(&ds, &QueryDataSet::rowRemoved, this,
+                [&](int row) { record("rowRemoved", {row}); });
+        connect(&ds, &QueryDataSet::rowAboutToBeMoved, this, [&](int from, int to) {
+            record("rowAboutToBeMoved", {from, to});
+        });
+        connect(&ds, &QueryDataSet::rowMoved, this, [&](int from, int to) {
+            record("rowMoved", {from, to});
+        });
+
+        if (Change(change) != Change::Fetch && Change(change) != Change::Frozen) {
+            ds.fetchAll();
+            ds.moveTo(Change(change) == Change::Delete || Change(change) == Change::PostNewRow ? 0
+                                                                                               : 1);
+        }
+        if (Change(change) == Change::CancelNewRow || Change(change) == Change::PostNewRow)
+            ds.insert();
+        if (Change(change) == Change::PostNewRow) {
+            ds.fieldByName(QStringLiteral("FFOLDERID")).setInteger(1001);
+            ds.fieldByName(QStringLiteral("FMANID")).setInteger(1);
+            ds.fieldByName(QStringLiteral("FNAME")).setString(QStringLiteral("Zappa"));
+        }
+        log.clear();
+        switch (Change(change)) {
+        case Change::Fetch:
+            ds.fetchMore();
+            break;
+        case Change::Insert:
+            ds.insert();
+            break;
+        case Change::CancelNewRow:
+            ds.cancel();
+            break;
+        case Change::Delete:
+            ds.remove();
+            break;
+        case Change::PostNewRow:
+            ds.post();
+            break;
+        case Change::Frozen:
+            ds.disableControls();
+            ds.fetchMore();
+            ds.insert();
+            ds.cancel();
+            QCOMPARE(ds.fetchedCount(), 2);
+            ds.enableControls();
+            break;
+        }
+        QCOMPARE(log, told);
+        disconnect(&ds, nullptr, this, nullptr);
+    }
+
+    void rowsReadBeforeAFailedFetchAreKept()
+    {
+        // The fifth disk's expression divides by zero: the server fails that row's fetch.
+        m_cat->exec(
+            {QStringLiteral("execute block as declare i integer = 3; begin while (i <= 6) do begin "
+                            "insert into TDISK (FDISKID, FFOLDERID, FMANID, FNAME, FNN) values "
+                            "(2100 + :i, 1001, 1, 'D' || :i, :i); i = i + 1; end end")});
+        m_data->DefDatabase.open();
+        QueryDataSet ds(m_data->DefDatabase, QStringLiteral("dtFailing"));
+        ds.setSelectSql({QStringLiteral("select FDISKID, 10 / (5 - FNN) as X from TDISK "
+                                        "where FFOLDERID = 1001 order by FDISKID")});
+        ds.open();
+        QCOMPARE(ds.fetchedCount(), 1);
+        QSignalSpy before(&ds, &QueryDataSet::rowsAboutToBeFetched);
+        QSignalSpy fetched(&ds, &QueryDataSet::rowsFetched);
+        const QString error = errorOf([&] { ds.fetchMore(); });
+        QVERIFY2(error.contains(QStringLiteral("divide"), Qt::CaseInsensitive), qPrintable(error));
+        // The three disks before it came with the failing fetch: they stay, and views are
+        // told of them.
+        QCOMPARE(ds.fetchedCount(), 4);
+        QCOMPARE(ds.value(3, 0).toInt(), 2104);
+        QCOMPARE(before.count(), 1);
+        QCOMPARE(fetched.count(), 1);
+        QCOMPARE(fetched.at(0), (QVariantList {1, 3}));
+        // The failed cursor gives nothing more.
+        ds.fetchMore();
+        QCOMPARE(ds.fetchedCount(), 4);
         QVERIFY(!ds.canFetchMore());
     }
 

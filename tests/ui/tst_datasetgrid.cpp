@@ -70,6 +70,8 @@ class TestDataSetGrid : public QObject
     Q_OBJECT
 
 private:
+    enum class Action { Fetch, Insert, Delete, CancelNewRow, PostNewRow };
+
     std::unique_ptr<TestCatalogue> m_cat;
     std::unique_ptr<MainData> m_data;
     std::unique_ptr<RecordingPrompt> m_prompt;
@@ -275,6 +277,112 @@ private Q_SLOTS:
 
         disks().close();
         QCOMPARE(model.rowCount(), 0);
+    }
+
+    // The model tells each change before it happens: views and proxies reading it then still
+    // see every row as it was.
+    void modelBracketsEachChange_data()
+    {
+        QTest::addColumn<int>("action");
+        QTest::addColumn<QString>("announced");
+        // The next block behind the rows the view (here the model tester) fetched so far.
+        QTest::newRow("fetch") << int(Action::Fetch) << "inserted %1-%2";
+        QTest::newRow("insert in the middle") << int(Action::Insert) << "inserted 1-1";
+        QTest::newRow("remove") << int(Action::Delete) << "removed 0-0";
+        QTest::newRow("cancel a new row in the middle")
+            << int(Action::CancelNewRow) << "removed 1-1";
+        QTest::newRow("move after a post re-sorts") << int(Action::PostNewRow) << "moved 1-1 to 4";
+    }
+    void modelBracketsEachChange()
+    {
+        QFETCH(int, action);
+        QFETCH(QString, announced);
+        constexpr int kLarge = 2500;
+        if (Action(action) == Action::Fetch) {
+            m_cat->exec(
+                {QStringLiteral(
+                     "execute block as declare i integer = 1; begin while (i <= %1) do begin "
+                     "insert into TDISK (FDISKID, FFOLDERID, FMANID, FNAME, FNN) values "
+                     "(100000 + :i, 1003, 1, 'Disk ' || :i, :i); i = i + 1; end end")
+                     .arg(kLarge)});
+            openFolder(1003);
+        } else {
+            openFolder(1001);
+            disks().fetchAll();
+            disks().moveTo(Action(action) == Action::Delete ? 0 : 1);
+        }
+        if (Action(action) == Action::CancelNewRow || Action(action) == Action::PostNewRow) {
+            disks().insert();
+            disks().fieldByName(QStringLiteral("FNAME")).setString(QStringLiteral("Telemann"));
+        }
+        // Made on the open list: the tester fetches whenever the model changes, and would
+        // otherwise leave no block to fetch.
+        DataSetModel model(&disks(), diskColumns());
+        QAbstractItemModelTester tester(&model,
+                                        QAbstractItemModelTester::FailureReportingMode::QtTest);
+        QCOMPARE(model.rowCount(), disks().fetchedCount());
+        if (Action(action) == Action::Fetch)
+            QVERIFY(model.canFetchMore({}));
+
+        const auto shown = [&model] {
+            QStringList texts;
+            for (int row = 0; row < model.rowCount(); ++row)
+                texts << model.index(row, 0).data().toString() + QLatin1Char('/')
+                        + model.headerData(row, Qt::Vertical).toString();
+            return texts;
+        };
+        const QStringList before = shown();
+        if (Action(action) == Action::Fetch)
+            announced = announced.arg(before.size()).arg(qMin(before.size() + 999, kLarge - 1));
+        QStringList seen;
+        QList<QStringList> shownThen;
+        QList<int> fetchedThen;
+        const auto aboutTo = [&](const QString &what) {
+            seen << what;
+            shownThen << shown();
+            fetchedThen << disks().fetchedCount();
+        };
+        connect(&model, &QAbstractItemModel::rowsAboutToBeInserted, this,
+                [&](const QModelIndex &, int first, int last) {
+                    aboutTo(QStringLiteral("inserted %1-%2").arg(first).arg(last));
+                });
+        connect(&model, &QAbstractItemModel::rowsAboutToBeRemoved, this,
+                [&](const QModelIndex &, int first, int last) {
+                    aboutTo(QStringLiteral("removed %1-%2").arg(first).arg(last));
+                });
+        connect(&model, &QAbstractItemModel::rowsAboutToBeMoved, this,
+                [&](const QModelIndex &, int first, int last, const QModelIndex &, int to) {
+                    aboutTo(QStringLiteral("moved %1-%2 to %3").arg(first).arg(last).arg(to));
+                });
+        QSignalSpy resets(&model, &QAbstractItemModel::modelReset);
+
+        switch (Action(action)) {
+        case Action::Fetch:
+            model.fetchMore({});
+            break;
+        case Action::Insert:
+            disks().insert();
+            break;
+        case Action::Delete:
+            disks().remove();
+            break;
+        case Action::CancelNewRow:
+            disks().cancel();
+            break;
+        case Action::PostNewRow:
+            disks().post();
+            break;
+        }
+        disconnect(&model, nullptr, this, nullptr);
+
+        QCOMPARE(seen, QStringList {announced});
+        QCOMPARE(shownThen, QList<QStringList> {before});
+        QCOMPARE(fetchedThen, QList<int> {int(before.size())});
+        QCOMPARE(resets.count(), 0);
+        QCOMPARE(model.rowCount(), disks().fetchedCount());
+        for (int row = 0; row < model.rowCount(); ++row)
+            QCOMPARE(model.index(row, 0).data().toString(), diskName(row));
+        QCOMPARE(m_prompt->shown.size(), 0);
     }
 
     void viewFetchesOnlyWhatItShows()
