@@ -604,64 +604,76 @@ private Q_SLOTS:
     void heldDragScrolls_data()
     {
         QTest::addColumn<bool>("disk");
-        QTest::newRow("folder drag scrolls a row per tick") << false;
-        QTest::newRow("disk drag held still does not scroll") << true;
+        QTest::addColumn<int>("step");
+        QTest::newRow("folder held on the bottom row scrolls down a row per tick") << false << 1;
+        QTest::newRow("folder held on the top row scrolls up a row per tick") << false << -1;
+        QTest::newRow("disk held still on the bottom row does not scroll") << true << 1;
     }
     void heldDragScrolls()
     {
         QFETCH(bool, disk);
+        QFETCH(int, step);
         QStringList rows = sampleRows();
         for (int i = 1; i <= 80; ++i)
             rows << folderSql(3000 + i, QStringLiteral("Полка %1").arg(i, 2, 10, QLatin1Char('0')),
                               0);
         start(rows);
-        tree()->scrollToTop();
         QCOMPARE(tree()->dragTimer()->interval(), 300);
+        if (step > 0)
+            tree()->scrollToTop();
+        else
+            tree()->scrollToItem(tree()->topLevelItem(40), QAbstractItemView::PositionAtTop);
         QTreeWidgetItem *first = firstVisible();
         QVERIFY(first);
-        // The bottom row: the last one wholly on view, the next one cut by the edge.
-        QTreeWidgetItem *bottom = first;
-        while (tree()->itemBelow(bottom)
-               && tree()->visualItemRect(tree()->itemBelow(bottom)).bottom() < viewport()->height())
-            bottom = tree()->itemBelow(bottom);
-        QVERIFY(tree()->itemBelow(bottom));
-        QTreeWidgetItem *above = tree()->itemAbove(bottom);
-        const QPoint pointer = rowPoint(bottom);
+        // The edge row: the top one, or the last one wholly on view with the next one cut by
+        // the edge.
+        QTreeWidgetItem *edge = first;
+        if (step > 0) {
+            while (tree()->itemBelow(edge)
+                   && tree()->visualItemRect(tree()->itemBelow(edge)).bottom()
+                       < viewport()->height())
+                edge = tree()->itemBelow(edge);
+            QVERIFY(tree()->itemBelow(edge));
+        }
+        QVERIFY(tree()->itemAbove(edge));
+        QTreeWidgetItem *inner = step > 0 ? tree()->itemAbove(edge) : tree()->itemBelow(edge);
+        const QPoint pointer = rowPoint(edge);
         const int firstIndex = tree()->indexOfTopLevelItem(first);
         auto firstOnView = [this] { return tree()->indexOfTopLevelItem(firstVisible()); };
 
         const auto during = [&](QDrag *drag) {
             QSignalSpy ticks(tree()->dragTimer(), &QTimer::timeout);
             QSignalSpy scrolled(tree()->verticalScrollBar(), &QScrollBar::valueChanged);
-            QVERIFY(enter(drag, rowPoint(above)));
-            QCOMPARE(tree()->dropTarget(), above);
-            // Onto the bottom row from the one above it: one row down at once.
+            QVERIFY(enter(drag, rowPoint(inner)));
+            QCOMPARE(tree()->dropTarget(), inner);
+            // Onto the edge row from its neighbour inside: one row at once.
             QVERIFY(move(drag, pointer));
-            QCOMPARE(firstOnView(), firstIndex + 1);
-            QCOMPARE(tree()->dropTarget(), bottom);
+            QCOMPARE(firstOnView(), firstIndex + step);
+            QCOMPARE(tree()->dropTarget(), edge);
             if (disk) {
                 // Held still: nothing moves the pointer again.
                 QVERIFY(!tree()->dragTimer()->isActive());
                 QVERIFY(!scrolled.wait(800));
-                QCOMPARE(firstOnView(), firstIndex + 1);
-                QCOMPARE(tree()->dropTarget(), bottom);
+                QCOMPARE(firstOnView(), firstIndex + step);
+                QCOMPARE(tree()->dropTarget(), edge);
             } else {
-                // Held still: every tick scrolls one row, the row under the pointer is the
-                // target.
+                // Held still: every tick scrolls one row.
                 QVERIFY(tree()->dragTimer()->isActive());
                 QTRY_VERIFY_WITH_TIMEOUT(ticks.count() >= 3, 5000);
-                QCOMPARE(firstOnView(), firstIndex + 1 + int(ticks.count()));
-                // The target is the row the last tick found there, which its scroll has
-                // moved up by one.
-                QCOMPARE(tree()->dropTarget(), tree()->itemAbove(tree()->itemAt(pointer)));
-                QVERIFY(tree()->dropTarget() != bottom);
+                QCOMPARE(firstOnView(), firstIndex + step * (1 + int(ticks.count())));
+                // The target is the row the last tick found under the pointer, which its
+                // scroll has moved on by one.
+                QTreeWidgetItem *under = tree()->itemAt(pointer);
+                QCOMPARE(tree()->dropTarget(),
+                         step > 0 ? tree()->itemAbove(under) : tree()->itemBelow(under));
+                QVERIFY(tree()->dropTarget() != edge);
             }
             leave();
         };
         if (disk)
             dragDisk(2001, during);
         else
-            dragFolder(first, during);
+            dragFolder(step > 0 ? first : tree()->itemBelow(tree()->itemBelow(inner)), during);
         QVERIFY(!tree()->dragTimer()->isActive());
     }
 
