@@ -9,6 +9,7 @@
 
 class DBGrid;
 class QAction;
+class QDialog;
 class QDrag;
 class QMenu;
 class QSplitter;
@@ -43,6 +44,10 @@ public:
     void aAboutExecute();
     void aSetupExecute();
     void aInstallExecute();
+    void aGiveExecute();
+    void aManExecute();
+    void aTypeExecute();
+    void aGroupsExecute();
 
     // The disk editor, shown modally on the current disk row; true when it closed with OK.
     // Without one the disk commands that need it stay disabled.
@@ -104,6 +109,7 @@ private:
     void diskListClicked(const QModelIndex &index);
     bool diskListMouse(QEvent *event);
     void folderScrolled();
+    void runRefBook(const std::function<std::unique_ptr<QDialog>()> &make, QueryDataSet &lookup);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
