@@ -414,6 +414,7 @@ private Q_SLOTS:
                 QTest::keyClick(grid, Qt::Key_Return);
             }
         });
+        QVERIFY(MainWindowFixture::activate(&m_f->main()));
         QTest::keyClick(&m_f->main(), Qt::Key_F3);
         QVERIFY(ran);
         QVERIFY(!QApplication::activeModalWidget());
