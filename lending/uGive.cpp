@@ -6,6 +6,7 @@
 #include "store/DbError.h"
 #include "widgets/DBGrid.h"
 #include "widgets/ErrorBox.h"
+#include "widgets/GridPrinter.h"
 #include "widgets/SortableTitles.h"
 
 #include <QAction>
@@ -130,9 +131,6 @@ void TfGive::createActions()
         return action;
     };
     aPrint = make("aPrint", QStringLiteral("Печать"));
-    // The grid's print preview comes with the grid printing; until then there is nothing to
-    // print with.
-    aPrint->setEnabled(false);
     m_toolBar->addSeparator();
     aOwn = make("aOwn", QStringLiteral("Не мои"));
     aAlien = make("aAlien", QStringLiteral("Мои"));
@@ -147,6 +145,7 @@ void TfGive::createActions()
         toggle->setCheckable(true);
         connect(toggle, &QAction::triggered, this, [this, toggle] { aOwnExecute(toggle); });
     }
+    connect(aPrint, &QAction::triggered, this, &TfGive::aPrintExecute);
     connect(aExit, &QAction::triggered, this, &TfGive::aExitExecute);
 }
 
@@ -240,6 +239,12 @@ void TfGive::aOwnExecute(QAction *toggle)
         dtGive.setSelectSql(withFilter(dtGive.selectSql(), filterText(m_on)));
         dtGive.open();
     });
+}
+
+void TfGive::aPrintExecute()
+{
+    // The list as shown: its columns, titles and order, without the colours.
+    runCommand(this, [this] { GridPrinter::preview(DBGridEh1, this); });
 }
 
 void TfGive::aExitExecute()

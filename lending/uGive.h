@@ -31,6 +31,8 @@ public:
     // Commands, callable from tests as the toolbar calls them. One handler serves the four
     // toggles; it knows which one from the command that ran it.
     void aOwnExecute(QAction *toggle);
+    // The print preview of the list as shown.
+    void aPrintExecute();
     void aExitExecute();
 
     bool isOn(Toggle toggle) const { return m_on[size_t(toggle)]; }

@@ -3,14 +3,20 @@
 #include "browser/uMain.h"
 #include "lending/uGive.h"
 #include "platform/SettingsStore.h"
+#include "store/Statement.h"
 #include "tests/support/MainWindowFixture.h"
+#include "tests/support/PdfTools.h"
 #include "widgets/DBGrid.h"
+#include "widgets/GridPrinter.h"
 #include "widgets/SortableTitles.h"
 
 #include <QAbstractItemModelTester>
 #include <QAction>
 #include <QHeaderView>
+#include <QPrintPreviewWidget>
+#include <QRegularExpression>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QToolBar>
 #include <QToolButton>
@@ -427,6 +433,70 @@ private Q_SLOTS:
         QCOMPARE(m_f->main().DBGridEh1->currentIndex().row(), data().dtDisk.currentRow());
     }
 
+    // 500 more lendings of disks "Диск-000" ... "Диск-499", in the main window's transaction.
+    void addLendings()
+    {
+        Statement stmt(data().DefDatabase);
+        stmt.prepare(QStringLiteral(
+            "execute block as declare i integer = 0; begin while (i < 500) do begin "
+            "insert into TDISK (FDISKID, FFOLDERID, FMANID, FNAME, FNN) values (10000 + :i, "
+            "1003, 501, 'Диск-' || lpad(:i, 3, '0'), 100 + :i); insert into TGIVE (FGIVEID, "
+            "FDISKID, FMANID, FGIVEDATE) values (20000 + :i, 10000 + :i, 502, current_date); "
+            "i = i + 1; end end"));
+        stmt.execute();
+    }
+
+    // "Печать" previews the list; it takes as many sheets as its rows need.
+    void printPreview()
+    {
+        addLendings();
+        openList();
+        int pages = 0;
+        QString shown;
+        MainWindowFixture::whenModal([&](QWidget *modal) {
+            shown = QString::fromLatin1(modal->metaObject()->className());
+            if (auto *preview = modal->findChild<QPrintPreviewWidget *>())
+                pages = preview->pageCount();
+            static_cast<QDialog *>(modal)->reject();
+        });
+        QTest::mouseClick(button(m_give->aPrint), Qt::LeftButton);
+        QCOMPARE(shown, QStringLiteral("QPrintPreviewDialog"));
+        QVERIFY2(m_f->prompt().shown.isEmpty(), qPrintable(m_f->prompt().shown.value(0).text));
+        // 505 rows: more than a sheet holds, not more than a sheet per ten rows.
+        QVERIFY2(pages > 1 && pages < 51, qPrintable(QString::number(pages)));
+        QVERIFY(m_give->isVisible());
+    }
+
+    // The printed list holds every row, in the order and with the filter shown on screen.
+    void printedRowsInOrder()
+    {
+        addLendings();
+        openList();
+        QTest::mouseClick(button(m_give->aOwn), Qt::LeftButton);
+        clickTitle(column("FDISKNAME"));
+        clickTitle(column("FDISKNAME"));
+        QCOMPARE(sortSlot(), QStringLiteral("13 desc"));
+        QTemporaryDir dir;
+        const QString pdf = dir.filePath(QStringLiteral("give.pdf"));
+        QVERIFY(GridPrinter::savePdf(m_give->DBGridEh1, pdf));
+        QString text;
+        const QString error = PdfTools::text(pdf, text);
+        QVERIFY2(error.isEmpty(), qPrintable(error));
+        QStringList printed;
+        const QRegularExpression name(QStringLiteral("Диск-\\d{3}|Mozart|Vivaldi|Bach|Chopin"));
+        for (auto it = name.globalMatch(text); it.hasNext();)
+            printed << it.next().captured();
+        QStringList expected;
+        for (int i = 499; i >= 0; --i)
+            expected << QStringLiteral("Диск-%1").arg(i, 3, 10, QLatin1Char('0'));
+        // Not the user's own, by disk name descending: the Cyrillic names, Vivaldi, Mozart.
+        expected << QStringLiteral("Vivaldi") << QStringLiteral("Mozart");
+        QCOMPARE(printed, expected);
+        int pages = 0;
+        QVERIFY(PdfTools::pageCount(pdf, pages).isEmpty());
+        QVERIFY(pages > 1);
+    }
+
     // The layout lives in "Give" inside the main window's section.
     void layoutIsKept()
     {
@@ -460,6 +530,7 @@ private Q_SLOTS:
     void windowShape()
     {
         openList();
+        QVERIFY(m_give->aPrint->isEnabled());
         QStringList captions;
         for (QAction *a : m_give->toolBar()->actions())
             captions << (a->isSeparator() ? QStringLiteral("-") : a->text());
