@@ -6,7 +6,11 @@
 #include "browser/FolderCommands.h"
 #include "browser/TDBTreeView.h"
 #include "disk/uEdtDisk.h"
+#include "lending/uGive.h"
 #include "platform/SettingsStore.h"
+#include "refbooks/uSprGroup.h"
+#include "refbooks/uSprMan.h"
+#include "refbooks/uSprType.h"
 #include "store/DbError.h"
 #include "widgets/DBGrid.h"
 #include "widgets/ErrorBox.h"
@@ -204,9 +208,13 @@ void TfMain::createActions()
     connect(aAbout, &QAction::triggered, this, &TfMain::aAboutExecute);
     connect(aSetup, &QAction::triggered, this, &TfMain::aSetupExecute);
     connect(aInstall, &QAction::triggered, this, &TfMain::aInstallExecute);
+    connect(aGive, &QAction::triggered, this, &TfMain::aGiveExecute);
+    connect(aMan, &QAction::triggered, this, &TfMain::aManExecute);
+    connect(aType, &QAction::triggered, this, &TfMain::aTypeExecute);
+    connect(aGroups, &QAction::triggered, this, &TfMain::aGroupsExecute);
 
     // Their windows come with later work; until then the commands show but do nothing.
-    for (QAction *a : {aMan, aType, aGroups, aReports, aStat1, aFind, aGive})
+    for (QAction *a : {aReports, aStat1, aFind})
         a->setEnabled(false);
 }
 
@@ -409,6 +417,54 @@ void TfMain::aAboutExecute()
 {
     TfAbout about(*m_data, this);
     about.exec();
+}
+
+void TfMain::aGiveExecute()
+{
+    int folder = 0;
+    int disk = 0;
+    runCommand(this, [this, &folder, &disk] {
+        TfGive give(*m_data, m_store, this);
+        if (give.exec() != QDialog::Accepted)
+            return;
+        const QueryDataSet &list = give.dtGive;
+        if (!list.isOpen() || list.isEmpty())
+            return;
+        folder = list.fieldByName(QStringLiteral("FFOLDERID")).asInteger();
+        disk = list.fieldByName(QStringLiteral("FDISKID")).asInteger();
+    });
+    // The lists closed (disconnected) have nothing to show the disk in.
+    MainData &d = *m_data;
+    if (folder == 0 || !d.dtFolder.isOpen())
+        return;
+    runCommand(this, [&d, folder, disk] {
+        d.dtFolder.locate(QStringLiteral("FFOLDERID"), folder);
+        d.dtDisk.locate(QStringLiteral("FDISKID"), disk);
+    });
+}
+
+void TfMain::aManExecute()
+{
+    runRefBook([this] { return std::make_unique<TfSprMan>(*m_data, this); }, m_data->dtMan);
+}
+
+void TfMain::aTypeExecute()
+{
+    runRefBook([this] { return std::make_unique<TfSprType>(*m_data, this); }, m_data->dtType);
+}
+
+void TfMain::aGroupsExecute()
+{
+    runRefBook([this] { return std::make_unique<TfSprGroup>(*m_data, this); }, m_data->dtGroup);
+}
+
+void TfMain::runRefBook(const std::function<std::unique_ptr<QDialog>()> &make, QueryDataSet &lookup)
+{
+    runCommand(this, [&make] { make()->exec(); });
+    // Names added, changed or deleted there show in the list and the editor at once; a
+    // closed lookup reads them when it opens.
+    if (lookup.isOpen())
+        runCommand(this, [&lookup] { lookup.refresh(); });
 }
 
 void TfMain::updateConnectCaption(bool connected)

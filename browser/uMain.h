@@ -11,6 +11,7 @@
 
 class DBGrid;
 class QAction;
+class QDialog;
 class QMenu;
 class QSplitter;
 class SettingsStore;
@@ -44,6 +45,10 @@ public:
     void aAboutExecute();
     void aSetupExecute();
     void aInstallExecute();
+    void aGiveExecute();
+    void aManExecute();
+    void aTypeExecute();
+    void aGroupsExecute();
 
     // Drag and drop on the folder tree: every drag is accepted; a disk of the list dropped onto
     // a folder moves there.
@@ -106,6 +111,7 @@ private:
     void createDiskList();
     void diskListActivated();
     void folderScrolled();
+    void runRefBook(const std::function<std::unique_ptr<QDialog>()> &make, QueryDataSet &lookup);
 
 private:
     SettingsStore *m_store;

@@ -26,6 +26,13 @@ bool isDate(const Field *field)
 
 } // namespace
 
+void DBGridDelegate::initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const
+{
+    QStyledItemDelegate::initStyleOption(option, index);
+    if (option->displayAlignment & Qt::AlignRight)
+        option->textElideMode = Qt::ElideLeft;
+}
+
 QWidget *DBGridDelegate::createEditor(QWidget *parent, const QStyleOptionViewItem &option,
                                       const QModelIndex &index) const
 {

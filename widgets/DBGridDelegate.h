@@ -19,6 +19,11 @@ public:
     void updateEditorGeometry(QWidget *editor, const QStyleOptionViewItem &option,
                               const QModelIndex &index) const override;
 
+protected:
+    // A right-aligned text too long for its cell is cut on its left, so that its end stays in
+    // view (the file name of a path).
+    void initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const override;
+
 private Q_SLOTS:
     void commitSender();
 };

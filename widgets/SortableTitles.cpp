@@ -1,6 +1,9 @@
 #include "widgets/SortableTitles.h"
 
 #include "store/QueryDataSet.h"
+#include "widgets/DataSetModel.h"
+
+#include <QPointer>
 
 SortableTitles::SortableTitles(QueryDataSet &dataSet, int columns, SortKey key,
                                MarkChanged markChanged)
@@ -18,6 +21,14 @@ QStringList SortableTitles::withOrdering(const QStringList &lines, const QString
             result[i + 1] = ordering;
     }
     return result;
+}
+
+SortableTitles::SortKey SortableTitles::selectPositions(const DataSetModel &model)
+{
+    return [shown = QPointer<const DataSetModel>(&model)](int column) {
+        const Field *f = shown ? shown->field(column) : nullptr;
+        return f && !f->isLookup() ? QString::number(f->index() + 1) : QString();
+    };
 }
 
 void SortableTitles::titleClick(int column)

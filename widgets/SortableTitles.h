@@ -6,6 +6,7 @@
 #include <functional>
 #include <vector>
 
+class DataSetModel;
 class QueryDataSet;
 
 // Sorting by a click on a column title: the server sorts, the click rewrites the line after
@@ -29,6 +30,11 @@ public:
 
     // Replaces the line after every line that is exactly "order by".
     static QStringList withOrdering(const QStringList &lines, const QString &ordering);
+
+    // Sort keys by position, for selects whose columns repeat names: a column sorts by the
+    // position of its field in the select list, counted from 1. The dataset's fields must be
+    // the select's own columns, in their order; a column without a field does not sort.
+    static SortKey selectPositions(const DataSetModel &model);
 
 private:
     QueryDataSet &m_dataSet;

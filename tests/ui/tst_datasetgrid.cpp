@@ -2,6 +2,7 @@
 #include "tests/support/RecordingPrompt.h"
 #include "tests/support/TestCatalogue.h"
 #include "widgets/DBGrid.h"
+#include "widgets/DBGridDelegate.h"
 #include "widgets/DataSetModel.h"
 
 #include <QAbstractItemModelTester>
@@ -778,6 +779,24 @@ private Q_SLOTS:
         QTest::keyClick(m_grid.get(), Qt::Key(key), Qt::ControlModifier);
         QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("Mozart"));
         QCOMPARE(disks().state(), QueryDataSet::State::Browse);
+    }
+
+    void rightAlignedTextKeepsItsEnd()
+    {
+        openFolder(1001);
+        showGrid();
+        struct Delegate : DBGridDelegate
+        {
+            using DBGridDelegate::initStyleOption;
+        } delegate;
+        auto elision = [&delegate, this](const char *field) {
+            QStyleOptionViewItem option;
+            option.textElideMode = Qt::ElideRight;
+            delegate.initStyleOption(&option, m_model->index(0, column(field)));
+            return option.textElideMode;
+        };
+        QCOMPARE(elision("FFULLSIZE"), Qt::ElideLeft);
+        QCOMPARE(elision("FNAME"), Qt::ElideRight);
     }
 
     void titleClickReachesHook_data()

@@ -150,6 +150,8 @@ private Q_SLOTS:
             whenModal([](QWidget *modal) {
                 auto *editor = qobject_cast<TfEdtDisk *>(modal);
                 QVERIFY(editor);
+                // Ctrl+O is the editor's shortcut: it works once the editor is the active window.
+                QVERIFY(MainWindowFixture::activate(editor));
                 auto *name = editor->findChild<DBEdit *>(QStringLiteral("eNAME"));
                 QVERIFY(name);
                 // Shortcuts reach the active window only.

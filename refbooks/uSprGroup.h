@@ -1,0 +1,14 @@
+#pragma once
+
+#include "refbooks/RefBookWindow.h"
+
+// The media groups.
+class TfSprGroup : public RefBookWindow
+{
+    Q_OBJECT
+
+public:
+    explicit TfSprGroup(MainData &data, QWidget *parent = nullptr);
+
+    TableDataSet &dtSprGroup;
+};

@@ -1,0 +1,14 @@
+#pragma once
+
+#include "refbooks/RefBookWindow.h"
+
+// The people who own and borrow disks.
+class TfSprMan : public RefBookWindow
+{
+    Q_OBJECT
+
+public:
+    explicit TfSprMan(MainData &data, QWidget *parent = nullptr);
+
+    TableDataSet &dtSprMan;
+};

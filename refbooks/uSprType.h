@@ -1,0 +1,14 @@
+#pragma once
+
+#include "refbooks/RefBookWindow.h"
+
+// The media types.
+class TfSprType : public RefBookWindow
+{
+    Q_OBJECT
+
+public:
+    explicit TfSprType(MainData &data, QWidget *parent = nullptr);
+
+    TableDataSet &dtSprType;
+};
