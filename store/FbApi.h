@@ -35,6 +35,7 @@
     X(isc_service_detach)                                                                          \
     X(isc_service_start)                                                                           \
     X(isc_service_query)                                                                           \
+    X(fb_cancel_operation)                                                                         \
     X(fb_interpret)
 
 struct FbApi

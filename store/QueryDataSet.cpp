@@ -250,6 +250,7 @@ void QueryDataSet::open()
     try {
         prepareStatements();
         m_select = std::make_unique<Statement>(m_connection);
+        m_select->setFetchWait(m_fetchWait);
         m_select->prepare(m_selectSql.join(QLatin1Char('\n')));
         buildFields();
         fieldsBuilt();
@@ -342,7 +343,8 @@ bool QueryDataSet::ensureRow(int row)
 
 bool QueryDataSet::canFetchMore() const
 {
-    return isOpen() && !m_allFetched;
+    // Not while a fetch waits for its rows on a worker thread.
+    return isOpen() && !m_allFetched && !m_select->isFetching();
 }
 
 void QueryDataSet::fetchMore()

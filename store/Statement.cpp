@@ -5,6 +5,9 @@
 #include "store/FbApi.h"
 
 #include <QDateTime>
+#include <QElapsedTimer>
+#include <QScopeGuard>
+#include <QThread>
 #include <cstdlib>
 #include <cstring>
 
@@ -14,6 +17,10 @@ constexpr short kCharsetUtf8 = 4;
 constexpr short kCharsetUnicodeFss = 3;
 constexpr short kCharsetOctets = 1;
 constexpr int kJulianDayOfIscEpoch = 2400001; // 17 November 1858
+// A block read on a worker thread: as many rows as a dataset fetches at once, or what came
+// within a moment, so that the first screen of a slow search shows early.
+constexpr int kBlockRows = 1000;
+constexpr qint64 kBlockMs = 50;
 
 std::unique_ptr<XSQLDA, void (*)(void *)> allocSqlda(int vars)
 {
@@ -467,9 +474,101 @@ void Statement::execute()
     }
     DbError::check(status);
     m_cursorOpen = m_kind == Kind::Select;
+    m_stop = false;
+    m_stopped = false;
 }
 
 bool Statement::fetch()
+{
+    if (!m_fetchWait)
+        return fetchHere();
+    if (!m_cursorOpen)
+        return false;
+    if (m_block.empty() && !m_blocksEnded)
+        readBlock();
+    if (m_block.empty()) {
+        const std::exception_ptr error = std::exchange(m_blockError, nullptr);
+        closeCursor();
+        if (error)
+            std::rethrow_exception(error);
+        return false;
+    }
+    m_row = std::move(m_block.front());
+    m_block.pop_front();
+    m_rowFromBlock = true;
+    return true;
+}
+
+void Statement::readBlock()
+{
+    if (m_fetching)
+        throw DbError(QStringLiteral("The rows are still being fetched"));
+    m_fetching = true;
+    const auto done = qScopeGuard([this] { m_fetching = false; });
+    std::unique_ptr<QThread> worker(QThread::create([this] { readRows(); }));
+    worker->start();
+    try {
+        m_fetchWait(*worker, [this] { stopFetching(); });
+    } catch (...) {
+        stopFetching();
+        worker->wait();
+        m_connection.clearCancel();
+        throw;
+    }
+    worker->wait();
+    if (m_stop)
+        m_connection.clearCancel();
+}
+
+void Statement::stopFetching()
+{
+    // The flag ends the block between two rows, the cancel a call that waits for one.
+    m_stop = true;
+    m_connection.cancelOperation();
+}
+
+void Statement::readRows()
+{
+    // The calling thread waits meanwhile: the statement is the worker's alone.
+    const FbApi &fb = FbClient::api();
+    QElapsedTimer clock;
+    clock.start();
+    try {
+        for (int n = 0; n < kBlockRows; ++n) {
+            if (m_stop)
+                break;
+            ISC_STATUS_ARRAY status;
+            const ISC_STATUS rc = fb.isc_dsql_fetch(status, &m_handle, SQLDA_VERSION1, m_out.get());
+            if (rc == 100) {
+                m_blocksEnded = true;
+                return;
+            }
+            if (rc != 0) {
+                if (m_stop && status[1] == isc_cancelled)
+                    break;
+                m_blockError = std::make_exception_ptr(DbError::fromStatus(status));
+                m_blocksEnded = true;
+                return;
+            }
+            std::vector<QVariant> row(size_t(m_columns.size()));
+            for (int i = 0; i < int(row.size()); ++i)
+                row[size_t(i)] = columnValue(i);
+            m_block.push_back(std::move(row));
+            if (clock.elapsed() >= kBlockMs)
+                return;
+        }
+    } catch (...) {
+        m_blockError = std::current_exception();
+        m_blocksEnded = true;
+        return;
+    }
+    if (m_stop) {
+        m_stopped = true;
+        m_blocksEnded = true;
+    }
+}
+
+bool Statement::fetchHere()
 {
     if (!m_cursorOpen)
         return false;
@@ -489,6 +588,10 @@ bool Statement::fetch()
 
 void Statement::closeCursor()
 {
+    m_block.clear();
+    m_rowFromBlock = false;
+    m_blocksEnded = false;
+    m_blockError = nullptr;
     if (!m_cursorOpen)
         return;
     m_cursorOpen = false;
@@ -508,6 +611,13 @@ int Statement::columnIndex(const QString &name) const
 }
 
 QVariant Statement::value(int index) const
+{
+    if (m_rowFromBlock)
+        return m_row[size_t(index)];
+    return columnValue(index);
+}
+
+QVariant Statement::columnValue(int index) const
 {
     const XSQLVAR &var = m_out->sqlvar[index];
     if (*var.sqlind < 0)
