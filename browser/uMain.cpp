@@ -8,6 +8,7 @@
 #include "browser/foldercommands.h"
 #include "disk/uEdtDisk.h"
 #include "platform/SettingsStore.h"
+#include "search/uFind.h"
 #include "store/DbError.h"
 #include "widgets/DBGrid.h"
 #include "widgets/ErrorBox.h"
@@ -293,9 +294,10 @@ void TfMain::createActions()
     connect(aAbout, &QAction::triggered, this, &TfMain::aAboutExecute);
     connect(aSetup, &QAction::triggered, this, &TfMain::aSetupExecute);
     connect(aInstall, &QAction::triggered, this, &TfMain::aInstallExecute);
+    connect(aFind, &QAction::triggered, this, &TfMain::aFindExecute);
 
     // Their windows come with later work; until then the commands show but do nothing.
-    for (QAction *a : {aMan, aType, aGroups, aReports, aStat1, aFind, aGive})
+    for (QAction *a : {aMan, aType, aGroups, aReports, aStat1, aGive})
         a->setEnabled(false);
 }
 
@@ -468,6 +470,13 @@ void TfMain::aAboutExecute()
 {
     TfAbout about(*m_data, this);
     about.exec();
+}
+
+void TfMain::aFindExecute()
+{
+    // The search window moves the lists to a found disk itself; its result is not needed.
+    TfFind find(*m_data, DBGridEh1, this);
+    find.exec();
 }
 
 void TfMain::updateConnectCaption(bool connected)

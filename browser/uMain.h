@@ -41,6 +41,7 @@ public:
     void aEditDiskExecute();
     void aDelDiskExecute();
     void aAboutExecute();
+    void aFindExecute();
     void aSetupExecute();
     void aInstallExecute();
 
