@@ -241,6 +241,7 @@ void Statement::describeOutput()
     m_outBuffers.assign(size_t(n), {});
     m_outNull.assign(size_t(n), 0);
     m_columns.assign(size_t(n), {});
+    m_columnAt.assign(size_t(n), 0);
     for (int i = 0; i < n; ++i) {
         XSQLVAR &var = m_out->sqlvar[i];
         const int type = var.sqltype & ~1;
@@ -484,17 +485,33 @@ bool Statement::fetch()
         return fetchHere();
     if (!m_cursorOpen)
         return false;
-    if (m_block.empty() && !m_blocksEnded)
+    if (m_nextRow == m_blockRows.size() && !m_blocksEnded)
         readBlock();
-    if (m_block.empty()) {
+    if (m_nextRow == m_blockRows.size()) {
         const std::exception_ptr error = std::exchange(m_blockError, nullptr);
         closeCursor();
         if (error)
             std::rethrow_exception(error);
         return false;
     }
-    m_row = std::move(m_block.front());
-    m_block.pop_front();
+    qsizetype at = m_blockRows[m_nextRow++];
+    const char *bytes = m_block.constData();
+    for (size_t i = 0; i < m_columnAt.size(); ++i) {
+        m_columnAt[i] = at;
+        short indicator = 0;
+        std::memcpy(&indicator, bytes + at, sizeof indicator);
+        at += qsizetype(sizeof indicator);
+        if (indicator < 0)
+            continue;
+        const XSQLVAR &var = m_out->sqlvar[i];
+        if ((var.sqltype & ~1) == SQL_VARYING) {
+            unsigned short length = 0;
+            std::memcpy(&length, bytes + at, sizeof length);
+            at += qsizetype(sizeof length) + length;
+        } else {
+            at += var.sqllen;
+        }
+    }
     m_rowFromBlock = true;
     return true;
 }
@@ -529,8 +546,12 @@ void Statement::stopFetching()
 
 void Statement::readRows()
 {
-    // The calling thread waits meanwhile: the statement is the worker's alone.
+    // The calling thread waits meanwhile: the statement is the worker's alone. Rows are kept as
+    // the client library gives them, so that the worker spends no time on them.
     const FbApi &fb = FbClient::api();
+    m_block.resize(0); // keeps its room for the next block
+    m_blockRows.clear();
+    m_nextRow = 0;
     QElapsedTimer clock;
     clock.start();
     try {
@@ -550,14 +571,26 @@ void Statement::readRows()
                 m_blocksEnded = true;
                 return;
             }
-            std::vector<QVariant> row(size_t(m_columns.size()));
-            for (int i = 0; i < int(row.size()); ++i)
-                row[size_t(i)] = columnValue(i);
-            m_block.push_back(std::move(row));
+            m_blockRows.push_back(m_block.size());
+            for (int i = 0; i < m_out->sqld; ++i) {
+                const XSQLVAR &var = m_out->sqlvar[i];
+                const short indicator = *var.sqlind;
+                m_block.append(reinterpret_cast<const char *>(&indicator), sizeof indicator);
+                if (indicator < 0)
+                    continue;
+                qsizetype length = var.sqllen;
+                if ((var.sqltype & ~1) == SQL_VARYING) {
+                    unsigned short text = 0;
+                    std::memcpy(&text, var.sqldata, sizeof text);
+                    length = qsizetype(sizeof text) + text;
+                }
+                m_block.append(var.sqldata, length);
+            }
             if (clock.elapsed() >= kBlockMs)
                 return;
         }
     } catch (...) {
+        // Out of memory: the rows end with the error, after those read.
         m_blockError = std::current_exception();
         m_blocksEnded = true;
         return;
@@ -589,6 +622,8 @@ bool Statement::fetchHere()
 void Statement::closeCursor()
 {
     m_block.clear();
+    m_blockRows.clear();
+    m_nextRow = 0;
     m_rowFromBlock = false;
     m_blocksEnded = false;
     m_blockError = nullptr;
@@ -612,17 +647,20 @@ int Statement::columnIndex(const QString &name) const
 
 QVariant Statement::value(int index) const
 {
-    if (m_rowFromBlock)
-        return m_row[size_t(index)];
-    return columnValue(index);
+    const XSQLVAR &var = m_out->sqlvar[index];
+    if (!m_rowFromBlock)
+        return columnValue(index, *var.sqlind, var.sqldata);
+    const char *at = m_block.constData() + m_columnAt[size_t(index)];
+    short indicator = 0;
+    std::memcpy(&indicator, at, sizeof indicator);
+    return columnValue(index, indicator, at + sizeof indicator);
 }
 
-QVariant Statement::columnValue(int index) const
+QVariant Statement::columnValue(int index, short indicator, const char *data) const
 {
     const XSQLVAR &var = m_out->sqlvar[index];
-    if (*var.sqlind < 0)
+    if (indicator < 0)
         return {};
-    const char *data = var.sqldata;
     const int type = var.sqltype & ~1;
     auto scaled = [&](qint64 raw) -> QVariant {
         if (var.sqlscale == 0)

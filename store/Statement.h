@@ -7,7 +7,6 @@
 #include <QStringList>
 #include <QVariant>
 #include <atomic>
-#include <deque>
 #include <exception>
 #include <functional>
 #include <memory>
@@ -93,7 +92,8 @@ private:
     void readBlock();
     void readRows();
     void stopFetching();
-    QVariant columnValue(int index) const;
+    // A column's value from its null indicator and its data as the client library lays them out.
+    QVariant columnValue(int index, short indicator, const char *data) const;
     void describeOutput();
     void bindInput();
     QVariant readBlob(ISC_QUAD id, bool text) const;
@@ -114,8 +114,12 @@ private:
     bool m_cursorOpen = false;
 
     FetchWait m_fetchWait;
-    std::deque<std::vector<QVariant>> m_block; // rows read ahead by the worker
-    std::vector<QVariant> m_row; // the current row, when it came from a block
+    // Rows read ahead by the worker, as the client library gave them: per column its null
+    // indicator, then its data (a text only as long as it is); decoded when handed out.
+    QByteArray m_block;
+    std::vector<qsizetype> m_blockRows; // where each row starts
+    size_t m_nextRow = 0;
+    std::vector<qsizetype> m_columnAt; // the current row's columns, when it came from a block
     bool m_rowFromBlock = false;
     bool m_blocksEnded = false; // the worker met the end of the rows, an error or a stop
     bool m_fetching = false;

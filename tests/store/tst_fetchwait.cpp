@@ -105,6 +105,47 @@ private Q_SLOTS:
         QCOMPARE(readAll(background), expected);
     }
 
+    void everyTypeAsAPlainFetchGivesIt()
+    {
+        const QString sql = QStringLiteral(
+            "select cast('abc' as char(5)) C, cast('привет' as varchar(20)) V, "
+            "cast(null as varchar(10)) N, date '2020-01-02' D, timestamp '2020-01-02 03:04:05' T, "
+            "cast(1.5 as double precision) F, cast(12.34 as numeric(18,2)) M, "
+            "cast(-7 as smallint) S, cast(123456789012 as bigint) B, cast(42 as integer) I, "
+            "cast('текст в blob' as blob sub_type text) X, true L, cast('' as varchar(5)) E "
+            "from rdb$database union all "
+            "select null, 'второй', 'x', null, null, null, null, null, null, null, null, false, "
+            "null from rdb$database");
+        auto rows = [&sql, this](bool background) {
+            Statement stmt(*m_db);
+            if (background)
+                stmt.setFetchWait(wait());
+            stmt.prepare(sql);
+            stmt.execute();
+            QList<QVariantList> all;
+            while (stmt.fetch()) {
+                QVariantList row;
+                for (int c = 0; c < stmt.columnCount(); ++c)
+                    row << stmt.value(c);
+                all << row;
+            }
+            return all;
+        };
+        const QList<QVariantList> plain = rows(false);
+        QCOMPARE(plain.size(), 2);
+        QCOMPARE(plain[0][1].toString(), QStringLiteral("привет"));
+        QCOMPARE(plain[0][10].toString(), QStringLiteral("текст в blob"));
+        QVERIFY(plain[0][2].isNull());
+        const QList<QVariantList> background = rows(true);
+        QCOMPARE(background.size(), plain.size());
+        for (int r = 0; r < plain.size(); ++r) {
+            for (int c = 0; c < plain[r].size(); ++c) {
+                QCOMPARE(background[r][c], plain[r][c]);
+                QCOMPARE(background[r][c].isNull(), plain[r][c].isNull());
+            }
+        }
+    }
+
     void stopEndsALongSearchAtOnce()
     {
         // About a second of counting before each row: a plain fetch of the first row blocks.
