@@ -11,6 +11,7 @@
 #include "refbooks/uSprGroup.h"
 #include "refbooks/uSprMan.h"
 #include "refbooks/uSprType.h"
+#include "search/uFind.h"
 #include "store/DbError.h"
 #include "widgets/DBGrid.h"
 #include "widgets/ErrorBox.h"
@@ -212,9 +213,10 @@ void TfMain::createActions()
     connect(aMan, &QAction::triggered, this, &TfMain::aManExecute);
     connect(aType, &QAction::triggered, this, &TfMain::aTypeExecute);
     connect(aGroups, &QAction::triggered, this, &TfMain::aGroupsExecute);
+    connect(aFind, &QAction::triggered, this, &TfMain::aFindExecute);
 
     // Their windows come with later work; until then the commands show but do nothing.
-    for (QAction *a : {aReports, aStat1, aFind})
+    for (QAction *a : {aReports, aStat1})
         a->setEnabled(false);
 }
 
@@ -465,6 +467,13 @@ void TfMain::runRefBook(const std::function<std::unique_ptr<QDialog>()> &make, Q
     // closed lookup reads them when it opens.
     if (lookup.isOpen())
         runCommand(this, [&lookup] { lookup.refresh(); });
+}
+
+void TfMain::aFindExecute()
+{
+    // The search window moves the lists to a found disk itself; its result is not needed.
+    TfFind find(*m_data, DBGridEh1, this);
+    find.exec();
 }
 
 void TfMain::updateConnectCaption(bool connected)

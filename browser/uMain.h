@@ -43,6 +43,7 @@ public:
     void aEditDiskExecute();
     void aDelDiskExecute();
     void aAboutExecute();
+    void aFindExecute();
     void aSetupExecute();
     void aInstallExecute();
     void aGiveExecute();

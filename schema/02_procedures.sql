@@ -163,7 +163,8 @@ END^
 -- entry, names joined with '/' and no leading '/' (the root entry's text is left out;
 -- an overlong path keeps its end behind '…/'). Disks come by folder path, number and
 -- name, entries of a disk in reading order. Each disk's entries are read once through
--- the (disk, parent) index, and a path is built only for a match.
+-- the (disk, parent) index, and a path is built only for a match: the path of its folder
+-- once for the matches in that folder that follow one another, as a reading stores them.
 CREATE PROCEDURE FIND (VCONTENT VARCHAR(1024), VDISK VARCHAR(255))
 RETURNS (FFOLDERID INTEGER, FDISKID INTEGER, FFOLDERFULL VARCHAR(1024) COLLATE UNICODE,
          FDISK VARCHAR(255) COLLATE UNICODE, FDISKCOMMENT VARCHAR(255) COLLATE UNICODE,
@@ -175,6 +176,8 @@ AS
   DECLARE VARIABLE VNAME VARCHAR(1024);
   DECLARE VARIABLE VTYPE INTEGER;
   DECLARE VARIABLE VDEPTH INTEGER;
+  DECLARE VARIABLE VPARENT INTEGER;
+  DECLARE VARIABLE VPREFIX VARCHAR(4096);
 BEGIN
   VDISK = COALESCE(VDISK, '');
   VCONTENT = COALESCE(VCONTENT, '');
@@ -186,6 +189,7 @@ BEGIN
       INTO :FFOLDERID, :FDISKID, :FFOLDERFULL, :FDISK, :FDISKCOMMENT, :FDISKDATE
   DO
   BEGIN
+    VPARENT = -1;
     IF (VCONTENT = '') THEN
     BEGIN
       FCONTENTFULL = NULL;
@@ -202,7 +206,38 @@ BEGIN
           INTO :VOWN, :FCONTENTFULL, :FCONTENTDATE, :FCONTENTSIZE
       DO
       BEGIN
-        -- Walk up to the root entry; the depth limit guards against a broken chain.
+        -- The path of the folder, walked up to the root entry, is kept for the matches in
+        -- the same folder; the depth limit guards against a broken chain. NULL: too long.
+        IF (VOWN IS DISTINCT FROM VPARENT) THEN
+        BEGIN
+          VPARENT = VOWN;
+          VPREFIX = '';
+          VDEPTH = 0;
+          WHILE (VOWN IS NOT NULL AND VDEPTH < 1000 AND VPREFIX IS NOT NULL) DO
+          BEGIN
+            SELECT c.FOWNCONTENTID, c.FCONTENT, c.FTYPE
+              FROM TCONTENT c
+              WHERE c.FCONTENTID = :VOWN AND c.FDISKID = :FDISKID
+              INTO :VNEXT, :VNAME, :VTYPE;
+            IF (ROW_COUNT = 0 OR VTYPE = 2) THEN
+              LEAVE;
+            VNAME = COALESCE(VNAME, '');
+            IF (CHAR_LENGTH(VNAME) + 1 + CHAR_LENGTH(VPREFIX) > 4096) THEN
+              VPREFIX = NULL;
+            ELSE
+              VPREFIX = VNAME || '/' || VPREFIX;
+            VOWN = VNEXT;
+            VDEPTH = VDEPTH + 1;
+          END
+          VOWN = VPARENT;
+        END
+        IF (VPREFIX IS NOT NULL
+            AND CHAR_LENGTH(VPREFIX) + CHAR_LENGTH(FCONTENTFULL) <= 4096) THEN
+        BEGIN
+          FCONTENTFULL = VPREFIX || FCONTENTFULL;
+          VOWN = NULL;
+        END
+        -- An overlong path is built name by name, keeping its end.
         VDEPTH = 0;
         WHILE (VOWN IS NOT NULL AND VDEPTH < 1000) DO
         BEGIN

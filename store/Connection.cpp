@@ -126,6 +126,25 @@ void Connection::close()
         throw *failure;
 }
 
+void Connection::cancelOperation()
+{
+    if (!isConnected())
+        return;
+    ISC_STATUS_ARRAY status;
+    // "Nothing to cancel" is no failure here: the call may just have ended.
+    FbClient::api().fb_cancel_operation(status, &m_handle, fb_cancel_raise);
+}
+
+void Connection::clearCancel()
+{
+    if (!isConnected())
+        return;
+    ISC_STATUS_ARRAY status;
+    // Disabling cancels drops one that is pending; enabling them again drops it as well.
+    FbClient::api().fb_cancel_operation(status, &m_handle, fb_cancel_disable);
+    FbClient::api().fb_cancel_operation(status, &m_handle, fb_cancel_enable);
+}
+
 void Connection::addClient(ConnectionClient *client)
 {
     m_clients.push_back(client);

@@ -35,6 +35,11 @@ public:
     void ensureConnected();
 
     Transaction &transaction() { return *m_transaction; }
+    // Cancels the server call another thread is running on this attachment: it fails with
+    // "operation was cancelled". Nothing happens when no call runs.
+    void cancelOperation();
+    // Drops a cancel that came too late to stop its call, so that it cannot stop the next one.
+    void clearCancel();
     // The attachment parameter block for lines of the form name=value (see params()),
     // always in SQL dialect 3 with the path given as UTF-8.
     static QByteArray buildDpb(const QStringList &params);

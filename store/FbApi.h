@@ -36,6 +36,7 @@
     X(isc_service_start)                                                                           \
     X(isc_service_query)                                                                           \
     X(fb_shutdown_callback)                                                                        \
+    X(fb_cancel_operation)                                                                         \
     X(fb_interpret)
 
 struct FbApi

@@ -241,6 +241,7 @@ void QueryDataSet::open()
     try {
         prepareStatements();
         m_select = std::make_unique<Statement>(m_connection);
+        m_select->setFetchWait(m_fetchWait);
         m_select->prepare(m_selectSql.join(QLatin1Char('\n')));
         buildFields();
         fieldsBuilt();
@@ -347,7 +348,8 @@ void QueryDataSet::tellCacheChange(const RowCache::Change &change, RowCache::Pha
 
 bool QueryDataSet::canFetchMore() const
 {
-    return isOpen() && m_cache.canFetch();
+    // Not while a fetch waits for its rows on a worker thread.
+    return isOpen() && m_cache.canFetch() && !(m_select && m_select->isFetching());
 }
 
 void QueryDataSet::fetchMore()

@@ -3,14 +3,13 @@
 #include "store/Connection.h"
 #include "store/Field.h"
 #include "store/RowCache.h"
+#include "store/Statement.h"
 
 #include <QObject>
 #include <QStringList>
 #include <functional>
 #include <memory>
 #include <vector>
-
-class Statement;
 
 // A dataset over a select statement (dtFolder, dtDisk, dtGive, ...): rows fetched on demand,
 // a current row, insert/edit/post/cancel/delete through its own statements, an optional
@@ -61,6 +60,10 @@ public:
     Handler afterScroll;
     Handler afterClose;
     Handler afterOpen;
+
+    // Rows fetched on a worker thread while this waits, from the next open on (see
+    // Statement::FetchWait); without one a fetch blocks until the server has the rows.
+    void setFetchWait(Statement::FetchWait wait) { m_fetchWait = std::move(wait); }
 
     void open();
     void close();
@@ -181,6 +184,7 @@ private:
     std::vector<std::unique_ptr<Field>> m_fields;
     std::vector<int> m_columnOfField; // select column of each field, -1 for lookups
 
+    Statement::FetchWait m_fetchWait;
     std::unique_ptr<Statement> m_select;
     std::unique_ptr<Statement> m_insert;
     std::unique_ptr<Statement> m_modify;

@@ -5,6 +5,9 @@
 #include "store/FbApi.h"
 
 #include <QDateTime>
+#include <QElapsedTimer>
+#include <QScopeGuard>
+#include <QThread>
 #include <cstdlib>
 #include <cstring>
 
@@ -14,6 +17,10 @@ constexpr short kCharsetUtf8 = 4;
 constexpr short kCharsetUnicodeFss = 3;
 constexpr short kCharsetOctets = 1;
 constexpr int kJulianDayOfIscEpoch = 2400001; // 17 November 1858
+// A block read on a worker thread: as many rows as a dataset fetches at once, or what came
+// within a moment, so that the first screen of a slow search shows early.
+constexpr int kBlockRows = 1000;
+constexpr qint64 kBlockMs = 50;
 
 std::unique_ptr<XSQLDA, void (*)(void *)> allocSqlda(int vars)
 {
@@ -234,6 +241,7 @@ void Statement::describeOutput()
     m_outBuffers.assign(size_t(n), {});
     m_outNull.assign(size_t(n), 0);
     m_columns.assign(size_t(n), {});
+    m_columnAt.assign(size_t(n), 0);
     for (int i = 0; i < n; ++i) {
         XSQLVAR &var = m_out->sqlvar[i];
         const int type = var.sqltype & ~1;
@@ -467,9 +475,133 @@ void Statement::execute()
     }
     DbError::check(status);
     m_cursorOpen = m_kind == Kind::Select;
+    m_stop = false;
+    m_stopped = false;
 }
 
 bool Statement::fetch()
+{
+    if (!m_fetchWait)
+        return fetchHere();
+    if (!m_cursorOpen)
+        return false;
+    if (m_nextRow == m_blockRows.size() && !m_blocksEnded)
+        readBlock();
+    if (m_nextRow == m_blockRows.size()) {
+        const std::exception_ptr error = std::exchange(m_blockError, nullptr);
+        closeCursor();
+        if (error)
+            std::rethrow_exception(error);
+        return false;
+    }
+    qsizetype at = m_blockRows[m_nextRow++];
+    const char *bytes = m_block.constData();
+    for (size_t i = 0; i < m_columnAt.size(); ++i) {
+        m_columnAt[i] = at;
+        short indicator = 0;
+        std::memcpy(&indicator, bytes + at, sizeof indicator);
+        at += qsizetype(sizeof indicator);
+        if (indicator < 0)
+            continue;
+        const XSQLVAR &var = m_out->sqlvar[i];
+        if ((var.sqltype & ~1) == SQL_VARYING) {
+            unsigned short length = 0;
+            std::memcpy(&length, bytes + at, sizeof length);
+            at += qsizetype(sizeof length) + length;
+        } else {
+            at += var.sqllen;
+        }
+    }
+    m_rowFromBlock = true;
+    return true;
+}
+
+void Statement::readBlock()
+{
+    if (m_fetching)
+        throw DbError(QStringLiteral("The rows are still being fetched"));
+    m_fetching = true;
+    const auto done = qScopeGuard([this] { m_fetching = false; });
+    std::unique_ptr<QThread> worker(QThread::create([this] { readRows(); }));
+    worker->start();
+    try {
+        m_fetchWait(*worker, [this] { stopFetching(); });
+    } catch (...) {
+        stopFetching();
+        worker->wait();
+        m_connection.clearCancel();
+        throw;
+    }
+    worker->wait();
+    if (m_stop)
+        m_connection.clearCancel();
+}
+
+void Statement::stopFetching()
+{
+    // The flag ends the block between two rows, the cancel a call that waits for one.
+    m_stop = true;
+    m_connection.cancelOperation();
+}
+
+void Statement::readRows()
+{
+    // The calling thread waits meanwhile: the statement is the worker's alone. Rows are kept as
+    // the client library gives them, so that the worker spends no time on them.
+    const FbApi &fb = FbClient::api();
+    m_block.resize(0); // keeps its room for the next block
+    m_blockRows.clear();
+    m_nextRow = 0;
+    QElapsedTimer clock;
+    clock.start();
+    try {
+        for (int n = 0; n < kBlockRows; ++n) {
+            if (m_stop)
+                break;
+            ISC_STATUS_ARRAY status;
+            const ISC_STATUS rc = fb.isc_dsql_fetch(status, &m_handle, SQLDA_VERSION1, m_out.get());
+            if (rc == 100) {
+                m_blocksEnded = true;
+                return;
+            }
+            if (rc != 0) {
+                if (m_stop && status[1] == isc_cancelled)
+                    break;
+                m_blockError = std::make_exception_ptr(DbError::fromStatus(status));
+                m_blocksEnded = true;
+                return;
+            }
+            m_blockRows.push_back(m_block.size());
+            for (int i = 0; i < m_out->sqld; ++i) {
+                const XSQLVAR &var = m_out->sqlvar[i];
+                const short indicator = *var.sqlind;
+                m_block.append(reinterpret_cast<const char *>(&indicator), sizeof indicator);
+                if (indicator < 0)
+                    continue;
+                qsizetype length = var.sqllen;
+                if ((var.sqltype & ~1) == SQL_VARYING) {
+                    unsigned short text = 0;
+                    std::memcpy(&text, var.sqldata, sizeof text);
+                    length = qsizetype(sizeof text) + text;
+                }
+                m_block.append(var.sqldata, length);
+            }
+            if (clock.elapsed() >= kBlockMs)
+                return;
+        }
+    } catch (...) {
+        // Out of memory: the rows end with the error, after those read.
+        m_blockError = std::current_exception();
+        m_blocksEnded = true;
+        return;
+    }
+    if (m_stop) {
+        m_stopped = true;
+        m_blocksEnded = true;
+    }
+}
+
+bool Statement::fetchHere()
 {
     if (!m_cursorOpen)
         return false;
@@ -489,6 +621,12 @@ bool Statement::fetch()
 
 void Statement::closeCursor()
 {
+    m_block.clear();
+    m_blockRows.clear();
+    m_nextRow = 0;
+    m_rowFromBlock = false;
+    m_blocksEnded = false;
+    m_blockError = nullptr;
     if (!m_cursorOpen)
         return;
     m_cursorOpen = false;
@@ -510,9 +648,19 @@ int Statement::columnIndex(const QString &name) const
 QVariant Statement::value(int index) const
 {
     const XSQLVAR &var = m_out->sqlvar[index];
-    if (*var.sqlind < 0)
+    if (!m_rowFromBlock)
+        return columnValue(index, *var.sqlind, var.sqldata);
+    const char *at = m_block.constData() + m_columnAt[size_t(index)];
+    short indicator = 0;
+    std::memcpy(&indicator, at, sizeof indicator);
+    return columnValue(index, indicator, at + sizeof indicator);
+}
+
+QVariant Statement::columnValue(int index, short indicator, const char *data) const
+{
+    const XSQLVAR &var = m_out->sqlvar[index];
+    if (indicator < 0)
         return {};
-    const char *data = var.sqldata;
     const int type = var.sqltype & ~1;
     auto scaled = [&](qint64 raw) -> QVariant {
         if (var.sqlscale == 0)

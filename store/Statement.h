@@ -6,10 +6,14 @@
 
 #include <QStringList>
 #include <QVariant>
+#include <atomic>
+#include <exception>
+#include <functional>
 #include <memory>
 #include <vector>
 
 class Connection;
+class QThread;
 
 // SQL text with ":NAME" parameters turned into "?" markers, and the name of every marker.
 struct NamedSql
@@ -61,6 +65,19 @@ public:
     void closeCursor();
     bool hasCursor() const { return m_cursorOpen; }
 
+    // Fetching on a worker thread, so that a window stays live while the server looks for
+    // rows: fetch() then hands out rows from blocks a worker thread reads (up to 1000 rows,
+    // fewer once 50 ms have passed, at least one unless the rows end), and while a block is
+    // read the wait runs on the calling thread. It gets the worker, finished once the block is
+    // read, and a stop: the rows end there, the server call in progress is cancelled, and the
+    // rows read so far are still handed out. Without a wait fetch() blocks.
+    using FetchWait = std::function<void(QThread &worker, const std::function<void()> &stop)>;
+    void setFetchWait(FetchWait wait) { m_fetchWait = std::move(wait); }
+    // A block is being read: a fetch from within the wait is refused.
+    bool isFetching() const { return m_fetching; }
+    // The rows of the last execute were ended by a stop.
+    bool wasStopped() const { return m_stopped; }
+
     int columnCount() const { return int(m_columns.size()); }
     const ColumnInfo &column(int index) const { return m_columns[size_t(index)]; }
     int columnIndex(const QString &name) const;
@@ -71,6 +88,12 @@ public:
 
 private:
     struct Buffer;
+    bool fetchHere();
+    void readBlock();
+    void readRows();
+    void stopFetching();
+    // A column's value from its null indicator and its data as the client library lays them out.
+    QVariant columnValue(int index, short indicator, const char *data) const;
     void describeOutput();
     void bindInput();
     QVariant readBlob(ISC_QUAD id, bool text) const;
@@ -89,4 +112,18 @@ private:
     std::vector<short> m_outNull;
     std::vector<ColumnInfo> m_columns;
     bool m_cursorOpen = false;
+
+    FetchWait m_fetchWait;
+    // Rows read ahead by the worker, as the client library gave them: per column its null
+    // indicator, then its data (a text only as long as it is); decoded when handed out.
+    QByteArray m_block;
+    std::vector<qsizetype> m_blockRows; // where each row starts
+    size_t m_nextRow = 0;
+    std::vector<qsizetype> m_columnAt; // the current row's columns, when it came from a block
+    bool m_rowFromBlock = false;
+    bool m_blocksEnded = false; // the worker met the end of the rows, an error or a stop
+    bool m_fetching = false;
+    bool m_stopped = false;
+    std::atomic<bool> m_stop {false};
+    std::exception_ptr m_blockError; // raised once the rows before it are handed out
 };

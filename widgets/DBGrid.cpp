@@ -12,6 +12,7 @@
 #include <QKeyEvent>
 #include <QScopedValueRollback>
 #include <QToolTip>
+#include <map>
 
 namespace {
 
@@ -138,6 +139,63 @@ void DBGrid::setRowSelect(bool on)
     selectCurrent();
 }
 
+void DBGrid::setRangeSelect(bool on)
+{
+    m_rangeSelect = on;
+    setSelectionMode(on ? ExtendedSelection : SingleSelection);
+    if (!on)
+        selectCurrent();
+}
+
+QString DBGrid::selectedText() const
+{
+    const QItemSelectionModel *selection = selectionModel();
+    if (!m_model || !selection)
+        return {};
+    // Rows and columns from the ranges, not from every index: all rows may be chosen.
+    std::map<int, std::vector<bool>> rows;
+    const int columnCount = m_model->columnCount();
+    std::vector<bool> chosenColumns(size_t(columnCount), false);
+    for (const QItemSelectionRange &range : selection->selection()) {
+        for (int r = range.top(); r <= range.bottom(); ++r) {
+            std::vector<bool> &cells = rows[r];
+            cells.resize(size_t(columnCount), false);
+            for (int c = range.left(); c <= range.right(); ++c)
+                cells[size_t(c)] = true;
+        }
+        for (int c = range.left(); c <= range.right(); ++c)
+            chosenColumns[size_t(c)] = true;
+    }
+    std::vector<int> columns;
+    for (int visual = 0; visual < columnCount; ++visual) {
+        const int c = horizontalHeader()->logicalIndex(visual);
+        if (c >= 0 && chosenColumns[size_t(c)] && !isColumnHidden(c))
+            columns.push_back(c);
+    }
+    QStringList lines;
+    for (const auto &[row, cells] : rows) {
+        QStringList texts;
+        for (const int c : columns)
+            texts << (cells[size_t(c)] ? m_model->displayText(row, c) : QString());
+        lines << texts.join(QLatin1Char('\t'));
+    }
+    return lines.join(QLatin1Char('\n'));
+}
+
+void DBGrid::selectAllRows()
+{
+    if (!m_model)
+        return;
+    // A fetch that fails leaves the rows as they are, and so ends the loop.
+    while (m_model->canFetchMore({})) {
+        const int before = m_model->rowCount();
+        m_model->fetchMore({});
+        if (m_model->rowCount() == before)
+            break;
+    }
+    selectAll();
+}
+
 QString DBGrid::currentFieldName() const
 {
     const QModelIndex current = currentIndex();
@@ -214,6 +272,11 @@ bool DBGrid::isCopyKey(const QKeyEvent *event) const
             && (event->modifiers() & ~Qt::KeypadModifier) == Qt::ControlModifier);
 }
 
+bool DBGrid::isSelectAllKey(const QKeyEvent *event) const
+{
+    return m_rangeSelect && event->matches(QKeySequence::SelectAll);
+}
+
 bool DBGrid::isRowKey(const QKeyEvent *event) const
 {
     const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
@@ -236,6 +299,7 @@ bool DBGrid::event(QEvent *event)
     // Copying and the row keys stay the grid's even where a window has a shortcut on them.
     if (event->type() == QEvent::ShortcutOverride
         && (isCopyKey(static_cast<QKeyEvent *>(event))
+            || isSelectAllKey(static_cast<QKeyEvent *>(event))
             || isRowKey(static_cast<QKeyEvent *>(event)))) {
         event->accept();
         return true;
@@ -268,7 +332,15 @@ bool DBGrid::viewportEvent(QEvent *event)
 void DBGrid::keyPressEvent(QKeyEvent *event)
 {
     if (isCopyKey(event)) {
-        copyCurrentCell();
+        if (m_rangeSelect)
+            QGuiApplication::clipboard()->setText(selectedText());
+        else
+            copyCurrentCell();
+        event->accept();
+        return;
+    }
+    if (isSelectAllKey(event)) {
+        selectAllRows();
         event->accept();
         return;
     }
@@ -395,9 +467,11 @@ bool DBGrid::edit(const QModelIndex &index, EditTrigger trigger, QEvent *event)
     return QTableView::edit(index, trigger, event);
 }
 
-QItemSelectionModel::SelectionFlags DBGrid::selectionCommand(const QModelIndex &,
-                                                             const QEvent *) const
+QItemSelectionModel::SelectionFlags DBGrid::selectionCommand(const QModelIndex &index,
+                                                             const QEvent *event) const
 {
+    if (m_rangeSelect)
+        return QTableView::selectionCommand(index, event);
     // The selection is always the current cell (or row); selectCurrent() keeps it so.
     return QItemSelectionModel::NoUpdate;
 }
@@ -448,7 +522,8 @@ void DBGrid::closeOpenEditor()
 void DBGrid::selectCurrent()
 {
     QItemSelectionModel *selection = selectionModel();
-    if (!selection || !m_model)
+    // Chosen ranges follow the keys and the mouse as a table's do.
+    if (!selection || !m_model || m_rangeSelect)
         return;
     const QModelIndex current = currentIndex();
     if (!current.isValid()) {

@@ -52,6 +52,16 @@ public:
     bool rowSelect() const { return m_rowSelect; }
     void setRowSelect(bool on);
 
+    // Cells are chosen in ranges (Shift or Ctrl with the keys or the mouse, Ctrl+A all rows,
+    // fetched first) and Ctrl+C copies the chosen cells (off by default: the current cell).
+    bool rangeSelect() const { return m_rangeSelect; }
+    void setRangeSelect(bool on);
+    // The chosen cells as text: a line per row in the grid's order, the cells of the chosen
+    // columns in their order on screen separated by tabs (a cell not chosen is empty).
+    QString selectedText() const;
+    // Chooses every cell of every row.
+    void selectAllRows();
+
     // Text typed into a cell goes into its row and the cell editor closes; commands that move,
     // re-read or leave the row call this first.
     void commitEdit();
@@ -97,6 +107,7 @@ private:
     void sectionResized(int section, int oldSize, int newSize);
     void focusField(const QString &fieldName);
     bool isCopyKey(const QKeyEvent *event) const;
+    bool isSelectAllKey(const QKeyEvent *event) const;
     bool isRowKey(const QKeyEvent *event) const;
     bool downPastLastRow() const;
 
@@ -110,6 +121,7 @@ private:
     int m_indicatorColumn = 0;
     bool m_appendOnDown = true;
     bool m_rowSelect = false;
+    bool m_rangeSelect = false;
     bool m_rowKeys = false;
     bool m_moving = false;
     bool m_following = false;

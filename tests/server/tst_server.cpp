@@ -15,11 +15,15 @@
 #include "widgets/ErrorBox.h"
 
 #include <QDateTime>
+#include <QElapsedTimer>
+#include <QEventLoop>
 #include <QLineEdit>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
+#include <QTimer>
 
 // The shared mode: a Firebird server on 127.0.0.1, started by the test script with an
 // administrator password of its own. The owner account is made through the installation
@@ -372,6 +376,47 @@ private Q_SLOTS:
         folders.close();
         second.close();
         first.close();
+    }
+
+    void aFetchStopsOnTheServer()
+    {
+        createOwnerAndCatalogue();
+        if (QTest::currentTestFailed())
+            return;
+        Connection db;
+        db.setDatabaseName(m_settings.databasePath());
+        db.setParams(m_settings.connectionParams());
+        db.open();
+        db.transaction().start();
+        // Minutes of counting on the server before the first row; stopped after 100 ms.
+        Statement slow(db);
+        bool waited = false;
+        slow.setFetchWait([&waited](QThread &worker, const std::function<void()> &stop) {
+            waited = true;
+            QEventLoop loop;
+            QObject::connect(&worker, &QThread::finished, &loop, &QEventLoop::quit);
+            QTimer::singleShot(100, &loop, stop);
+            if (!worker.isFinished())
+                loop.exec();
+        });
+        slow.prepare(QStringLiteral("execute block returns (N integer) as declare i integer = 0; "
+                                    "begin while (i < 2000000000) do i = i + 1; N = i; suspend; "
+                                    "end"));
+        QElapsedTimer clock;
+        clock.start();
+        slow.execute();
+        QVERIFY(!slow.fetch());
+        QVERIFY2(clock.elapsed() < 3000, qPrintable(QString::number(clock.elapsed())));
+        QVERIFY(waited);
+        QVERIFY(slow.wasStopped());
+        // The connection goes on: no cancel is left over for the next statement.
+        Statement next(db);
+        next.prepare(QStringLiteral("select count(*) from TFOLDER"));
+        next.execute();
+        QVERIFY(next.fetch());
+        QCOMPARE(next.value(0).toInt(), 1);
+        db.transaction().commit();
+        db.close();
     }
 
     void backupAndRestoreThroughTheServersServiceManager()

@@ -486,6 +486,52 @@ private Q_SLOTS:
         QCOMPARE(got, found);
     }
 
+    void findPathsOfDeepFolders_data()
+    {
+        QTest::addColumn<int>("depth"); // folders of 1000 letters each
+        QTest::addColumn<int>("nameLength"); // of the files in the deepest one
+        QTest::addColumn<int>("kept"); // folders left in the path; fewer than depth: behind "…/"
+        QTest::newRow("fits") << 4 << 10 << 4;
+        QTest::newRow("the folders too long") << 5 << 10 << 4;
+        QTest::newRow("too long with the file name") << 4 << 100 << 3;
+    }
+    void findPathsOfDeepFolders()
+    {
+        QFETCH(int, depth);
+        QFETCH(int, nameLength);
+        QFETCH(int, kept);
+        enum { File, Directory, Root };
+        insertCatalogue();
+        // On the disk never read: a chain of folders with two files at its bottom, then a file
+        // at the top, found one after the other.
+        QStringList sql {entrySql(8000, 6003, 0, Root, QStringLiteral("A: DEEP"))};
+        QStringList folders;
+        for (int d = 0; d < depth; ++d) {
+            folders << QString(1000, QChar(u'a' + d));
+            sql << entrySql(8001 + d, 6003, d == 0 ? 8000 : 8000 + d, Directory, folders.last());
+        }
+        auto fileName = [nameLength](int n) {
+            const QString start = QStringLiteral("zq%1").arg(n);
+            return start + QString(nameLength - start.size(), QLatin1Char('x'));
+        };
+        sql << entrySql(8100, 6003, 8000 + depth, File, fileName(1))
+            << entrySql(8101, 6003, 8000 + depth, File, fileName(2))
+            << entrySql(8102, 6003, 8000, File, QStringLiteral("zq3"));
+        m_cat->exec(sql);
+        const QList<QVariantMap> rows
+            = select(QStringLiteral("select * from FIND(:VCONTENT, :VDISK)"),
+                     {{QStringLiteral("VCONTENT"), QStringLiteral("ZQ")},
+                      {QStringLiteral("VDISK"), QStringLiteral("OTHER")}});
+        QStringList got;
+        for (const QVariantMap &row : rows)
+            got << row.value(QStringLiteral("FCONTENTFULL")).toString();
+        const QString prefix = (kept < depth ? QStringLiteral("…/") : QString())
+            + folders.mid(depth - kept).join(QLatin1Char('/')) + QLatin1Char('/');
+        QCOMPARE(got, QStringList({prefix + fileName(1), prefix + fileName(2), "zq3"}));
+        for (const QString &path : got)
+            QVERIFY(path.size() <= 4096);
+    }
+
     void findGivesEveryOutput()
     {
         insertCatalogue();

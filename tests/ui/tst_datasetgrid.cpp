@@ -781,6 +781,59 @@ private Q_SLOTS:
         QCOMPARE(disks().state(), QueryDataSet::State::Browse);
     }
 
+    void rangeSelectCopiesChosenCells()
+    {
+        openFolder(1001);
+        showGrid();
+        m_grid->setRangeSelect(true);
+        QGuiApplication::clipboard()->clear();
+        // One cell: copied as the plain grid copies it.
+        clickCell(1, column("FNAME"));
+        QTest::keyClick(m_grid.get(), Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("Mozart"));
+        // A block with Shift, a cell more with Ctrl: the columns of both, empty where not chosen.
+        clickCell(0, column("FFULLSIZE"));
+        QTest::mouseClick(m_grid->viewport(), Qt::LeftButton, Qt::ShiftModifier,
+                          cellCenter(1, column("FGETDATE")));
+        QTest::keyClick(m_grid.get(), Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(QGuiApplication::clipboard()->text(),
+                 QStringLiteral("734 003 200\t12.04.2019\n4 700 000 000\t05.01.2020"));
+        QTest::mouseClick(m_grid->viewport(), Qt::LeftButton, Qt::ControlModifier,
+                          cellCenter(2, column("FNAME")));
+        QTest::keyClick(m_grid.get(), Qt::Key_Insert, Qt::ControlModifier);
+        QCOMPARE(QGuiApplication::clipboard()->text(),
+                 QStringLiteral("\t734 003 200\t12.04.2019\n\t4 700 000 000\t05.01.2020\n"
+                                "Vivaldi\t\t"));
+        // The dataset's current row is the grid's current row, as ever.
+        QCOMPARE(current("FNAME"), QStringLiteral("Vivaldi"));
+        QCOMPARE(disks().state(), QueryDataSet::State::Browse);
+    }
+
+    void selectAllFetchesEveryRow()
+    {
+        m_cat->exec({QStringLiteral(
+            "execute block as declare i integer = 1; begin while (i <= 2500) do begin "
+            "insert into TDISK (FDISKID, FFOLDERID, FMANID, FNAME, FNN) values "
+            "(100000 + :i, 1003, 1, 'Disk ' || :i, :i); i = i + 1; end end")});
+        openFolder(1003);
+        showGrid(640, 240, false);
+        m_grid->setRangeSelect(true);
+        QVERIFY(m_model->rowCount() < 2500);
+        clickCell(0, column("FNAME"));
+        QTest::keyClick(m_grid.get(), Qt::Key_A, Qt::ControlModifier);
+        QCOMPARE(m_model->rowCount(), 2500);
+        QTest::keyClick(m_grid.get(), Qt::Key_C, Qt::ControlModifier);
+        const QStringList lines = QGuiApplication::clipboard()->text().split(QLatin1Char('\n'));
+        QCOMPARE(lines.size(), 2500);
+        QCOMPARE(lines.constFirst().split(QLatin1Char('\t')).size(), m_model->columnCount());
+        QVERIFY(lines.constFirst().startsWith(QStringLiteral("Disk 1\t")));
+        QVERIFY(lines.constLast().startsWith(QStringLiteral("Disk 2500\t")));
+        // Without ranges Ctrl+A is no key of the grid's.
+        m_grid->setRangeSelect(false);
+        QTest::keyClick(m_grid.get(), Qt::Key_A, Qt::ControlModifier);
+        QCOMPARE(m_grid->selectionModel()->selectedIndexes().size(), 1);
+    }
+
     void rightAlignedTextKeepsItsEnd()
     {
         openFolder(1001);

@@ -1,0 +1,69 @@
+#pragma once
+
+#include "store/QueryDataSet.h"
+
+#include <QDialog>
+#include <QPointer>
+#include <functional>
+
+class DBGrid;
+class MainData;
+class QLineEdit;
+class QPushButton;
+class QThread;
+
+// The search window: disks by a text in their name and files by a text in theirs, across the
+// whole catalogue. Enter searches when an input has changed since the last search; otherwise
+// it goes to the disk of the current result in the main window's lists and closes the window.
+// The server looks for rows on a worker thread: the window stays live, and Esc stops a search
+// that runs, keeping what it has found.
+class TfFind : public QDialog
+{
+    Q_OBJECT
+
+public:
+    // diskList is the main window's disk list: it takes the keyboard focus after a jump.
+    TfFind(MainData &data, QWidget *diskList, QWidget *parent = nullptr);
+    ~TfFind() override;
+
+    // Commands, callable from tests as the buttons call them.
+    // "Найти..": searches, or goes to the disk of the current result.
+    void BitBtn1Click();
+    // "Печать..": the print preview of the results.
+    void BitBtn3Click();
+
+    // Whether the window waits for rows of the server (the search runs).
+    bool isSearching() const { return m_searching; }
+    // Ends a running search: the rows found so far stay.
+    void stopSearch();
+    // Whether either input changed since the last search.
+    bool inputsChanged() const { return m_inputsChanged; }
+
+    QueryDataSet dtFind;
+    QLineEdit *eDisk = nullptr;
+    QLineEdit *eFile = nullptr;
+    QPushButton *BitBtn3 = nullptr;
+    QPushButton *BitBtn1 = nullptr;
+    QPushButton *bClose = nullptr;
+    DBGrid *DBGridEh1 = nullptr;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+
+private:
+    QWidget *createTopPanel(qreal scale);
+    void createGrid();
+    void search();
+    void jump();
+    void waitForRows(QThread &worker, const std::function<void()> &stop);
+
+    MainData &m_data;
+    QPointer<QWidget> m_diskList;
+    std::function<void()> m_stop;
+    bool m_inputsChanged = false;
+    bool m_searching = false;
+    bool m_stopping = false;
+    bool m_closeAfterSearch = false;
+    bool m_placed = false;
+};
