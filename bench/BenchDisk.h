@@ -1,11 +1,13 @@
 #pragma once
 
-// What the benchmarks that write a disk's entries share: their output, and a fresh catalogue
-// with its starting folder holding one empty disk.
+// What the benchmarks share: their output, a best-of timer, and for those that write a disk's
+// entries a fresh catalogue with its starting folder holding one empty disk.
 
 #include "tests/support/TestCatalogue.h"
 
+#include <QElapsedTimer>
 #include <QString>
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -27,6 +29,19 @@ inline void say(const QString &line)
 {
     std::fprintf(stderr, "%s: %s\n", program_invocation_short_name, qPrintable(text));
     std::exit(1);
+}
+
+// The shortest of runs runs of f, in milliseconds.
+template<typename F> double bestMs(int runs, F f)
+{
+    double best = 1e18;
+    for (int i = 0; i < runs; ++i) {
+        QElapsedTimer t;
+        t.start();
+        f();
+        best = std::min(best, t.nsecsElapsed() / 1e6);
+    }
+    return best;
 }
 
 inline std::unique_ptr<TestCatalogue> freshCatalogue()

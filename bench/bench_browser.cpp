@@ -4,6 +4,7 @@
 // alone, and the time until a folder with 100,000 disks shows its first screen as a ratio to
 // one with 100 disks.
 
+#include "bench/BenchDisk.h"
 #include "browser/FolderCommands.h"
 #include "browser/TDBTreeView.h"
 #include "browser/uMain.h"
@@ -23,29 +24,9 @@
 
 namespace {
 
-void say(const QString &line)
-{
-    std::fputs(qPrintable(line + QLatin1Char('\n')), stdout);
-    std::fflush(stdout);
-}
-
-[[noreturn]] void die(const QString &text)
-{
-    std::fputs(qPrintable(QStringLiteral("bench_browser: ") + text + QLatin1Char('\n')), stderr);
-    std::exit(1);
-}
-
-template<typename F> double bestMs(int runs, F f)
-{
-    double best = 1e18;
-    for (int i = 0; i < runs; ++i) {
-        QElapsedTimer t;
-        t.start();
-        f();
-        best = std::min(best, t.nsecsElapsed() / 1e6);
-    }
-    return best;
-}
+using BenchDisk::bestMs;
+using BenchDisk::die;
+using BenchDisk::say;
 
 void folderTree(const TestCatalogue &cat)
 {

@@ -30,6 +30,7 @@
 
 namespace {
 
+using BenchDisk::bestMs;
 using BenchDisk::die;
 using BenchDisk::say;
 
@@ -125,18 +126,6 @@ Times windowSearch(TfFind &find, const QString &text, int runs)
         best.firstScreen = std::min(best.firstScreen, firstScreen);
         best.lastRow = std::min(best.lastRow, lastRow);
         best.rows = model->rowCount();
-    }
-    return best;
-}
-
-template<typename F> double bestMs(int runs, F f)
-{
-    double best = 1e18;
-    for (int i = 0; i < runs; ++i) {
-        QElapsedTimer t;
-        t.start();
-        f();
-        best = std::min(best, t.nsecsElapsed() / 1e6);
     }
     return best;
 }

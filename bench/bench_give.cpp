@@ -5,6 +5,7 @@
 // on the same connection in the same run. Goal: ratio <= 2.
 
 #include "app/MainData.h"
+#include "bench/BenchDisk.h"
 #include "lending/uGive.h"
 #include "platform/SettingsStore.h"
 #include "store/Statement.h"
@@ -21,29 +22,9 @@
 
 namespace {
 
-void say(const QString &line)
-{
-    std::fputs(qPrintable(line + QLatin1Char('\n')), stdout);
-    std::fflush(stdout);
-}
-
-[[noreturn]] void die(const QString &text)
-{
-    std::fputs(qPrintable(QStringLiteral("bench_give: ") + text + QLatin1Char('\n')), stderr);
-    std::exit(1);
-}
-
-template<typename F> double bestMs(int runs, F f)
-{
-    double best = 1e18;
-    for (int i = 0; i < runs; ++i) {
-        QElapsedTimer t;
-        t.start();
-        f();
-        best = std::min(best, t.nsecsElapsed() / 1e6);
-    }
-    return best;
-}
+using BenchDisk::bestMs;
+using BenchDisk::die;
+using BenchDisk::say;
 
 // 200 folders two levels deep, 50 people, 20,000 disks, 100,000 lendings: a third of the
 // disks the user's own, a third of the lendings still out, some without a due date.
