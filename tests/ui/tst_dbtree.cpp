@@ -4,6 +4,7 @@
 #include "store/DbError.h"
 #include "tests/support/RecordingPrompt.h"
 #include "tests/support/TestCatalogue.h"
+#include "tests/support/TreeShape.h"
 #include "widgets/ErrorBox.h"
 
 #include <QApplication>
@@ -92,26 +93,8 @@ private:
         m_data->dtDisk.fetchAll();
         return m_data->dtDisk.fetchedCount();
     }
-    static QString shapeOf(const QTreeWidgetItem *item)
-    {
-        QString text = item->text(0);
-        if (item->childCount() > 0) {
-            QStringList children;
-            for (int i = 0; i < item->childCount(); ++i)
-                children << shapeOf(item->child(i));
-            text += QLatin1Char('(') + children.join(QLatin1Char(',')) + QLatin1Char(')');
-        }
-        return text;
-    }
     // The whole tree as text: captions in display order, children in brackets.
-    static QString shape(const QTreeWidget *tree)
-    {
-        QStringList parts;
-        for (int i = 0; i < tree->topLevelItemCount(); ++i)
-            parts << shapeOf(tree->topLevelItem(i));
-        return parts.join(QLatin1Char(','));
-    }
-    QString shape() const { return shape(m_tree); }
+    QString shape() const { return treeShape(m_tree); }
     void click(QTreeWidgetItem *item, Qt::MouseButton button = Qt::LeftButton)
     {
         m_tree->scrollToItem(item);

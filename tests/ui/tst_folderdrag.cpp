@@ -3,6 +3,7 @@
 #include "store/DbError.h"
 #include "store/Statement.h"
 #include "tests/support/MainWindowFixture.h"
+#include "tests/support/TreeShape.h"
 #include "widgets/DBGrid.h"
 
 #include <QApplication>
@@ -99,24 +100,7 @@ private:
             lines << QStringLiteral("%1 %2").arg(row[0].toInt()).arg(row[1].toInt());
         return lines;
     }
-    static QString shapeOf(const QTreeWidgetItem *item)
-    {
-        QString text = item->text(0);
-        if (item->childCount() > 0) {
-            QStringList children;
-            for (int i = 0; i < item->childCount(); ++i)
-                children << shapeOf(item->child(i));
-            text += QLatin1Char('(') + children.join(QLatin1Char(',')) + QLatin1Char(')');
-        }
-        return text;
-    }
-    QString shape()
-    {
-        QStringList parts;
-        for (int i = 0; i < tree()->topLevelItemCount(); ++i)
-            parts << shapeOf(tree()->topLevelItem(i));
-        return parts.join(QLatin1Char(','));
-    }
+    QString shape() { return treeShape(tree()); }
 
     QPoint rowPoint(QTreeWidgetItem *item) { return tree()->visualItemRect(item).center(); }
     // Whether a row is painted in the selection colour, looked at right of its label.
