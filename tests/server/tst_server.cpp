@@ -63,15 +63,20 @@ private:
             qWarning("%s %s: %s", qPrintable(m_control), command, p.readAll().constData());
         return ok;
     }
+    // The installation dialog's fields for the test's owner and catalogue on the server.
+    void fillOwner(TfInstall &dlg) const
+    {
+        dlg.eSYSPass->setText(m_adminPassword);
+        dlg.eKodra->setText(m_owner);
+        dlg.eKodraPass->setText(m_ownerPassword);
+        dlg.eDatabaseName->setText(ConnectionSettings::quoted(serverPath(m_path)));
+    }
     // Through the installation dialog, as a user would: the owner account, then the catalogue.
     // Callers check QTest::currentTestFailed() after it.
     void createOwnerAndCatalogue()
     {
         TfInstall dlg(*m_data, m_settings);
-        dlg.eSYSPass->setText(m_adminPassword);
-        dlg.eKodra->setText(m_owner);
-        dlg.eKodraPass->setText(m_ownerPassword);
-        dlg.eDatabaseName->setText(ConnectionSettings::quoted(serverPath(m_path)));
+        fillOwner(dlg);
         dlg.bCreateUserClick();
         QCOMPARE(m_prompt->shown.size(), 1);
         QCOMPARE(m_prompt->shown.first().text, QStringLiteral("Владелец базы успешно создан."));
@@ -236,10 +241,7 @@ private Q_SLOTS:
         const QString folder = m_dir->filePath(QStringLiteral("made later"));
         m_path = folder + QStringLiteral("/shared kodra.gdb");
         TfInstall dlg(*m_data, m_settings);
-        dlg.eSYSPass->setText(m_adminPassword);
-        dlg.eKodra->setText(m_owner);
-        dlg.eKodraPass->setText(m_ownerPassword);
-        dlg.eDatabaseName->setText(ConnectionSettings::quoted(serverPath(m_path)));
+        fillOwner(dlg);
         dlg.bCreateUserClick();
         QCOMPARE(m_prompt->shown.size(), 1);
         QCOMPARE(m_prompt->shown.first().caption, QStringLiteral("Kodra"));
@@ -291,10 +293,7 @@ private Q_SLOTS:
         m_settings.userName = m_owner;
         m_settings.userPass = m_ownerPassword;
         TfInstall dlg(*m_data, m_settings);
-        dlg.eSYSPass->setText(m_adminPassword);
-        dlg.eKodra->setText(m_owner);
-        dlg.eKodraPass->setText(m_ownerPassword);
-        dlg.eDatabaseName->setText(ConnectionSettings::quoted(serverPath(m_path)));
+        fillOwner(dlg);
         // Without the right the restore is refused.
         dlg.bCreateClearClick();
         QCOMPARE(m_prompt->shown.size(), 1);
