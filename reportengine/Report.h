@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QString>
+#include <vector>
+
+#include "reportengine/ReportTemplate.h"
+
+class QWidget;
+class QIODevice;
+class ReportDataSource;
+
+// One report object of a window (frReport1, frStat1): a template, its title and document
+// name, and the data sources it may address. The first data source is the main one.
+class Report
+{
+public:
+    explicit Report(QWidget *parent = nullptr);
+
+    void addDataSource(ReportDataSource *source);
+
+    // The stored form; an unreadable stream is reported in a message box and leaves the
+    // report empty.
+    bool loadFromStream(QIODevice &stream);
+    void saveToStream(QIODevice &stream) const;
+
+    void setTitle(const QString &title) { m_title = title; }
+    const QString &title() const { return m_title; }
+    void setDocumentName(const QString &name) { m_documentName = name; }
+
+    ReportTemplate &reportTemplate() { return m_template; }
+    const ReportTemplate &reportTemplate() const { return m_template; }
+
+    // The designer, modal; the report then holds its result.
+    void design();
+    // Builds the report over its data source and, when that gave at least one page, opens the
+    // preview modally ("Предварительный просмотр - " and the title). A build error is shown
+    // in a box captioned "Ошибка" and no preview opens. False when no preview was shown.
+    bool show();
+
+private:
+    QWidget *m_parent;
+    ReportTemplate m_template;
+    QString m_title;
+    QString m_documentName;
+    std::vector<ReportDataSource *> m_sources;
+};
