@@ -2,6 +2,7 @@
 
 #include "reportengine/DesignCanvas.h"
 #include "reportengine/DesignNames.h"
+#include "reportengine/ObjectInspector.h"
 #include "reportengine/ReportDataSource.h"
 
 #include <QAction>
@@ -102,6 +103,17 @@ ReportDesigner::ReportDesigner(const ReportTemplate &report, const QString &docu
     scroll->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     scroll->setBackgroundRole(QPalette::Dark);
 
+    m_inspector = new ObjectInspector(*m_canvas, source ? source->name() : QString(),
+                                      source ? source->fieldNames() : QStringList(), this);
+    auto *side = new QScrollArea(this);
+    side->setWidget(m_inspector);
+    side->setWidgetResizable(true);
+    side->setMinimumWidth(340);
+    auto *splitter = new QSplitter(this);
+    splitter->addWidget(scroll);
+    splitter->addWidget(side);
+    splitter->setStretchFactor(0, 1);
+
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
     // Closing keeps what was designed: the caller always takes the result.
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::accept);
@@ -109,7 +121,7 @@ ReportDesigner::ReportDesigner(const ReportTemplate &report, const QString &docu
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(4, 4, 4, 4);
     layout->addWidget(toolBar);
-    layout->addWidget(scroll, 1);
+    layout->addWidget(splitter, 1);
     layout->addWidget(buttons);
 
     connect(m_canvas, &DesignCanvas::selectionChanged, this, &ReportDesigner::updateCommands);
