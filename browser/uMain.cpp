@@ -11,6 +11,7 @@
 #include "refbooks/uSprGroup.h"
 #include "refbooks/uSprMan.h"
 #include "refbooks/uSprType.h"
+#include "reports/uStat1.h"
 #include "search/uFind.h"
 #include "store/DbError.h"
 #include "widgets/DBGrid.h"
@@ -214,9 +215,10 @@ void TfMain::createActions()
     connect(aType, &QAction::triggered, this, &TfMain::aTypeExecute);
     connect(aGroups, &QAction::triggered, this, &TfMain::aGroupsExecute);
     connect(aFind, &QAction::triggered, this, &TfMain::aFindExecute);
+    connect(aStat1, &QAction::triggered, this, &TfMain::aStat1Execute);
 
-    // Their windows come with later work; until then the commands show but do nothing.
-    for (QAction *a : {aReports, aStat1})
+    // Its window comes with later work; until then the command shows but does nothing.
+    for (QAction *a : {aReports})
         a->setEnabled(false);
 }
 
@@ -474,6 +476,19 @@ void TfMain::aFindExecute()
     // The search window moves the lists to a found disk itself; its result is not needed.
     TfFind find(*m_data, DBGridEh1, this);
     find.exec();
+}
+
+void TfMain::aStat1Execute()
+{
+    // The holder lives for this one run; it goes also when the query or the build fails.
+    runCommand(this, [this] {
+        TfStat1 stat(*m_data, this);
+        {
+            WaitCursor wait;
+            stat.dtStat1.open();
+        }
+        stat.frStat1.show();
+    });
 }
 
 void TfMain::updateConnectCaption(bool connected)

@@ -1,8 +1,10 @@
 #pragma once
 
+#include <QDateTime>
 #include <QString>
 #include <vector>
 
+#include "reportengine/BuiltReport.h"
 #include "reportengine/ReportTemplate.h"
 
 class QWidget;
@@ -36,6 +38,10 @@ public:
     // preview modally ("Предварительный просмотр - " and the title). A build error is shown
     // in a box captioned "Ошибка" and no preview opens. False when no preview was shown.
     bool show();
+    // The pages show() would preview, with [DATE] and [TIME] at start (now when invalid).
+    // Throws ReportBuilder::Error on a build error.
+    BuiltReport build(const QDateTime &start = QDateTime()) const;
+    const std::vector<ReportDataSource *> &dataSources() const { return m_sources; }
 
 private:
     QWidget *m_parent;

@@ -45,6 +45,8 @@ struct ReportObject
     bool wordWrap = true;
     bool stretch = true; // grows downwards when its text does not fit
     ValueFormat format = ValueFormat::Plain;
+
+    bool operator==(const ReportObject &) const = default;
 };
 
 struct ReportBand
@@ -53,6 +55,8 @@ struct ReportBand
     double height = 10;
     QString dataSource; // master data: the name of the source it runs over
     std::vector<ReportObject> objects;
+
+    bool operator==(const ReportBand &) const = default;
 };
 
 struct ReportPage
@@ -60,6 +64,8 @@ struct ReportPage
     QSizeF size {210, 297}; // as the paper is used, so landscape has width > height
     QMarginsF margins {10, 10, 10, 10};
     std::vector<ReportBand> bands;
+
+    bool operator==(const ReportPage &) const = default;
 };
 
 struct ReportTemplate

@@ -1,0 +1,65 @@
+#pragma once
+
+#include "reportengine/ReportTemplate.h"
+
+#include <QByteArray>
+#include <QFont>
+#include <QString>
+#include <vector>
+
+class QPagedPaintDevice;
+class QPainter;
+
+// A page as built: its paper and its objects with their place on the page (mm from the top
+// left corner of the paper) and their texts resolved. A check box holds "1" or "0".
+struct BuiltPage
+{
+    QSizeF size {210, 297};
+    std::vector<ReportObject> objects;
+
+    bool operator==(const BuiltPage &) const = default;
+};
+
+// A report as built: what the preview shows, prints and exports, and what it saves in a file
+// of our own ("*.kdr").
+class BuiltReport
+{
+public:
+    // Objects are laid out and drawn at this resolution, so that a text breaks into the same
+    // lines on screen, on paper and in a PDF file: 1 point is 10 units.
+    static constexpr double UnitsPerMm = 720 / 25.4;
+    // Room between a text box's edge and its text, mm.
+    static constexpr double TextInsetX = 0.5;
+    static constexpr double TextInsetY = 0.2;
+
+    QString title;
+    std::vector<BuiltPage> pages;
+
+    bool isEmpty() const { return pages.empty(); }
+    int pageCount() const { return int(pages.size()); }
+
+    // The font of a text box in layout units.
+    static QFont font(const ReportObject &object);
+    static int textFlags(const ReportObject &object);
+    // The height in mm a text box needs for its text at its width.
+    static double textHeight(const ReportObject &object, const QFont &font);
+    // The same for a rich text box.
+    static double richTextHeight(const ReportObject &object);
+
+    // Draws one page; the painter's units are pixels of pixelsPerMm.
+    void drawPage(QPainter &painter, int page, double pixelsPerMm) const;
+    // Every page onto a printer or a PDF writer, each on paper of its size; false when the
+    // device could not be painted on.
+    bool paint(QPagedPaintDevice &device) const;
+
+    // The texts of a page in reading order (top to bottom, then left to right).
+    QStringList pageTexts(int page) const;
+
+    QByteArray save() const;
+    bool load(const QByteArray &bytes, QString *error);
+
+    bool operator==(const BuiltReport &) const = default;
+
+private:
+    static void drawObject(QPainter &painter, const ReportObject &object);
+};

@@ -1,0 +1,66 @@
+#include "reportengine/Report.h"
+
+#include "reportengine/ReportBuilder.h"
+#include "reportengine/ReportDesigner.h"
+#include "reportengine/ReportPreview.h"
+#include "widgets/ErrorBox.h"
+#include "widgets/Prompt.h"
+
+#include <QIODevice>
+
+Report::Report(QWidget *parent) : m_parent(parent) { }
+
+void Report::addDataSource(ReportDataSource *source)
+{
+    m_sources.push_back(source);
+}
+
+bool Report::loadFromStream(QIODevice &stream)
+{
+    QString error;
+    if (m_template.load(stream.readAll(), &error))
+        return true;
+    Prompt::instance().message(m_parent, error, QStringLiteral("Ошибка"), QMessageBox::Warning,
+                               QMessageBox::Ok);
+    return false;
+}
+
+void Report::saveToStream(QIODevice &stream) const
+{
+    stream.write(m_template.save());
+}
+
+void Report::design()
+{
+    ReportDesigner dlg(m_template, m_documentName, m_sources.empty() ? nullptr : m_sources.front(),
+                       m_parent);
+    dlg.exec();
+    m_template = dlg.result();
+}
+
+BuiltReport Report::build(const QDateTime &start) const
+{
+    ReportBuilder builder(m_template, m_sources);
+    builder.setStartTime(start.isValid() ? start : QDateTime::currentDateTime());
+    return builder.build(m_title);
+}
+
+bool Report::show()
+{
+    BuiltReport built;
+    try {
+        WaitCursor wait;
+        built = build();
+    } catch (const std::exception &e) {
+        const auto *own = dynamic_cast<const ReportBuilder::Error *>(&e);
+        Prompt::instance().message(m_parent, own ? own->text() : QString::fromUtf8(e.what()),
+                                   QStringLiteral("Ошибка"), QMessageBox::Critical,
+                                   QMessageBox::Ok);
+        return false;
+    }
+    if (built.isEmpty())
+        return false;
+    ReportPreview preview(std::move(built), m_parent);
+    preview.exec();
+    return true;
+}

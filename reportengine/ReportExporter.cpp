@@ -1,0 +1,326 @@
+#include "reportengine/ReportExporter.h"
+
+#include "reportengine/BuiltReport.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QPdfWriter>
+#include <QSaveFile>
+#include <QTextDocument>
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+// Width of one character of the plain text export, mm: an A4 line holds 105.
+constexpr double CharMm = 2.0;
+
+QString mm(double v)
+{
+    return QString::number(v, 'f', 1) + QStringLiteral("mm");
+}
+
+QString cssColor(const QColor &c)
+{
+    return c.name(QColor::HexRgb);
+}
+
+QByteArray rtfText(const QString &text)
+{
+    QByteArray out;
+    for (const QChar c : text) {
+        const ushort u = c.unicode();
+        if (c == QLatin1Char('\\') || c == QLatin1Char('{') || c == QLatin1Char('}')) {
+            out += '\\';
+            out += char(u);
+        } else if (c == QLatin1Char('\n')) {
+            out += "\\line ";
+        } else if (u >= 0x20 && u < 0x80) {
+            out += char(u);
+        } else if (u >= 0x80) {
+            // RTF's \u takes a signed 16-bit number, then one stand-in character.
+            out += "\\u" + QByteArray::number(qint16(u)) + '?';
+        }
+    }
+    return out;
+}
+
+} // namespace
+
+QString ReportExporter::plainText(const ReportObject &o)
+{
+    if (o.kind == ObjectKind::RichText) {
+        QTextDocument doc;
+        doc.setHtml(o.text);
+        return doc.toPlainText();
+    }
+    return o.text;
+}
+
+std::vector<ReportExporter::Line> ReportExporter::lines(const BuiltPage &page)
+{
+    std::vector<const ReportObject *> boxes;
+    for (const ReportObject &o : page.objects) {
+        if ((o.kind == ObjectKind::Text || o.kind == ObjectKind::RichText) && !o.text.isEmpty())
+            boxes.push_back(&o);
+    }
+    std::stable_sort(boxes.begin(), boxes.end(), [](const ReportObject *a, const ReportObject *b) {
+        return a->geometry.top() < b->geometry.top();
+    });
+    std::vector<Line> out;
+    double lineTop = 0;
+    for (const ReportObject *o : boxes) {
+        if (out.empty() || o->geometry.top() - lineTop > 1.0) {
+            out.emplace_back();
+            lineTop = o->geometry.top();
+        }
+        out.back().push_back(o);
+    }
+    for (Line &line : out) {
+        std::stable_sort(line.begin(), line.end(),
+                         [](const ReportObject *a, const ReportObject *b) {
+                             return a->geometry.left() < b->geometry.left();
+                         });
+    }
+    return out;
+}
+
+ReportExporter::Format ReportExporter::formatOf(const QString &fileName)
+{
+    const QString suffix = QFileInfo(fileName).suffix().toLower();
+    if (suffix == QLatin1String("pdf"))
+        return Format::Pdf;
+    if (suffix == QLatin1String("txt"))
+        return Format::Text;
+    if (suffix == QLatin1String("rtf"))
+        return Format::Rtf;
+    if (suffix == QLatin1String("csv"))
+        return Format::Csv;
+    if (suffix == QLatin1String("htm") || suffix == QLatin1String("html"))
+        return Format::Html;
+    return Format::Own;
+}
+
+QString ReportExporter::openFilter()
+{
+    return QStringLiteral("Отчёт Kodra (*.kdr)|*.kdr");
+}
+
+QString ReportExporter::saveFilter()
+{
+    return openFilter()
+        + QStringLiteral("|Документ PDF (*.pdf)|*.pdf|Текст (*.txt)|*.txt|Документ RTF "
+                         "(*.rtf)|*.rtf|Таблица CSV (*.csv)|*.csv|Страница HTML (*.htm)|*.htm");
+}
+
+bool ReportExporter::exportPdf(const BuiltReport &report, const QString &fileName)
+{
+    QPdfWriter writer(fileName);
+    writer.setCreator(QStringLiteral("Kodra"));
+    writer.setTitle(report.title);
+    writer.setResolution(1200);
+    return report.paint(writer);
+}
+
+bool ReportExporter::exportFile(const BuiltReport &report, const QString &fileName, QString *error)
+{
+    const Format format = formatOf(fileName);
+    auto fail = [&] {
+        if (error)
+            *error = QStringLiteral("Не удалось записать файл %1").arg(fileName);
+        return false;
+    };
+    if (format == Format::Pdf)
+        return exportPdf(report, fileName) || fail();
+    QByteArray bytes;
+    switch (format) {
+    case Format::Own:
+        bytes = report.save();
+        break;
+    case Format::Text:
+        bytes = toText(report);
+        break;
+    case Format::Rtf:
+        bytes = toRtf(report);
+        break;
+    case Format::Csv:
+        bytes = toCsv(report);
+        break;
+    case Format::Html:
+        bytes = toHtml(report);
+        break;
+    case Format::Pdf:
+        break;
+    }
+    QSaveFile file(fileName);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
+        return fail();
+    return true;
+}
+
+QByteArray ReportExporter::toText(const BuiltReport &report)
+{
+    QString out;
+    for (int p = 0; p < report.pageCount(); ++p) {
+        if (p > 0)
+            out += QLatin1Char('\f');
+        for (const Line &line : lines(report.pages[size_t(p)])) {
+            QString text;
+            for (const ReportObject *o : line) {
+                const QString value = plainText(*o).simplified();
+                qsizetype column = qsizetype(std::lround(o->geometry.left() / CharMm));
+                if (o->alignment & Qt::AlignRight)
+                    column = qsizetype(std::lround(o->geometry.right() / CharMm)) - value.size();
+                else if (o->alignment & Qt::AlignHCenter)
+                    column = qsizetype(std::lround(o->geometry.center().x() / CharMm))
+                        - value.size() / 2;
+                // Never over the text already on the line.
+                if (!text.isEmpty())
+                    column = std::max(column, text.size() + 1);
+                column = std::max<qsizetype>(column, 0);
+                text = text.leftJustified(column, QLatin1Char(' ')) + value;
+            }
+            out += text + QLatin1Char('\n');
+        }
+    }
+    return out.toUtf8();
+}
+
+QByteArray ReportExporter::toCsv(const BuiltReport &report)
+{
+    // Separated by semicolons, as spreadsheets of a locale with a decimal comma expect; the
+    // byte order mark tells them the text is UTF-8.
+    QString out = QString(QChar(0xFEFF));
+    for (const BuiltPage &page : report.pages) {
+        for (const Line &line : lines(page)) {
+            QStringList cells;
+            for (const ReportObject *o : line) {
+                QString value = plainText(*o);
+                if (value.contains(QLatin1Char(';')) || value.contains(QLatin1Char('"'))
+                    || value.contains(QLatin1Char('\n'))) {
+                    value.replace(QLatin1Char('"'), QStringLiteral("\"\""));
+                    value = QLatin1Char('"') + value + QLatin1Char('"');
+                }
+                cells << value;
+            }
+            out += cells.join(QLatin1Char(';')) + QStringLiteral("\r\n");
+        }
+    }
+    return out.toUtf8();
+}
+
+QByteArray ReportExporter::toHtml(const BuiltReport &report)
+{
+    QString out
+        = QStringLiteral(
+              "<!DOCTYPE html>\n<html>\n<head>\n<meta charset=\"utf-8\">\n<title>%1</title>\n"
+              "<style>\n.page { position: relative; margin: 0 auto 5mm auto; background: white; "
+              "page-break-after: always; }\n.page div { position: absolute; overflow: hidden; "
+              "box-sizing: border-box; }\n</style>\n</head>\n<body>\n")
+              .arg(report.title.toHtmlEscaped());
+    for (const BuiltPage &page : report.pages) {
+        out += QStringLiteral("<div class=\"page\" style=\"width: %1; height: %2;\">\n")
+                   .arg(mm(page.size.width()), mm(page.size.height()));
+        for (const ReportObject &o : page.objects) {
+            QString style = QStringLiteral("left: %1; top: %2; width: %3; height: %4;")
+                                .arg(mm(o.geometry.left()), mm(o.geometry.top()),
+                                     mm(o.geometry.width()), mm(o.geometry.height()));
+            QString content;
+            switch (o.kind) {
+            case ObjectKind::Text:
+                style += QStringLiteral(" font-family: '%1'; font-size: %2pt; color: %3;"
+                                        " padding: %4 %5;")
+                             .arg(o.fontFamily)
+                             .arg(o.fontSize)
+                             .arg(cssColor(o.color), mm(BuiltReport::TextInsetY),
+                                  mm(BuiltReport::TextInsetX));
+                if (o.bold)
+                    style += QStringLiteral(" font-weight: bold;");
+                if (o.italic)
+                    style += QStringLiteral(" font-style: italic;");
+                if (o.underline)
+                    style += QStringLiteral(" text-decoration: underline;");
+                if (o.alignment & Qt::AlignRight)
+                    style += QStringLiteral(" text-align: right;");
+                else if (o.alignment & Qt::AlignHCenter)
+                    style += QStringLiteral(" text-align: center;");
+                if (!o.wordWrap)
+                    style += QStringLiteral(" white-space: nowrap;");
+                content = o.text.toHtmlEscaped().replace(QLatin1Char('\n'), QStringLiteral("<br>"));
+                break;
+            case ObjectKind::RichText:
+                content = o.text;
+                break;
+            case ObjectKind::CheckBox:
+                content = o.text == QLatin1String("1") ? QStringLiteral("&#9746;")
+                                                       : QStringLiteral("&#9744;");
+                break;
+            case ObjectKind::Ellipse:
+                style += QStringLiteral(" border-radius: 50%;");
+                break;
+            case ObjectKind::RoundedRectangle:
+                style += QStringLiteral(" border-radius: 2mm;");
+                break;
+            default:
+                break;
+            }
+            const bool outlined = o.frame || o.kind == ObjectKind::Rectangle
+                || o.kind == ObjectKind::RoundedRectangle || o.kind == ObjectKind::Ellipse;
+            if (o.kind == ObjectKind::Line) {
+                style += QStringLiteral(" border-top: %1 solid %2; height: 0;")
+                             .arg(mm(o.frameWidth), cssColor(o.frameColor));
+            } else if (outlined) {
+                style += QStringLiteral(" border: %1 solid %2;")
+                             .arg(mm(o.frameWidth), cssColor(o.frameColor));
+            }
+            if (o.fill.isValid())
+                style += QStringLiteral(" background: %1;").arg(cssColor(o.fill));
+            out += QStringLiteral("<div style=\"%1\">%2</div>\n").arg(style, content);
+        }
+        out += QStringLiteral("</div>\n");
+    }
+    out += QStringLiteral("</body>\n</html>\n");
+    return out.toUtf8();
+}
+
+QByteArray ReportExporter::toRtf(const BuiltReport &report)
+{
+    // One paragraph per line, its boxes at tab stops where they stand on the page.
+    constexpr double TwipsPerMm = 1440 / 25.4;
+    QByteArray out = "{\\rtf1\\ansi\\ansicpg1251\\deff0{\\fonttbl{\\f0\\fswiss Arial;}}\n";
+    for (int p = 0; p < report.pageCount(); ++p) {
+        const BuiltPage &page = report.pages[size_t(p)];
+        if (p == 0) {
+            out += "\\paperw" + QByteArray::number(qRound(page.size.width() * TwipsPerMm))
+                + "\\paperh" + QByteArray::number(qRound(page.size.height() * TwipsPerMm))
+                + "\\margl0\\margr0\\margt0\\margb0\n";
+        } else {
+            out += "\\page\n";
+        }
+        for (const Line &line : lines(page)) {
+            QByteArray stops;
+            QByteArray text;
+            for (size_t i = 0; i < line.size(); ++i) {
+                const ReportObject &o = *line[i];
+                if (o.alignment & Qt::AlignRight) {
+                    stops += "\\tqr\\tx"
+                        + QByteArray::number(qRound(o.geometry.right() * TwipsPerMm));
+                } else if (o.alignment & Qt::AlignHCenter) {
+                    stops += "\\tqc\\tx"
+                        + QByteArray::number(qRound(o.geometry.center().x() * TwipsPerMm));
+                } else {
+                    stops += "\\tx" + QByteArray::number(qRound(o.geometry.left() * TwipsPerMm));
+                }
+                text += "\\tab{\\f0\\fs" + QByteArray::number(qRound(o.fontSize * 2));
+                if (o.bold)
+                    text += "\\b";
+                if (o.italic)
+                    text += "\\i";
+                text += ' ' + rtfText(plainText(o)) + '}';
+            }
+            out += "\\pard" + stops + ' ' + text + "\\par\n";
+        }
+    }
+    out += "}\n";
+    return out;
+}

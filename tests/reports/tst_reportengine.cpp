@@ -1,0 +1,649 @@
+#include "reportengine/BuiltReport.h"
+#include "reportengine/Report.h"
+#include "reportengine/ReportBuilder.h"
+#include "reportengine/ReportDataSource.h"
+#include "reportengine/ReportExporter.h"
+#include "reportengine/ReportFormatter.h"
+#include "reportengine/ReportPreview.h"
+#include "store/Connection.h"
+#include "store/QueryDataSet.h"
+#include "tests/support/MainWindowFixture.h"
+#include "tests/support/PdfTools.h"
+#include "tests/support/RecordingPrompt.h"
+#include "tests/support/ScriptedFilePicker.h"
+#include "tests/support/TestCatalogue.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QBuffer>
+#include <QFile>
+#include <QPrintPreviewWidget>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <memory>
+
+namespace {
+
+ReportObject textBox(const QString &text, QRectF geometry, Qt::Alignment align = Qt::AlignLeft)
+{
+    ReportObject o;
+    o.text = text;
+    o.geometry = geometry;
+    o.alignment = align | Qt::AlignTop;
+    return o;
+}
+
+ReportBand band(BandKind kind, double height, std::vector<ReportObject> objects,
+                const QString &source = QString())
+{
+    ReportBand b;
+    b.kind = kind;
+    b.height = height;
+    b.dataSource = source;
+    b.objects = std::move(objects);
+    return b;
+}
+
+ReportTemplate onePage(std::vector<ReportBand> bands)
+{
+    ReportPage page;
+    page.bands = std::move(bands);
+    ReportTemplate t;
+    t.pages.push_back(std::move(page));
+    return t;
+}
+
+// Every kind of object with every property off its default.
+ReportTemplate everyKind()
+{
+    std::vector<ReportObject> objects;
+    for (int k = 0; k <= int(ObjectKind::Line); ++k) {
+        ReportObject o = textBox(QStringLiteral("Объект [FNAME] %1").arg(k),
+                                 QRectF(1.5 + k, 2.25, 30.125, 7 + k / 3.0));
+        o.kind = ObjectKind(k);
+        o.name = QStringLiteral("Obj%1").arg(k);
+        o.fontFamily = QStringLiteral("Courier");
+        o.fontSize = 11.5;
+        o.bold = k % 2;
+        o.italic = k % 3 == 0;
+        o.underline = true;
+        o.color = QColor(10, 20, 30 + k);
+        o.alignment = Qt::AlignRight | Qt::AlignVCenter;
+        o.frame = true;
+        o.frameWidth = 0.35;
+        o.frameColor = QColor(200, 0, 0, 128);
+        o.fill = k % 2 ? QColor(Qt::yellow) : QColor();
+        o.wordWrap = false;
+        o.stretch = false;
+        o.format = ValueFormat(k % 4);
+        objects.push_back(o);
+    }
+    ReportTemplate t
+        = onePage({band(BandKind::ReportTitle, 12.5, objects), band(BandKind::PageHeader, 5, {}),
+                   band(BandKind::MasterData, 20, objects, QStringLiteral("frDisks")),
+                   band(BandKind::MasterFooter, 4, {}), band(BandKind::PageFooter, 6, {})});
+    ReportPage landscape;
+    landscape.size = QSizeF(297, 210);
+    landscape.margins = QMarginsF(5, 6, 7, 8);
+    t.pages.push_back(landscape);
+    return t;
+}
+
+} // namespace
+
+class TestReportEngine : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<TestCatalogue> m_cat;
+    std::unique_ptr<Connection> m_conn;
+    std::unique_ptr<QueryDataSet> m_disks;
+    std::unique_ptr<ReportDataSource> m_source;
+    const QDateTime m_start {QDate(2024, 3, 9), QTime(14, 5, 7)};
+
+    // The disks of folder 1001 by number, as frDisks.
+    void openDisks(int count)
+    {
+        m_cat = std::make_unique<TestCatalogue>();
+        QVERIFY2(m_cat->isValid(), qPrintable(m_cat->error()));
+        QStringList rows {QStringLiteral(
+            "insert into TFOLDER (FFOLDERID, FFOLDER, FOWNFOLDERID) values (1001, 'Диски', 0)")};
+        for (int i = 1; i <= count; ++i)
+            rows << QStringLiteral("insert into TDISK (FDISKID, FFOLDERID, FMANID, FNAME, FNN, "
+                                   "FFILES) values (%1, 1001, 1, 'Диск %2', %2, %3)")
+                        .arg(2000 + i)
+                        .arg(i)
+                        .arg(i * 10);
+        m_cat->exec(rows);
+        m_conn = m_cat->connection();
+        m_conn->open();
+        m_disks = std::make_unique<QueryDataSet>(*m_conn, QStringLiteral("dtDisk"));
+        m_disks->setSelectSql({QStringLiteral("select FDISKID, FNAME, FNN, FFILES from TDISK "
+                                              "where FFOLDERID = 1001"),
+                               QStringLiteral("order by"), QStringLiteral("FNN")});
+        m_disks->open();
+        m_source = std::make_unique<ReportDataSource>(QStringLiteral("frDisks"), *m_disks);
+    }
+
+    BuiltReport build(const ReportTemplate &t)
+    {
+        ReportBuilder builder(t, {m_source.get()});
+        builder.setStartTime(m_start);
+        builder.setLocale(QLocale(QLocale::Russian, QLocale::Russia));
+        return builder.build(QStringLiteral("Наклейки"));
+    }
+
+    static QStringList texts(const BuiltReport &r)
+    {
+        QStringList all;
+        for (int p = 0; p < r.pageCount(); ++p)
+            all << r.pageTexts(p);
+        return all;
+    }
+
+    // 25 labels, four to a row of bands, so that they run over two pages.
+    ReportTemplate labels()
+    {
+        ReportObject name = textBox(QStringLiteral("[FNAME]"), QRectF(10, 1, 60, 8));
+        name.frame = true;
+        ReportObject number
+            = textBox(QStringLiteral("№ [frDisks.\"FNN\"]"), QRectF(80, 1, 30, 8), Qt::AlignRight);
+        return onePage(
+            {band(BandKind::PageHeader, 10,
+                  {textBox(QStringLiteral("Стр. [PAGE#] из [TOTALPAGES]"), QRectF(10, 0, 80, 8))}),
+             band(BandKind::MasterData, 20, {name, number}),
+             band(BandKind::MasterFooter, 10,
+                  {textBox(QStringLiteral("Файлов [SUM([FFILES])]"), QRectF(10, 0, 80, 8))})});
+    }
+
+private Q_SLOTS:
+    void storedFormSurvivesSaveLoadSave_data()
+    {
+        QTest::addColumn<ReportTemplate>("report");
+        QTest::newRow("empty") << ReportTemplate();
+        QTest::newRow("one blank page") << onePage({});
+        QTest::newRow("every kind of object") << everyKind();
+    }
+
+    void storedFormSurvivesSaveLoadSave()
+    {
+        QFETCH(ReportTemplate, report);
+        const QByteArray first = report.save();
+        QVERIFY(first.startsWith("KODRARPT"));
+        ReportTemplate read = onePage({band(BandKind::MasterData, 3, {})});
+        QString error;
+        QVERIFY2(read.load(first, &error), qPrintable(error));
+        QVERIFY(error.isEmpty());
+        QVERIFY(read == report);
+        QCOMPARE(read.save(), first);
+
+        // Through the report object's streams, as the label window stores it.
+        Report r;
+        QBuffer in;
+        in.setData(first);
+        in.open(QIODevice::ReadOnly);
+        QVERIFY(r.loadFromStream(in));
+        QBuffer out;
+        out.open(QIODevice::WriteOnly);
+        r.saveToStream(out);
+        QCOMPARE(out.data(), first);
+    }
+
+    void damagedStreamIsRefused_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("message");
+        const QByteArray good = everyKind().save();
+        const QString damaged = QStringLiteral("Файл отчёта повреждён и не может быть прочитан.");
+        const QString unknown = QStringLiteral("Это не файл отчёта Kodra.");
+        QByteArray flipped = good;
+        flipped[flipped.size() / 2] = char(flipped[flipped.size() / 2] ^ 0x5A);
+        QByteArray newer = good;
+        newer[9] = 2; // the version's low byte
+        QTest::newRow("empty") << QByteArray() << unknown;
+        QTest::newRow("foreign") << QByteArray("<?xml version=\"1.0\"?><report/>") << unknown;
+        QTest::newRow("header cut") << good.left(12) << damaged;
+        QTest::newRow("cut short") << good.left(good.size() - 7) << damaged;
+        QTest::newRow("byte changed") << flipped << damaged;
+        QTest::newRow("trailing byte") << good + 'x' << damaged;
+        QTest::newRow("newer version")
+            << newer << QStringLiteral("Файл отчёта записан более новой версией программы.");
+    }
+
+    void damagedStreamIsRefused()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, message);
+        ReportTemplate t = everyKind();
+        QString error;
+        QVERIFY(!t.load(bytes, &error));
+        QCOMPARE(error, message);
+        QVERIFY(t.isEmpty());
+
+        // The report object says so in a box and is left empty.
+        RecordingPrompt prompt;
+        Report r;
+        r.reportTemplate() = everyKind();
+        QBuffer in;
+        in.setData(bytes);
+        in.open(QIODevice::ReadOnly);
+        QVERIFY(!r.loadFromStream(in));
+        QCOMPARE(prompt.shown.size(), 1);
+        QCOMPARE(prompt.shown[0].text, message);
+        QCOMPARE(prompt.shown[0].caption, QStringLiteral("Ошибка"));
+        QVERIFY(r.reportTemplate().isEmpty());
+    }
+
+    void valueFormats_data()
+    {
+        QTest::addColumn<QVariant>("value");
+        QTest::addColumn<int>("format");
+        QTest::addColumn<QString>("expected");
+        const QString g = QLocale(QLocale::Russian, QLocale::Russia).groupSeparator();
+        const int plain = int(ValueFormat::Plain);
+        const int decimals = int(ValueFormat::GroupedDecimals);
+        const int whole = int(ValueFormat::GroupedInteger);
+        const int date = int(ValueFormat::Date);
+        QTest::newRow("plain integer") << QVariant(1234567) << plain << QStringLiteral("1234567");
+        QTest::newRow("plain text")
+            << QVariant(QStringLiteral("Папка")) << plain << QStringLiteral("Папка");
+        QTest::newRow("plain date")
+            << QVariant(QDate(2024, 3, 9)) << plain << QStringLiteral("09.03.2024");
+        QTest::newRow("plain time")
+            << QVariant(QTime(14, 5, 7)) << plain << QStringLiteral("14:05:07");
+        QTest::newRow("plain fraction") << QVariant(2.5) << plain << QStringLiteral("2,5");
+        QTest::newRow("decimals zero blank") << QVariant(0) << decimals << QString();
+        QTest::newRow("decimals whole")
+            << QVariant(1234) << decimals << QStringLiteral("1") + g + QStringLiteral("234");
+        QTest::newRow("decimals one")
+            << QVariant(1234.5) << decimals << QStringLiteral("1") + g + QStringLiteral("234,5");
+        QTest::newRow("decimals rounded")
+            << QVariant(1234567.456) << decimals
+            << QStringLiteral("1") + g + QStringLiteral("234") + g + QStringLiteral("567,46");
+        QTest::newRow("decimals no leading zero")
+            << QVariant(0.5) << decimals << QStringLiteral(",5");
+        QTest::newRow("decimals carry")
+            << QVariant(999.999) << decimals << QStringLiteral("1") + g + QStringLiteral("000");
+        QTest::newRow("whole zero") << QVariant(0.0) << whole << QStringLiteral("0");
+        QTest::newRow("whole small") << QVariant(999) << whole << QStringLiteral("999");
+        QTest::newRow("whole rounded")
+            << QVariant(1234.6) << whole << QStringLiteral("1") + g + QStringLiteral("235");
+        QTest::newRow("whole terabytes") << QVariant(5497558138880.0) << whole
+                                         << QStringList {"5", "497", "558", "138", "880"}.join(g);
+        QTest::newRow("whole big integer")
+            << QVariant(qlonglong(123456789012345)) << whole
+            << QStringList {"123", "456", "789", "012", "345"}.join(g);
+        QTest::newRow("whole 15 digits")
+            << QVariant(12345678901234567.0) << whole
+            << QStringList {"12", "345", "678", "901", "234", "600"}.join(g);
+        QTest::newRow("whole negative")
+            << QVariant(-1500) << whole << QStringLiteral("-1") + g + QStringLiteral("500");
+        QTest::newRow("date") << QVariant(QDate(2024, 12, 31)) << date
+                              << QStringLiteral("31.12.2024");
+        for (int f : {plain, decimals, whole, date})
+            QTest::addRow("no value, format %d", f) << QVariant() << f << QString();
+    }
+
+    void valueFormats()
+    {
+        QFETCH(QVariant, value);
+        QFETCH(int, format);
+        QFETCH(QString, expected);
+        QCOMPARE(ReportFormatter::format(value, ValueFormat(format),
+                                         QLocale(QLocale::Russian, QLocale::Russia)),
+                 expected);
+    }
+
+    void expressions_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("format");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("field") << "[FNAME]" << 0 << "Диск 5";
+        QTest::newRow("source and quoted field") << "[frDisks.\"FNAME\"]" << 0 << "Диск 5";
+        QTest::newRow("dataset and field") << "[dtDisk.FNN]" << 0 << "5";
+        QTest::newRow("mixed with text") << "Диск № [FNN]: [FNAME]!" << 0 << "Диск № 5: Диск 5!";
+        QTest::newRow("formatted alone") << "[FFILES]" << int(ValueFormat::GroupedDecimals) << "50";
+        QTest::newRow("date and time") << "[DATE] [TIME]" << 0 << "09.03.2024 14:05:07";
+        QTest::newRow("sum") << "[SUM([frDisks.\"FFILES\"])]" << 0 << "150";
+        QTest::newRow("sum of a bare field") << "[SUM([FFILES])]" << 0 << "150";
+        QTest::newRow("pages") << "[PAGE#]/[TOTALPAGES]" << 0 << "1/1";
+        QTest::newRow("unclosed bracket") << "a [FNAME" << 0 << "a [FNAME";
+        QTest::newRow("lower case") << "[date]" << 0 << "09.03.2024";
+    }
+
+    // A footer box evaluated after five disks, on the disk the run over them leaves current;
+    // the title, before the run, reads the disk that was current, the third.
+    void expressions()
+    {
+        QFETCH(QString, text);
+        QFETCH(int, format);
+        QFETCH(QString, expected);
+        openDisks(5);
+        ReportObject box = textBox(text, QRectF(10, 0, 150, 8));
+        box.format = ValueFormat(format);
+        m_disks->moveTo(2);
+        const BuiltReport r = build(
+            onePage({band(BandKind::ReportTitle, 10,
+                          {textBox(QStringLiteral("[FNAME]"), QRectF(0, 0, 50, 8))}),
+                     band(BandKind::MasterData, 5, {}), band(BandKind::MasterFooter, 10, {box})}));
+        QCOMPARE(r.pageCount(), 1);
+        QCOMPARE(r.pages[0].objects.size(), size_t(2));
+        QCOMPARE(r.pages[0].objects[0].text, QStringLiteral("Диск 3"));
+        QCOMPARE(r.pages[0].objects[1].text, expected);
+        QCOMPARE(m_disks->currentRow(), 4);
+    }
+
+    void masterDataRunsFirstToLastAndPagesBreak()
+    {
+        openDisks(25);
+        m_disks->moveTo(7);
+        const BuiltReport r = build(labels());
+        // 297 - 2 * 10 margins - 10 header leaves 267 mm: 13 bands of 20 mm on a page.
+        QCOMPARE(r.pageCount(), 2);
+        QCOMPARE(m_disks->currentRow(), 24);
+        QStringList names;
+        for (const BuiltPage &page : r.pages) {
+            for (const ReportObject &o : page.objects) {
+                if (o.text.startsWith(QStringLiteral("Диск ")))
+                    names << o.text;
+            }
+        }
+        QCOMPARE(names.size(), 25);
+        for (int i = 0; i < 25; ++i)
+            QCOMPARE(names[i], QStringLiteral("Диск %1").arg(i + 1));
+        const QStringList first = r.pageTexts(0);
+        QCOMPARE(first.first(), QStringLiteral("Стр. 1 из 2"));
+        QCOMPARE(r.pageTexts(1).first(), QStringLiteral("Стр. 2 из 2"));
+        // The 14th label opens the second page right under its header.
+        const auto fourteenth = std::find_if(
+            r.pages[1].objects.begin(), r.pages[1].objects.end(),
+            [](const ReportObject &o) { return o.text == QStringLiteral("Диск 14"); });
+        QVERIFY(fourteenth != r.pages[1].objects.end());
+        QCOMPARE(qRound(fourteenth->geometry.top() * 10), 10 * (10 + 10 + 1));
+        QCOMPARE(r.pageTexts(1).last(), QStringLiteral("Файлов 3250"));
+        QCOMPARE(r.pageTexts(1)[r.pageTexts(1).size() - 2], QStringLiteral("№ 25"));
+    }
+
+    void growingBoxPushesTheBand()
+    {
+        openDisks(2);
+        m_disks->moveTo(0);
+        ReportObject longText = textBox(QStringLiteral("[FNAME] ") + QString(40, QLatin1Char('x'))
+                                            + QStringLiteral(" слово слово слово слово слово "
+                                                             "слово слово слово слово слово"),
+                                        QRectF(10, 1, 30, 5));
+        ReportObject beside = textBox(QStringLiteral("[FNN]"), QRectF(50, 1, 20, 5));
+        ReportObject fixed = longText;
+        fixed.stretch = false;
+        fixed.geometry.moveLeft(100);
+        const BuiltReport r
+            = build(onePage({band(BandKind::MasterData, 7, {longText, beside, fixed})}));
+        const auto &objects = r.pages[0].objects;
+        QCOMPARE(objects.size(), size_t(6));
+        // The first band starts at the top margin; its long box grew by whole lines and pushed
+        // the second band down by as much.
+        QCOMPARE(objects[0].geometry.top(), 11.0);
+        QVERIFY2(objects[0].geometry.height() > 15,
+                 qPrintable(QString::number(objects[0].geometry.height())));
+        QCOMPARE(objects[1].geometry.height(), 5.0);
+        QCOMPARE(objects[2].geometry.height(), 5.0);
+        const double grown = objects[0].geometry.height() - 5;
+        QCOMPARE(objects[3].geometry.top(), 10 + 7 + grown + 1);
+        QCOMPARE(objects[4].geometry.top(), objects[3].geometry.top());
+    }
+
+    void nothingToPrintGivesNoPages_data()
+    {
+        QTest::addColumn<ReportTemplate>("report");
+        QTest::addColumn<int>("disks");
+        QTest::newRow("no pages") << ReportTemplate() << 3;
+        QTest::newRow("blank page") << onePage({}) << 3;
+        ReportTemplate onlyLabels = labels();
+        onlyLabels.pages[0].bands.erase(onlyLabels.pages[0].bands.begin() + 2);
+        QTest::newRow("no disks") << onlyLabels << 0;
+    }
+
+    void nothingToPrintGivesNoPages()
+    {
+        QFETCH(ReportTemplate, report);
+        QFETCH(int, disks);
+        openDisks(disks);
+        QCOMPARE(build(report).pageCount(), 0);
+
+        // show() then opens no preview.
+        RecordingPrompt prompt;
+        Report r;
+        r.addDataSource(m_source.get());
+        r.reportTemplate() = report;
+        // A preview would be closed at once and counted.
+        int previews = 0;
+        QTimer watch;
+        connect(&watch, &QTimer::timeout, this, [&previews] {
+            if (QWidget *w = QApplication::activeModalWidget()) {
+                ++previews;
+                w->close();
+            }
+        });
+        watch.start(10);
+        QVERIFY(!r.show());
+        QCOMPARE(previews, 0);
+        QVERIFY(prompt.shown.isEmpty());
+    }
+
+    void buildErrorShowsABoxAndNoPreview_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("source");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("unknown field") << "[FNOSUCH]"
+                                       << ""
+                                       << "Неизвестное поле \"FNOSUCH\" в выражении [FNOSUCH]";
+        QTest::newRow("unknown source in text")
+            << "[dtNone.\"FNAME\"]"
+            << ""
+            << "Неизвестный источник данных \"dtNone\" в выражении [dtNone.\"FNAME\"]";
+        QTest::newRow("unknown band source") << "[FNAME]"
+                                             << "frNone"
+                                             << "Неизвестный источник данных \"frNone\"";
+    }
+
+    void buildErrorShowsABoxAndNoPreview()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, source);
+        QFETCH(QString, message);
+        openDisks(2);
+        RecordingPrompt prompt;
+        Report r;
+        r.addDataSource(m_source.get());
+        r.reportTemplate() = onePage(
+            {band(BandKind::MasterData, 10, {textBox(text, QRectF(0, 0, 50, 5))}, source)});
+        QVERIFY(!r.show());
+        QCOMPARE(prompt.shown.size(), 1);
+        QCOMPARE(prompt.shown[0].caption, QStringLiteral("Ошибка"));
+        QCOMPARE(prompt.shown[0].text, message);
+        QCOMPARE(prompt.shown[0].icon, QMessageBox::Critical);
+    }
+
+    void previewPagesZoomsFindsSavesAndOpens()
+    {
+        openDisks(25);
+        RecordingPrompt prompt;
+        ScriptedFilePicker picker;
+        QTemporaryDir dir;
+        Report r;
+        r.addDataSource(m_source.get());
+        r.reportTemplate() = labels();
+        r.setTitle(QStringLiteral("Наклейки"));
+        QString caption;
+        QList<int> pages;
+        QList<int> zooms;
+        BuiltReport reopened;
+        BuiltReport shown;
+        const QString file = dir.filePath(QStringLiteral("labels.kdr"));
+        MainWindowFixture::whenModal([&](QWidget *w) {
+            auto *preview = qobject_cast<ReportPreview *>(w);
+            if (!preview) {
+                w->close();
+                return;
+            }
+            QVERIFY(MainWindowFixture::activate(preview));
+            caption = preview->windowTitle();
+            shown = preview->report();
+            QWidget *view = preview->view();
+            pages << preview->currentPage();
+            QTest::keyClick(view, Qt::Key_PageDown);
+            pages << preview->currentPage();
+            QTest::keyClick(view, Qt::Key_PageDown);
+            pages << preview->currentPage();
+            QTest::keyClick(view, Qt::Key_Home);
+            pages << preview->currentPage();
+            QTest::keyClick(view, Qt::Key_End);
+            pages << preview->currentPage();
+            preview->aWholePage->trigger();
+            zooms << int(preview->view()->zoomMode());
+            preview->aActualSize->trigger();
+            zooms << int(preview->view()->zoomMode());
+            preview->aPageWidth->trigger();
+            zooms << int(preview->view()->zoomMode());
+
+            // Finding "Диск 5" from page 2 goes round to page 1; "Диск 20" is on page 2.
+            prompt.inputs = QStringList {QStringLiteral("Диск 5"), QStringLiteral("диск 20"),
+                                         QStringLiteral("нет такого")};
+            preview->aFindExecute();
+            pages << preview->currentPage();
+            preview->aFindExecute();
+            pages << preview->currentPage();
+            preview->aFindExecute();
+            pages << preview->currentPage();
+
+            picker.answers = QStringList {file, file};
+            preview->aSaveExecute();
+            preview->aOpenExecute();
+            reopened = preview->report();
+            preview->aHelpExecute();
+            preview->aClose->trigger();
+        });
+        QVERIFY(r.show());
+        QCOMPARE(caption, QStringLiteral("Предварительный просмотр - Наклейки"));
+        QCOMPARE(pages, (QList<int> {1, 2, 2, 1, 2, 1, 2, 2}));
+        QCOMPARE(
+            zooms,
+            (QList<int> {int(QPrintPreviewWidget::FitInView), int(QPrintPreviewWidget::CustomZoom),
+                         int(QPrintPreviewWidget::FitToWidth)}));
+        QCOMPARE(prompt.shown.size(), 2);
+        QCOMPARE(prompt.shown[0].text, QStringLiteral("Текст \"нет такого\" не найден"));
+        QCOMPARE(prompt.shown[1].caption, QStringLiteral("Справка"));
+        QCOMPARE(shown.pageCount(), 2);
+        QVERIFY(reopened == shown);
+        QCOMPARE(picker.requests.size(), 2);
+        QVERIFY(picker.requests[0].filter.contains(QStringLiteral("*.htm")));
+        QCOMPARE(m_disks->currentRow(), 24);
+
+        // Without a title the caption stands alone.
+        QCOMPARE(ReportPreview::captionFor(QString()), QStringLiteral("Предварительный просмотр"));
+    }
+
+    void exports_data()
+    {
+        QTest::addColumn<QString>("suffix");
+        QTest::newRow("text") << "txt";
+        QTest::newRow("rtf") << "rtf";
+        QTest::newRow("csv") << "csv";
+        QTest::newRow("html") << "htm";
+        QTest::newRow("pdf") << "pdf";
+        QTest::newRow("own") << "kdr";
+    }
+
+    // The labels of 25 disks in each format: every name, the totals and the page split.
+    void exports()
+    {
+        QFETCH(QString, suffix);
+        openDisks(25);
+        ReportTemplate t = labels();
+        // Texts the formats must escape.
+        t.pages[0].bands[2].objects.push_back(
+            textBox(QStringLiteral("a;b \"c\" <d> & {e}\\"), QRectF(100, 0, 90, 8)));
+        const BuiltReport built = build(t);
+        QTemporaryDir dir;
+        const QString file = dir.filePath(QStringLiteral("labels.") + suffix);
+        QString error;
+        QVERIFY2(ReportExporter::exportFile(built, file, &error), qPrintable(error));
+        QFile f(file);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const QByteArray bytes = f.readAll();
+        QStringList pages;
+        QString all;
+        if (suffix == QLatin1String("txt")) {
+            pages = QString::fromUtf8(bytes).split(QLatin1Char('\f'));
+            // Right-aligned numbers end where their boxes end: 110 mm is column 55.
+            const QStringList lines = pages[0].split(QLatin1Char('\n'));
+            QCOMPARE(lines[1],
+                     QString(5, QLatin1Char(' ')) + QStringLiteral("Диск 1")
+                         + QString(55 - 5 - 6 - 3, QLatin1Char(' ')) + QStringLiteral("№ 1"));
+        } else if (suffix == QLatin1String("pdf")) {
+            const QString failed = PdfTools::pages(file, pages);
+            QVERIFY2(failed.isEmpty(), qPrintable(failed));
+        } else if (suffix == QLatin1String("kdr")) {
+            BuiltReport read;
+            QVERIFY2(read.load(bytes, &error), qPrintable(error));
+            QVERIFY(read == built);
+            for (int p = 0; p < read.pageCount(); ++p)
+                pages << read.pageTexts(p).join(QLatin1Char('\n'));
+        } else if (suffix == QLatin1String("rtf")) {
+            QVERIFY(bytes.startsWith("{\\rtf1"));
+            QString decoded;
+            static const QRegularExpression unicode(QStringLiteral("\\\\u(-?\\d+)\\?"));
+            QString raw = QString::fromLatin1(bytes);
+            qsizetype at = 0;
+            for (auto m = unicode.globalMatch(raw); m.hasNext();) {
+                const auto match = m.next();
+                decoded += raw.mid(at, match.capturedStart() - at);
+                decoded += QChar(ushort(match.captured(1).toShort()));
+                at = match.capturedEnd();
+            }
+            decoded += raw.mid(at);
+            pages = decoded.split(QStringLiteral("\\page"));
+            QVERIFY(decoded.contains(QStringLiteral("a;b \"c\" <d> & \\{e\\}\\\\")));
+        } else if (suffix == QLatin1String("csv")) {
+            QVERIFY(bytes.startsWith("\xEF\xBB\xBF"));
+            all = QString::fromUtf8(bytes);
+            if (all.startsWith(QChar(0xFEFF)))
+                all.remove(0, 1);
+            QVERIFY(all.contains(QStringLiteral("Диск 7;№ 7\r\n")));
+            QVERIFY(all.contains(QStringLiteral("Файлов 3250;\"a;b \"\"c\"\" <d> & {e}\\\"\r\n")));
+            // One table without pages: each page's lines follow its header.
+            const qsizetype second = all.indexOf(QStringLiteral("Стр. 2 из 2"));
+            QVERIFY(second > 0);
+            pages = QStringList {all.left(second), all.mid(second)};
+        } else if (suffix == QLatin1String("htm")) {
+            all = QString::fromUtf8(bytes);
+            QVERIFY(all.contains(QStringLiteral("<meta charset=\"utf-8\">")));
+            QVERIFY(all.contains(QStringLiteral("a;b &quot;c&quot; &lt;d&gt; &amp; {e}\\")));
+            QVERIFY(all.contains(QStringLiteral("left: 80.0mm; top: 21.0mm; width: 30.0mm;")));
+            pages = all.split(QStringLiteral("<div class=\"page\""));
+            pages.removeFirst();
+        }
+        QCOMPARE(pages.size(), 2);
+        for (int i = 1; i <= 25; ++i) {
+            const QString name = QStringLiteral("Диск %1").arg(i);
+            const QString &page = pages[i <= 13 ? 0 : 1];
+            QVERIFY2(page.contains(name + QLatin1Char('\n'))
+                         || page.contains(name + QLatin1Char('<'))
+                         || page.contains(name + QLatin1Char(';'))
+                         || page.contains(name + QLatin1Char('}'))
+                         || page.contains(name + QLatin1Char(' ')),
+                     qPrintable(suffix + QLatin1Char(' ') + name));
+        }
+        QVERIFY(pages[1].contains(QStringLiteral("Файлов 3250")));
+        QVERIFY(pages[0].contains(QStringLiteral("Стр. 1 из 2")));
+        QVERIFY(!pages[0].contains(QStringLiteral("Файлов 3250")));
+    }
+};
+
+QTEST_MAIN(TestReportEngine)
+#include "tst_reportengine.moc"
