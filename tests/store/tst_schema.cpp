@@ -150,7 +150,8 @@ private Q_SLOTS:
         const int allMax
             = scalar(QStringLiteral("select max(k) from (select FMANID k from TMAN union all "
                                     "select FTYPEID from TTYPE union all select FGROUPID from "
-                                    "TGROUP union all select FFOLDERID from TFOLDER)"))
+                                    "TGROUP union all select FFOLDERID from TFOLDER union all "
+                                    "select FREPORTID from TREPORT)"))
                   .toInt();
         QVERIFY(allMax >= 1);
         QVERIFY(allMax >= maxKey);

@@ -1,0 +1,36 @@
+#include "tests/support/ModalWatch.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QWidget>
+
+ModalWatch::ModalWatch(Handler handler) : m_handler(std::move(handler))
+{
+    m_timer.setInterval(10);
+    connect(&m_timer, &QTimer::timeout, this, &ModalWatch::check);
+    m_timer.start();
+}
+
+ModalWatch::~ModalWatch() = default;
+
+void ModalWatch::check()
+{
+    QWidget *modal = QApplication::activeModalWidget();
+    if (!modal || !modal->isVisible())
+        return;
+    for (const QPointer<QWidget> &done : std::as_const(m_handled)) {
+        if (done == modal)
+            return;
+    }
+    m_handled << QPointer<QWidget>(modal);
+    seen << QString::fromLatin1(modal->metaObject()->className());
+    const QPointer<QWidget> guard(modal);
+    if (m_handler)
+        m_handler(modal);
+    if (guard && guard->isVisible()) {
+        if (auto *dialog = qobject_cast<QDialog *>(guard.data()))
+            dialog->reject();
+        else
+            guard->close();
+    }
+}
