@@ -11,6 +11,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMenu>
+#include <QPushButton>
 #include <QScrollArea>
 #include <QSplitter>
 #include <QToolBar>
@@ -108,13 +109,14 @@ ReportDesigner::ReportDesigner(const ReportTemplate &report, const QString &docu
     auto *side = new QScrollArea(this);
     side->setWidget(m_inspector);
     side->setWidgetResizable(true);
-    side->setMinimumWidth(340);
+    side->setMinimumWidth(400);
     auto *splitter = new QSplitter(this);
     splitter->addWidget(scroll);
     splitter->addWidget(side);
     splitter->setStretchFactor(0, 1);
 
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
+    buttons->button(QDialogButtonBox::Close)->setText(tr("Закрыть"));
     // Closing keeps what was designed: the caller always takes the result.
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::accept);
 

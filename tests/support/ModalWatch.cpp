@@ -6,15 +6,16 @@
 
 ModalWatch::ModalWatch(Handler handler) : m_handler(std::move(handler))
 {
-    m_timer.setInterval(10);
-    connect(&m_timer, &QTimer::timeout, this, &ModalWatch::check);
-    m_timer.start();
+    QTimer::singleShot(10, this, &ModalWatch::check);
 }
 
 ModalWatch::~ModalWatch() = default;
 
 void ModalWatch::check()
 {
+    // A new timer each time: a timer does not fire again while its slot runs, and a window
+    // opened from within the handler has to be met from the loop it runs in.
+    QTimer::singleShot(10, this, &ModalWatch::check);
     QWidget *modal = QApplication::activeModalWidget();
     if (!modal || !modal->isVisible())
         return;

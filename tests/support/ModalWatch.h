@@ -28,6 +28,5 @@ private:
     void check();
 
     Handler m_handler;
-    QTimer m_timer;
     QList<QPointer<QWidget>> m_handled;
 };
