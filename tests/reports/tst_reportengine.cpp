@@ -104,13 +104,13 @@ private:
     std::unique_ptr<ReportDataSource> m_source;
     const QDateTime m_start {QDate(2024, 3, 9), QTime(14, 5, 7)};
 
-    // The disks of folder 1001 by number, as frDisks.
+    // The disks of folder 1001 by number, as frDisks: count of them, in the one catalogue of
+    // this run, each with ten files per number.
     void openDisks(int count)
     {
-        m_cat = std::make_unique<TestCatalogue>();
-        QVERIFY2(m_cat->isValid(), qPrintable(m_cat->error()));
-        QStringList rows {QStringLiteral(
-            "insert into TFOLDER (FFOLDERID, FFOLDER, FOWNFOLDERID) values (1001, 'Диски', 0)")};
+        if (m_disks)
+            m_disks->close();
+        QStringList rows {QStringLiteral("delete from TDISK")};
         for (int i = 1; i <= count; ++i)
             rows << QStringLiteral("insert into TDISK (FDISKID, FFOLDERID, FMANID, FNAME, FNN, "
                                    "FFILES) values (%1, 1001, 1, 'Диск %2', %2, %3)")
@@ -118,14 +118,7 @@ private:
                         .arg(i)
                         .arg(i * 10);
         m_cat->exec(rows);
-        m_conn = m_cat->connection();
-        m_conn->open();
-        m_disks = std::make_unique<QueryDataSet>(*m_conn, QStringLiteral("dtDisk"));
-        m_disks->setSelectSql({QStringLiteral("select FDISKID, FNAME, FNN, FFILES from TDISK "
-                                              "where FFOLDERID = 1001"),
-                               QStringLiteral("order by"), QStringLiteral("FNN")});
         m_disks->open();
-        m_source = std::make_unique<ReportDataSource>(QStringLiteral("frDisks"), *m_disks);
     }
 
     BuiltReport build(const ReportTemplate &t)
@@ -160,6 +153,29 @@ private:
     }
 
 private Q_SLOTS:
+    void initTestCase()
+    {
+        m_cat = std::make_unique<TestCatalogue>();
+        QVERIFY2(m_cat->isValid(), qPrintable(m_cat->error()));
+        m_cat->exec({QStringLiteral("insert into TFOLDER (FFOLDERID, FFOLDER, FOWNFOLDERID) "
+                                    "values (1001, 'Диски', 0)")});
+        m_conn = m_cat->connection();
+        m_conn->open();
+        m_disks = std::make_unique<QueryDataSet>(*m_conn, QStringLiteral("dtDisk"));
+        m_disks->setSelectSql({QStringLiteral("select FDISKID, FNAME, FNN, FFILES from TDISK "
+                                              "where FFOLDERID = 1001"),
+                               QStringLiteral("order by"), QStringLiteral("FNN")});
+        m_source = std::make_unique<ReportDataSource>(QStringLiteral("frDisks"), *m_disks);
+    }
+
+    void cleanupTestCase()
+    {
+        m_source.reset();
+        m_disks.reset();
+        m_conn.reset();
+        m_cat.reset();
+    }
+
     void storedFormSurvivesSaveLoadSave_data()
     {
         QTest::addColumn<ReportTemplate>("report");
