@@ -11,6 +11,7 @@
 #include "refbooks/uSprGroup.h"
 #include "refbooks/uSprMan.h"
 #include "refbooks/uSprType.h"
+#include "reports/uFreeRep.h"
 #include "reports/uStat1.h"
 #include "search/uFind.h"
 #include "store/DbError.h"
@@ -216,10 +217,7 @@ void TfMain::createActions()
     connect(aGroups, &QAction::triggered, this, &TfMain::aGroupsExecute);
     connect(aFind, &QAction::triggered, this, &TfMain::aFindExecute);
     connect(aStat1, &QAction::triggered, this, &TfMain::aStat1Execute);
-
-    // Its window comes with later work; until then the command shows but does nothing.
-    for (QAction *a : {aReports})
-        a->setEnabled(false);
+    connect(aReports, &QAction::triggered, this, &TfMain::aReportsExecute);
 }
 
 void TfMain::createMenus()
@@ -476,6 +474,13 @@ void TfMain::aFindExecute()
     // The search window moves the lists to a found disk itself; its result is not needed.
     TfFind find(*m_data, DBGridEh1, this);
     find.exec();
+}
+
+void TfMain::aReportsExecute()
+{
+    // The templates print over the disk list as it stands.
+    TfFreeRep reports(*m_data, this);
+    reports.exec();
 }
 
 void TfMain::aStat1Execute()

@@ -50,6 +50,7 @@ public:
     void aManExecute();
     void aTypeExecute();
     void aGroupsExecute();
+    void aReportsExecute();
     void aStat1Execute();
 
     // Drag and drop on the folder tree: every drag is accepted; a disk of the list dropped onto

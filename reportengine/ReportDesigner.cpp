@@ -1,24 +1,163 @@
 #include "reportengine/ReportDesigner.h"
 
-// Stand-in until the designer lands: it holds the template, with one blank page when it has
-// none, and gives it back unchanged.
-namespace {
-ReportTemplate g_held;
-} // namespace
+#include "reportengine/DesignCanvas.h"
+#include "reportengine/DesignNames.h"
+#include "reportengine/ObjectInspector.h"
+#include "reportengine/ReportDataSource.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMenu>
+#include <QScrollArea>
+#include <QSplitter>
+#include <QToolBar>
+#include <QToolButton>
+#include <QVBoxLayout>
 
 ReportDesigner::ReportDesigner(const ReportTemplate &report, const QString &documentName,
-                               const ReportDataSource *, QWidget *parent)
-    : QDialog(parent)
+                               const ReportDataSource *source, QWidget *parent)
+    : QDialog(parent), m_report(report), m_documentName(documentName), m_source(source)
 {
-    setWindowTitle(documentName);
-    g_held = report;
-    if (g_held.pages.empty())
-        g_held.pages.emplace_back();
+    if (m_report.pages.empty())
+        m_report.pages.emplace_back();
+    setWindowTitle(documentName.isEmpty() ? tr("Дизайнер отчётов")
+                                          : tr("Дизайнер отчётов - ") + documentName);
+    setSizeGripEnabled(true);
+    resize(1000, 720);
+
+    auto *toolBar = new QToolBar(this);
+    toolBar->setToolButtonStyle(Qt::ToolButtonTextOnly);
+
+    auto *bandMenu = new QMenu(tr("Полоса"), this);
+    const std::pair<BandKind, const char *> bands[] = {{BandKind::ReportTitle, "addReportTitle"},
+                                                       {BandKind::PageHeader, "addPageHeader"},
+                                                       {BandKind::MasterData, "addMasterData"},
+                                                       {BandKind::MasterFooter, "addMasterFooter"},
+                                                       {BandKind::PageFooter, "addPageFooter"}};
+    for (const auto &[kind, name] : bands) {
+        QAction *action = bandMenu->addAction(DesignNames::bandName(kind));
+        action->setObjectName(QLatin1String(name));
+        connect(action, &QAction::triggered, this, [this, kind = kind] { addBand(kind); });
+    }
+    auto *bandButton = new QToolButton(toolBar);
+    bandButton->setText(tr("Полоса"));
+    bandButton->setMenu(bandMenu);
+    bandButton->setPopupMode(QToolButton::InstantPopup);
+    toolBar->addWidget(bandButton);
+    toolBar->addSeparator();
+
+    m_canvas = new DesignCanvas(m_report, this);
+    const std::pair<ObjectKind, const char *> objects[]
+        = {{ObjectKind::Text, "addText"},
+           {ObjectKind::RichText, "addRichText"},
+           {ObjectKind::CheckBox, "addCheckBox"},
+           {ObjectKind::Rectangle, "addRectangle"},
+           {ObjectKind::RoundedRectangle, "addRoundedRectangle"},
+           {ObjectKind::Ellipse, "addEllipse"},
+           {ObjectKind::Line, "addLine"}};
+    for (const auto &[kind, name] : objects) {
+        QAction *action = toolBar->addAction(DesignNames::objectName(kind));
+        action->setObjectName(QLatin1String(name));
+        action->setToolTip(tr("Щёлкните по полосе, чтобы поставить объект"));
+        connect(action, &QAction::triggered, m_canvas, [this, kind = kind] {
+            m_canvas->armInsert(kind);
+            m_canvas->setFocus();
+        });
+    }
+    toolBar->addSeparator();
+    QAction *remove = toolBar->addAction(tr("Удалить"));
+    remove->setObjectName(QStringLiteral("remove"));
+    connect(remove, &QAction::triggered, m_canvas, &DesignCanvas::removeSelected);
+
+    toolBar->addSeparator();
+    m_pages = new QComboBox(toolBar);
+    m_pages->setObjectName(QStringLiteral("pages"));
+    toolBar->addWidget(m_pages);
+    QAction *addPage = toolBar->addAction(tr("Новая страница"));
+    addPage->setObjectName(QStringLiteral("addPage"));
+    connect(addPage, &QAction::triggered, this, [this] {
+        ReportPage page;
+        // A new page takes the paper of the one shown.
+        page.size = m_canvas->page().size;
+        page.margins = m_canvas->page().margins;
+        m_report.pages.push_back(page);
+        showPage(int(m_report.pages.size()) - 1);
+    });
+    connect(m_pages, &QComboBox::activated, this, &ReportDesigner::showPage);
+
+    toolBar->addSeparator();
+    auto *zoom = new QComboBox(toolBar);
+    zoom->setObjectName(QStringLiteral("zoom"));
+    for (int percent : {50, 75, 100, 150, 200})
+        zoom->addItem(QString::number(percent) + QLatin1Char('%'), percent / 100.0);
+    zoom->setCurrentIndex(2);
+    connect(zoom, &QComboBox::activated, this,
+            [this, zoom](int index) { m_canvas->setZoom(zoom->itemData(index).toDouble()); });
+    toolBar->addWidget(zoom);
+
+    auto *scroll = new QScrollArea(this);
+    scroll->setWidget(m_canvas);
+    scroll->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    scroll->setBackgroundRole(QPalette::Dark);
+
+    m_inspector = new ObjectInspector(*m_canvas, source ? source->name() : QString(),
+                                      source ? source->fieldNames() : QStringList(), this);
+    auto *side = new QScrollArea(this);
+    side->setWidget(m_inspector);
+    side->setWidgetResizable(true);
+    side->setMinimumWidth(340);
+    auto *splitter = new QSplitter(this);
+    splitter->addWidget(scroll);
+    splitter->addWidget(side);
+    splitter->setStretchFactor(0, 1);
+
+    auto *buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
+    // Closing keeps what was designed: the caller always takes the result.
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::accept);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(4, 4, 4, 4);
+    layout->addWidget(toolBar);
+    layout->addWidget(splitter, 1);
+    layout->addWidget(buttons);
+
+    connect(m_canvas, &DesignCanvas::selectionChanged, this, &ReportDesigner::updateCommands);
+    showPage(0);
+    m_canvas->setFocus();
 }
 
 ReportDesigner::~ReportDesigner() = default;
 
 const ReportTemplate &ReportDesigner::result() const
 {
-    return g_held;
+    return m_report;
+}
+
+QAction *ReportDesigner::command(const QString &name) const
+{
+    return findChild<QAction *>(name);
+}
+
+void ReportDesigner::addBand(BandKind kind)
+{
+    m_canvas->addBand(kind, m_source ? m_source->name() : QString());
+    m_canvas->setFocus();
+}
+
+void ReportDesigner::showPage(int page)
+{
+    m_pages->clear();
+    for (int i = 0; i < int(m_report.pages.size()); ++i)
+        m_pages->addItem(tr("Страница %1").arg(i + 1));
+    m_pages->setCurrentIndex(page);
+    m_canvas->setPageIndex(page);
+    updateCommands();
+}
+
+void ReportDesigner::updateCommands()
+{
+    command(QStringLiteral("remove"))->setEnabled(m_canvas->selection().band >= 0);
 }

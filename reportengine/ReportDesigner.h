@@ -4,6 +4,10 @@
 
 #include "reportengine/ReportTemplate.h"
 
+class DesignCanvas;
+class ObjectInspector;
+class QAction;
+class QComboBox;
 class ReportDataSource;
 
 // The designer: a modal window over a template. Bands and objects are added, removed,
@@ -21,4 +25,21 @@ public:
 
     // The template as the designer holds it now.
     const ReportTemplate &result() const;
+
+    DesignCanvas *canvas() const { return m_canvas; }
+    ObjectInspector *inspector() const { return m_inspector; }
+    // The toolbar's commands, by object name ("addText", "addMasterData", "remove", ...).
+    QAction *command(const QString &name) const;
+
+private:
+    void addBand(BandKind kind);
+    void showPage(int page);
+    void updateCommands();
+
+    ReportTemplate m_report;
+    QString m_documentName;
+    const ReportDataSource *m_source;
+    DesignCanvas *m_canvas = nullptr;
+    ObjectInspector *m_inspector = nullptr;
+    QComboBox *m_pages = nullptr;
 };

@@ -1,0 +1,236 @@
+#include "reports/uFreeRep.h"
+
+#include "app/MainData.h"
+#include "store/DbError.h"
+#include "widgets/DBGrid.h"
+#include "widgets/ErrorBox.h"
+#include "widgets/IconSet.h"
+#include "widgets/Prompt.h"
+
+#include <QAction>
+#include <QBoxLayout>
+#include <QBuffer>
+#include <QMenu>
+#include <QScreen>
+#include <QToolBar>
+
+namespace {
+
+const QString KeyField = QStringLiteral("FREPORTID");
+const QString TemplateField = QStringLiteral("FFRF");
+const QString NameField = QStringLiteral("FREPORT");
+
+} // namespace
+
+TfFreeRep::TfFreeRep(MainData &data, QWidget *parent)
+    : QDialog(parent),
+      dtReport(data.DefDatabase, QStringLiteral("dtReport"), QStringLiteral("TREPORT")),
+      frDisks(QStringLiteral("frDisks"), data.dtDisk),
+      frReport1(this),
+      m_data(data)
+{
+    setObjectName(QStringLiteral("fFreeRep"));
+    setWindowTitle(QStringLiteral("Редактор наклеек"));
+    setModal(true);
+    setSizeGripEnabled(true);
+    frReport1.addDataSource(&frDisks);
+    dtReport.afterInsert = [this](QueryDataSet &ds) { dtReportAfterInsert(ds); };
+
+    createActions();
+    createGrid();
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(m_toolBar);
+    layout->addWidget(DBGridEh1, 1);
+
+    resize(304, 362);
+    if (const QScreen *screen = this->screen())
+        move(screen->availableGeometry().center() - rect().center());
+
+    FormCreate();
+}
+
+TfFreeRep::~TfFreeRep()
+{
+    try {
+        dtReport.close();
+    } catch (const DbError &) {
+        // A connection that has gone away has nothing left to keep.
+    }
+}
+
+void TfFreeRep::createActions()
+{
+    m_toolBar = new QToolBar(this);
+    m_toolBar->setObjectName(QStringLiteral("ToolBar1"));
+    m_toolBar->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    m_toolBar->setMovable(false);
+    m_toolBar->setFloatable(false);
+
+    auto make = [this](const char *name, const QString &caption, const QString &hint, int icon) {
+        auto *action = new QAction(IconSet::icon(icon), caption, this);
+        action->setObjectName(QString::fromLatin1(name));
+        action->setToolTip(hint);
+        action->setStatusTip(hint);
+        addAction(action);
+        return action;
+    };
+    aShow = make("aShow", QStringLiteral("Показать"), QStringLiteral("Показать"), IconSet::Reports);
+    aNew = make("aNew", QStringLiteral("Новая"), QStringLiteral("Новый шаблон"), IconSet::Add);
+    aEdit = make("aEdit", QStringLiteral("Редактировать"), QStringLiteral("Редактировать"),
+                 IconSet::Edit);
+    aDel = make("aDel", QStringLiteral("Удалить"), QStringLiteral("Удалить шаблон"),
+                IconSet::Delete);
+    aExit = make("aExit", QStringLiteral("Закрыть"), QStringLiteral("Закрыть"), IconSet::Exit);
+    aExit->setShortcut(QKeySequence(Qt::Key_Escape));
+    aExit->setShortcutContext(Qt::WindowShortcut);
+
+    m_toolBar->addAction(aShow);
+    m_toolBar->addSeparator();
+    m_toolBar->addAction(aNew);
+    m_toolBar->addAction(aEdit);
+    m_toolBar->addAction(aDel);
+    m_toolBar->addSeparator();
+    m_toolBar->addAction(aExit);
+
+    connect(aShow, &QAction::triggered, this, &TfFreeRep::aShowExecute);
+    connect(aNew, &QAction::triggered, this, &TfFreeRep::aNewExecute);
+    connect(aEdit, &QAction::triggered, this, &TfFreeRep::aEditExecute);
+    connect(aDel, &QAction::triggered, this, &TfFreeRep::aDelExecute);
+    connect(aExit, &QAction::triggered, this, &TfFreeRep::aExitExecute);
+}
+
+void TfFreeRep::createGrid()
+{
+    DBGridEh1 = new DBGrid(this);
+    DBGridEh1->setObjectName(QStringLiteral("DBGridEh1"));
+    DBGridEh1->setFrameShape(QFrame::NoFrame);
+    DBGridEh1->setRowKeys(true);
+    DataSetModel::Column name;
+    name.fieldName = NameField;
+    name.title = QStringLiteral("Форма наклейки");
+    name.width = 266;
+    name.stretch = true;
+    DBGridEh1->setDataSet(&dtReport, {name});
+
+    PopupMenu1 = new QMenu(this);
+    PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
+    PopupMenu1->addAction(aShow);
+    PopupMenu1->addAction(aEdit);
+    PopupMenu1->addSeparator();
+    PopupMenu1->addAction(aNew);
+    PopupMenu1->addAction(aDel);
+    PopupMenu1->setDefaultAction(aShow);
+    DBGridEh1->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(DBGridEh1, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint &pos) { PopupMenu1->popup(DBGridEh1->mapToGlobal(pos)); });
+    connect(DBGridEh1, &DBGrid::activatedByDoubleClick, this, &TfFreeRep::DBGridEh1DblClick);
+}
+
+void TfFreeRep::FormCreate()
+{
+    runCommand(this, [this] { dtReport.open(); });
+}
+
+void TfFreeRep::dtReportAfterInsert(QueryDataSet &ds)
+{
+    m_data.assignNextId(ds, KeyField);
+}
+
+void TfFreeRep::DBGridEh1DblClick()
+{
+    aShowExecute();
+}
+
+bool TfFreeRep::walkTo(int key)
+{
+    dtReport.first();
+    while (!dtReport.eof()) {
+        if (dtReport.fieldByName(KeyField).asInteger() == key)
+            return true;
+        dtReport.next();
+    }
+    return false;
+}
+
+void TfFreeRep::loadCurrent()
+{
+    if (dtReport.fieldByName(TemplateField).isNull()
+        || dtReport.fieldByName(TemplateField).value().toByteArray().isEmpty())
+        return;
+    const int key = dtReport.fieldByName(KeyField).asInteger();
+    if (!walkTo(key))
+        return;
+    QByteArray bytes = dtReport.fieldByName(TemplateField).value().toByteArray();
+    QBuffer stream(&bytes);
+    stream.open(QIODevice::ReadOnly);
+    frReport1.loadFromStream(stream);
+}
+
+void TfFreeRep::aShowExecute()
+{
+    DBGridEh1->commitEdit();
+    runCommand(this, [this] {
+        if (!dtReport.isOpen() || dtReport.isEmpty())
+            return;
+        loadCurrent();
+        frReport1.setTitle(dtReport.fieldByName(NameField).asString());
+        frReport1.show();
+    });
+}
+
+void TfFreeRep::aEditExecute()
+{
+    DBGridEh1->commitEdit();
+    runCommand(this, [this] {
+        if (!dtReport.isOpen() || dtReport.isEmpty())
+            return;
+        loadCurrent();
+        const QString name = dtReport.fieldByName(NameField).asString();
+        frReport1.setTitle(name);
+        frReport1.setDocumentName(name);
+        frReport1.design();
+
+        // The result is stored every time, changed or not.
+        const int key = dtReport.fieldByName(KeyField).asInteger();
+        if (!walkTo(key))
+            return;
+        QBuffer stream;
+        stream.open(QIODevice::WriteOnly);
+        frReport1.saveToStream(stream);
+        dtReport.edit();
+        dtReport.fieldByName(KeyField).setInteger(key);
+        dtReport.fieldByName(TemplateField).setValue(stream.data());
+        dtReport.post();
+    });
+}
+
+void TfFreeRep::aNewExecute()
+{
+    DBGridEh1->commitEdit();
+    runCommand(this, [this] { dtReport.insert(); });
+    DBGridEh1->setFocus();
+}
+
+void TfFreeRep::aDelExecute()
+{
+    DBGridEh1->commitEdit();
+    runCommand(this, [this] {
+        const QString name = dtReport.isOpen() && !dtReport.isEmpty()
+            ? dtReport.fieldByName(NameField).asString()
+            : QString();
+        if (Prompt::instance().message(this,
+                                       QStringLiteral("Удалить ") + name + QStringLiteral(" ?"),
+                                       QStringLiteral("Удалить ?"), QMessageBox::Question,
+                                       QMessageBox::Ok | QMessageBox::Cancel)
+            != QMessageBox::Ok)
+            return;
+        dtReport.remove();
+    });
+}
+
+void TfFreeRep::aExitExecute()
+{
+    close();
+}

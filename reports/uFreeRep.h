@@ -1,0 +1,62 @@
+#pragma once
+
+#include "reportengine/Report.h"
+#include "reportengine/ReportDataSource.h"
+#include "store/TableDataSet.h"
+
+#include <QDialog>
+
+class DBGrid;
+class MainData;
+class QAction;
+class QMenu;
+class QToolBar;
+
+// The label templates ("Редактор наклеек"): the stored templates listed by name, each shown
+// over the disks of the main window's current folder or opened in the designer. The report
+// object keeps what was last loaded while the window is open, so a template with nothing
+// stored yet starts from the one shown or edited before it.
+class TfFreeRep : public QDialog
+{
+    Q_OBJECT
+
+public:
+    TfFreeRep(MainData &data, QWidget *parent = nullptr);
+    ~TfFreeRep() override;
+
+    // Commands, callable from tests as the toolbar and the menu call them.
+    void aShowExecute();
+    void aEditExecute();
+    void aNewExecute();
+    void aDelExecute();
+    void aExitExecute();
+
+    QAction *aShow = nullptr;
+    QAction *aNew = nullptr;
+    QAction *aEdit = nullptr;
+    QAction *aDel = nullptr;
+    QAction *aExit = nullptr;
+
+    TableDataSet dtReport;
+    ReportDataSource frDisks;
+    Report frReport1;
+    DBGrid *DBGridEh1 = nullptr;
+    QMenu *PopupMenu1 = nullptr;
+    QToolBar *toolBar() const { return m_toolBar; }
+
+private:
+    void FormCreate();
+    void dtReportAfterInsert(QueryDataSet &ds);
+    void DBGridEh1DblClick();
+    void createActions();
+    void createGrid();
+    // Walks dtReport from its first row (storing a row being typed) to the row with this key;
+    // false when there is none.
+    bool walkTo(int key);
+    // Loads the current row's stored template into the report; an empty one leaves the report
+    // as it is.
+    void loadCurrent();
+
+    MainData &m_data;
+    QToolBar *m_toolBar = nullptr;
+};
