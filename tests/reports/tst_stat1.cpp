@@ -8,10 +8,12 @@
 #include "tests/support/ScriptedFilePicker.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QFile>
 #include <QImage>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 namespace {
 
@@ -289,6 +291,31 @@ private Q_SLOTS:
         QVERIFY(inked(11, 21) > 500); // the heading
         QVERIFY(inked(33.3, 33.3 + 4 * 6.7 + 7.8) > 1000); // rows and totals
         QVERIFY(inked(80, 297) == 0);
+    }
+
+    // A query that cannot run shows the data layer's error in the standard box; no preview
+    // opens and the holder is gone. (Last: it leaves the catalogue disconnected.)
+    void queryFailureShowsTheErrorAndNoPreview()
+    {
+        Connection &db = m_fixture->data().DefDatabase;
+        db.close();
+        db.setDatabaseName(m_fixture->catalogue().folder() + QStringLiteral("/missing.gdb"));
+        int previews = 0;
+        QTimer watch;
+        connect(&watch, &QTimer::timeout, this, [&previews] {
+            if (QWidget *w = QApplication::activeModalWidget()) {
+                ++previews;
+                w->close();
+            }
+        });
+        watch.start(10);
+        m_fixture->prompt().shown.clear();
+        m_fixture->main().aStat1->trigger();
+        QCOMPARE(previews, 0);
+        QCOMPARE(m_fixture->prompt().shown.size(), 1);
+        QCOMPARE(m_fixture->prompt().shown[0].caption, QStringLiteral("Kodra"));
+        QVERIFY(m_fixture->prompt().shown[0].text.contains(QStringLiteral("missing.gdb")));
+        QVERIFY(m_fixture->main().findChildren<TfStat1 *>().isEmpty());
     }
 };
 
