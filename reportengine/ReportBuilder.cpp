@@ -118,8 +118,15 @@ ReportBuilder::CompiledBand ReportBuilder::compile(const ReportBand &band)
         if (o.kind == ObjectKind::Text || o.kind == ObjectKind::RichText
             || o.kind == ObjectKind::CheckBox) {
             object.terms = ReportExpression::parse(o.text);
-            // A check box holds an expression even without brackets.
-            if (o.kind == ObjectKind::CheckBox && !o.text.trimmed().isEmpty()
+            // A check box holds an expression even without brackets; a number or true/false
+            // stands for itself.
+            const QString bare = o.text.trimmed();
+            bool number = false;
+            bare.toDouble(&number);
+            const bool constant = number
+                || bare.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0
+                || bare.compare(QLatin1String("false"), Qt::CaseInsensitive) == 0;
+            if (o.kind == ObjectKind::CheckBox && !bare.isEmpty() && !constant
                 && !ReportExpression::hasExpressions(o.text))
                 object.terms
                     = ReportExpression::parse(QLatin1Char('[') + o.text + QLatin1Char(']'));
