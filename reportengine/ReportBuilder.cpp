@@ -238,6 +238,11 @@ void ReportBuilder::startPage()
         footers += b.band->height;
     m_bottom = m_page->size.height() - m_page->margins.bottom() - footers;
     m_firstOnPage = true;
+    // The report title opens the first page, above its page header.
+    std::vector<CompiledBand> titles;
+    titles.swap(m_titles);
+    for (const CompiledBand &b : titles)
+        place(b);
     for (const CompiledBand &b : m_pageHeaders)
         place(b);
     m_firstOnPage = true;
@@ -317,8 +322,10 @@ void ReportBuilder::buildPage(const ReportPage &page)
             break;
         }
     }
-    for (const CompiledBand &b : titles)
-        place(b);
+    if (!titles.empty()) {
+        m_titles = std::move(titles);
+        startPage();
+    }
     for (const CompiledBand &b : data) {
         QueryDataSet &ds = b.source->dataSet();
         if (!ds.isOpen() || ds.isEmpty())

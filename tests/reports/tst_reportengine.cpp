@@ -386,6 +386,35 @@ private Q_SLOTS:
         QCOMPARE(r.pageTexts(1)[r.pageTexts(1).size() - 2], QStringLiteral("№ 25"));
     }
 
+    // The report title opens the first page, above the page header; later pages have only the
+    // header.
+    void titleComesFirstThenThePageHeader()
+    {
+        openDisks(30);
+        const BuiltReport r
+            = build(onePage({band(BandKind::PageHeader, 5,
+                                  {textBox(QStringLiteral("Шапка"), QRectF(10, 0, 50, 5))}),
+                             band(BandKind::ReportTitle, 12,
+                                  {textBox(QStringLiteral("Заголовок"), QRectF(10, 1, 50, 8))}),
+                             band(BandKind::MasterData, 10,
+                                  {textBox(QStringLiteral("[FNAME]"), QRectF(10, 0, 50, 8))})}));
+        QCOMPARE(r.pageCount(), 2);
+        const auto &first = r.pages[0].objects;
+        QCOMPARE(first[0].text, QStringLiteral("Заголовок"));
+        QCOMPARE(first[0].geometry.top(), 11.0);
+        QCOMPARE(first[1].text, QStringLiteral("Шапка"));
+        QCOMPARE(first[1].geometry.top(), 22.0);
+        QCOMPARE(first[2].text, QStringLiteral("Диск 1"));
+        QCOMPARE(first[2].geometry.top(), 27.0);
+        // 297 - 10 - 27 leaves room for 26 rows.
+        QCOMPARE(first.back().text, QStringLiteral("Диск 26"));
+        const auto &second = r.pages[1].objects;
+        QCOMPARE(second[0].text, QStringLiteral("Шапка"));
+        QCOMPARE(second[0].geometry.top(), 10.0);
+        QCOMPARE(second[1].text, QStringLiteral("Диск 27"));
+        QCOMPARE(second[1].geometry.top(), 15.0);
+    }
+
     // Page footers stand at the foot of every page, above the bottom margin, and count pages.
     void pageFootersStandAtTheFoot()
     {
