@@ -105,8 +105,13 @@ void BuiltReport::drawObject(QPainter &p, const ReportObject &o)
         if (o.fill.isValid())
             p.fillRect(r, o.fill);
         if (o.kind == ObjectKind::Text) {
-            p.setFont(font(o));
-            p.setPen(o.color);
+            // Unchanged state is not set again: a PDF writer records every change.
+            const QFont f = font(o);
+            if (p.font() != f)
+                p.setFont(f);
+            if (p.pen().color() != o.color || p.pen().style() != Qt::SolidLine
+                || p.pen().widthF() != 0)
+                p.setPen(QPen(o.color, 0));
             p.drawText(textArea(o.geometry), textFlags(o), o.text);
         } else {
             QTextDocument doc;

@@ -118,8 +118,15 @@ ReportBuilder::CompiledBand ReportBuilder::compile(const ReportBand &band)
         if (o.kind == ObjectKind::Text || o.kind == ObjectKind::RichText
             || o.kind == ObjectKind::CheckBox) {
             object.terms = ReportExpression::parse(o.text);
-            // A check box holds an expression even without brackets.
-            if (o.kind == ObjectKind::CheckBox && !o.text.trimmed().isEmpty()
+            // A check box holds an expression even without brackets; a number or true/false
+            // stands for itself.
+            const QString bare = o.text.trimmed();
+            bool number = false;
+            bare.toDouble(&number);
+            const bool constant = number
+                || bare.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0
+                || bare.compare(QLatin1String("false"), Qt::CaseInsensitive) == 0;
+            if (o.kind == ObjectKind::CheckBox && !bare.isEmpty() && !constant
                 && !ReportExpression::hasExpressions(o.text))
                 object.terms
                     = ReportExpression::parse(QLatin1Char('[') + o.text + QLatin1Char(']'));
@@ -231,6 +238,11 @@ void ReportBuilder::startPage()
         footers += b.band->height;
     m_bottom = m_page->size.height() - m_page->margins.bottom() - footers;
     m_firstOnPage = true;
+    // The report title opens the first page, above its page header.
+    std::vector<CompiledBand> titles;
+    titles.swap(m_titles);
+    for (const CompiledBand &b : titles)
+        place(b);
     for (const CompiledBand &b : m_pageHeaders)
         place(b);
     m_firstOnPage = true;
@@ -310,8 +322,10 @@ void ReportBuilder::buildPage(const ReportPage &page)
             break;
         }
     }
-    for (const CompiledBand &b : titles)
-        place(b);
+    if (!titles.empty()) {
+        m_titles = std::move(titles);
+        startPage();
+    }
     for (const CompiledBand &b : data) {
         QueryDataSet &ds = b.source->dataSet();
         if (!ds.isOpen() || ds.isEmpty())

@@ -88,6 +88,7 @@ private:
 
     BuiltReport m_built;
     const ReportPage *m_page = nullptr;
+    std::vector<CompiledBand> m_titles; // until the first page is started
     std::vector<CompiledBand> m_pageHeaders;
     std::vector<CompiledBand> m_pageFooters;
     BuiltPage *m_current = nullptr;

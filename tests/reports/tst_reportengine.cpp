@@ -17,6 +17,8 @@
 #include <QApplication>
 #include <QBuffer>
 #include <QFile>
+#include <QImage>
+#include <QPainter>
 #include <QPrintPreviewWidget>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -104,13 +106,13 @@ private:
     std::unique_ptr<ReportDataSource> m_source;
     const QDateTime m_start {QDate(2024, 3, 9), QTime(14, 5, 7)};
 
-    // The disks of folder 1001 by number, as frDisks.
+    // The disks of folder 1001 by number, as frDisks: count of them, in the one catalogue of
+    // this run, each with ten files per number.
     void openDisks(int count)
     {
-        m_cat = std::make_unique<TestCatalogue>();
-        QVERIFY2(m_cat->isValid(), qPrintable(m_cat->error()));
-        QStringList rows {QStringLiteral(
-            "insert into TFOLDER (FFOLDERID, FFOLDER, FOWNFOLDERID) values (1001, 'Диски', 0)")};
+        if (m_disks)
+            m_disks->close();
+        QStringList rows {QStringLiteral("delete from TDISK")};
         for (int i = 1; i <= count; ++i)
             rows << QStringLiteral("insert into TDISK (FDISKID, FFOLDERID, FMANID, FNAME, FNN, "
                                    "FFILES) values (%1, 1001, 1, 'Диск %2', %2, %3)")
@@ -118,14 +120,7 @@ private:
                         .arg(i)
                         .arg(i * 10);
         m_cat->exec(rows);
-        m_conn = m_cat->connection();
-        m_conn->open();
-        m_disks = std::make_unique<QueryDataSet>(*m_conn, QStringLiteral("dtDisk"));
-        m_disks->setSelectSql({QStringLiteral("select FDISKID, FNAME, FNN, FFILES from TDISK "
-                                              "where FFOLDERID = 1001"),
-                               QStringLiteral("order by"), QStringLiteral("FNN")});
         m_disks->open();
-        m_source = std::make_unique<ReportDataSource>(QStringLiteral("frDisks"), *m_disks);
     }
 
     BuiltReport build(const ReportTemplate &t)
@@ -160,6 +155,29 @@ private:
     }
 
 private Q_SLOTS:
+    void initTestCase()
+    {
+        m_cat = std::make_unique<TestCatalogue>();
+        QVERIFY2(m_cat->isValid(), qPrintable(m_cat->error()));
+        m_cat->exec({QStringLiteral("insert into TFOLDER (FFOLDERID, FFOLDER, FOWNFOLDERID) "
+                                    "values (1001, 'Диски', 0)")});
+        m_conn = m_cat->connection();
+        m_conn->open();
+        m_disks = std::make_unique<QueryDataSet>(*m_conn, QStringLiteral("dtDisk"));
+        m_disks->setSelectSql({QStringLiteral("select FDISKID, FNAME, FNN, FFILES from TDISK "
+                                              "where FFOLDERID = 1001"),
+                               QStringLiteral("order by"), QStringLiteral("FNN")});
+        m_source = std::make_unique<ReportDataSource>(QStringLiteral("frDisks"), *m_disks);
+    }
+
+    void cleanupTestCase()
+    {
+        m_source.reset();
+        m_disks.reset();
+        m_conn.reset();
+        m_cat.reset();
+    }
+
     void storedFormSurvivesSaveLoadSave_data()
     {
         QTest::addColumn<ReportTemplate>("report");
@@ -366,6 +384,112 @@ private Q_SLOTS:
         QCOMPARE(qRound(fourteenth->geometry.top() * 10), 10 * (10 + 10 + 1));
         QCOMPARE(r.pageTexts(1).last(), QStringLiteral("Файлов 3250"));
         QCOMPARE(r.pageTexts(1)[r.pageTexts(1).size() - 2], QStringLiteral("№ 25"));
+    }
+
+    // The report title opens the first page, above the page header; later pages have only the
+    // header.
+    void titleComesFirstThenThePageHeader()
+    {
+        openDisks(30);
+        const BuiltReport r
+            = build(onePage({band(BandKind::PageHeader, 5,
+                                  {textBox(QStringLiteral("Шапка"), QRectF(10, 0, 50, 5))}),
+                             band(BandKind::ReportTitle, 12,
+                                  {textBox(QStringLiteral("Заголовок"), QRectF(10, 1, 50, 8))}),
+                             band(BandKind::MasterData, 10,
+                                  {textBox(QStringLiteral("[FNAME]"), QRectF(10, 0, 50, 8))})}));
+        QCOMPARE(r.pageCount(), 2);
+        const auto &first = r.pages[0].objects;
+        QCOMPARE(first[0].text, QStringLiteral("Заголовок"));
+        QCOMPARE(first[0].geometry.top(), 11.0);
+        QCOMPARE(first[1].text, QStringLiteral("Шапка"));
+        QCOMPARE(first[1].geometry.top(), 22.0);
+        QCOMPARE(first[2].text, QStringLiteral("Диск 1"));
+        QCOMPARE(first[2].geometry.top(), 27.0);
+        // 297 - 10 - 27 leaves room for 26 rows.
+        QCOMPARE(first.back().text, QStringLiteral("Диск 26"));
+        const auto &second = r.pages[1].objects;
+        QCOMPARE(second[0].text, QStringLiteral("Шапка"));
+        QCOMPARE(second[0].geometry.top(), 10.0);
+        QCOMPARE(second[1].text, QStringLiteral("Диск 27"));
+        QCOMPARE(second[1].geometry.top(), 15.0);
+    }
+
+    // Page footers stand at the foot of every page, above the bottom margin, and count pages.
+    void pageFootersStandAtTheFoot()
+    {
+        openDisks(5);
+        const BuiltReport r = build(onePage(
+            {band(BandKind::MasterData, 100,
+                  {textBox(QStringLiteral("[FNAME]"), QRectF(10, 0, 50, 8))}),
+             band(BandKind::PageFooter, 8,
+                  {textBox(QStringLiteral("[PAGE#]/[TOTALPAGES]"), QRectF(150, 2, 40, 5))})}));
+        // 297 - 10 - 10 - 8 leaves 269 mm: two bands a page.
+        QCOMPARE(r.pageCount(), 3);
+        for (int p = 0; p < 3; ++p) {
+            const ReportObject &footer = r.pages[size_t(p)].objects.back();
+            QCOMPARE(footer.text, QStringLiteral("%1/3").arg(p + 1));
+            QCOMPARE(footer.geometry.top(), 297 - 10 - 8 + 2.0);
+        }
+        QCOMPARE(r.pageTexts(2), (QStringList {QStringLiteral("Диск 5"), QStringLiteral("3/3")}));
+    }
+
+    // Each kind of object leaves ink inside its box and none outside; a check box shows its
+    // mark only when its expression holds.
+    void everyKindIsDrawnInItsBox()
+    {
+        openDisks(2);
+        std::vector<ReportObject> objects;
+        auto add = [&](ObjectKind kind, const QString &text, QRectF box) {
+            ReportObject o = textBox(text, box);
+            o.kind = kind;
+            o.frameWidth = 0.5;
+            objects.push_back(o);
+        };
+        add(ObjectKind::Text, QStringLiteral("[FNAME]"), QRectF(10, 5, 40, 8));
+        add(ObjectKind::RichText, QStringLiteral("<b>[FNAME]</b> <i>курсив</i>"),
+            QRectF(60, 5, 60, 8));
+        add(ObjectKind::CheckBox, QStringLiteral("0"), QRectF(130, 5, 8, 8));
+        add(ObjectKind::CheckBox, QStringLiteral("FNN"), QRectF(145, 5, 8, 8));
+        add(ObjectKind::Rectangle, QString(), QRectF(10, 20, 30, 15));
+        add(ObjectKind::RoundedRectangle, QString(), QRectF(50, 20, 30, 15));
+        add(ObjectKind::Ellipse, QString(), QRectF(90, 20, 30, 15));
+        add(ObjectKind::Line, QString(), QRectF(130, 20, 30, 15));
+        const BuiltReport r = build(onePage({band(BandKind::MasterData, 40, objects)}));
+        QCOMPARE(r.pageCount(), 1);
+        constexpr double PerMm = 8;
+        QImage page(qRound(210 * PerMm), qRound(297 * PerMm), QImage::Format_RGB32);
+        page.fill(Qt::white);
+        {
+            QPainter painter(&page);
+            r.drawPage(painter, 0, PerMm);
+        }
+        auto ink = [&](const QRectF &mm) {
+            int dark = 0;
+            const QRect px = QRectF(mm.topLeft() * PerMm, mm.size() * PerMm).toAlignedRect();
+            for (int y = std::max(0, px.top()); y <= std::min(page.height() - 1, px.bottom()); ++y)
+                for (int x = std::max(0, px.left()); x <= std::min(page.width() - 1, px.right());
+                     ++x)
+                    dark += qGray(page.pixel(x, y)) < 160;
+            return dark;
+        };
+        int total = 0;
+        for (const ReportObject &o : r.pages[0].objects) {
+            const int inside = ink(o.geometry.adjusted(-0.5, -0.5, 0.5, 0.5));
+            QVERIFY2(
+                inside > 20,
+                qPrintable(
+                    QStringLiteral("kind %1 at %2 mm").arg(int(o.kind)).arg(o.geometry.top())));
+            total += inside;
+        }
+        QCOMPARE(ink(QRectF(0, 0, 210, 297)), total);
+        // A check box of a constant 0 is empty; one over a disk's number is marked.
+        const ReportObject &unchecked = r.pages[0].objects[2];
+        const ReportObject &checked = r.pages[0].objects[3];
+        QCOMPARE(unchecked.text, QStringLiteral("0"));
+        QCOMPARE(checked.text, QStringLiteral("1"));
+        QVERIFY(ink(checked.geometry.adjusted(2, 2, -2, -2)) > 0);
+        QCOMPARE(ink(unchecked.geometry.adjusted(2, 2, -2, -2)), 0);
     }
 
     void growingBoxPushesTheBand()
