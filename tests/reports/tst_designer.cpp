@@ -172,9 +172,13 @@ private Q_SLOTS:
             const QList<QListWidgetItem *> items
                 = fields->findItems(QStringLiteral("FNAME"), Qt::MatchExactly);
             QCOMPARE(items.size(), 1);
-            QTest::mouseClick(fields->viewport(), Qt::LeftButton, {},
+            // A double click as the window system sends it: a click, then the double click.
+            QTest::mousePress(fields->viewport(), Qt::LeftButton, {},
                               fields->visualItemRect(items[0]).center());
-            QTest::keyClick(fields, Qt::Key_Return);
+            QTest::mouseRelease(fields->viewport(), Qt::LeftButton, {},
+                                fields->visualItemRect(items[0]).center());
+            QTest::mouseDClick(fields->viewport(), Qt::LeftButton, {},
+                               fields->visualItemRect(items[0]).center());
             bound = object->text;
 
             // Moved by its middle, then made larger by its corner.
@@ -394,7 +398,16 @@ private Q_SLOTS:
         QPlainTextEdit *text = inspector.textEditor();
         text->setFocus();
         text->selectAll();
-        typeText(text, QStringLiteral("Диск [FNN]"));
+        typeText(text, QStringLiteral("Диск "));
+        // A field chosen in the list and Enter: its expression at the cursor.
+        QListWidget *fields = inspector.fieldList();
+        const QList<QListWidgetItem *> fnn
+            = fields->findItems(QStringLiteral("FNN"), Qt::MatchExactly);
+        QCOMPARE(fnn.size(), 1);
+        fields->scrollToItem(fnn[0]);
+        QTest::mouseClick(fields->viewport(), Qt::LeftButton, {},
+                          fields->visualItemRect(fnn[0]).center());
+        QTest::keyClick(fields, Qt::Key_Return);
 
         const ReportObject &o = d.result().pages[0].bands[0].objects[0];
         QCOMPARE(o.fontSize, 14.0);
@@ -405,7 +418,7 @@ private Q_SLOTS:
         QVERIFY(o.fill.isValid());
         QCOMPARE(o.alignment, Qt::AlignHCenter | Qt::AlignTop);
         QCOMPARE(o.format, ValueFormat::Date);
-        QCOMPARE(o.text, QStringLiteral("Диск [FNN]"));
+        QCOMPARE(o.text, QStringLiteral("Диск [frDisks.\"FNN\"]"));
         // What was not touched stays.
         QCOMPARE(o.fontFamily, QStringLiteral("Arial"));
         QCOMPARE(o.geometry, QRectF(10, 5, 40, 6));
