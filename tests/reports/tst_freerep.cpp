@@ -339,6 +339,34 @@ private Q_SLOTS:
         QCOMPARE(storedForm(sleeveKey), StarterLabels::cdSleeve().save());
     }
 
+    void damagedTemplateIsReportedAndRedesignedBlank()
+    {
+        start({{3001, 1, QStringLiteral("Диск")}},
+              {QStringLiteral("insert into TREPORT (FREPORTID, FFRF, FREPORT) values (700, "
+                              "x'00FF10203040', 'Испорченная')")});
+        openWindow();
+        goToKey(700);
+        {
+            ModalWatch watch;
+            clickTool(m_window->aShow);
+            QVERIFY(watch.seen.isEmpty());
+        }
+        QCOMPARE(prompt().shown.size(), 1);
+        QCOMPARE(prompt().shown[0].caption, QStringLiteral("Ошибка"));
+        QVERIFY(m_window->frReport1.reportTemplate().isEmpty());
+
+        // The designer then starts from a blank page, and that is what is stored.
+        ReportTemplate inDesigner;
+        ModalWatch watch([&inDesigner](QWidget *modal) { closeDesigner(modal, &inDesigner); });
+        clickTool(m_window->aEdit);
+        QCOMPARE(watch.seen, QStringList {QStringLiteral("ReportDesigner")});
+        QCOMPARE(prompt().shown.size(), 2);
+        ReportTemplate blank;
+        blank.pages.emplace_back();
+        QCOMPARE(inDesigner, blank);
+        QCOMPARE(storedForm(700), blank.save());
+    }
+
     void deleteAsks_data()
     {
         QTest::addColumn<QMessageBox::StandardButton>("answer");
