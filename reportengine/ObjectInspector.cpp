@@ -247,6 +247,7 @@ QGroupBox *ObjectInspector::buildObject()
     m_frame = new QCheckBox(tr("Рамка"), m_objectBox);
     m_frame->setObjectName(QStringLiteral("frame"));
     m_frameWidth = millimetres(10);
+    m_frameWidth->setDecimals(2);
     m_frameWidth->setObjectName(QStringLiteral("frameWidth"));
     m_frameWidth->setSingleStep(0.1);
     m_frameColor = new QToolButton(m_objectBox);
@@ -279,22 +280,60 @@ QGroupBox *ObjectInspector::buildObject()
         m_format->addItem(QString::fromUtf8(name), int(format));
     form->addRow(tr("Формат"), m_format);
 
-    for (QDoubleSpinBox *box : {m_left, m_top, m_width, m_height, m_fontSize, m_frameWidth})
-        connect(box, &QDoubleSpinBox::valueChanged, this, &ObjectInspector::objectEdited);
-    for (QCheckBox *box : {m_bold, m_italic, m_underline, m_frame, m_filled, m_wordWrap, m_stretch})
-        connect(box, &QCheckBox::toggled, this, &ObjectInspector::objectEdited);
-    for (QComboBox *box : {m_hAlign, m_vAlign, m_format})
-        connect(box, &QComboBox::currentIndexChanged, this, &ObjectInspector::objectEdited);
-    // The family is taken only when picked: a box naming a font this machine lacks keeps it.
-    connect(m_font, &QFontComboBox::currentFontChanged, this, [this](const QFont &font) {
-        ReportObject *object = m_canvas.selectedObject();
-        if (m_loading || !object)
-            return;
-        object->fontFamily = font.family();
-        objectEdited();
+    // Each editor writes its own property only, so that what it cannot show exactly (a
+    // hundredth of a millimetre, a font this machine lacks) stays as the template has it.
+    auto number = [this](QDoubleSpinBox *box, void (*apply)(ReportObject &, double)) {
+        connect(box, &QDoubleSpinBox::valueChanged, this, [this, apply](double value) {
+            editObject([&](ReportObject &o) { apply(o, value); });
+        });
+    };
+    number(m_left, [](ReportObject &o, double v) { o.geometry.moveLeft(v); });
+    number(m_top, [](ReportObject &o, double v) { o.geometry.moveTop(v); });
+    number(m_width, [](ReportObject &o, double v) { o.geometry.setWidth(v); });
+    number(m_height, [](ReportObject &o, double v) { o.geometry.setHeight(v); });
+    number(m_fontSize, [](ReportObject &o, double v) { o.fontSize = v; });
+    number(m_frameWidth, [](ReportObject &o, double v) { o.frameWidth = v; });
+    auto flag = [this](QCheckBox *box, bool ReportObject::*member) {
+        connect(box, &QCheckBox::toggled, this,
+                [this, member](bool on) { editObject([&](ReportObject &o) { o.*member = on; }); });
+    };
+    flag(m_bold, &ReportObject::bold);
+    flag(m_italic, &ReportObject::italic);
+    flag(m_underline, &ReportObject::underline);
+    flag(m_frame, &ReportObject::frame);
+    flag(m_wordWrap, &ReportObject::wordWrap);
+    flag(m_stretch, &ReportObject::stretch);
+    connect(m_filled, &QCheckBox::toggled, this, [this](bool on) {
+        QColor fill = m_fill->property("color").value<QColor>();
+        if (!fill.isValid())
+            fill = Qt::white;
+        editObject([&](ReportObject &o) { o.fill = on ? fill : QColor(); });
     });
-    connect(m_name, &QLineEdit::textEdited, this, &ObjectInspector::objectEdited);
-    connect(m_text, &QPlainTextEdit::textChanged, this, &ObjectInspector::objectEdited);
+    connect(m_hAlign, &QComboBox::currentIndexChanged, this, [this] {
+        const auto flags = Qt::Alignment(m_hAlign->currentData().toInt());
+        editObject([&](ReportObject &o) {
+            o.alignment = (o.alignment & ~Qt::AlignHorizontal_Mask) | flags;
+        });
+    });
+    connect(m_vAlign, &QComboBox::currentIndexChanged, this, [this] {
+        const auto flags = Qt::Alignment(m_vAlign->currentData().toInt());
+        editObject([&](ReportObject &o) {
+            o.alignment = (o.alignment & ~Qt::AlignVertical_Mask) | flags;
+        });
+    });
+    connect(m_format, &QComboBox::currentIndexChanged, this, [this] {
+        const auto format = ValueFormat(m_format->currentData().toInt());
+        editObject([&](ReportObject &o) { o.format = format; });
+    });
+    connect(m_font, &QFontComboBox::currentFontChanged, this, [this](const QFont &font) {
+        editObject([&](ReportObject &o) { o.fontFamily = font.family(); });
+    });
+    connect(m_name, &QLineEdit::textEdited, this,
+            [this](const QString &name) { editObject([&](ReportObject &o) { o.name = name; }); });
+    connect(m_text, &QPlainTextEdit::textChanged, this, [this] {
+        const QString text = m_text->toPlainText();
+        editObject([&](ReportObject &o) { o.text = text; });
+    });
     for (QToolButton *button : {m_color, m_frameColor, m_fill})
         connect(button, &QToolButton::clicked, this, [this, button] { pickColor(button); });
     connect(m_fields, &QListWidget::itemActivated, this,
@@ -316,9 +355,14 @@ void ObjectInspector::pickColor(QToolButton *button)
     if (!color.isValid())
         return;
     showColor(button, color);
-    if (button == m_fill)
+    if (button == m_fill) {
         m_filled->setChecked(true);
-    objectEdited();
+        editObject([&](ReportObject &o) { o.fill = color; });
+    } else if (button == m_color) {
+        editObject([&](ReportObject &o) { o.color = color; });
+    } else {
+        editObject([&](ReportObject &o) { o.frameColor = color; });
+    }
 }
 
 void ObjectInspector::refresh()
@@ -426,33 +470,14 @@ void ObjectInspector::bandEdited()
     Q_EMIT changed();
 }
 
-void ObjectInspector::objectEdited()
+void ObjectInspector::editObject(const std::function<void(ReportObject &)> &change)
 {
     ReportObject *object = m_canvas.selectedObject();
     if (m_loading || !object)
         return;
-    object->name = m_name->text();
-    object->geometry = QRectF(m_left->value(), m_top->value(), m_width->value(), m_height->value());
+    change(*object);
     ReportBand &band = *m_canvas.selectedBand();
     band.height = std::max(band.height, object->geometry.bottom());
-    object->text = m_text->toPlainText();
-    object->fontSize = m_fontSize->value();
-    object->bold = m_bold->isChecked();
-    object->italic = m_italic->isChecked();
-    object->underline = m_underline->isChecked();
-    object->color = m_color->property("color").value<QColor>();
-    object->alignment = Qt::Alignment(m_hAlign->currentData().toInt())
-        | Qt::Alignment(m_vAlign->currentData().toInt());
-    object->frame = m_frame->isChecked();
-    object->frameWidth = m_frameWidth->value();
-    object->frameColor = m_frameColor->property("color").value<QColor>();
-    QColor fill = m_fill->property("color").value<QColor>();
-    if (m_filled->isChecked() && !fill.isValid())
-        fill = Qt::white;
-    object->fill = m_filled->isChecked() ? fill : QColor();
-    object->wordWrap = m_wordWrap->isChecked();
-    object->stretch = m_stretch->isChecked();
-    object->format = ValueFormat(m_format->currentData().toInt());
     m_canvas.setZoom(m_canvas.zoom());
     Q_EMIT changed();
 }

@@ -2,6 +2,9 @@
 
 #include <QStringList>
 #include <QWidget>
+#include <functional>
+
+#include "reportengine/ReportTemplate.h"
 
 class DesignCanvas;
 class QCheckBox;
@@ -47,7 +50,8 @@ private:
     QDoubleSpinBox *millimetres(double maximum);
     void pageEdited();
     void bandEdited();
-    void objectEdited();
+    // Applies one editor's change to the selected object.
+    void editObject(const std::function<void(ReportObject &)> &change);
     void pickColor(QToolButton *button);
     static void showColor(QToolButton *button, const QColor &color);
 

@@ -424,6 +424,31 @@ private Q_SLOTS:
         QCOMPARE(o.geometry, QRectF(10, 5, 40, 6));
     }
 
+    void inspectorKeepsWhatItDoesNotEdit()
+    {
+        // Values finer than the editors show and a font this machine lacks.
+        ReportTemplate t = oneText(QRectF(10.25, 5.125, 40.05, 6.333));
+        ReportObject &o = t.pages[0].bands[0].objects[0];
+        o.fontFamily = QStringLiteral("Kodra Missing Sans");
+        o.frameWidth = 0.375;
+        o.fontSize = 11.25;
+        o.alignment = Qt::AlignRight | Qt::AlignBottom;
+        ReportDesigner &d = openDesigner(t);
+        DesignCanvas &canvas = *d.canvas();
+        QTest::mouseClick(&canvas, Qt::LeftButton, {}, canvas.objectRect(0, 0).center().toPoint());
+        auto *bold = d.inspector()->findChild<QCheckBox *>(QStringLiteral("bold"));
+        QTest::mouseClick(bold, Qt::LeftButton, {}, QPoint(6, bold->height() / 2));
+        ReportTemplate expected = t;
+        expected.pages[0].bands[0].objects[0].bold = true;
+        QCOMPARE(d.result(), expected);
+        // The vertical alignment alone changes the vertical part only.
+        auto *vertical = d.inspector()->findChild<QComboBox *>(QStringLiteral("vAlign"));
+        vertical->setFocus();
+        QTest::keyClick(vertical, Qt::Key_Home);
+        expected.pages[0].bands[0].objects[0].alignment = Qt::AlignRight | Qt::AlignTop;
+        QCOMPARE(d.result(), expected);
+    }
+
     void pageSetup()
     {
         ReportDesigner &d = openDesigner(ReportTemplate());
