@@ -134,19 +134,21 @@ QGroupBox *ObjectInspector::buildPage()
             page.size.transpose();
         pageEdited();
     });
-    for (QDoubleSpinBox *box :
-         {m_pageWidth, m_pageHeight, m_marginLeft, m_marginTop, m_marginRight, m_marginBottom}) {
-        connect(box, &QDoubleSpinBox::valueChanged, this, [this] {
+    // Each value on its own: the others keep what the editors cannot show exactly.
+    auto pageValue = [this](QDoubleSpinBox *box, void (*apply)(ReportPage &, double)) {
+        connect(box, &QDoubleSpinBox::valueChanged, this, [this, apply](double value) {
             if (m_loading)
                 return;
-            ReportPage &page = m_canvas.page();
-            page.size = QSizeF(std::max(10.0, m_pageWidth->value()),
-                               std::max(10.0, m_pageHeight->value()));
-            page.margins = QMarginsF(m_marginLeft->value(), m_marginTop->value(),
-                                     m_marginRight->value(), m_marginBottom->value());
+            apply(m_canvas.page(), value);
             pageEdited();
         });
-    }
+    };
+    pageValue(m_pageWidth, [](ReportPage &p, double v) { p.size.setWidth(std::max(10.0, v)); });
+    pageValue(m_pageHeight, [](ReportPage &p, double v) { p.size.setHeight(std::max(10.0, v)); });
+    pageValue(m_marginLeft, [](ReportPage &p, double v) { p.margins.setLeft(v); });
+    pageValue(m_marginTop, [](ReportPage &p, double v) { p.margins.setTop(v); });
+    pageValue(m_marginRight, [](ReportPage &p, double v) { p.margins.setRight(v); });
+    pageValue(m_marginBottom, [](ReportPage &p, double v) { p.margins.setBottom(v); });
     return m_pageBox;
 }
 
@@ -163,8 +165,21 @@ QGroupBox *ObjectInspector::buildBand()
     form->addRow(tr("Вид"), m_bandKind);
     form->addRow(tr("Высота"), m_bandHeight);
     form->addRow(tr("Источник"), m_bandSource);
-    connect(m_bandHeight, &QDoubleSpinBox::valueChanged, this, &ObjectInspector::bandEdited);
-    connect(m_bandSource, &QComboBox::currentTextChanged, this, &ObjectInspector::bandEdited);
+    connect(m_bandHeight, &QDoubleSpinBox::valueChanged, this, [this](double value) {
+        editBand([value](ReportBand &band) {
+            double lowest = 0;
+            for (const ReportObject &object : band.objects)
+                lowest = std::max(lowest, object.geometry.bottom());
+            // A band is never cut below its lowest object.
+            band.height = std::max(value, lowest);
+        });
+    });
+    connect(m_bandSource, &QComboBox::currentTextChanged, this, [this](const QString &text) {
+        editBand([&text](ReportBand &band) {
+            if (band.kind == BandKind::MasterData)
+                band.dataSource = text.trimmed();
+        });
+    });
     return m_bandBox;
 }
 
@@ -454,18 +469,12 @@ void ObjectInspector::pageEdited()
     Q_EMIT changed();
 }
 
-void ObjectInspector::bandEdited()
+void ObjectInspector::editBand(const std::function<void(ReportBand &)> &change)
 {
     ReportBand *band = m_canvas.selectedBand();
     if (m_loading || !band)
         return;
-    double lowest = 0;
-    for (const ReportObject &object : band->objects)
-        lowest = std::max(lowest, object.geometry.bottom());
-    // A band is never cut below its lowest object.
-    band->height = std::max(m_bandHeight->value(), lowest);
-    if (band->kind == BandKind::MasterData)
-        band->dataSource = m_bandSource->currentText().trimmed();
+    change(*band);
     m_canvas.setZoom(m_canvas.zoom());
     Q_EMIT changed();
 }

@@ -49,7 +49,7 @@ private:
     QGroupBox *buildObject();
     QDoubleSpinBox *millimetres(double maximum);
     void pageEdited();
-    void bandEdited();
+    void editBand(const std::function<void(ReportBand &)> &change);
     // Applies one editor's change to the selected object.
     void editObject(const std::function<void(ReportObject &)> &change);
     void pickColor(QToolButton *button);

@@ -116,7 +116,11 @@ ReportDesigner::ReportDesigner(const ReportTemplate &report, const QString &docu
     splitter->setStretchFactor(0, 1);
 
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
-    buttons->button(QDialogButtonBox::Close)->setText(tr("Закрыть"));
+    QPushButton *close = buttons->button(QDialogButtonBox::Close);
+    close->setText(tr("Закрыть"));
+    // Enter ends typing in a field; it must not close the window.
+    close->setAutoDefault(false);
+    close->setDefault(false);
     // Closing keeps what was designed: the caller always takes the result.
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::accept);
 

@@ -428,6 +428,7 @@ private Q_SLOTS:
     {
         // Values finer than the editors show and a font this machine lacks.
         ReportTemplate t = oneText(QRectF(10.25, 5.125, 40.05, 6.333));
+        t.pages[0].margins = QMarginsF(12.345, 10, 10, 10);
         ReportObject &o = t.pages[0].bands[0].objects[0];
         o.fontFamily = QStringLiteral("Kodra Missing Sans");
         o.frameWidth = 0.375;
@@ -446,6 +447,16 @@ private Q_SLOTS:
         vertical->setFocus();
         QTest::keyClick(vertical, Qt::Key_Home);
         expected.pages[0].bands[0].objects[0].alignment = Qt::AlignRight | Qt::AlignTop;
+        QCOMPARE(d.result(), expected);
+        // The page's width alone, its margins as they were.
+        QTest::mouseClick(&canvas, Qt::LeftButton, {}, QPoint(3, 3));
+        QCOMPARE(canvas.selection(), DesignCanvas::Selection {});
+        auto *width = d.inspector()->findChild<QDoubleSpinBox *>(QStringLiteral("pageWidth"));
+        width->setFocus();
+        width->selectAll();
+        QTest::keyClicks(width, QStringLiteral("200"));
+        QTest::keyClick(width, Qt::Key_Return);
+        expected.pages[0].size.setWidth(200);
         QCOMPARE(d.result(), expected);
     }
 
@@ -468,6 +479,17 @@ private Q_SLOTS:
         QTest::keyClicks(left, QStringLiteral("15"));
         QTest::keyClick(left, Qt::Key_Return);
         QCOMPARE(d.result().pages[0].margins, QMarginsF(15, 10, 10, 10));
+        // Enter ended the typing only.
+        QVERIFY(d.isVisible());
+        // A band's source typed in; its height stays as it was.
+        d.command(QStringLiteral("addMasterData"))->trigger();
+        auto *source = inspector.findChild<QComboBox *>(QStringLiteral("bandSource"));
+        QVERIFY(source->isVisible());
+        source->setFocus();
+        source->lineEdit()->selectAll();
+        typeText(source->lineEdit(), QStringLiteral("frOther"));
+        QCOMPARE(d.result().pages[0].bands[0].dataSource, QStringLiteral("frOther"));
+        QCOMPARE(d.result().pages[0].bands[0].height, 20.0);
         // The canvas draws the new paper.
         QVERIFY(near(d.canvas()->pageRect().width() / d.canvas()->scale(), 210));
     }
