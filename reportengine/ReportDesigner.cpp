@@ -87,6 +87,16 @@ ReportDesigner::ReportDesigner(const ReportTemplate &report, const QString &docu
         m_report.pages.push_back(page);
         showPage(int(m_report.pages.size()) - 1);
     });
+    QAction *removePage = toolBar->addAction(tr("Удалить страницу"));
+    removePage->setObjectName(QStringLiteral("removePage"));
+    connect(removePage, &QAction::triggered, this, [this] {
+        // A template keeps at least the one page it was opened with.
+        if (m_report.pages.size() < 2)
+            return;
+        const int page = m_canvas->pageIndex();
+        m_report.pages.erase(m_report.pages.begin() + page);
+        showPage(std::max(0, page - 1));
+    });
     connect(m_pages, &QComboBox::activated, this, &ReportDesigner::showPage);
 
     toolBar->addSeparator();
@@ -131,6 +141,17 @@ ReportDesigner::ReportDesigner(const ReportTemplate &report, const QString &docu
     layout->addWidget(buttons);
 
     connect(m_canvas, &DesignCanvas::selectionChanged, this, &ReportDesigner::updateCommands);
+    // The object chosen stays in sight, also when the arrows move it off the view.
+    auto follow = [this, scroll] {
+        const DesignCanvas::Selection &s = m_canvas->selection();
+        if (s.band >= 0 && s.object >= 0) {
+            const QRectF r = m_canvas->objectRect(s.band, s.object).normalized();
+            scroll->ensureVisible(int(r.center().x()), int(r.center().y()), int(r.width() / 2) + 20,
+                                  int(r.height() / 2) + 20);
+        }
+    };
+    connect(m_canvas, &DesignCanvas::selectionChanged, this, follow);
+    connect(m_canvas, &DesignCanvas::changed, this, follow);
     showPage(0);
     m_canvas->setFocus();
 }
@@ -166,4 +187,5 @@ void ReportDesigner::showPage(int page)
 void ReportDesigner::updateCommands()
 {
     command(QStringLiteral("remove"))->setEnabled(m_canvas->selection().band >= 0);
+    command(QStringLiteral("removePage"))->setEnabled(m_report.pages.size() > 1);
 }

@@ -330,6 +330,26 @@ private Q_SLOTS:
         QCOMPARE(d.result().pages[0].bands[2].dataSource, QStringLiteral("frDisks"));
     }
 
+    void pagesAddedAndRemoved()
+    {
+        ReportTemplate t = oneText(QRectF(10, 5, 40, 6));
+        t.pages[0].size = QSizeF(148, 105);
+        ReportDesigner &d = openDesigner(t);
+        QAction *removePage = d.command(QStringLiteral("removePage"));
+        QVERIFY(!removePage->isEnabled());
+        clickTool(d, QStringLiteral("addPage"));
+        QCOMPARE(d.result().pages.size(), size_t(2));
+        // A new page is blank, on the paper of the one it follows, and is the one shown.
+        QCOMPARE(d.result().pages[1].size, QSizeF(148, 105));
+        QVERIFY(d.result().pages[1].bands.empty());
+        QCOMPARE(d.canvas()->pageIndex(), 1);
+        QVERIFY(removePage->isEnabled());
+        clickTool(d, QStringLiteral("removePage"));
+        QCOMPARE(d.result(), t);
+        QCOMPARE(d.canvas()->pageIndex(), 0);
+        QVERIFY(!removePage->isEnabled());
+    }
+
     void deleteKeyRemovesObjectThenBand()
     {
         ReportDesigner &d = openDesigner(oneText(QRectF(10, 5, 40, 6)));
