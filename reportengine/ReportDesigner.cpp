@@ -73,11 +73,13 @@ ReportDesigner::ReportDesigner(const ReportTemplate &report, const QString &docu
     remove->setObjectName(QStringLiteral("remove"));
     connect(remove, &QAction::triggered, m_canvas, &DesignCanvas::removeSelected);
 
-    toolBar->addSeparator();
-    m_pages = new QComboBox(toolBar);
+    // The paper's commands on a row of their own, so that both rows fit the window.
+    auto *pageBar = new QToolBar(this);
+    pageBar->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    m_pages = new QComboBox(pageBar);
     m_pages->setObjectName(QStringLiteral("pages"));
-    toolBar->addWidget(m_pages);
-    QAction *addPage = toolBar->addAction(tr("Новая страница"));
+    pageBar->addWidget(m_pages);
+    QAction *addPage = pageBar->addAction(tr("Новая страница"));
     addPage->setObjectName(QStringLiteral("addPage"));
     connect(addPage, &QAction::triggered, this, [this] {
         ReportPage page;
@@ -87,7 +89,7 @@ ReportDesigner::ReportDesigner(const ReportTemplate &report, const QString &docu
         m_report.pages.push_back(page);
         showPage(int(m_report.pages.size()) - 1);
     });
-    QAction *removePage = toolBar->addAction(tr("Удалить страницу"));
+    QAction *removePage = pageBar->addAction(tr("Удалить страницу"));
     removePage->setObjectName(QStringLiteral("removePage"));
     connect(removePage, &QAction::triggered, this, [this] {
         // A template keeps at least the one page it was opened with.
@@ -99,15 +101,16 @@ ReportDesigner::ReportDesigner(const ReportTemplate &report, const QString &docu
     });
     connect(m_pages, &QComboBox::activated, this, &ReportDesigner::showPage);
 
-    toolBar->addSeparator();
-    auto *zoom = new QComboBox(toolBar);
+    pageBar->addSeparator();
+    auto *zoom = new QComboBox(pageBar);
     zoom->setObjectName(QStringLiteral("zoom"));
     for (int percent : {50, 75, 100, 150, 200})
         zoom->addItem(QString::number(percent) + QLatin1Char('%'), percent / 100.0);
     zoom->setCurrentIndex(2);
     connect(zoom, &QComboBox::activated, this,
             [this, zoom](int index) { m_canvas->setZoom(zoom->itemData(index).toDouble()); });
-    toolBar->addWidget(zoom);
+    pageBar->addWidget(new QLabel(tr("Масштаб"), pageBar));
+    pageBar->addWidget(zoom);
 
     auto *scroll = new QScrollArea(this);
     scroll->setWidget(m_canvas);
@@ -137,6 +140,7 @@ ReportDesigner::ReportDesigner(const ReportTemplate &report, const QString &docu
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(4, 4, 4, 4);
     layout->addWidget(toolBar);
+    layout->addWidget(pageBar);
     layout->addWidget(splitter, 1);
     layout->addWidget(buttons);
 
