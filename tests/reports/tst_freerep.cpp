@@ -13,6 +13,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QContextMenuEvent>
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QLineEdit>
@@ -202,6 +203,12 @@ private Q_SLOTS:
         QCOMPARE(menu[3], w.aNew);
         QCOMPARE(menu[4], w.aDel);
         QCOMPARE(w.PopupMenu1->defaultAction(), w.aShow);
+        // The list's context menu request (a right click, the menu key) opens it.
+        QContextMenuEvent request(QContextMenuEvent::Mouse, QPoint(20, 10),
+                                  w.DBGridEh1->viewport()->mapToGlobal(QPoint(20, 10)));
+        QApplication::sendEvent(w.DBGridEh1->viewport(), &request);
+        QTRY_VERIFY(w.PopupMenu1->isVisible());
+        w.PopupMenu1->close();
 
         // Esc closes the window.
         QTest::keyClick(w.DBGridEh1, Qt::Key_Escape);
@@ -421,6 +428,18 @@ private Q_SLOTS:
         m_window->dtReport.fetchAll();
         QCOMPARE(m_window->dtReport.fetchedCount(), 3);
         QCOMPARE(rows(QStringLiteral("select count(*) from TREPORT")).first().first().toInt(), 3);
+    }
+
+    void gridCtrlDeleteAsksItsOwnQuestion()
+    {
+        start();
+        openWindow();
+        goToKey(19);
+        prompt().answers << QMessageBox::Ok;
+        QTest::keyClick(m_window->DBGridEh1, Qt::Key_Delete, Qt::ControlModifier);
+        QCOMPARE(prompt().shown.size(), 1);
+        QCOMPARE(prompt().shown[0].text, QStringLiteral("Delete record?"));
+        QVERIFY(rows(QStringLiteral("select * from TREPORT where FREPORTID=19")).isEmpty());
     }
 
     void emptyDiskListGivesNoLabels()
