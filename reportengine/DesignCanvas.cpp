@@ -396,8 +396,11 @@ void DesignCanvas::mouseMoveEvent(QMouseEvent *event)
 
 void DesignCanvas::mouseReleaseEvent(QMouseEvent *event)
 {
-    if (event->button() == Qt::LeftButton)
+    if (event->button() == Qt::LeftButton && m_drag != Drag::None) {
         m_drag = Drag::None;
+        // The whole drag as one change, for those who keep a change per gesture.
+        Q_EMIT changed();
+    }
     QWidget::mouseReleaseEvent(event);
 }
 

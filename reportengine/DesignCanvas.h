@@ -41,6 +41,9 @@ public:
     // Removes the selected object, or the selected band with its objects.
     void removeSelected();
 
+    // A mouse drag is moving or resizing something; it ends with one more changed().
+    bool dragging() const { return m_drag != Drag::None; }
+
     // Pixels per millimetre at the current zoom.
     double scale() const;
     void setZoom(double zoom);

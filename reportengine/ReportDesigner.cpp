@@ -69,6 +69,11 @@ ReportDesigner::ReportDesigner(const ReportTemplate &report, const QString &docu
         });
     }
     toolBar->addSeparator();
+    QAction *undo = toolBar->addAction(tr("Отменить"));
+    undo->setObjectName(QStringLiteral("undo"));
+    undo->setShortcut(QKeySequence::Undo);
+    undo->setEnabled(false);
+    connect(undo, &QAction::triggered, this, &ReportDesigner::undo);
     QAction *remove = toolBar->addAction(tr("Удалить"));
     remove->setObjectName(QStringLiteral("remove"));
     connect(remove, &QAction::triggered, m_canvas, &DesignCanvas::removeSelected);
@@ -88,6 +93,7 @@ ReportDesigner::ReportDesigner(const ReportTemplate &report, const QString &docu
         page.margins = m_canvas->page().margins;
         m_report.pages.push_back(page);
         showPage(int(m_report.pages.size()) - 1);
+        record();
     });
     QAction *removePage = pageBar->addAction(tr("Удалить страницу"));
     removePage->setObjectName(QStringLiteral("removePage"));
@@ -98,6 +104,7 @@ ReportDesigner::ReportDesigner(const ReportTemplate &report, const QString &docu
         const int page = m_canvas->pageIndex();
         m_report.pages.erase(m_report.pages.begin() + page);
         showPage(std::max(0, page - 1));
+        record();
     });
     connect(m_pages, &QComboBox::activated, this, &ReportDesigner::showPage);
 
@@ -156,6 +163,9 @@ ReportDesigner::ReportDesigner(const ReportTemplate &report, const QString &docu
     };
     connect(m_canvas, &DesignCanvas::selectionChanged, this, follow);
     connect(m_canvas, &DesignCanvas::changed, this, follow);
+    connect(m_canvas, &DesignCanvas::changed, this, &ReportDesigner::record);
+    connect(m_inspector, &ObjectInspector::changed, this, &ReportDesigner::record);
+    m_recorded = m_report;
     showPage(0);
     m_canvas->setFocus();
 }
@@ -170,6 +180,27 @@ const ReportTemplate &ReportDesigner::result() const
 QAction *ReportDesigner::command(const QString &name) const
 {
     return findChild<QAction *>(name);
+}
+
+void ReportDesigner::record()
+{
+    if (m_canvas->dragging() || m_report == m_recorded)
+        return;
+    m_undo.push_back(m_recorded);
+    m_recorded = m_report;
+    updateCommands();
+}
+
+bool ReportDesigner::undo()
+{
+    if (m_undo.empty())
+        return false;
+    m_report = m_undo.back();
+    m_undo.pop_back();
+    m_recorded = m_report;
+    showPage(std::min(m_canvas->pageIndex(), int(m_report.pages.size()) - 1));
+    m_inspector->refresh();
+    return true;
 }
 
 void ReportDesigner::addBand(BandKind kind)
@@ -192,4 +223,5 @@ void ReportDesigner::updateCommands()
 {
     command(QStringLiteral("remove"))->setEnabled(m_canvas->selection().band >= 0);
     command(QStringLiteral("removePage"))->setEnabled(m_report.pages.size() > 1);
+    command(QStringLiteral("undo"))->setEnabled(!m_undo.empty());
 }

@@ -31,12 +31,19 @@ public:
     // The toolbar's commands, by object name ("addText", "addMasterData", "remove", ...).
     QAction *command(const QString &name) const;
 
+    // Takes back the last change (Ctrl+Z); false when there is none.
+    bool undo();
+
 private:
     void addBand(BandKind kind);
+    // Keeps the state before a change, once the change is complete.
+    void record();
     void showPage(int page);
     void updateCommands();
 
     ReportTemplate m_report;
+    ReportTemplate m_recorded; // the template as of the last change kept
+    std::vector<ReportTemplate> m_undo;
     QString m_documentName;
     const ReportDataSource *m_source;
     DesignCanvas *m_canvas = nullptr;

@@ -350,6 +350,39 @@ private Q_SLOTS:
         QVERIFY(!removePage->isEnabled());
     }
 
+    void undoTakesBackOneGestureAtATime()
+    {
+        const ReportTemplate start = oneText(QRectF(10, 5, 40, 6));
+        ReportDesigner &d = openDesigner(start);
+        DesignCanvas &canvas = *d.canvas();
+        QAction *undo = d.command(QStringLiteral("undo"));
+        QVERIFY(!undo->isEnabled());
+
+        // A drag, however many moves it takes, is one change.
+        const QPoint middle = canvas.objectRect(0, 0).center().toPoint();
+        drag(&canvas, middle, middle + (QPointF(20, 3) * canvas.scale()).toPoint());
+        const ReportTemplate dragged = d.result();
+        QVERIFY(dragged != start);
+        clickTool(d, QStringLiteral("addEllipse"));
+        QTest::mouseClick(&canvas, Qt::LeftButton, {}, at(canvas, 0, {120, 2}));
+        QCOMPARE(d.result().pages[0].bands[0].objects.size(), size_t(2));
+        QTest::keyClick(&canvas, Qt::Key_Right);
+
+        QVERIFY(undo->isEnabled());
+        QTest::keyClick(&canvas, Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(d.result().pages[0].bands[0].objects.size(), size_t(2));
+        QTest::keyClick(&canvas, Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(d.result(), dragged);
+        QTest::keyClick(&canvas, Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(d.result(), start);
+        QVERIFY(!undo->isEnabled());
+        // Nothing is selected that is gone, and the canvas goes on working.
+        QCOMPARE(canvas.selection(), DesignCanvas::Selection {});
+        QTest::mouseClick(&canvas, Qt::LeftButton, {}, canvas.objectRect(0, 0).center().toPoint());
+        QTest::keyClick(&canvas, Qt::Key_Down);
+        QCOMPARE(d.result().pages[0].bands[0].objects[0].geometry, QRectF(10, 6, 40, 6));
+    }
+
     void deleteKeyRemovesObjectThenBand()
     {
         ReportDesigner &d = openDesigner(oneText(QRectF(10, 5, 40, 6)));
