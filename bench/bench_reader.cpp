@@ -2,10 +2,11 @@
 // read time to the walk time, the memory a read takes and a file search over the result. A
 // breakdown of the per-entry cost follows, each part timed on its own over the same tree.
 //
-// Usage: bench_reader [files [rounds [delay-us [rows,per,call]]]]
+// Usage: bench_reader [files [rounds [delay-us [rows,per,call [all|two]]]]]
 //   files: default 100000, spread over files/10 folders; rounds: default 3, interleaved;
 //   delay-us: the slow drive's cost per directory entry, default 50 (0: none); rows,per,call:
-//   further block sizes to compare with the default.
+//   further block sizes to compare with the default; two: only the one-at-a-time read and
+//   the default, for large trees.
 
 #include "app/ConnectionSettings.h"
 #include "app/MainData.h"
@@ -25,6 +26,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <algorithm>
 #include <cstdio>
@@ -296,6 +298,8 @@ struct Way
     QString name;
     ContentWriter::Tuning tuning;
     bool walkAhead = true;
+    // Measured only: the catalogue's forced writes switched off before the read.
+    bool asyncWrites = false;
 };
 
 // The ways compared: the one-entry-at-a-time read, each change on its own, and all together.
@@ -326,12 +330,20 @@ struct ReadResult
     qint64 peak = 0;
     bool peakReset = false;
     qint64 writtenMb = 0;
+    double stopMs = 0; // from the dialog's close to the end of the read
 };
 
 // One read of the tree into the bench disk of a fresh catalogue, checked against the walk.
-ReadResult readOnce(const QString &root, const Way &way, qint64 walked, bool search)
+ReadResult readOnce(const QString &root, const Way &way, qint64 walked, bool search,
+                    qint64 stopAt = 0)
 {
     const auto cat = freshCatalogue();
+    if (way.asyncWrites
+        && QProcess::execute(QStringLiteral("gfix"),
+                             {QStringLiteral("-write"), QStringLiteral("async"),
+                              QStringLiteral("-user"), QStringLiteral("KODRA"), cat->path()})
+            != 0)
+        die(QStringLiteral("gfix could not switch forced writes off"));
     MainData data;
     connectTo(data, *cat);
     ContentWriter dtContent(data.DefDatabase, data.spNextID, QStringLiteral("dtContent"));
@@ -339,7 +351,14 @@ ReadResult readOnce(const QString &root, const Way &way, qint64 walked, bool sea
     DiskReader reader(data, dtContent, nullptr);
     reader.setWalkAhead(way.walkAhead);
     qint64 written = 0;
-    QObject::connect(&reader, &DiskReader::entryWritten, [&](qint64 n) { written = n; });
+    QElapsedTimer sinceStop;
+    QObject::connect(&reader, &DiskReader::entryWritten, [&](qint64 n) {
+        written = n;
+        if (n == stopAt) {
+            sinceStop.start();
+            reader.progress()->close();
+        }
+    });
 
     // The tree's and the restore's dirty pages would otherwise be written back during the read
     // and slow its synchronous page writes down.
@@ -353,6 +372,17 @@ ReadResult readOnce(const QString &root, const Way &way, qint64 walked, bool sea
     r.time = watch.elapsed();
     r.peak = procField("status", "VmHWM");
     r.writtenMb = (procField("io", "write_bytes") - writtenBefore) / 1048576;
+    if (stopAt > 0) {
+        r.stopMs = double(sinceStop.nsecsElapsed()) / 1e6;
+        const int stored = scalarInt(
+            *cat, QStringLiteral("select count(*) from TCONTENT where FDISKID = %1").arg(kDiskId));
+        if (written != stopAt || stored != stopAt + 1)
+            die(QStringLiteral("stopped at %1 entries, read %2 and stored %3 rows")
+                    .arg(stopAt)
+                    .arg(written)
+                    .arg(stored));
+        return r;
+    }
 
     const int stored = scalarInt(
         *cat, QStringLiteral("select count(*) from TCONTENT where FDISKID = %1").arg(kDiskId));
@@ -446,7 +476,7 @@ double walkSeconds(const QString &root, int rounds)
 }
 
 void benchRead(const QString &root, int files, int rounds, const std::vector<int> &rowsPerCall,
-               int delayUs)
+               int delayUs, bool allWays)
 {
     TreeMaker maker(root, files);
     QElapsedTimer made;
@@ -478,9 +508,13 @@ void benchRead(const QString &root, int files, int rounds, const std::vector<int
     // Every way once per round, the rounds interleaved, so that the load of other work on
     // the machine falls on all of them alike; each is given as its median ratio to the bare
     // walk measured just before it.
-    const std::vector<Way> list = ways(rowsPerCall);
+    std::vector<Way> list = ways(rowsPerCall);
+    if (!allWays)
+        list = {list[0], list[4]};
+    const size_t byDefault = allWays ? 4 : 1;
     std::vector<std::vector<double>> ratios(list.size());
     std::vector<std::vector<double>> seconds(list.size());
+    std::vector<std::vector<double>> cpu(list.size());
     std::vector<qint64> growth(list.size(), 0);
     bool peakReset = true;
     for (int round = 0; round < rounds; ++round) {
@@ -490,6 +524,7 @@ void benchRead(const QString &root, int files, int rounds, const std::vector<int
             const ReadResult r = readOnce(root, list[w], walked, round == 0 && w == 0);
             ratios[w].push_back(r.time.wall / baseline);
             seconds[w].push_back(r.time.wall);
+            cpu[w].push_back(r.time.cpu);
             growth[w] = qMax(growth[w], r.peak - r.rssBefore);
             peakReset = peakReset && r.peakReset;
         }
@@ -499,15 +534,27 @@ void benchRead(const QString &root, int files, int rounds, const std::vector<int
             .arg(rounds));
     const double before = median(seconds[0]);
     for (size_t w = 0; w < list.size(); ++w) {
-        say(QStringLiteral("  %1: %2 (%3 s, %4 entries/s, %5 x as fast as one at a time; "
-                           "memory +%6 MB%7)")
+        say(QStringLiteral("  %1: %2 (%3 s, %8 s CPU, %4 entries/s, %5 x as fast as one at a "
+                           "time; memory +%6 MB%7)")
                 .arg(list[w].name)
                 .arg(median(ratios[w]), 0, 'f', 2)
                 .arg(median(seconds[w]), 0, 'f', 2)
                 .arg(qRound64(double(walked) / median(seconds[w])))
                 .arg(before / median(seconds[w]), 0, 'f', 2)
                 .arg(double(growth[w]) / 1024, 0, 'f', 1)
-                .arg(peakReset ? QString() : QStringLiteral(", peak not resettable")));
+                .arg(peakReset ? QString() : QStringLiteral(", peak not resettable"))
+                .arg(median(cpu[w]), 0, 'f', 2));
+    }
+
+    {
+        // Closing the dialog halfway: how long until the read has ended.
+        std::vector<double> stops;
+        for (int round = 0; round < rounds; ++round)
+            stops.push_back(readOnce(root, list[byDefault], walked, false, walked / 2).stopMs);
+        say(QStringLiteral("closing the dialog halfway through the default read: the read ends "
+                           "%1 ms later (median of %2)")
+                .arg(median(stops), 0, 'f', 1)
+                .arg(rounds));
     }
 
     if (delayUs > 0) {
@@ -518,7 +565,7 @@ void benchRead(const QString &root, int files, int rounds, const std::vector<int
         say(QStringLiteral("slow drive, %1 us per directory entry: walk %2 s")
                 .arg(delayUs)
                 .arg(slowWalk, 0, 'f', 2));
-        for (const size_t w : {size_t(0), size_t(4)}) {
+        for (const size_t w : {size_t(0), byDefault}) {
             const ReadResult r = readOnce(root, list[w], walked, false);
             say(QStringLiteral("  %1: %2 s, %3 x the slow walk")
                     .arg(list[w].name)
@@ -629,16 +676,17 @@ int main(int argc, char *argv[])
     std::vector<int> rowsPerCall;
     for (const QString &k : args.value(4).split(QLatin1Char(','), Qt::SkipEmptyParts))
         rowsPerCall.push_back(k.toInt());
+    const bool allWays = args.value(5) != QLatin1String("two");
     if (files < 10 || rounds < 1)
-        die(QStringLiteral("usage: bench_reader [files [rounds [delay-us [rows,per,call]]]]   "
-                           "(at least 10 files)"));
+        die(QStringLiteral("usage: bench_reader [files [rounds [delay-us [rows,per,call "
+                           "[all|two]]]]]   (at least 10 files)"));
     QTemporaryDir dir;
     if (!dir.isValid())
         die(QStringLiteral("no temporary folder"));
     SignalCleanup::addFolder(dir.path());
     const QString root = dir.filePath(QStringLiteral("drive"));
     try {
-        benchRead(root, files, rounds, rowsPerCall, delayUs);
+        benchRead(root, files, rounds, rowsPerCall, delayUs, allWays);
         qint64 entries = 0;
         const Timing walk = plainWalk(root, entries);
         say(QStringLiteral("where a read's time goes (walk %1 s):").arg(walk.wall, 0, 'f', 2));

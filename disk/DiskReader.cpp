@@ -250,6 +250,8 @@ void DiskReader::walk(const QString &drive, const QString &start, int rootKey)
         m_unreadFolders = faults.folders;
         m_unreadEntries = faults.entries;
     });
+    QString shownFor;
+    QString shown;
     auto take = [&](const DirectoryWalker::Entry &entry) {
         if (sinceEvents.hasExpired(kEventsEveryMs)) {
             QCoreApplication::processEvents();
@@ -266,8 +268,12 @@ void DiskReader::walk(const QString &drive, const QString &start, int rootKey)
         } else {
             m_foundBytes += entry.size;
             ++m_foundFiles;
-            m_progress->fileFound(shownFolder(drive, start, entry.folderPath) + entry.name,
-                                  m_foundFiles, m_foundBytes, m_capacity);
+            // The files of a folder come one after the other: its shown path is made once.
+            if (entry.folderPath != shownFor) {
+                shownFor = entry.folderPath;
+                shown = shownFolder(drive, start, shownFor);
+            }
+            m_progress->fileFound(shown + entry.name, m_foundFiles, m_foundBytes, m_capacity);
             dtContent.append(owner, ContentWriter::File, entry.name, entry.size, entry.modified);
         }
         Q_EMIT entryWritten(++entries);
