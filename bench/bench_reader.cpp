@@ -320,6 +320,10 @@ std::vector<Way> ways(const std::vector<int> &rowsPerCall)
                             {now.maxKeysPerDraw, k},
                             true});
     }
+    list.push_back(
+        {QStringLiteral("one at a time, forced writes off (not a way to keep)"), old, false, true});
+    list.push_back(
+        {QStringLiteral("all three, forced writes off (not a way to keep)"), now, true, true});
     return list;
 }
 
