@@ -287,6 +287,12 @@ void DiskReader::walk(const QString &drive, const QString &start, int rootKey)
         // The drive is read on a thread of its own while this one writes: the engine's work
         // and the drive's latency overlap, and this thread keeps the dialog live.
         BackgroundWalk walk(start);
+        // What the walk met is counted also when an error ends the read here.
+        const auto collect = qScopeGuard([&] {
+            walk.stop();
+            result = walk.result();
+            faults = walk.faults();
+        });
         BackgroundWalk::Block block;
         bool stopped = false;
         while (!stopped) {
@@ -312,10 +318,6 @@ void DiskReader::walk(const QString &drive, const QString &start, int rootKey)
                 }
             }
         }
-        if (stopped)
-            walk.stop();
-        result = walk.result();
-        faults = walk.faults();
     }
     dtContent.flush();
     // The drive went away between the check and the walk.
