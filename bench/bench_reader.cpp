@@ -2,7 +2,11 @@
 // read time to the walk time, the memory a read takes and a file search over the result. A
 // breakdown of the per-entry cost follows, each part timed on its own over the same tree.
 //
-// Usage: bench_reader [files]   (default 100000; files spread over files/10 folders)
+// Usage: bench_reader [files [rounds [delay-us [rows,per,call [all|two]]]]]
+//   files: default 100000, spread over files/10 folders; rounds: default 3, interleaved;
+//   delay-us: the slow drive's cost per directory entry, default 50 (0: none); rows,per,call:
+//   further block sizes to compare with the default; two: only the one-at-a-time read and
+//   the default, for large trees.
 
 #include "app/ConnectionSettings.h"
 #include "app/MainData.h"
@@ -22,7 +26,9 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -30,6 +36,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <random>
+#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -285,90 +292,120 @@ int scalarInt(const TestCatalogue &cat, const QString &select)
     return cat.scalar(select).toInt();
 }
 
-void benchRead(const QString &root, int files)
+// One way of reading: how keys are drawn, how many rows go in one call, where the walk runs.
+struct Way
 {
-    TreeMaker maker(root, files);
-    QElapsedTimer made;
-    made.start();
-    if (!maker.make())
-        die(QStringLiteral("cannot make the tree under ") + root);
-    say(QStringLiteral("tree: %1 files in %2 folders, %3 levels deep, made in %4 s")
-            .arg(files)
-            .arg(maker.folders())
-            .arg(maker.depth())
-            .arg(double(made.elapsed()) / 1000, 0, 'f', 1));
+    QString name;
+    ContentWriter::Tuning tuning;
+    bool walkAhead = true;
+    // Measured only: the catalogue's forced writes switched off before the read.
+    bool asyncWrites = false;
+};
 
-    qint64 bareEntries = 0;
-    const Timing bare = bareWalk(root, bareEntries);
-    say(QStringLiteral("bare walk (readdir + fstatat): %1 entries, %2 entries/s (best of 3)")
-            .arg(bareEntries)
-            .arg(qRound64(double(bareEntries) / bare.wall)));
-    qint64 walked = 0;
-    const Timing walk = plainWalk(root, walked);
-    say(QStringLiteral("walk: %1 entries, %2 entries/s (best of 3, %3 entries per CPU second)")
-            .arg(walked)
-            .arg(qRound64(double(walked) / walk.wall))
-            .arg(qRound64(double(walked) / walk.cpu)));
+// The ways compared: the one-entry-at-a-time read, each change on its own, and all together.
+std::vector<Way> ways(const std::vector<int> &rowsPerCall)
+{
+    const ContentWriter::Tuning old {1, 1};
+    const ContentWriter::Tuning now;
+    std::vector<Way> list {
+        {QStringLiteral("one at a time (GETNEXTID + insert per entry, walk here)"), old, false},
+        {QStringLiteral("+ walk on its own thread"), old, true},
+        {QStringLiteral("+ keys drawn in ranges"), {now.maxKeysPerDraw, 1}, false},
+        {QStringLiteral("+ %1 rows per call").arg(now.rowsPerCall), {1, now.rowsPerCall}, false},
+        {QStringLiteral("all three (the reader's default)"), now, true},
+    };
+    for (const int k : rowsPerCall) {
+        if (k != now.rowsPerCall)
+            list.push_back({QStringLiteral("all three, %1 rows per call").arg(k),
+                            {now.maxKeysPerDraw, k},
+                            true});
+    }
+    list.push_back(
+        {QStringLiteral("one at a time, forced writes off (not a way to keep)"), old, false, true});
+    list.push_back(
+        {QStringLiteral("all three, forced writes off (not a way to keep)"), now, true, true});
+    return list;
+}
 
-    FixedVolumeSource volumes;
-    volumes.volumes.insert(root,
-                           {QStringLiteral("BENCH"), QStringLiteral("1A2B3C4D"), 4700000000LL});
+struct ReadResult
+{
+    Timing time;
+    qint64 rssBefore = 0;
+    qint64 peak = 0;
+    bool peakReset = false;
+    qint64 writtenMb = 0;
+    double stopMs = 0; // from the dialog's close to the end of the read
+};
 
+// One read of the tree into the bench disk of a fresh catalogue, checked against the walk.
+ReadResult readOnce(const QString &root, const Way &way, qint64 walked, bool search,
+                    qint64 stopAt = 0)
+{
     const auto cat = freshCatalogue();
+    if (way.asyncWrites
+        && QProcess::execute(QStringLiteral("gfix"),
+                             {QStringLiteral("-write"), QStringLiteral("async"),
+                              QStringLiteral("-user"), QStringLiteral("KODRA"), cat->path()})
+            != 0)
+        die(QStringLiteral("gfix could not switch forced writes off"));
     MainData data;
     connectTo(data, *cat);
     ContentWriter dtContent(data.DefDatabase, data.spNextID, QStringLiteral("dtContent"));
+    dtContent.setTuning(way.tuning);
     DiskReader reader(data, dtContent, nullptr);
+    reader.setWalkAhead(way.walkAhead);
     qint64 written = 0;
-    QObject::connect(&reader, &DiskReader::entryWritten, [&](qint64 n) { written = n; });
+    QElapsedTimer sinceStop;
+    QObject::connect(&reader, &DiskReader::entryWritten, [&](qint64 n) {
+        written = n;
+        if (n == stopAt) {
+            sinceStop.start();
+            reader.progress()->close();
+        }
+    });
 
     // The tree's and the restore's dirty pages would otherwise be written back during the read
     // and slow its synchronous page writes down.
     ::sync();
-    const bool peakReset = resetPeak();
+    ReadResult r;
+    r.peakReset = resetPeak();
     const qint64 writtenBefore = procField("io", "write_bytes");
-    const qint64 writeCallsBefore = procField("io", "syscw");
-    const qint64 rssBefore = procField("status", "VmRSS");
+    r.rssBefore = procField("status", "VmRSS");
     const Stopwatch watch;
     reader.read(root, DiskReader::Mode::Replace);
-    const Timing read = watch.elapsed();
-    const qint64 peak = procField("status", "VmHWM");
-    const qint64 writtenBytes = procField("io", "write_bytes") - writtenBefore;
-    const qint64 writeCalls = procField("io", "syscw") - writeCallsBefore;
+    r.time = watch.elapsed();
+    r.peak = procField("status", "VmHWM");
+    r.writtenMb = (procField("io", "write_bytes") - writtenBefore) / 1048576;
+    if (stopAt > 0) {
+        r.stopMs = double(sinceStop.nsecsElapsed()) / 1e6;
+        const int stored = scalarInt(
+            *cat, QStringLiteral("select count(*) from TCONTENT where FDISKID = %1").arg(kDiskId));
+        if (written != stopAt || stored != stopAt + 1)
+            die(QStringLiteral("stopped at %1 entries, read %2 and stored %3 rows")
+                    .arg(stopAt)
+                    .arg(written)
+                    .arg(stored));
+        return r;
+    }
 
     const int stored = scalarInt(
         *cat, QStringLiteral("select count(*) from TCONTENT where FDISKID = %1").arg(kDiskId));
     if (written != walked || stored != walked + 1)
-        die(QStringLiteral("read %1 entries and stored %2 rows of %3 walked")
+        die(QStringLiteral("%1: read %2 entries and stored %3 rows of %4 walked")
+                .arg(way.name)
                 .arg(written)
                 .arg(stored)
                 .arg(walked));
-    say(QStringLiteral("read: %1 entries, %2 entries/s (%3 entries per CPU second), %4 s")
-            .arg(written)
-            .arg(qRound64(double(written) / read.wall))
-            .arg(qRound64(double(written) / read.cpu))
-            .arg(read.wall, 0, 'f', 2));
-    say(QStringLiteral("read / bare walk: %1 (goal <= 8)").arg(read.wall / bare.wall, 0, 'f', 1));
-    say(QStringLiteral("read / walk: %1; CPU time ratio %2")
-            .arg(read.wall / walk.wall, 0, 'f', 1)
-            .arg(read.cpu / walk.cpu, 0, 'f', 1));
-    say(QStringLiteral("read: %1 s CPU, %2 s waiting; %3 MB written to storage in %4 write calls")
-            .arg(read.cpu, 0, 'f', 2)
-            .arg(qMax(0.0, read.wall - read.cpu), 0, 'f', 2)
-            .arg(double(writtenBytes) / 1048576, 0, 'f', 1)
-            .arg(writeCalls));
-    if (peakReset) {
-        say(QStringLiteral("memory: VmRSS %1 MB before the read, VmHWM %2 MB after, +%3 MB "
-                           "(goal < 50 MB)")
-                .arg(double(rssBefore) / 1024, 0, 'f', 1)
-                .arg(double(peak) / 1024, 0, 'f', 1)
-                .arg(double(peak - rssBefore) / 1024, 0, 'f', 1));
-    } else {
-        say(QStringLiteral("memory: peak not resettable here; VmRSS %1 MB before, VmHWM %2 MB "
-                           "after (process peak, goal < 50 MB over the read)")
-                .arg(double(rssBefore) / 1024, 0, 'f', 1)
-                .arg(double(peak) / 1024, 0, 'f', 1));
-    }
+    // Keys ascend in writing order: every entry's key is above its folder's.
+    if (scalarInt(*cat,
+                  QStringLiteral("select count(*) from TCONTENT c join TCONTENT p on p.FCONTENTID "
+                                 "= c.FOWNCONTENTID where c.FDISKID = %1 and c.FCONTENTID <= "
+                                 "p.FCONTENTID")
+                      .arg(kDiskId))
+        != 0)
+        die(way.name + QStringLiteral(": an entry's key is not above its folder's"));
+    if (!search)
+        return r;
 
     // The first step opens the search and finds the one match; the best of three searches.
     const int needleKey = scalarInt(
@@ -399,6 +436,148 @@ void benchRead(const QString &root, int files)
             .arg(stored)
             .arg(firstMs, 0, 'f', 1)
             .arg(bestMs, 0, 'f', 1));
+    return r;
+}
+
+double median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v.empty() ? 0 : v[v.size() / 2];
+}
+
+// A drive whose every directory entry costs this long to list, a stand-in for a disc's seek.
+void delayListing(int us)
+{
+    if (us <= 0) {
+        DirectoryWalker::setListingFault({});
+        return;
+    }
+    ::prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
+    DirectoryWalker::setListingFault([us](const QString &, qint64) {
+        // The walk may run on a thread of its own, whose slack is the default 50 us.
+        ::prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
+        timespec ts {0, long(us) * 1000};
+        ::nanosleep(&ts, nullptr);
+        return 0;
+    });
+}
+
+// The walk as the reader sees it, the best of rounds.
+double walkSeconds(const QString &root, int rounds)
+{
+    double best = 0;
+    for (int round = 0; round < rounds; ++round) {
+        qint64 count = 0;
+        const Stopwatch watch;
+        DirectoryWalker::walk(root, [&](const DirectoryWalker::Entry &) {
+            ++count;
+            return true;
+        });
+        const double t = watch.elapsed().wall;
+        best = round == 0 ? t : qMin(best, t);
+    }
+    return best;
+}
+
+void benchRead(const QString &root, int files, int rounds, const std::vector<int> &rowsPerCall,
+               int delayUs, bool allWays)
+{
+    TreeMaker maker(root, files);
+    QElapsedTimer made;
+    made.start();
+    if (!maker.make())
+        die(QStringLiteral("cannot make the tree under ") + root);
+    say(QStringLiteral("tree: %1 files in %2 folders, %3 levels deep, made in %4 s")
+            .arg(files)
+            .arg(maker.folders())
+            .arg(maker.depth())
+            .arg(double(made.elapsed()) / 1000, 0, 'f', 1));
+
+    qint64 bareEntries = 0;
+    const Timing bare = bareWalk(root, bareEntries);
+    say(QStringLiteral("bare walk (readdir + fstatat): %1 entries, %2 entries/s (best of 3)")
+            .arg(bareEntries)
+            .arg(qRound64(double(bareEntries) / bare.wall)));
+    qint64 walked = 0;
+    const Timing walk = plainWalk(root, walked);
+    say(QStringLiteral("walk: %1 entries, %2 entries/s (best of 3, %3 entries per CPU second)")
+            .arg(walked)
+            .arg(qRound64(double(walked) / walk.wall))
+            .arg(qRound64(double(walked) / walk.cpu)));
+
+    FixedVolumeSource volumes;
+    volumes.volumes.insert(root,
+                           {QStringLiteral("BENCH"), QStringLiteral("1A2B3C4D"), 4700000000LL});
+
+    // Every way once per round, the rounds interleaved, so that the load of other work on
+    // the machine falls on all of them alike; each is given as its median ratio to the bare
+    // walk measured just before it.
+    std::vector<Way> list = ways(rowsPerCall);
+    if (!allWays)
+        list = {list[0], list[4]};
+    const size_t byDefault = allWays ? 4 : 1;
+    std::vector<std::vector<double>> ratios(list.size());
+    std::vector<std::vector<double>> seconds(list.size());
+    std::vector<std::vector<double>> cpu(list.size());
+    std::vector<qint64> growth(list.size(), 0);
+    bool peakReset = true;
+    for (int round = 0; round < rounds; ++round) {
+        for (size_t w = 0; w < list.size(); ++w) {
+            qint64 entries = 0;
+            const double baseline = bareWalk(root, entries).wall;
+            const ReadResult r = readOnce(root, list[w], walked, round == 0 && w == 0);
+            ratios[w].push_back(r.time.wall / baseline);
+            seconds[w].push_back(r.time.wall);
+            cpu[w].push_back(r.time.cpu);
+            growth[w] = qMax(growth[w], r.peak - r.rssBefore);
+            peakReset = peakReset && r.peakReset;
+        }
+    }
+    say(QStringLiteral("read / bare walk, median of %1 interleaved rounds (goal <= 3 for the "
+                       "default):")
+            .arg(rounds));
+    const double before = median(seconds[0]);
+    for (size_t w = 0; w < list.size(); ++w) {
+        say(QStringLiteral("  %1: %2 (%3 s, %8 s CPU, %4 entries/s, %5 x as fast as one at a "
+                           "time; memory +%6 MB%7)")
+                .arg(list[w].name)
+                .arg(median(ratios[w]), 0, 'f', 2)
+                .arg(median(seconds[w]), 0, 'f', 2)
+                .arg(qRound64(double(walked) / median(seconds[w])))
+                .arg(before / median(seconds[w]), 0, 'f', 2)
+                .arg(double(growth[w]) / 1024, 0, 'f', 1)
+                .arg(peakReset ? QString() : QStringLiteral(", peak not resettable"))
+                .arg(median(cpu[w]), 0, 'f', 2));
+    }
+
+    {
+        // Closing the dialog halfway: how long until the read has ended.
+        std::vector<double> stops;
+        for (int round = 0; round < rounds; ++round)
+            stops.push_back(readOnce(root, list[byDefault], walked, false, walked / 2).stopMs);
+        say(QStringLiteral("closing the dialog halfway through the default read: the read ends "
+                           "%1 ms later (median of %2)")
+                .arg(median(stops), 0, 'f', 1)
+                .arg(rounds));
+    }
+
+    if (delayUs > 0) {
+        // A slow drive: the walk itself is the baseline, and the read should take little
+        // more than it.
+        delayListing(delayUs);
+        const double slowWalk = walkSeconds(root, 1);
+        say(QStringLiteral("slow drive, %1 us per directory entry: walk %2 s")
+                .arg(delayUs)
+                .arg(slowWalk, 0, 'f', 2));
+        for (const size_t w : {size_t(0), byDefault}) {
+            const ReadResult r = readOnce(root, list[w], walked, false);
+            say(QStringLiteral("  %1: %2 s, %3 x the slow walk")
+                    .arg(list[w].name)
+                    .arg(r.time.wall, 0, 'f', 2)
+                    .arg(r.time.wall / slowWalk, 0, 'f', 2));
+        }
+        delayListing(0);
+    }
 }
 
 // The parts of a read's per-entry work, each timed over the whole tree on its own.
@@ -453,6 +632,7 @@ void benchParts(const QString &root, qint64 entries, double walkWall)
         MainData data;
         connectTo(data, *cat);
         ContentWriter dtContent(data.DefDatabase, data.spNextID, QStringLiteral("dtContent"));
+        dtContent.setTuning({1, 1});
         dtContent.open(kDiskId);
         ::sync();
         const qint64 writtenBefore = procField("io", "write_bytes");
@@ -472,6 +652,7 @@ void benchParts(const QString &root, qint64 entries, double walkWall)
                 }
                 return true;
             });
+            dtContent.flush();
         }
         const Timing t = watch.elapsed();
         dtContent.close();
@@ -494,15 +675,22 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     const QStringList args = app.arguments();
     const int files = args.size() > 1 ? args[1].toInt() : 100000;
-    if (files < 10)
-        die(QStringLiteral("usage: bench_reader [files]   (at least 10)"));
+    const int rounds = args.size() > 2 ? args[2].toInt() : 3;
+    const int delayUs = args.size() > 3 ? args[3].toInt() : 50;
+    std::vector<int> rowsPerCall;
+    for (const QString &k : args.value(4).split(QLatin1Char(','), Qt::SkipEmptyParts))
+        rowsPerCall.push_back(k.toInt());
+    const bool allWays = args.value(5) != QLatin1String("two");
+    if (files < 10 || rounds < 1)
+        die(QStringLiteral("usage: bench_reader [files [rounds [delay-us [rows,per,call "
+                           "[all|two]]]]]   (at least 10 files)"));
     QTemporaryDir dir;
     if (!dir.isValid())
         die(QStringLiteral("no temporary folder"));
     SignalCleanup::addFolder(dir.path());
     const QString root = dir.filePath(QStringLiteral("drive"));
     try {
-        benchRead(root, files);
+        benchRead(root, files, rounds, rowsPerCall, delayUs, allWays);
         qint64 entries = 0;
         const Timing walk = plainWalk(root, entries);
         say(QStringLiteral("where a read's time goes (walk %1 s):").arg(walk.wall, 0, 'f', 2));

@@ -6,14 +6,16 @@
 #include <QObject>
 #include <QString>
 #include <memory>
+#include <vector>
 
 class Statement;
 class StoredProc;
 
-// dtContent of the disk editor: writes the entries of a read into TCONTENT. Each entry takes
-// one key from GETNEXTID and one insert; both statements are prepared once per open and
-// re-executed. Written rows are not kept, so a read of a million entries needs no more
-// memory than one of ten.
+// dtContent of the disk editor: writes the entries of a read into TCONTENT. Keys come from
+// SQ_MAIN in ranges drawn as they are needed, so they still ascend in writing order and stay
+// unique across workstations; entries are inserted several at a time by one prepared block
+// of inserts. Written rows are not kept, so a read of a million entries needs no more memory
+// than one of ten.
 class ContentWriter : public QObject, public ConnectionClient
 {
     Q_OBJECT
@@ -21,19 +23,37 @@ class ContentWriter : public QObject, public ConnectionClient
 public:
     enum EntryType { File = 0, Directory = 1, Root = 2 };
 
+    // How entries reach the catalogue. One key per draw is a call of GETNEXTID for every
+    // entry; one row per call is one insert per entry.
+    struct Tuning
+    {
+        int maxKeysPerDraw = 4096; // draws start at 16 keys and double up to this
+        int rowsPerCall = 32;
+    };
+
     ContentWriter(Connection &connection, StoredProc &nextId, const QString &name,
                   QObject *parent = nullptr);
     ~ContentWriter() override;
 
+    void setTuning(const Tuning &tuning) { m_tuning = tuning; }
+    const Tuning &tuning() const { return m_tuning; }
+
     // Starts writing entries of a disk (starting the transaction when none runs).
     void open(int diskId);
+    // Rows not yet written by flush() are dropped: a read that failed keeps what it wrote.
     void close();
     bool isOpen() const { return m_insert != nullptr; }
     int diskId() const { return m_diskId; }
 
-    // Inserts one entry under the entry owner (0: none, a root entry) and returns its key. The
-    // name is stored as storable() makes it.
+    // Takes one entry under the entry owner (0: none, a root entry) and returns its key. The
+    // name is stored as storable() makes it. The row is inserted with the next rows of a call,
+    // at the latest by flush().
     int append(int owner, EntryType type, const QString &name, qint64 size, const QDateTime &date);
+    // Inserts the entries taken and not yet written, in the order taken. When one of them is
+    // refused, those before it are stored, the others dropped, and the error is thrown.
+    void flush();
+    // Entries taken and not yet written.
+    qsizetype pending() const { return qsizetype(m_pending.size()); }
 
     // Reads the length and character set of the column FCONTENT from the catalogue, once per
     // read: older catalogues keep names in WIN1251. Starts the count of replaced names anew.
@@ -49,17 +69,44 @@ public:
     bool holdsTransaction() const override { return isOpen(); }
 
 private:
+    struct Row
+    {
+        QString text;
+        int key = 0;
+        QDateTime date;
+        int owner = 0;
+        qint64 size = 0;
+        int type = 0;
+        bool replaced = false;
+    };
+    // The parameters of one row in a statement.
+    struct Slots
+    {
+        int content = -1;
+        int key = -1;
+        int date = -1;
+        int disk = -1;
+        int owner = -1;
+        int size = -1;
+        int type = -1;
+    };
+    int nextKey();
+    void bind(Statement &statement, const Slots &slots, const Row &row);
+    void writeRows(size_t from, size_t count);
+
     Connection &m_connection;
     StoredProc &m_nextId;
+    Tuning m_tuning;
     std::unique_ptr<Statement> m_insert;
+    std::unique_ptr<Statement> m_block; // rowsPerCall rows in one call
+    std::unique_ptr<Statement> m_draw; // a range of keys from SQ_MAIN
+    Slots m_row;
+    std::vector<Slots> m_blockRows;
+    std::vector<Row> m_pending;
+    int m_drawSize = 0;
+    int m_keyNext = 0; // the rest of the range drawn: m_keyNext to m_keyLast
+    int m_keyLast = -1;
     int m_diskId = 0;
-    int m_content = -1;
-    int m_key = -1;
-    int m_date = -1;
-    int m_disk = -1;
-    int m_owner = -1;
-    int m_size = -1;
-    int m_type = -1;
     int m_columnLength = 0;
     bool m_win1251 = false;
     qint64 m_replacedNames = 0;

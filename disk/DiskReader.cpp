@@ -4,6 +4,7 @@
 #include "disk/ContentWriter.h"
 #include "disk/VolumeSource.h"
 #include "disk/uProgress.h"
+#include "platform/BackgroundWalk.h"
 #include "platform/DirectoryWalker.h"
 #include "store/DbError.h"
 #include "widgets/ErrorBox.h"
@@ -249,33 +250,76 @@ void DiskReader::walk(const QString &drive, const QString &start, int rootKey)
         m_unreadFolders = faults.folders;
         m_unreadEntries = faults.entries;
     });
-    const auto result = DirectoryWalker::walk(
-        start,
-        [&](const DirectoryWalker::Entry &entry) {
-            if (sinceEvents.hasExpired(kEventsEveryMs)) {
+    QString shownFor;
+    QString shown;
+    auto take = [&](const DirectoryWalker::Entry &entry) {
+        if (sinceEvents.hasExpired(kEventsEveryMs)) {
+            QCoreApplication::processEvents();
+            sinceEvents.restart();
+        }
+        if (!m_progress || !m_progress->isVisible())
+            return false;
+        const int owner = owners[size_t(entry.depth - 1)];
+        if (entry.isDirectory()) {
+            const int key
+                = dtContent.append(owner, ContentWriter::Directory, entry.name, 0, entry.modified);
+            owners.resize(size_t(entry.depth) + 1);
+            owners[size_t(entry.depth)] = key;
+        } else {
+            m_foundBytes += entry.size;
+            ++m_foundFiles;
+            // The files of a folder come one after the other: its shown path is made once.
+            if (entry.folderPath != shownFor) {
+                shownFor = entry.folderPath;
+                shown = shownFolder(drive, start, shownFor);
+            }
+            m_progress->fileFound(shown + entry.name, m_foundFiles, m_foundBytes, m_capacity);
+            dtContent.append(owner, ContentWriter::File, entry.name, entry.size, entry.modified);
+        }
+        Q_EMIT entryWritten(++entries);
+        return true;
+    };
+
+    DirectoryWalker::Result result = DirectoryWalker::Result::Finished;
+    if (!m_walkAhead) {
+        result = DirectoryWalker::walk(start, take, &faults);
+    } else {
+        // The drive is read on a thread of its own while this one writes: the engine's work
+        // and the drive's latency overlap, and this thread keeps the dialog live.
+        BackgroundWalk walk(start);
+        // What the walk met is counted also when an error ends the read here.
+        const auto collect = qScopeGuard([&] {
+            walk.stop();
+            result = walk.result();
+            faults = walk.faults();
+        });
+        BackgroundWalk::Block block;
+        bool stopped = false;
+        while (!stopped) {
+            BackgroundWalk::Take got = walk.take(block, 0);
+            if (got == BackgroundWalk::Take::Waiting) {
+                // Caught up with the drive: what is taken goes to the catalogue now rather
+                // than waiting for a full call.
+                dtContent.flush();
+                got = walk.take(block, int(kEventsEveryMs));
+            }
+            if (got == BackgroundWalk::Take::Ended)
+                break;
+            if (got == BackgroundWalk::Take::Waiting) {
                 QCoreApplication::processEvents();
                 sinceEvents.restart();
+                stopped = !m_progress || !m_progress->isVisible();
+                continue;
             }
-            if (!m_progress || !m_progress->isVisible())
-                return false;
-            const int owner = owners[size_t(entry.depth - 1)];
-            if (entry.isDirectory()) {
-                const int key = dtContent.append(owner, ContentWriter::Directory, entry.name, 0,
-                                                 entry.modified);
-                owners.resize(size_t(entry.depth) + 1);
-                owners[size_t(entry.depth)] = key;
-            } else {
-                m_foundBytes += entry.size;
-                ++m_foundFiles;
-                m_progress->fileFound(shownFolder(drive, start, entry.folderPath) + entry.name,
-                                      m_foundFiles, m_foundBytes, m_capacity);
-                dtContent.append(owner, ContentWriter::File, entry.name, entry.size,
-                                 entry.modified);
+            for (const DirectoryWalker::Entry &entry : block) {
+                if (!take(entry)) {
+                    stopped = true;
+                    break;
+                }
             }
-            Q_EMIT entryWritten(++entries);
-            return true;
-        },
-        &faults);
+        }
+    }
+    dtContent.flush();
     // The drive went away between the check and the walk.
     if (result == DirectoryWalker::Result::StartFailed)
         ++faults.folders;

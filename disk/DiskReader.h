@@ -59,8 +59,12 @@ public:
     // counts are all 0.
     static QString incompleteText(qint64 folders, qint64 entries, qint64 names);
 
+    // Whether the drive is walked on a thread of its own (the default) or on this one.
+    void setWalkAhead(bool walkAhead) { m_walkAhead = walkAhead; }
+
 Q_SIGNALS:
-    // An entry was written (after the root entry: 1, 2, ...); tests stop reads here.
+    // An entry was taken into the read (after the root entry: 1, 2, ...); it is stored with the
+    // next entries, or when the walk stops or ends. Tests stop reads here.
     void entryWritten(qint64 entries);
 
 private:
@@ -80,4 +84,5 @@ private:
     int m_foundFiles = 0;
     qint64 m_unreadFolders = 0;
     qint64 m_unreadEntries = 0;
+    bool m_walkAhead = true;
 };

@@ -41,9 +41,9 @@ constexpr qint64 kCommittedWithinMs = 1500;
 // long, so that some counts came in well before the kill.
 constexpr qint64 kKillAfterEntries = 20000;
 constexpr qint64 kKillAfterMs = 2000;
-// Large enough that the fastest read seen here (about 70,000 entries a second) is far from
+// Large enough that the fastest read seen here (about 110,000 entries a second) is far from
 // through when the kill comes.
-constexpr int kFiles = 200000;
+constexpr int kFiles = 400000;
 const char kChildArg[] = "--read-child";
 
 // The child: reads tree into disk diskId of catalogue, printing "written N" every

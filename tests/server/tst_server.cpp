@@ -5,18 +5,24 @@
 #include "app/ConnectionSettings.h"
 #include "app/MainData.h"
 #include "browser/uMain.h"
+#include "disk/ContentWriter.h"
+#include "disk/DiskReader.h"
 #include "platform/SettingsStore.h"
 #include "store/DbError.h"
 #include "store/ServiceManager.h"
 #include "store/Statement.h"
 #include "tests/support/CatalogueSample.h"
+#include "tests/support/FixedVolumeSource.h"
 #include "tests/support/RecordingPrompt.h"
 #include "tests/support/TestCatalogue.h"
 #include "widgets/ErrorBox.h"
 
 #include <QDateTime>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QFile>
+#include <QHash>
 #include <QLineEdit>
 #include <QProcess>
 #include <QSignalSpy>
@@ -375,6 +381,90 @@ private Q_SLOTS:
         folders.close();
         second.close();
         first.close();
+    }
+
+    // A read on one workstation while another draws keys: the read's keys ascend in writing
+    // order and none of them is the other workstation's.
+    void readBesideAnotherWorkstation()
+    {
+        createOwnerAndCatalogue();
+        if (QTest::currentTestFailed())
+            return;
+        QTemporaryDir drive;
+        QVERIFY(drive.isValid());
+        for (int d = 0; d < 5; ++d) {
+            const QString folder = drive.filePath(QStringLiteral("Папка %1").arg(d));
+            QVERIFY(QDir().mkpath(folder));
+            for (int f = 0; f < 40; ++f) {
+                QFile file(folder + QStringLiteral("/файл %1.txt").arg(f));
+                QVERIFY(file.open(QIODevice::WriteOnly));
+                QCOMPARE(file.write(QByteArray(f, 'x')), qint64(f));
+            }
+        }
+        FixedVolumeSource volumes;
+        volumes.volumes.insert(drive.path(),
+                               {QStringLiteral("SHARED"), QStringLiteral("0A0B0C0D"), 1 << 20});
+
+        Connection other;
+        other.setDatabaseName(m_settings.databasePath());
+        other.setParams(m_settings.connectionParams());
+        other.open();
+        other.transaction().start();
+        {
+            Statement disk(other);
+            disk.prepare(QStringLiteral("insert into TDISK (FDISKID, FFOLDERID, FMANID, FNAME) "
+                                        "values (5001, %1, 1, 'Общий диск')")
+                             .arg(TestCatalogue::startFolderId));
+            disk.execute();
+        }
+        other.transaction().commit();
+        QVERIFY(connectMain());
+        QVERIFY(m_data->dtDisk.locate(QStringLiteral("FDISKID"), 5001));
+
+        ContentWriter dtContent(m_data->DefDatabase, m_data->spNextID, QStringLiteral("dtContent"));
+        DiskReader reader(*m_data, dtContent, nullptr);
+        QList<int> otherKeys;
+        connect(&reader, &DiskReader::entryWritten, this, [&](qint64 entries) {
+            if (entries % 50 != 0)
+                return;
+            other.transaction().start();
+            Statement nextId(other);
+            nextId.prepare(QStringLiteral("execute procedure GETNEXTID"));
+            nextId.execute();
+            otherKeys << nextId.value(0).toInt();
+            other.transaction().commit();
+        });
+        try {
+            QCOMPARE(reader.read(drive.path(), DiskReader::Mode::Replace),
+                     DiskReader::Outcome::Read);
+        } catch (const DbError &e) {
+            QFAIL(qPrintable(e.text()));
+        }
+        QCOMPARE(otherKeys.size(), 4);
+
+        other.transaction().start();
+        QList<int> keys;
+        QHash<int, int> ownerOf;
+        {
+            Statement rows(other);
+            rows.prepare(QStringLiteral("select FCONTENTID, FOWNCONTENTID from TCONTENT where "
+                                        "FDISKID = 5001 order by FCONTENTID"));
+            rows.execute();
+            while (rows.fetch()) {
+                keys << rows.value(0).toInt();
+                ownerOf.insert(keys.last(), rows.value(1).toInt());
+            }
+        }
+        other.transaction().commit();
+        other.close();
+        QCOMPARE(keys.size(), 1 + 5 + 200);
+        for (const int key : otherKeys)
+            QVERIFY2(!keys.contains(key), qPrintable(QString::number(key)));
+        // The root entry first, and every entry after its folder.
+        QCOMPARE(ownerOf.value(keys.first()), 0);
+        for (const int key : keys.mid(1))
+            QVERIFY(ownerOf.value(key) < key && keys.contains(ownerOf.value(key)));
+        QCOMPARE(m_data->dtDisk.fieldByName(QStringLiteral("FFILES")).asInteger(), 200);
     }
 
     void aFetchStopsOnTheServer()
