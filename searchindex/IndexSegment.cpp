@@ -1,0 +1,177 @@
+#include "searchindex/IndexSegment.h"
+
+#include <QSaveFile>
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+constexpr char kMagic[8] = {'K', 'D', 'R', 'I', 'D', 'X', '0', '1'};
+
+struct Header
+{
+    char magic[8];
+    quint32 entries;
+    quint32 disks;
+    quint64 namesBytes;
+};
+
+qint64 padded(qint64 bytes)
+{
+    return (bytes + 7) & ~qint64(7);
+}
+
+} // namespace
+
+bool IndexSegment::write(const QString &path, std::vector<Entry> entries, QString *error)
+{
+    std::sort(entries.begin(), entries.end(), [](const Entry &a, const Entry &b) {
+        return a.disk != b.disk ? a.disk < b.disk : a.key < b.key;
+    });
+    std::vector<qint32> diskKeys;
+    std::vector<quint32> diskFirst;
+    quint64 namesBytes = 0;
+    for (size_t i = 0; i < entries.size(); ++i) {
+        if (diskKeys.empty() || diskKeys.back() != entries[i].disk) {
+            diskKeys.push_back(entries[i].disk);
+            diskFirst.push_back(quint32(i));
+        }
+        namesBytes += quint64(entries[i].folded.size()) + 1;
+    }
+    diskFirst.push_back(quint32(entries.size()));
+    if (namesBytes >= UINT32_MAX) {
+        *error = QStringLiteral("too many names for one index file");
+        return false;
+    }
+
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        *error = file.errorString();
+        return false;
+    }
+    auto put = [&file](const void *data, qint64 bytes) {
+        file.write(static_cast<const char *>(data), bytes);
+        static const char zeros[8] = {};
+        file.write(zeros, padded(bytes) - bytes);
+    };
+    Header header {};
+    std::memcpy(header.magic, kMagic, sizeof kMagic);
+    header.entries = quint32(entries.size());
+    header.disks = quint32(diskKeys.size());
+    header.namesBytes = namesBytes;
+    put(&header, sizeof header);
+    put(diskKeys.data(), qint64(diskKeys.size() * sizeof(qint32)));
+    put(diskFirst.data(), qint64(diskFirst.size() * sizeof(quint32)));
+    std::vector<qint32> column(entries.size());
+    for (size_t i = 0; i < entries.size(); ++i)
+        column[i] = entries[i].key;
+    put(column.data(), qint64(column.size() * sizeof(qint32)));
+    for (size_t i = 0; i < entries.size(); ++i)
+        column[i] = entries[i].parent;
+    put(column.data(), qint64(column.size() * sizeof(qint32)));
+    std::vector<quint8> roots(entries.size());
+    for (size_t i = 0; i < entries.size(); ++i)
+        roots[i] = entries[i].root ? 1 : 0;
+    put(roots.data(), qint64(roots.size()));
+    std::vector<quint32> nameAt(entries.size() + 1);
+    quint32 at = 0;
+    for (size_t i = 0; i < entries.size(); ++i) {
+        nameAt[i] = at;
+        at += quint32(entries[i].folded.size()) + 1;
+    }
+    nameAt[entries.size()] = at;
+    put(nameAt.data(), qint64(nameAt.size() * sizeof(quint32)));
+    QByteArray names;
+    names.reserve(qsizetype(namesBytes));
+    for (const Entry &e : entries) {
+        names += e.folded;
+        names += '\n';
+    }
+    put(names.constData(), names.size());
+    if (!file.commit()) {
+        *error = file.errorString();
+        return false;
+    }
+    return true;
+}
+
+std::unique_ptr<IndexSegment> IndexSegment::open(const QString &path)
+{
+    std::unique_ptr<IndexSegment> s(new IndexSegment);
+    s->m_path = path;
+    s->m_file.setFileName(path);
+    if (!s->m_file.open(QIODevice::ReadOnly))
+        return nullptr;
+    s->m_size = s->m_file.size();
+    if (s->m_size < qint64(sizeof(Header)))
+        return nullptr;
+    const uchar *base = s->m_file.map(0, s->m_size);
+    if (!base)
+        return nullptr;
+    Header header;
+    std::memcpy(&header, base, sizeof header);
+    if (std::memcmp(header.magic, kMagic, sizeof kMagic) != 0)
+        return nullptr;
+    const qint64 n = header.entries;
+    const qint64 d = header.disks;
+    qint64 at = padded(sizeof(Header));
+    auto take = [&](qint64 bytes) {
+        const uchar *p = base + at;
+        at += padded(bytes);
+        return p;
+    };
+    const qint64 expected = padded(sizeof(Header)) + padded(d * 4) + padded((d + 1) * 4)
+        + 2 * padded(n * 4) + padded(n) + padded((n + 1) * 4) + padded(qint64(header.namesBytes));
+    if (expected != s->m_size)
+        return nullptr;
+    s->m_entries = quint32(n);
+    s->m_disks = quint32(d);
+    s->m_diskKeys = reinterpret_cast<const qint32 *>(take(d * 4));
+    s->m_diskFirst = reinterpret_cast<const quint32 *>(take((d + 1) * 4));
+    s->m_keys = reinterpret_cast<const qint32 *>(take(n * 4));
+    s->m_parents = reinterpret_cast<const qint32 *>(take(n * 4));
+    s->m_roots = take(n);
+    s->m_nameAt = reinterpret_cast<const quint32 *>(take((n + 1) * 4));
+    s->m_names = reinterpret_cast<const char *>(take(qint64(header.namesBytes)));
+    return s;
+}
+
+IndexSegment::Range IndexSegment::rangeOf(qint32 disk) const
+{
+    const qint32 *end = m_diskKeys + m_disks;
+    const qint32 *it = std::lower_bound(m_diskKeys, end, disk);
+    if (it == end || *it != disk)
+        return {};
+    return rangeAt(quint32(it - m_diskKeys));
+}
+
+qint64 IndexSegment::find(Range range, qint32 key) const
+{
+    const qint32 *first = m_keys + range.first;
+    const qint32 *last = m_keys + range.last;
+    const qint32 *it = std::lower_bound(first, last, key);
+    if (it == last || *it != key)
+        return -1;
+    return it - m_keys;
+}
+
+void IndexSegment::scan(Range range, const QByteArray &needle, std::vector<quint32> &hits,
+                        bool roots) const
+{
+    const char *begin = m_names + m_nameAt[range.first];
+    const char *end = m_names + m_nameAt[range.last];
+    const char *p = begin;
+    quint32 entry = range.first;
+    while (p < end) {
+        const void *found = memmem(p, size_t(end - p), needle.constData(), size_t(needle.size()));
+        if (!found)
+            break;
+        const quint32 offset = quint32(static_cast<const char *>(found) - m_names);
+        // The names run in entry order: walk to the one the hit lies in.
+        while (m_nameAt[entry + 1] <= offset)
+            ++entry;
+        if (roots || !m_roots[entry])
+            hits.push_back(entry);
+        p = m_names + m_nameAt[entry + 1];
+    }
+}
