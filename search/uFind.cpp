@@ -220,12 +220,12 @@ void TfFind::search()
     dtFind.setParam(QStringLiteral("VCONTENT"), content);
     m_indexed = false;
     dtFind.setRowSource(nullptr);
-    if (IndexedFind::canAnswer(content)) {
+    if (IndexedFind::canAnswer(content, disk)) {
         if (auto index = m_data.searchIndex.prepare(m_data.DefDatabase)) {
             m_indexed = true;
             dtFind.setRowSource([this, index, content, disk]() -> RowCache::Reader {
-                auto find
-                    = std::make_shared<IndexedFind>(m_data.DefDatabase, *index, content, disk);
+                auto find = std::make_shared<IndexedFind>(
+                    m_data.DefDatabase, *index, m_data.searchIndex.diskOrder(), content, disk);
                 std::vector<int> at;
                 for (int c = 0; c < IndexedFind::ColumnCount; ++c) {
                     const Field *f = dtFind.findField(IndexedFind::columnName(c));

@@ -11,8 +11,8 @@
 
 namespace {
 
-// The server takes at most 1500 values in one IN list.
-constexpr int kKeysPerQuery = 1000;
+// Keys looked up by one execution of the statement.
+constexpr int kKeysPerQuery = 100;
 constexpr int kBlockRows = 1000;
 constexpr size_t kMaxBatch = 2048;
 
@@ -26,29 +26,22 @@ QString IndexedFind::columnName(int column)
     return QString::fromLatin1(names[column]);
 }
 
-bool IndexedFind::canAnswer(const QString &content)
+bool IndexedFind::canAnswer(const QString &content, const QString &disk)
 {
-    return !content.isEmpty() && content.size() <= 1024 && IndexText::isSearchable(content);
+    return !content.isEmpty() && content.size() <= 1024 && IndexText::isSearchable(content)
+        && disk.size() <= 255 && IndexText::isSearchable(disk);
 }
 
-IndexedFind::IndexedFind(Connection &connection, const ContentIndex &index, const QString &content,
-                         const QString &disk)
+IndexedFind::IndexedFind(Connection &connection, const ContentIndex &index, DiskOrder &disks,
+                         const QString &content, const QString &disk)
     : m_connection(connection), m_index(index), m_needle(IndexText::fold(content))
 {
-    // The disks as FIND selects and orders them.
-    Statement s(connection);
-    s.prepare(QStringLiteral("select d.FFOLDERID, d.FDISKID, f.FFOLDERFULL, d.FNAME, "
-                             "d.FCOMMENT, d.FGETDATE from TDISK d left join "
-                             "GETFOLDERFULL(d.FFOLDERID) f on 1 = 1 where d.FNAME containing "
-                             ":VDISK order by f.FFOLDERFULL, d.FNN, d.FNAME, d.FDISKID"));
-    s.setParam(QStringLiteral("VDISK"), disk);
-    s.execute();
-    while (s.fetch()) {
-        Disk d;
-        for (int c = 0; c < FCONTENTFULL; ++c)
-            d.values[c] = s.value(c);
-        d.key = d.values[FDISKID].toInt();
-        m_disks.push_back(std::move(d));
+    disks.refresh(connection);
+    // The disk text compares as the file text does: FNAME has the same collation.
+    const QByteArray diskNeedle = IndexText::fold(disk);
+    for (const Disk &d : disks.disks()) {
+        if (diskNeedle.isEmpty() || d.folded.contains(diskNeedle))
+            m_disks.push_back(d);
     }
 }
 
@@ -99,19 +92,23 @@ std::vector<qint32> IndexedFind::pathKeys(qint32 disk, ContentIndex::Ref ref) co
 
 void IndexedFind::fetchDetails(const std::vector<qint32> &keys)
 {
+    if (keys.empty())
+        return;
+    // One statement, prepared once, for every chunk of keys; a short chunk repeats its last key.
+    if (!m_byKey) {
+        QString list;
+        for (int i = 0; i < kKeysPerQuery; ++i)
+            list += (i ? QStringLiteral(",:K") : QStringLiteral(":K")) + QString::number(i);
+        m_byKey = std::make_unique<Statement>(m_connection);
+        m_byKey->prepare(QStringLiteral("select FCONTENTID, FCONTENT, FDATE, FSIZE from TCONTENT "
+                                        "where FCONTENTID in (")
+                         + list + QLatin1Char(')'));
+    }
+    Statement &s = *m_byKey;
     for (size_t at = 0; at < keys.size(); at += kKeysPerQuery) {
         const size_t end = std::min(keys.size(), at + kKeysPerQuery);
-        QString list;
-        list.reserve(int(end - at) * 9);
-        for (size_t i = at; i < end; ++i) {
-            if (i > at)
-                list += QLatin1Char(',');
-            list += QString::number(keys[i]);
-        }
-        Statement s(m_connection);
-        s.prepare(QStringLiteral("select FCONTENTID, FCONTENT, FDATE, FSIZE from TCONTENT "
-                                 "where FCONTENTID in (")
-                  + list + QLatin1Char(')'));
+        for (int i = 0; i < kKeysPerQuery; ++i)
+            s.setParam(i, keys[std::min(end - 1, at + size_t(i))]);
         s.execute();
         while (s.fetch())
             m_details.insert(s.value(0).toInt(), {s.value(1).toString(), s.value(2), s.value(3)});

@@ -1,19 +1,22 @@
 #pragma once
 
 #include "searchindex/ContentIndex.h"
+#include "searchindex/DiskOrder.h"
 
 #include <QHash>
 #include <QString>
 #include <QVariant>
 #include <deque>
+#include <memory>
 #include <vector>
 
 class Connection;
+class Statement;
 
 // The rows of FIND(:VCONTENT, :VDISK) for a file text, answered from the index: the disks
-// come from the server in FIND's order, their matching entries from the index (scanned on
-// every core, a growing batch of disks at a time), and each row's name, date, size and the
-// names on its path from the server by key, a block of rows at a time.
+// in FIND's order (read from the server when they changed), their matching entries from the index
+// (scanned on every core, a growing batch of disks at a time), and each row's name, date, size and
+// the names on its path from the server by key, a block of rows at a time.
 class IndexedFind
 {
 public:
@@ -32,25 +35,21 @@ public:
     };
     static QString columnName(int column);
 
-    // Whether the index answers this file text as FIND would (FIND with an empty file text
-    // lists disks only, and refuses an overlong one).
-    static bool canAnswer(const QString &content);
+    // Whether the index answers these texts as FIND would (FIND with an empty file text
+    // lists disks only, and refuses overlong ones).
+    static bool canAnswer(const QString &content, const QString &disk = QString());
 
-    // Reads the disks at once; the connection's transaction must run, and the index must stay
-    // as it is while rows are read.
-    IndexedFind(Connection &connection, const ContentIndex &index, const QString &content,
-                const QString &disk);
+    // Brings the disks up to date at once; the connection's transaction must run, and the
+    // index must stay as it is while rows are read.
+    IndexedFind(Connection &connection, const ContentIndex &index, DiskOrder &disks,
+                const QString &content, const QString &disk);
     ~IndexedFind();
 
     // The next row into row (ColumnCount values); false after the last.
     bool next(std::vector<QVariant> &row);
 
 private:
-    struct Disk
-    {
-        QVariant values[FCONTENTFULL];
-        qint32 key = 0;
-    };
+    using Disk = DiskOrder::Disk;
     struct Match
     {
         int disk = 0; // index into m_disks
@@ -69,6 +68,7 @@ private:
 
     Connection &m_connection;
     const ContentIndex &m_index;
+    std::unique_ptr<Statement> m_byKey;
     QByteArray m_needle;
     std::vector<Disk> m_disks;
     size_t m_scanned = 0; // disks scanned so far

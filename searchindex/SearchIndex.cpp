@@ -29,6 +29,7 @@ void SearchIndex::setCatalogue(const QString &databaseName, const QStringList &p
     if (databaseName == m_databaseName && params == m_params && m_index)
         return;
     stopBackground();
+    m_diskOrder.forget();
     m_databaseName = databaseName;
     m_params = params;
     m_index = std::make_shared<ContentIndex>(folderFor(databaseName));

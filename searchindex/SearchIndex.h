@@ -1,6 +1,7 @@
 #pragma once
 
 #include "searchindex/ContentIndex.h"
+#include "searchindex/DiskOrder.h"
 
 #include <QObject>
 #include <QStringList>
@@ -34,6 +35,9 @@ public:
     // it cannot answer now (then a build in the background has been started, unless one runs).
     std::shared_ptr<const ContentIndex> prepare(Connection &connection);
 
+    // The disks in the order the search lists them, kept between searches.
+    DiskOrder &diskOrder() { return m_diskOrder; }
+
     // Starts bringing the index up to date in the background (after a read).
     void refreshInBackground();
     bool isBuilding() const { return m_thread.joinable(); }
@@ -58,6 +62,7 @@ private:
     QString m_databaseName;
     QStringList m_params;
     std::shared_ptr<ContentIndex> m_index;
+    DiskOrder m_diskOrder;
     std::thread m_thread;
     std::mutex m_mutex; // guards m_worker
     Connection *m_worker = nullptr;

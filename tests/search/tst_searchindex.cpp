@@ -167,7 +167,7 @@ private:
     QStringList indexRows(const ContentIndex &built, const QString &content, const QString &disk)
     {
         inTransaction();
-        IndexedFind find(db(), built, content, disk);
+        IndexedFind find(db(), built, index().diskOrder(), content, disk);
         QStringList rows;
         std::vector<QVariant> row;
         while (find.next(row)) {
