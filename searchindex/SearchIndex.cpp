@@ -4,6 +4,7 @@
 #include "store/DbError.h"
 
 #include <chrono>
+#include <sys/resource.h>
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -87,6 +88,9 @@ void SearchIndex::startBackground()
     const QStringList params = m_params;
     const QString folder = m_index->folder();
     m_thread = std::thread([this, name, params, folder, turn] {
+        // The build yields to the program's own work, a read above all (on Linux the nice
+        // value is the calling thread's own).
+        setpriority(PRIO_PROCESS, 0, 10);
         bool ok = false;
         try {
             Connection connection;
