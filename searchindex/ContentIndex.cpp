@@ -4,11 +4,14 @@
 #include "store/Connection.h"
 #include "store/Statement.h"
 
+#include <QCoreApplication>
 #include <QDataStream>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QHash>
+#include <QLockFile>
+#include <QRandomGenerator>
 #include <QSaveFile>
 #include <algorithm>
 
@@ -195,7 +198,11 @@ bool ContentIndex::addSegment(std::vector<IndexSegment::Entry> entries)
     if (entries.empty())
         return true;
     QDir().mkpath(m_folder);
-    const QString name = QStringLiteral("segment-%1").arg(m_nextSegment++);
+    // Named apart from what another program on the same catalogue may write at the same time.
+    const QString name = QStringLiteral("segment-%1-%2-%3")
+                             .arg(m_nextSegment++)
+                             .arg(QCoreApplication::applicationPid())
+                             .arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0'));
     const QString path = QDir(m_folder).filePath(name);
     QString error;
     if (!IndexSegment::write(path, std::move(entries), &error))
@@ -210,6 +217,10 @@ bool ContentIndex::addSegment(std::vector<IndexSegment::Entry> entries)
 
 void ContentIndex::build(Connection &connection)
 {
+    QDir().mkpath(m_folder);
+    QLockFile lock(QDir(m_folder).filePath(QStringLiteral("lock")));
+    if (!lock.tryLock(0))
+        return;
     InTransaction running(connection);
     QDir dir(m_folder);
     dir.mkpath(QStringLiteral("."));
@@ -285,6 +296,10 @@ ContentIndex::Update ContentIndex::update(Connection &connection, qint64 maxRows
 {
     if (!m_built)
         return Update::Foreign;
+    // Another program on the same catalogue is writing the index: the server answers now.
+    QLockFile lock(QDir(m_folder).filePath(QStringLiteral("lock")));
+    if (!lock.tryLock(0))
+        return Update::TooFar;
     InTransaction running(connection);
     const qint64 started = nowMs();
     qint64 generator = 0;

@@ -34,7 +34,8 @@ public:
     enum class Update {
         Current, // nothing had changed
         Updated, // new entries or disks were taken in
-        TooFar, // more entries than allowed would have to be fetched: nothing was changed
+        TooFar, // more entries than allowed would have to be fetched, or another program is
+                // writing the index: nothing was changed
         Foreign // another catalogue, or the same one restored: only a new build helps
     };
     // Brings a built index up to what connection's transaction sees, fetching at most about

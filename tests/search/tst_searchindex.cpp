@@ -15,6 +15,7 @@
 
 #include <QDir>
 #include <QLineEdit>
+#include <QLockFile>
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -503,6 +504,22 @@ private Q_SLOTS:
         find.dtFind.fetchAll();
         QCOMPARE(find.dtFind.fetchedCount(), entryCount(QStringLiteral("mp3")));
         index().setEnabled(true);
+    }
+
+    void anotherWriterSendsSearchesToTheServer()
+    {
+        QVERIFY(ready());
+        QLockFile other(SearchIndex::folderFor(db().databaseName()) + QStringLiteral("/lock"));
+        QVERIFY(other.tryLock(0));
+        QVERIFY(!index().prepare(db()));
+        // The build it starts gives way as well.
+        if (index().isBuilding()) {
+            QSignalSpy done(&index(), &SearchIndex::backgroundDone);
+            QVERIFY(done.wait(30000));
+            QCOMPARE(done.at(0).at(0).toBool(), true);
+        }
+        other.unlock();
+        QVERIFY(index().prepare(db()));
     }
 
     void indexSurvivesARestart()
