@@ -6,13 +6,15 @@
 
 namespace {
 
-constexpr char kMagic[8] = {'K', 'D', 'R', 'I', 'D', 'X', '0', '1'};
+constexpr char kMagic[8] = {'K', 'D', 'R', 'I', 'D', 'X', '0', '2'};
 
 struct Header
 {
     char magic[8];
     quint32 entries;
     quint32 disks;
+    quint32 roots;
+    quint32 reserved;
     quint64 namesBytes;
 };
 
@@ -28,21 +30,27 @@ bool IndexSegment::write(const QString &path, std::vector<Entry> entries, QStrin
     std::sort(entries.begin(), entries.end(), [](const Entry &a, const Entry &b) {
         return a.disk != b.disk ? a.disk < b.disk : a.key < b.key;
     });
+    if (entries.size() >= UINT32_MAX) {
+        *error = QStringLiteral("too many entries for one index file");
+        return false;
+    }
     std::vector<qint32> diskKeys;
     std::vector<quint32> diskFirst;
+    std::vector<quint64> diskNames;
+    std::vector<quint32> roots;
     quint64 namesBytes = 0;
     for (size_t i = 0; i < entries.size(); ++i) {
         if (diskKeys.empty() || diskKeys.back() != entries[i].disk) {
             diskKeys.push_back(entries[i].disk);
             diskFirst.push_back(quint32(i));
+            diskNames.push_back(namesBytes);
         }
+        if (entries[i].root)
+            roots.push_back(quint32(i));
         namesBytes += quint64(entries[i].folded.size()) + 1;
     }
     diskFirst.push_back(quint32(entries.size()));
-    if (namesBytes >= UINT32_MAX) {
-        *error = QStringLiteral("too many names for one index file");
-        return false;
-    }
+    diskNames.push_back(namesBytes);
 
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) {
@@ -58,10 +66,12 @@ bool IndexSegment::write(const QString &path, std::vector<Entry> entries, QStrin
     std::memcpy(header.magic, kMagic, sizeof kMagic);
     header.entries = quint32(entries.size());
     header.disks = quint32(diskKeys.size());
+    header.roots = quint32(roots.size());
     header.namesBytes = namesBytes;
     put(&header, sizeof header);
     put(diskKeys.data(), qint64(diskKeys.size() * sizeof(qint32)));
     put(diskFirst.data(), qint64(diskFirst.size() * sizeof(quint32)));
+    put(diskNames.data(), qint64(diskNames.size() * sizeof(quint64)));
     std::vector<qint32> column(entries.size());
     for (size_t i = 0; i < entries.size(); ++i)
         column[i] = entries[i].key;
@@ -69,25 +79,20 @@ bool IndexSegment::write(const QString &path, std::vector<Entry> entries, QStrin
     for (size_t i = 0; i < entries.size(); ++i)
         column[i] = entries[i].parent;
     put(column.data(), qint64(column.size() * sizeof(qint32)));
-    std::vector<quint8> roots(entries.size());
-    for (size_t i = 0; i < entries.size(); ++i)
-        roots[i] = entries[i].root ? 1 : 0;
-    put(roots.data(), qint64(roots.size()));
-    std::vector<quint32> nameAt(entries.size() + 1);
-    quint32 at = 0;
-    for (size_t i = 0; i < entries.size(); ++i) {
-        nameAt[i] = at;
-        at += quint32(entries[i].folded.size()) + 1;
-    }
-    nameAt[entries.size()] = at;
-    put(nameAt.data(), qint64(nameAt.size() * sizeof(quint32)));
+    put(roots.data(), qint64(roots.size() * sizeof(quint32)));
+    // The names go out in pieces: one copy of them all would double the memory a build takes.
     QByteArray names;
-    names.reserve(qsizetype(namesBytes));
     for (const Entry &e : entries) {
         names += e.folded;
         names += '\n';
+        if (names.size() > (4 << 20)) {
+            file.write(names);
+            names.clear();
+        }
     }
-    put(names.constData(), names.size());
+    file.write(names);
+    static const char zeros[8] = {};
+    file.write(zeros, padded(qint64(namesBytes)) - qint64(namesBytes));
     if (!file.commit()) {
         *error = file.errorString();
         return false;
@@ -114,6 +119,7 @@ std::unique_ptr<IndexSegment> IndexSegment::open(const QString &path)
         return nullptr;
     const qint64 n = header.entries;
     const qint64 d = header.disks;
+    const qint64 r = header.roots;
     qint64 at = padded(sizeof(Header));
     auto take = [&](qint64 bytes) {
         const uchar *p = base + at;
@@ -121,17 +127,19 @@ std::unique_ptr<IndexSegment> IndexSegment::open(const QString &path)
         return p;
     };
     const qint64 expected = padded(sizeof(Header)) + padded(d * 4) + padded((d + 1) * 4)
-        + 2 * padded(n * 4) + padded(n) + padded((n + 1) * 4) + padded(qint64(header.namesBytes));
+        + padded((d + 1) * 8) + 2 * padded(n * 4) + padded(r * 4)
+        + padded(qint64(header.namesBytes));
     if (expected != s->m_size)
         return nullptr;
     s->m_entries = quint32(n);
     s->m_disks = quint32(d);
+    s->m_rootCount = quint32(r);
     s->m_diskKeys = reinterpret_cast<const qint32 *>(take(d * 4));
     s->m_diskFirst = reinterpret_cast<const quint32 *>(take((d + 1) * 4));
+    s->m_diskNames = reinterpret_cast<const quint64 *>(take((d + 1) * 8));
     s->m_keys = reinterpret_cast<const qint32 *>(take(n * 4));
     s->m_parents = reinterpret_cast<const qint32 *>(take(n * 4));
-    s->m_roots = take(n);
-    s->m_nameAt = reinterpret_cast<const quint32 *>(take((n + 1) * 4));
+    s->m_roots = reinterpret_cast<const quint32 *>(take(r * 4));
     s->m_names = reinterpret_cast<const char *>(take(qint64(header.namesBytes)));
     return s;
 }
@@ -143,6 +151,11 @@ IndexSegment::Range IndexSegment::rangeOf(qint32 disk) const
     if (it == end || *it != disk)
         return {};
     return rangeAt(quint32(it - m_diskKeys));
+}
+
+bool IndexSegment::isRoot(quint32 entry) const
+{
+    return std::binary_search(m_roots, m_roots + m_rootCount, entry);
 }
 
 qint64 IndexSegment::find(Range range, qint32 key) const
@@ -158,20 +171,28 @@ qint64 IndexSegment::find(Range range, qint32 key) const
 void IndexSegment::scan(Range range, const QByteArray &needle, std::vector<quint32> &hits,
                         bool roots) const
 {
-    const char *begin = m_names + m_nameAt[range.first];
-    const char *end = m_names + m_nameAt[range.last];
-    const char *p = begin;
+    const char *const end = m_names + range.end;
+    const char *line = m_names + range.begin; // where the name of entry starts
     quint32 entry = range.first;
-    while (p < end) {
-        const void *found = memmem(p, size_t(end - p), needle.constData(), size_t(needle.size()));
+    const quint32 *root = std::lower_bound(m_roots, m_roots + m_rootCount, range.first);
+    const quint32 *rootsEnd = m_roots + m_rootCount;
+    while (line < end) {
+        const void *found
+            = memmem(line, size_t(end - line), needle.constData(), size_t(needle.size()));
         if (!found)
             break;
-        const quint32 offset = quint32(static_cast<const char *>(found) - m_names);
-        // The names run in entry order: walk to the one the hit lies in.
-        while (m_nameAt[entry + 1] <= offset)
-            ++entry;
-        if (roots || !m_roots[entry])
+        const char *hit = static_cast<const char *>(found);
+        // The names between run one a line: count them to the one the hit lies in.
+        const qint64 skipped = std::count(line, hit, '\n');
+        if (skipped > 0) {
+            entry += quint32(skipped);
+            line = static_cast<const char *>(memrchr(line, '\n', size_t(hit - line))) + 1;
+        }
+        while (root != rootsEnd && *root < entry)
+            ++root;
+        if (roots || root == rootsEnd || *root != entry)
             hits.push_back(entry);
-        p = m_names + m_nameAt[entry + 1];
+        line = static_cast<const char *>(memchr(hit, '\n', size_t(end - hit))) + 1;
+        ++entry;
     }
 }

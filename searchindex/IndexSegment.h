@@ -7,9 +7,10 @@
 #include <memory>
 #include <vector>
 
-// One file of the search index: content entries sorted by disk and key, each with its parent
-// and whether it is a root entry, and the folded names one per line, the way grep reads a
-// file. Written once, then only mapped into memory and read, from any thread.
+// One file of the search index: content entries sorted by disk and key, each with its parent,
+// the few root entries listed apart, and the folded names one per line, the way grep reads a
+// file: an entry is found from a hit by counting lines from its disk's first name. Written
+// once, then only mapped into memory and read, from any thread.
 class IndexSegment
 {
 public:
@@ -33,23 +34,26 @@ public:
     quint32 diskCount() const { return m_disks; }
     qint64 fileSize() const { return m_size; }
 
-    // The entries of a disk: [first, last).
+    // The entries of a disk, [first, last), and their names' bytes, [begin, end).
     struct Range
     {
         quint32 first = 0;
         quint32 last = 0;
+        quint64 begin = 0;
+        quint64 end = 0;
         bool isEmpty() const { return first == last; }
     };
     Range rangeOf(qint32 disk) const;
     qint32 diskAt(quint32 index) const { return m_diskKeys[index]; }
     Range rangeAt(quint32 diskIndex) const
     {
-        return {m_diskFirst[diskIndex], m_diskFirst[diskIndex + 1]};
+        return {m_diskFirst[diskIndex], m_diskFirst[diskIndex + 1], m_diskNames[diskIndex],
+                m_diskNames[diskIndex + 1]};
     }
 
     qint32 key(quint32 entry) const { return m_keys[entry]; }
     qint32 parent(quint32 entry) const { return m_parents[entry]; }
-    bool isRoot(quint32 entry) const { return m_roots[entry] != 0; }
+    bool isRoot(quint32 entry) const;
     // The entry of the disk range with this key, or -1.
     qint64 find(Range range, qint32 key) const;
 
@@ -66,11 +70,12 @@ private:
     qint64 m_size = 0;
     quint32 m_entries = 0;
     quint32 m_disks = 0;
+    quint32 m_rootCount = 0;
     const qint32 *m_diskKeys = nullptr;
     const quint32 *m_diskFirst = nullptr;
+    const quint64 *m_diskNames = nullptr;
     const qint32 *m_keys = nullptr;
     const qint32 *m_parents = nullptr;
-    const quint8 *m_roots = nullptr;
-    const quint32 *m_nameAt = nullptr;
+    const quint32 *m_roots = nullptr; // sorted entry numbers
     const char *m_names = nullptr;
 };
