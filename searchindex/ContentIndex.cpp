@@ -193,9 +193,9 @@ qint64 ContentIndex::settledAt(qint64 now) const
     return settled;
 }
 
-bool ContentIndex::addSegment(std::vector<IndexSegment::Entry> entries)
+bool ContentIndex::addSegment(const IndexSegment::Batch &batch)
 {
-    if (entries.empty())
+    if (batch.empty())
         return true;
     QDir().mkpath(m_folder);
     // Named apart from what another program on the same catalogue may write at the same time.
@@ -205,7 +205,7 @@ bool ContentIndex::addSegment(std::vector<IndexSegment::Entry> entries)
                              .arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0'));
     const QString path = QDir(m_folder).filePath(name);
     QString error;
-    if (!IndexSegment::write(path, std::move(entries), &error))
+    if (!IndexSegment::write(path, batch, &error))
         return false;
     auto seg = IndexSegment::open(path);
     if (!seg)
@@ -239,20 +239,16 @@ void ContentIndex::build(Connection &connection)
     s.prepare(QStringLiteral("select FCONTENTID, FDISKID, FOWNCONTENTID, FTYPE, FCONTENT from "
                              "TCONTENT"));
     s.execute();
-    std::vector<IndexSegment::Entry> entries;
-    qint64 bytes = 0;
+    IndexSegment::Batch batch;
     while (s.fetch()) {
-        entries.push_back(entryOf(s));
-        bytes += entries.back().folded.size() + 1;
-        // One file holds less than 4 GiB of names.
-        if (bytes > qint64(3) << 30) {
-            if (!addSegment(std::move(entries)))
+        batch.add(entryOf(s));
+        if (batch.size() >= EntriesPerFile || batch.names.size() > (qint64(3) << 30)) {
+            if (!addSegment(batch))
                 return;
-            entries.clear();
-            bytes = 0;
+            batch = {};
         }
     }
-    if (!addSegment(std::move(entries)))
+    if (!addSegment(batch))
         return;
     m_stamp = stamp;
     m_generator = generator;
@@ -383,15 +379,15 @@ ContentIndex::Update ContentIndex::update(Connection &connection, qint64 maxRows
         if (!now.contains(disk))
             mask(disk);
     }
-    std::vector<IndexSegment::Entry> all;
-    for (auto it = fresh.begin(); it != fresh.end(); ++it) {
+    IndexSegment::Batch all;
+    for (auto it = fresh.cbegin(); it != fresh.cend(); ++it) {
         // Entries of disks that are gone stay out: FIND does not reach them.
         if (!now.contains(it.key()))
             continue;
-        for (IndexSegment::Entry &e : it.value())
-            all.push_back(std::move(e));
+        for (const IndexSegment::Entry &e : it.value())
+            all.add(e);
     }
-    if (!addSegment(std::move(all)))
+    if (!addSegment(all))
         return Update::Foreign;
     m_disks = disks;
     m_generator = generator;

@@ -66,6 +66,8 @@ public:
     // How long a key drawn but not yet committed may take to show: entries with keys above
     // the generator's value of an update this much older are fetched again.
     static constexpr qint64 SettleMs = 10000;
+    // Entries a build puts in one file: the memory a build takes stays bounded.
+    static constexpr size_t EntriesPerFile = 4000000;
 
 private:
     struct SegmentState
@@ -83,7 +85,7 @@ private:
     bool isKnown(qint32 disk, qint32 key) const;
     QList<qint32> rootKeys(qint32 disk) const;
     void mask(qint32 disk);
-    bool addSegment(std::vector<IndexSegment::Entry> entries);
+    bool addSegment(const IndexSegment::Batch &batch);
     void identify(Connection &connection, qint64 *generator, QString *stamp) const;
     qint64 settledAt(qint64 nowMs) const;
 

@@ -25,31 +25,51 @@ qint64 padded(qint64 bytes)
 
 } // namespace
 
-bool IndexSegment::write(const QString &path, std::vector<Entry> entries, QString *error)
+void IndexSegment::Batch::add(const Entry &e)
 {
-    std::sort(entries.begin(), entries.end(), [](const Entry &a, const Entry &b) {
-        return a.disk != b.disk ? a.disk < b.disk : a.key < b.key;
-    });
-    if (entries.size() >= UINT32_MAX) {
+    keys.push_back(e.key);
+    disks.push_back(e.disk);
+    parents.push_back(e.parent);
+    roots.push_back(e.root ? 1 : 0);
+    nameAt.push_back(quint64(names.size()));
+    names += e.folded;
+}
+
+bool IndexSegment::write(const QString &path, const Batch &batch, QString *error)
+{
+    const size_t n = batch.size();
+    if (n >= UINT32_MAX) {
         *error = QStringLiteral("too many entries for one index file");
         return false;
     }
+    std::vector<quint32> order(n);
+    for (size_t i = 0; i < n; ++i)
+        order[i] = quint32(i);
+    std::sort(order.begin(), order.end(), [&batch](quint32 a, quint32 b) {
+        return batch.disks[a] != batch.disks[b] ? batch.disks[a] < batch.disks[b]
+                                                : batch.keys[a] < batch.keys[b];
+    });
+    auto nameSize = [&batch, n](quint32 i) {
+        const quint64 end = i + 1 < n ? batch.nameAt[i + 1] : quint64(batch.names.size());
+        return end - batch.nameAt[i];
+    };
     std::vector<qint32> diskKeys;
     std::vector<quint32> diskFirst;
     std::vector<quint64> diskNames;
     std::vector<quint32> roots;
     quint64 namesBytes = 0;
-    for (size_t i = 0; i < entries.size(); ++i) {
-        if (diskKeys.empty() || diskKeys.back() != entries[i].disk) {
-            diskKeys.push_back(entries[i].disk);
+    for (size_t i = 0; i < n; ++i) {
+        const quint32 e = order[i];
+        if (diskKeys.empty() || diskKeys.back() != batch.disks[e]) {
+            diskKeys.push_back(batch.disks[e]);
             diskFirst.push_back(quint32(i));
             diskNames.push_back(namesBytes);
         }
-        if (entries[i].root)
+        if (batch.roots[e])
             roots.push_back(quint32(i));
-        namesBytes += quint64(entries[i].folded.size()) + 1;
+        namesBytes += nameSize(e) + 1;
     }
-    diskFirst.push_back(quint32(entries.size()));
+    diskFirst.push_back(quint32(n));
     diskNames.push_back(namesBytes);
 
     QSaveFile file(path);
@@ -57,14 +77,14 @@ bool IndexSegment::write(const QString &path, std::vector<Entry> entries, QStrin
         *error = file.errorString();
         return false;
     }
+    static const char zeros[8] = {};
     auto put = [&file](const void *data, qint64 bytes) {
         file.write(static_cast<const char *>(data), bytes);
-        static const char zeros[8] = {};
         file.write(zeros, padded(bytes) - bytes);
     };
     Header header {};
     std::memcpy(header.magic, kMagic, sizeof kMagic);
-    header.entries = quint32(entries.size());
+    header.entries = quint32(n);
     header.disks = quint32(diskKeys.size());
     header.roots = quint32(roots.size());
     header.namesBytes = namesBytes;
@@ -72,18 +92,18 @@ bool IndexSegment::write(const QString &path, std::vector<Entry> entries, QStrin
     put(diskKeys.data(), qint64(diskKeys.size() * sizeof(qint32)));
     put(diskFirst.data(), qint64(diskFirst.size() * sizeof(quint32)));
     put(diskNames.data(), qint64(diskNames.size() * sizeof(quint64)));
-    std::vector<qint32> column(entries.size());
-    for (size_t i = 0; i < entries.size(); ++i)
-        column[i] = entries[i].key;
-    put(column.data(), qint64(column.size() * sizeof(qint32)));
-    for (size_t i = 0; i < entries.size(); ++i)
-        column[i] = entries[i].parent;
-    put(column.data(), qint64(column.size() * sizeof(qint32)));
+    std::vector<qint32> column(n);
+    for (size_t i = 0; i < n; ++i)
+        column[i] = batch.keys[order[i]];
+    put(column.data(), qint64(n * sizeof(qint32)));
+    for (size_t i = 0; i < n; ++i)
+        column[i] = batch.parents[order[i]];
+    put(column.data(), qint64(n * sizeof(qint32)));
     put(roots.data(), qint64(roots.size() * sizeof(quint32)));
-    // The names go out in pieces: one copy of them all would double the memory a build takes.
     QByteArray names;
-    for (const Entry &e : entries) {
-        names += e.folded;
+    for (size_t i = 0; i < n; ++i) {
+        const quint32 e = order[i];
+        names.append(batch.names.constData() + batch.nameAt[e], qsizetype(nameSize(e)));
         names += '\n';
         if (names.size() > (4 << 20)) {
             file.write(names);
@@ -91,7 +111,6 @@ bool IndexSegment::write(const QString &path, std::vector<Entry> entries, QStrin
         }
     }
     file.write(names);
-    static const char zeros[8] = {};
     file.write(zeros, padded(qint64(namesBytes)) - qint64(namesBytes));
     if (!file.commit()) {
         *error = file.errorString();

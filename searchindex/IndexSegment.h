@@ -24,8 +24,25 @@ public:
     };
     static constexpr qint32 NoParent = INT32_MIN;
 
-    // Writes entries (sorted here) to path; false with error set when it cannot.
-    static bool write(const QString &path, std::vector<Entry> entries, QString *error);
+    // Entries gathered column by column, in any order: millions of them cost little more
+    // than their names.
+    struct Batch
+    {
+        std::vector<qint32> keys;
+        std::vector<qint32> disks;
+        std::vector<qint32> parents;
+        std::vector<quint8> roots;
+        std::vector<quint64> nameAt; // where each name starts in names
+        QByteArray names;
+
+        void add(const Entry &e);
+        size_t size() const { return keys.size(); }
+        bool empty() const { return keys.empty(); }
+    };
+
+    // Writes a batch (sorted here by disk and key) to path; false with error set when it
+    // cannot.
+    static bool write(const QString &path, const Batch &batch, QString *error);
     // Maps a written file; null when it is missing or not one of ours.
     static std::unique_ptr<IndexSegment> open(const QString &path);
 

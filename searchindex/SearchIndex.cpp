@@ -10,6 +10,12 @@
 #include <QDir>
 #include <QStandardPaths>
 
+bool SearchIndex::crowded(const ContentIndex &index)
+{
+    return index.segmentCount()
+        > MaxSegments + int(index.entryCount() / qint64(ContentIndex::EntriesPerFile));
+}
+
 SearchIndex::SearchIndex(QObject *parent) : QObject(parent) { }
 
 SearchIndex::~SearchIndex()
@@ -53,7 +59,7 @@ std::shared_ptr<const ContentIndex> SearchIndex::prepare(Connection &connection)
     switch (result) {
     case ContentIndex::Update::Current:
     case ContentIndex::Update::Updated:
-        if (m_index->segmentCount() > MaxSegments)
+        if (crowded(*m_index))
             startBackground();
         return m_index;
     case ContentIndex::Update::TooFar:
@@ -114,8 +120,7 @@ void SearchIndex::startBackground()
                 bool fresh = !index.load();
                 if (!fresh) {
                     const ContentIndex::Update u = index.update(connection, 0);
-                    fresh
-                        = u == ContentIndex::Update::Foreign || index.segmentCount() > MaxSegments;
+                    fresh = u == ContentIndex::Update::Foreign || crowded(index);
                 }
                 if (fresh)
                     index.build(connection);

@@ -47,8 +47,9 @@ public:
 
     // Most entries a search fetches before it starts; more are left to the background.
     static constexpr qint64 MaxSearchFetch = 20000;
-    // Segments after which a build anew is due.
+    // Files of updates after which a build anew is due.
     static constexpr int MaxSegments = 24;
+    static bool crowded(const ContentIndex &index);
 
 Q_SIGNALS:
     // A background build or update has ended; ok when the index can be used.
