@@ -82,6 +82,11 @@ QStringList sampleRows()
                        "1002, 1, 'Фото 2021', 1)"),
         QStringLiteral("insert into TDISK (FDISKID, FFOLDERID, FMANID, FNAME, FNN) values (2004, "
                        "1002, 1, 'Глубина', 2)"),
+        // A second folder with the same path: its disks sort in among the first one's.
+        QStringLiteral("insert into TFOLDER (FFOLDERID, FFOLDER, FOWNFOLDERID) values (1003, "
+                       "'Архив', 1001)"),
+        QStringLiteral("insert into TDISK (FDISKID, FFOLDERID, FMANID, FNAME, FNN) values (2005, "
+                       "1003, 1, 'Двойник', 1)"),
     };
     rows << contentRows(2001, 3000,
                         {"Ёлка/", "Ёлка/ёлка.mp3", "Ёлка/Елка.MP3", "Straße.flac", "STRASSE.txt",
@@ -91,6 +96,7 @@ QStringList sampleRows()
                         {"Отпуск/", "Отпуск/Море.jpg", "Отпуск/море 2.JPG", "Отпуск/Горы/",
                          "Отпуск/Горы/ёж.png", "readme.txt"});
     rows << contentRows(2004, 3200, deepPaths);
+    rows << contentRows(2005, 3400, {"Двойник.mp3", "readme.md"});
     // An entry whose disk is gone and one whose parent is missing.
     rows << QStringLiteral("insert into TCONTENT (FCONTENTID, FDISKID, FOWNCONTENTID, FTYPE, "
                            "FCONTENT) values (3300, 9999, null, 0, 'сирота.mp3')");
