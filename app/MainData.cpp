@@ -13,6 +13,8 @@ MainData::MainData(QObject *parent)
       dtMoveDisk(DefDatabase, QStringLiteral("dtMoveDisk"))
 {
     DefDatabase.setObjectName(QStringLiteral("DefDatabase"));
+    connect(&DefDatabase, &Connection::afterConnect, this,
+            [this] { searchIndex.setCatalogue(DefDatabase.databaseName(), DefDatabase.params()); });
 
     dtFolder.setSelectSql({QStringLiteral("select * from TFOLDER")});
     // The parent is stored too, so that a copied folder keeps its place; a new folder has none

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "searchindex/SearchIndex.h"
 #include "store/Connection.h"
 #include "store/QueryDataSet.h"
 #include "store/SqlStatement.h"
@@ -30,4 +31,6 @@ public:
     StoredProc spNextID;
     StoredProc spVer;
     SqlStatement dtMoveDisk;
+    // The local index of the connected catalogue's file names, for the searches.
+    SearchIndex searchIndex;
 };

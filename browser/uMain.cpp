@@ -67,6 +67,9 @@ TfMain::TfMain(SettingsStore *store, QWidget *parent)
     connect(folder, &QueryDataSet::stateChanged, this, &TfMain::updateDiskCommands);
     setDiskEditor([](TfMain &main) {
         TfEdtDisk editor(main.data(), main.settings(), &main.store(), &main);
+        // The search index takes in what a read wrote once the read is over.
+        connect(&editor, &TfEdtDisk::contentsRead, &main.data().searchIndex,
+                &SearchIndex::refreshInBackground);
         return editor.exec() == QDialog::Accepted;
     });
 

@@ -1,11 +1,16 @@
 #include "disk/FileSearch.h"
 
+#include "searchindex/IndexText.h"
+#include "searchindex/IndexedFind.h"
+#include "searchindex/SearchIndex.h"
 #include "store/QueryDataSet.h"
 
 #include <QLocale>
 
-FileSearch::FileSearch(Connection &connection)
-    : dtFindFile(std::make_unique<QueryDataSet>(connection, QStringLiteral("dtFindFile")))
+FileSearch::FileSearch(Connection &connection, SearchIndex *index)
+    : m_connection(connection),
+      m_index(index),
+      dtFindFile(std::make_unique<QueryDataSet>(connection, QStringLiteral("dtFindFile")))
 {
     dtFindFile->setSelectSql(
         {QStringLiteral("select FCONTENTID from FINDFILE(:VDISKID,:VCONTENT)")});
@@ -16,18 +21,40 @@ FileSearch::~FileSearch() = default;
 std::optional<int> FileSearch::step(int diskId, const QString &text)
 {
     QueryDataSet &find = *dtFindFile;
+    const bool again = text == m_previous && (find.isOpen() || !m_keys.empty());
+    m_previous = text;
+    if (again && !m_keys.empty()) {
+        if (m_next < m_keys.size())
+            return m_keys[m_next++];
+        m_keys.clear();
+        return std::nullopt;
+    }
     bool found = false;
-    if (find.isOpen() && text == m_previous) {
+    if (again) {
         find.next();
         found = !find.eof();
     } else {
         find.close();
+        m_keys.clear();
+        m_indexed = false;
+        const QString upper = QLocale().toUpper(text);
+        if (m_index && IndexedFind::canAnswer(upper)) {
+            if (auto index = m_index->prepare(m_connection)) {
+                m_indexed = true;
+                for (const ContentIndex::Ref &r :
+                     index->scanDisk(diskId, IndexText::fold(upper), true))
+                    m_keys.push_back(index->key(r));
+                m_next = 0;
+                if (m_keys.empty())
+                    return std::nullopt;
+                return m_keys[m_next++];
+            }
+        }
         find.setParam(QStringLiteral("VDISKID"), diskId);
-        find.setParam(QStringLiteral("VCONTENT"), QLocale().toUpper(text));
+        find.setParam(QStringLiteral("VCONTENT"), upper);
         find.open();
         found = !find.isEmpty();
     }
-    m_previous = text;
     if (!found) {
         find.close();
         return std::nullopt;

@@ -28,6 +28,7 @@
 #include <QScopedValueRollback>
 #include <QSplitter>
 #include <QToolButton>
+#include <exception>
 #include <utility>
 
 namespace {
@@ -47,7 +48,7 @@ TfEdtDisk::TfEdtDisk(MainData &data, ConnectionSettings &settings, SettingsStore
       m_settings(settings),
       dtContent(std::make_unique<ContentWriter>(data.DefDatabase, data.spNextID,
                                                 QStringLiteral("dtContent"))),
-      m_search(std::make_unique<FileSearch>(data.DefDatabase)),
+      m_search(std::make_unique<FileSearch>(data.DefDatabase, &data.searchIndex)),
       fsEdtDisk(this, store, ConnectionSettings::section + QStringLiteral("\\EdtDisk"))
 {
     // Earlier versions kept the layout in a section of its own at the top.
@@ -497,7 +498,15 @@ void TfEdtDisk::aReadExecute()
                 return;
             mode = answer == QMessageBox::Yes ? DiskReader::Mode::Replace : DiskReader::Mode::Add;
         }
-        const DiskReader::Outcome outcome = m_reader->read(eDriveCD->drive(), mode);
+        const int disk = m_data.dtDisk.fieldByName(QStringLiteral("FDISKID")).asInteger();
+        DiskReader::Outcome outcome = DiskReader::Outcome::Declined;
+        {
+            const auto told = qScopeGuard([this, disk, &outcome] {
+                if (outcome != DiskReader::Outcome::Declined || std::uncaught_exceptions() > 0)
+                    Q_EMIT contentsRead(disk);
+            });
+            outcome = m_reader->read(eDriveCD->drive(), mode);
+        }
         if (tvDisk->topLevelItemCount() == 0)
             tvDisk->loadTopLevel();
         tvDisk->expandFirst();

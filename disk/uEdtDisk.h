@@ -53,6 +53,11 @@ public:
     // Whether a read is running (the window then refuses to close).
     bool isReading() const { return m_reading; }
 
+Q_SIGNALS:
+    // A read of the disk with this key has ended (also one stopped or failed half-way): its
+    // entries changed.
+    void contentsRead(int diskId);
+
 public Q_SLOTS:
     void reject() override;
 

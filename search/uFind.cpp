@@ -1,6 +1,7 @@
 #include "search/uFind.h"
 
 #include "app/MainData.h"
+#include "searchindex/IndexedFind.h"
 #include "store/DbError.h"
 #include "widgets/DBGrid.h"
 #include "widgets/ErrorBox.h"
@@ -213,8 +214,36 @@ void TfFind::BitBtn1Click()
 void TfFind::search()
 {
     dtFind.close();
-    dtFind.setParam(QStringLiteral("VDISK"), QLocale().toUpper(eDisk->text()));
-    dtFind.setParam(QStringLiteral("VCONTENT"), QLocale().toUpper(eFile->text()));
+    const QString disk = QLocale().toUpper(eDisk->text());
+    const QString content = QLocale().toUpper(eFile->text());
+    dtFind.setParam(QStringLiteral("VDISK"), disk);
+    dtFind.setParam(QStringLiteral("VCONTENT"), content);
+    m_indexed = false;
+    dtFind.setRowSource(nullptr);
+    if (IndexedFind::canAnswer(content, disk)) {
+        if (auto index = m_data.searchIndex.prepare(m_data.DefDatabase)) {
+            m_indexed = true;
+            dtFind.setRowSource([this, index, content, disk]() -> RowCache::Reader {
+                auto find = std::make_shared<IndexedFind>(
+                    m_data.DefDatabase, *index, m_data.searchIndex.diskOrder(), content, disk);
+                std::vector<int> at;
+                for (int c = 0; c < IndexedFind::ColumnCount; ++c) {
+                    const Field *f = dtFind.findField(IndexedFind::columnName(c));
+                    at.push_back(f ? f->index() : -1);
+                }
+                return [find, index, at](RowCache::Row &row) {
+                    std::vector<QVariant> values;
+                    if (!find->next(values))
+                        return false;
+                    for (size_t c = 0; c < at.size(); ++c) {
+                        if (at[c] >= 0)
+                            row[size_t(at[c])] = std::move(values[c]);
+                    }
+                    return true;
+                };
+            });
+        }
+    }
     dtFind.open();
     m_inputsChanged = false;
     if (DBGridEh1->isVisible() && DBGridEh1->isEnabled())

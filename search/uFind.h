@@ -38,6 +38,8 @@ public:
     void stopSearch();
     // Whether either input changed since the last search.
     bool inputsChanged() const { return m_inputsChanged; }
+    // Whether the last search was answered by the local index rather than the server's scan.
+    bool wasIndexed() const { return m_indexed; }
 
     QueryDataSet dtFind;
     QLineEdit *eDisk = nullptr;
@@ -62,6 +64,7 @@ private:
     QPointer<QWidget> m_diskList;
     std::function<void()> m_stop;
     bool m_inputsChanged = false;
+    bool m_indexed = false;
     bool m_searching = false;
     bool m_stopping = false;
     bool m_closeAfterSearch = false;

@@ -211,8 +211,19 @@ void QueryDataSet::bindMasterParams()
 void QueryDataSet::openCursor()
 {
     bindMasterParams();
-    m_select->execute();
-    m_cache.restart([this](Row &row) { return readRow(row); }, 1);
+    if (m_rowSource) {
+        RowCache::Reader reader = m_rowSource();
+        const size_t fields = m_fields.size();
+        m_cache.restart(
+            [reader = std::move(reader), fields](Row &row) {
+                row.assign(fields, QVariant());
+                return reader(row);
+            },
+            1);
+    } else {
+        m_select->execute();
+        m_cache.restart([this](Row &row) { return readRow(row); }, 1);
+    }
     m_current = m_cache.isEmpty() ? -1 : 0;
     m_eof = m_cache.isEmpty();
     m_bof = true;

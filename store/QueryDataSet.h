@@ -65,6 +65,12 @@ public:
     // Statement::FetchWait); without one a fetch blocks until the server has the rows.
     void setFetchWait(Statement::FetchWait wait) { m_fetchWait = std::move(wait); }
 
+    // Rows from a reader of the program's own instead of the select, which is then prepared
+    // for its fields only; each open and refresh asks the source for a new reader, which fills
+    // a row sized to the fields. Null: the select's own rows again.
+    using RowSource = std::function<RowCache::Reader()>;
+    void setRowSource(RowSource source) { m_rowSource = std::move(source); }
+
     void open();
     void close();
     bool isOpen() const { return m_state != State::Inactive; }
@@ -185,6 +191,7 @@ private:
     std::vector<int> m_columnOfField; // select column of each field, -1 for lookups
 
     Statement::FetchWait m_fetchWait;
+    RowSource m_rowSource;
     std::unique_ptr<Statement> m_select;
     std::unique_ptr<Statement> m_insert;
     std::unique_ptr<Statement> m_modify;

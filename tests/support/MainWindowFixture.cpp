@@ -5,6 +5,7 @@
 #include "platform/SettingsStore.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
@@ -39,6 +40,8 @@ QString MainWindowFixture::start(const QStringList &rows, const QString &backup)
                                     "values (1001, 'Диски', 0)")};
     all << rows;
     m_catalogue->exec(all);
+    // The search index of a test's catalogue goes with the test's files.
+    qputenv("XDG_CACHE_HOME", QFile::encodeName(m_dir.filePath(QStringLiteral("cache"))));
     m_store = std::make_unique<SettingsStore>(m_dir.filePath(QStringLiteral("Kodra.ini")));
     prepareStore(*m_store, m_catalogue->path());
     m_store->writeString(section, QStringLiteral("FolderID"), QStringLiteral("1001"));

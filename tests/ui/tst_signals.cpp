@@ -185,6 +185,9 @@ private:
     {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        // The child's search index goes with the test's files, not into the user's cache.
+        static const QTemporaryDir cache;
+        env.insert(QStringLiteral("XDG_CACHE_HOME"), cache.path());
         child.setProcessEnvironment(env);
         child.start(QCoreApplication::applicationFilePath(), args);
         if (!child.waitForStarted(30000))

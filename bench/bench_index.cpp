@@ -1,0 +1,365 @@
+// The search over a large catalogue with the local index: by default 10,000,000 content
+// entries on 10,000 disks, names from a vocabulary of English and Russian words.
+//
+// For a common, a rare and a one-letter file text prints the first screen and the last row
+// with the index and by the server's FIND, and grep -c -i over a flat file of the same names,
+// as ratios in one run; then the index's build time, size on disk and memory.
+//
+// Usage: bench_index [entries] [--all-last-rows]
+//   entries          content entries to generate (default 10000000; 1000 per disk)
+//   --all-last-rows  also the last row of texts with more than 200,000 matches (long)
+
+#include "bench/BenchDisk.h"
+#include "searchindex/ContentIndex.h"
+#include "searchindex/IndexedFind.h"
+#include "store/Connection.h"
+#include "store/Statement.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLocale>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTextStream>
+
+namespace {
+
+using BenchDisk::die;
+using BenchDisk::say;
+
+constexpr int kEntriesPerDisk = 1000;
+constexpr int kDisksPerBlock = 200;
+constexpr int kScreen = 40;
+constexpr int kFullLimit = 200000;
+
+// Words of file and folder names; each padded to 12 characters so that PSQL picks one by
+// position.
+const char *const kWords[]
+    = {"Музыка",  "Фото",    "Отпуск",  "Документы", "Проект",  "Отчёт",  "Лето",    "Зима",
+       "Дача",    "Свадьба", "Концерт", "Альбом",    "Песня",   "Фильм",  "Сериал",  "Книга",
+       "Письмо",  "Договор", "Счёт",    "Школа",     "Работа",  "Москва", "Питер",   "Море",
+       "Горы",    "Семья",   "Дети",    "Кошка",     "Собака",  "Рецепт", "Сканы",   "Архив",
+       "Backup",  "Photos",  "Music",   "Holiday",   "Summer",  "Winter", "Project", "Report",
+       "Invoice", "Letter",  "Movie",   "Season",    "Episode", "Track",  "Album",   "Live",
+       "Remix",   "Setup",   "Install", "Driver",    "Update",  "Manual", "Scan",    "Image",
+       "Video",   "Camera",  "Phone",   "Party",     "Wedding", "Travel", "Beach",   "Mountain"};
+const char *const kExtensions[] = {"mp3", "jpg", "txt", "pdf", "avi", "flac", "doc",  "png",
+                                   "mkv", "zip", "xls", "exe", "mp4", "ogg",  "docx", "jpeg"};
+
+QString padded(const char *const *words, int count, int width)
+{
+    QString all;
+    for (int i = 0; i < count; ++i)
+        all += QString::fromUtf8(words[i]).leftJustified(width, QLatin1Char(' '));
+    return all;
+}
+
+// Disks [first, first + count): a root entry, 50 folders and 949 files each, the files of a
+// folder together as a reading stores them. One file on every 1000th disk (on one disk of a
+// smaller catalogue) is the rare one.
+QString blockSql(int first, int count, int disks)
+{
+    const int words = int(std::size(kWords));
+    const int exts = int(std::size(kExtensions));
+    return QStringLiteral(
+               "execute block as "
+               "declare d integer; declare i integer; declare b integer; "
+               "declare x bigint; declare w1 integer; declare w2 integer; declare e integer; "
+               "declare v varchar(1000) = '%1'; declare t varchar(100) = '%2'; "
+               "declare n varchar(200); "
+               "begin d = %3; x = %3 + 7; while (d < %4) do begin "
+               "insert into TDISK (FDISKID, FFOLDERID, FMANID, FNAME, FNN, FCOMMENT, FGETDATE) "
+               "values (:d, 901 + mod(:d, 50), 1, 'Диск ' || :d, :d, 'Сборник', '2021-01-01'); "
+               "b = 100000 + :d * %5; "
+               "insert into TCONTENT (FCONTENTID, FDISKID, FOWNCONTENTID, FTYPE, FCONTENT, "
+               "FSIZE, FDATE) values (:b, :d, null, 2, '/media/cdrom: DISK' || :d, 0, "
+               "'2021-01-01 00:00:00'); "
+               "i = 1; while (i < %5) do begin "
+               "x = mod(x * 1103515245 + 12345, 2147483648); "
+               "w1 = mod(x / 65536, %6); w2 = mod(x / 16, %6); e = mod(x / 1024, %7); "
+               "if (i <= 50) then "
+               "insert into TCONTENT (FCONTENTID, FDISKID, FOWNCONTENTID, FTYPE, FCONTENT, "
+               "FSIZE, FDATE) values (:b + :i, :d, :b, 1, "
+               "trim(substring(:v from :w1 * 12 + 1 for 12)) || ' ' || (1990 + mod(:x, 35)), "
+               "0, '2020-01-01 00:00:00'); "
+               "else begin "
+               "if (mod(:d, 1000) = %8 and i = 777) then n = 'Zanzibar ' || :d || '.doc'; "
+               "else n = trim(substring(:v from :w1 * 12 + 1 for 12)) || '_' || "
+               "trim(substring(:v from :w2 * 12 + 1 for 12)) || ' ' || :i || '.' || "
+               "trim(substring(:t from :e * 5 + 1 for 5)); "
+               "insert into TCONTENT (FCONTENTID, FDISKID, FOWNCONTENTID, FTYPE, FCONTENT, "
+               "FSIZE, FDATE) values (:b + :i, :d, :b + 1 + (:i - 51) / 19, 0, :n, "
+               "1000 + :i, '2021-02-03 04:05:06'); end "
+               "i = i + 1; end d = d + 1; end end")
+        .arg(padded(kWords, words, 12), padded(kExtensions, exts, 5))
+        .arg(first)
+        .arg(first + count)
+        .arg(kEntriesPerDisk)
+        .arg(words)
+        .arg(exts)
+        .arg(377 % std::min(disks, 1000));
+}
+
+void buildCatalogue(const TestCatalogue &cat, int disks)
+{
+    QStringList folders {QStringLiteral("insert into TFOLDER (FFOLDERID, FFOLDER, FOWNFOLDERID) "
+                                        "values (900, 'Архив', 0)")};
+    folders << QStringLiteral("execute block as declare f integer = 0; begin while (f < 50) do "
+                              "begin insert into TFOLDER (FFOLDERID, FFOLDER, FOWNFOLDERID) "
+                              "values (901 + :f, 'Полка ' || :f, 900); f = f + 1; end end");
+    cat.exec(folders);
+    for (int first = 0; first < disks; first += kDisksPerBlock)
+        cat.exec({blockSql(first, std::min(kDisksPerBlock, disks - first), disks)});
+    cat.exec({QStringLiteral("alter sequence SQ_MAIN restart with 2000000000")});
+}
+
+// A field of /proc/self/status in kB: VmRSS now, VmHWM the highest so far.
+qint64 statusKb(const char *field)
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith(field))
+            return line.mid(qsizetype(qstrlen(field))).trimmed().split(' ').value(0).toLongLong();
+    }
+    return -1;
+}
+
+// The index's own reads end the transaction they started, as the program's data objects do.
+void inTransaction(Connection &db)
+{
+    if (!db.transaction().isActive())
+        db.transaction().start();
+}
+
+struct Times
+{
+    double firstScreen = -1;
+    double lastRow = -1;
+    qint64 rows = 0;
+};
+
+// Rows of FIND as the search window reads them: every column of each row.
+Times byFind(Connection &db, const QString &text, bool toTheEnd)
+{
+    Times t;
+    QElapsedTimer clock;
+    clock.start();
+    inTransaction(db);
+    Statement s(db);
+    s.prepare(QStringLiteral("select * from FIND(:VCONTENT, '')"));
+    s.setParam(QStringLiteral("VCONTENT"), text);
+    s.execute();
+    while (s.fetch()) {
+        for (int c = 0; c < s.columnCount(); ++c)
+            s.value(c);
+        if (++t.rows == kScreen)
+            t.firstScreen = clock.nsecsElapsed() / 1e6;
+        if (!toTheEnd && t.rows >= kScreen)
+            break;
+    }
+    if (t.firstScreen < 0)
+        t.firstScreen = clock.nsecsElapsed() / 1e6;
+    if (toTheEnd)
+        t.lastRow = clock.nsecsElapsed() / 1e6;
+    s.closeCursor();
+    return t;
+}
+
+// The same through the index, including the check that it is current.
+Times byIndex(Connection &db, ContentIndex &index, DiskOrder &disks, const QString &text,
+              bool toTheEnd)
+{
+    Times t;
+    QElapsedTimer clock;
+    clock.start();
+    if (index.update(db, 20000) == ContentIndex::Update::Foreign)
+        die(QStringLiteral("the index does not belong to the catalogue"));
+    inTransaction(db);
+    IndexedFind find(db, index, disks, text, QString());
+    std::vector<QVariant> row;
+    while (find.next(row)) {
+        if (++t.rows == kScreen)
+            t.firstScreen = clock.nsecsElapsed() / 1e6;
+        if (!toTheEnd && t.rows >= kScreen)
+            break;
+    }
+    if (t.firstScreen < 0)
+        t.firstScreen = clock.nsecsElapsed() / 1e6;
+    if (toTheEnd)
+        t.lastRow = clock.nsecsElapsed() / 1e6;
+    return t;
+}
+
+struct Grep
+{
+    double ms = 0;
+    qint64 count = 0;
+};
+
+Grep grepCount(const QString &file, const QString &text)
+{
+    QProcess grep;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
+    grep.setProcessEnvironment(env);
+    QElapsedTimer clock;
+    clock.start();
+    grep.start(QStringLiteral("grep"), {QStringLiteral("-c"), QStringLiteral("-i"), text, file});
+    grep.waitForFinished(-1);
+    Grep g;
+    g.ms = clock.nsecsElapsed() / 1e6;
+    g.count = grep.readAllStandardOutput().trimmed().toLongLong();
+    return g;
+}
+
+QString ms(double v)
+{
+    return v < 0 ? QStringLiteral("-") : QString::number(v, 'f', v < 10 ? 1 : 0) + " ms";
+}
+
+QString ratio(double a, double b)
+{
+    return a < 0 || b <= 0 ? QStringLiteral("-") : QString::number(a / b, 'f', 2) + "x";
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    qint64 entries = 10000000;
+    bool allLastRows = false;
+    for (int i = 1; i < argc; ++i) {
+        const QString arg = QString::fromLocal8Bit(argv[i]);
+        if (arg == QLatin1String("--all-last-rows"))
+            allLastRows = true;
+        else if (arg.toLongLong() > 0)
+            entries = arg.toLongLong();
+        else
+            die(QStringLiteral("usage: bench_index [entries] [--all-last-rows]"));
+    }
+    const int disks = int(std::max<qint64>(1, entries / kEntriesPerDisk));
+
+    TestCatalogue cat;
+    if (!cat.isValid())
+        die(cat.error());
+    QElapsedTimer building;
+    building.start();
+    buildCatalogue(cat, disks);
+    auto db = cat.connection();
+    db->open();
+    db->transaction().start();
+    const qint64 stored = [&] {
+        Statement s(*db);
+        s.prepare(QStringLiteral("select count(*) from TCONTENT"));
+        s.execute();
+        s.fetch();
+        return s.value(0).toLongLong();
+    }();
+    say(QStringLiteral("catalogue: %1 disks, %2 content entries, generated in %3 s")
+            .arg(disks)
+            .arg(stored)
+            .arg(building.elapsed() / 1000.0, 0, 'f', 1));
+
+    // The flat file grep reads: every name, one a line.
+    QTemporaryDir dir;
+    const QString flat = dir.filePath(QStringLiteral("names.txt"));
+    {
+        QFile out(flat);
+        if (!out.open(QIODevice::WriteOnly))
+            die(out.errorString());
+        Statement s(*db);
+        s.prepare(QStringLiteral("select FCONTENT from TCONTENT"));
+        s.execute();
+        QByteArray chunk;
+        while (s.fetch()) {
+            chunk += s.value(0).toString().toUtf8();
+            chunk += '\n';
+            if (chunk.size() > (1 << 20)) {
+                out.write(chunk);
+                chunk.clear();
+            }
+        }
+        out.write(chunk);
+    }
+
+    const qint64 rssBefore = statusKb("VmRSS:");
+    const qint64 peakBefore = statusKb("VmHWM:");
+    QElapsedTimer indexing;
+    indexing.start();
+    const QString folder = dir.filePath(QStringLiteral("index"));
+    {
+        ContentIndex fresh(folder);
+        fresh.build(*db);
+        if (!fresh.isBuilt())
+            die(QStringLiteral("the index was not built"));
+    }
+    const double buildMs = indexing.nsecsElapsed() / 1e6;
+    const qint64 peakAfter = statusKb("VmHWM:");
+    const qint64 rssBuilt = statusKb("VmRSS:");
+    ContentIndex index(folder);
+    QElapsedTimer loading;
+    loading.start();
+    if (!index.load())
+        die(QStringLiteral("the index did not load"));
+    const double loadMs = loading.nsecsElapsed() / 1e6;
+    const qint64 namesBytes = QFileInfo(flat).size();
+    // The disks in FIND's order, read by the first search and kept while they do not change.
+    DiskOrder order;
+
+    struct Case
+    {
+        const char *kind;
+        QString text;
+    };
+    for (const Case &c :
+         {Case {"common", QStringLiteral("mp3")}, Case {"rare", QStringLiteral("zanzibar")},
+          Case {"one-letter", QStringLiteral("ё")}}) {
+        const QString upper = QLocale().toUpper(c.text);
+        const Grep g = grepCount(flat, c.text);
+        const bool toTheEnd = allLastRows || g.count <= kFullLimit;
+        // The index first, then FIND: each runs twice and the second run counts, so that both
+        // read from a warm cache; the index's first run is the first search of a session,
+        // which reads the disks' order.
+        const Times cold = byIndex(*db, index, order, upper, toTheEnd);
+        const Times ix = byIndex(*db, index, order, upper, toTheEnd);
+        byFind(*db, upper, false);
+        const Times fd = byFind(*db, upper, toTheEnd);
+        if (toTheEnd && ix.rows != fd.rows)
+            die(QStringLiteral("%1: %2 rows by the index, %3 by FIND")
+                    .arg(QLatin1String(c.kind))
+                    .arg(ix.rows)
+                    .arg(fd.rows));
+        say(QStringLiteral("%1 text '%2': grep -c -i %3 names in %4; index first screen %5 "
+                           "(%6 of grep, %7 of FIND's %8), last row %9 (%10 of grep, %11 of "
+                           "FIND's %12; %13 rows); the first run's first screen %14")
+                .arg(QLatin1String(c.kind), c.text)
+                .arg(g.count)
+                .arg(ms(g.ms), ms(ix.firstScreen), ratio(ix.firstScreen, g.ms),
+                     ratio(ix.firstScreen, fd.firstScreen), ms(fd.firstScreen))
+                .arg(ms(ix.lastRow), ratio(ix.lastRow, g.ms), ratio(ix.lastRow, fd.lastRow),
+                     ms(fd.lastRow))
+                .arg(toTheEnd ? QString::number(ix.rows) : QStringLiteral("not read to the end"),
+                     ms(cold.firstScreen)));
+    }
+    say(QStringLiteral("index: built in %1 s, %2 MB on disk (names alone %3 MB, %4x), loaded "
+                       "in %5; memory %6 MB resident after the searches (%7 MB before the "
+                       "build, %8 MB after it; the build raised the peak from %9 to %10 MB)")
+            .arg(buildMs / 1000, 0, 'f', 1)
+            .arg(index.fileBytes() / 1e6, 0, 'f', 0)
+            .arg(namesBytes / 1e6, 0, 'f', 0)
+            .arg(double(index.fileBytes()) / double(namesBytes), 0, 'f', 2)
+            .arg(ms(loadMs))
+            .arg(statusKb("VmRSS:") / 1024.0, 0, 'f', 0)
+            .arg(rssBefore / 1024.0, 0, 'f', 0)
+            .arg(rssBuilt / 1024.0, 0, 'f', 0)
+            .arg(peakBefore / 1024.0, 0, 'f', 0)
+            .arg(peakAfter / 1024.0, 0, 'f', 0));
+    say(QStringLiteral("goals: first screen < 300 ms for every text, last row of the rare text "
+                       "< 500 ms"));
+    db->close();
+    return 0;
+}
