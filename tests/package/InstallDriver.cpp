@@ -19,6 +19,15 @@ const QString installTitle = QStringLiteral("Установка новой ба�
 InstallDriver::InstallDriver()
 {
     QTimer::singleShot(100, this, &InstallDriver::poll);
+    // Once the program has set it up, before any window shows.
+    QTimer::singleShot(0, this, [] {
+        QStringList sizes;
+        const auto available = QApplication::windowIcon().availableSizes();
+        for (const QSize &size : available)
+            sizes << QStringLiteral("%1x%2").arg(size.width()).arg(size.height());
+        say(QStringLiteral("window icon: ")
+            + (sizes.isEmpty() ? QStringLiteral("none") : sizes.join(QLatin1Char(' '))));
+    });
 }
 
 void InstallDriver::poll()

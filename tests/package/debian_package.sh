@@ -73,8 +73,8 @@ debs=("$work"/pkg/kodra_*.deb)
 deb=${debs[0]}
 depends=$(dpkg-deb -f "$deb" Depends)
 say "$(basename "$deb") depends on: $depends"
-for need in libqt6widgets6 libqt6printsupport6 libblkid1 libfbclient2 firebird3.0-server-core \
-  qt6-qpa-plugins; do
+for need in libqt6widgets6 libqt6gui6 libqt6printsupport6 libblkid1 libfbclient2 \
+  firebird3.0-server-core; do
   [[ ", $depends," == *", $need"[\ ,]* ]] || fail "Depends does not name $need"
 done
 
@@ -119,6 +119,8 @@ rc=$?
 set -e
 cat "$work/kodra.log"
 [ $rc -eq 0 ] || fail "kodra ended with $rc"
+grep -q 'install-driver: window icon: .*16x16' "$work/kodra.log" \
+  || fail "the program did not find its icon in the icon theme"
 grep -q 'install-driver: clicking "Создать новую пустую базу"' "$work/kodra.log" \
   || fail "the installation dialog did not appear"
 grep -q 'install-driver: message "База создана"' "$work/kodra.log" || fail "no catalogue was made"
