@@ -10,5 +10,5 @@ class InstallDriverPlugin : public QGenericPlugin
     Q_PLUGIN_METADATA(IID QGenericPluginFactoryInterface_iid FILE "InstallDriverPlugin.json")
 
 public:
-    QObject *create(const QString &key, const QString &specification) override;
+    QObject *create(const QString &key, const QString &parameters) override;
 };

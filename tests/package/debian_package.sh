@@ -23,6 +23,9 @@ if [ "$(id -u)" -ne 0 ]; then
   say "skipped: runs only as root, since it installs the package into /usr"
   exit $SKIP
 fi
+# One run at a time on a machine: another build folder's run installs the same package.
+exec 9>/tmp/kodra-package-test.lock
+flock -w 600 9 || fail "another package test holds /tmp/kodra-package-test.lock"
 if dpkg-query -W -f='${Status}' kodra 2>/dev/null | grep -q "ok installed"; then
   say "skipped: a kodra package is installed on this machine already and is left alone"
   exit $SKIP
@@ -80,7 +83,7 @@ done
 
 # 2. Installed with apt-get, as a user installs a downloaded package.
 installed=1
-apt install -y "$deb"
+(cd "$(dirname "$deb")" && apt install -y "./$(basename "$deb")")
 dpkg-query -W -f='${Status}' kodra | grep -q "install ok installed" || fail "not installed"
 dpkg-query -L kodra >"$work/paths"
 path_env=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin
