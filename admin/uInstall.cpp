@@ -4,6 +4,7 @@
 #include "admin/FileNameEdit.h"
 #include "app/ConnectionSettings.h"
 #include "app/MainData.h"
+#include "app/ProgramFiles.h"
 #include "store/DbError.h"
 #include "widgets/ErrorBox.h"
 #include "widgets/Prompt.h"
@@ -115,13 +116,7 @@ TfInstall::~TfInstall() = default;
 
 QString TfInstall::defaultTemplatePath()
 {
-    const QString beside = QCoreApplication::applicationDirPath() + QStringLiteral("/Kodra.fbk");
-    if (QFileInfo::exists(beside))
-        return beside;
-    const QString installed = QStringLiteral(KODRA_DATA_DIR "/Kodra.fbk");
-    if (QFileInfo::exists(installed))
-        return installed;
-    return beside;
+    return ProgramFiles::templatePath(QCoreApplication::applicationDirPath());
 }
 
 void TfInstall::done(int result)

@@ -25,7 +25,7 @@ public:
     void bCreateClearClick();
     void bOKClick();
 
-    // Kodra.fbk in the program's folder, else in the installed data folder.
+    // Kodra.fbk in the program's folder, else in ../share/kodra beside it.
     static QString defaultTemplatePath();
     const QString &templatePath() const { return m_templatePath; }
     void setTemplatePath(const QString &path) { m_templatePath = path; }

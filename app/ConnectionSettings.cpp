@@ -1,22 +1,15 @@
 #include "app/ConnectionSettings.h"
 
+#include "app/ProgramFiles.h"
 #include "platform/SettingsStore.h"
 
 #include <QCoreApplication>
-#include <QDir>
-#include <QFileInfo>
-#include <QStandardPaths>
 
 const QString ConnectionSettings::section = QStringLiteral("Software\\Brenk\\Kodra");
 
 QString ConnectionSettings::defaultFolder()
 {
-    const QString programFolder = QCoreApplication::applicationDirPath();
-    if (QFileInfo(programFolder).isWritable())
-        return programFolder + QLatin1Char('/');
-    const QString data = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
-    QDir().mkpath(data);
-    return data + QLatin1Char('/');
+    return ProgramFiles::catalogueFolder(QCoreApplication::applicationDirPath());
 }
 
 QString ConnectionSettings::quoted(const QString &path)

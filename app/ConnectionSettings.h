@@ -25,8 +25,7 @@ struct ConnectionSettings
     // USER_NAME, PASSWORD and lc_ctype lines, in this order.
     QStringList connectionParams() const;
 
-    // Where a new user's catalogue goes: the program's folder when it is writable, else the
-    // per-user data folder; with the folder separator at the end.
+    // Where a new user's catalogue goes (ProgramFiles::catalogueFolder for this program).
     static QString defaultFolder();
     static QString quoted(const QString &path);
 };
