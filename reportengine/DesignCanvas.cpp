@@ -384,11 +384,18 @@ void DesignCanvas::mouseMoveEvent(QMouseEvent *event)
     default:
         break;
     }
-    if (g == object->geometry)
+    placeSelected(g);
+}
+
+void DesignCanvas::placeSelected(const QRectF &geometry)
+{
+    ReportObject *object = selectedObject();
+    if (geometry == object->geometry)
         return;
-    object->geometry = g;
+    object->geometry = geometry;
+    // The band grows to hold the object; it never shrinks under the user's hand.
     ReportBand &band = *selectedBand();
-    band.height = std::max(band.height, g.bottom());
+    band.height = std::max(band.height, geometry.bottom());
     updateSize();
     update();
     Q_EMIT changed();
@@ -439,14 +446,7 @@ void DesignCanvas::nudge(double dx, double dy, bool resize)
             std::clamp(tenth(g.left() + dx), 0.0, std::max(0.0, page().size.width() - g.width())),
             std::max(0.0, tenth(g.top() + dy)));
     }
-    if (g == object->geometry)
-        return;
-    object->geometry = g;
-    ReportBand &band = *selectedBand();
-    band.height = std::max(band.height, g.bottom());
-    updateSize();
-    update();
-    Q_EMIT changed();
+    placeSelected(g);
 }
 
 void DesignCanvas::keyPressEvent(QKeyEvent *event)

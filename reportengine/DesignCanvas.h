@@ -81,6 +81,8 @@ private:
     QPointF toMm(QPointF pos) const;
     void placeObject(int band, QPointF mm);
     void nudge(double dx, double dy, bool resize);
+    // The selected object moved or resized: stored, its band grown to hold it, redrawn.
+    void placeSelected(const QRectF &geometry);
     void paintObject(QPainter &painter, const ReportObject &object, const QRectF &rect) const;
     void updateSize();
 

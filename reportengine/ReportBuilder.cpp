@@ -15,21 +15,6 @@ using Term = ReportExpression::Term;
 // [TOTALPAGES] is written once the pages are counted.
 const QChar TotalPagesMark(0xE000);
 
-bool isIntegral(const QVariant &v)
-{
-    switch (v.typeId()) {
-    case QMetaType::Int:
-    case QMetaType::UInt:
-    case QMetaType::LongLong:
-    case QMetaType::ULongLong:
-    case QMetaType::Short:
-    case QMetaType::UShort:
-        return true;
-    default:
-        return false;
-    }
-}
-
 // Notifications to the views of a dataset held back while a band reads it.
 class ControlsHeld
 {
@@ -350,7 +335,7 @@ void ReportBuilder::buildPage(const ReportPage &page)
                     if (!v.isValid() || v.isNull())
                         continue;
                     s.any = true;
-                    if (isIntegral(v) && s.integral) {
+                    if (ReportFormatter::isInteger(v) && s.integral) {
                         s.whole += v.toLongLong();
                     } else {
                         if (s.integral)

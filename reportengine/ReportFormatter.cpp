@@ -8,7 +8,15 @@
 
 namespace {
 
-bool isInteger(const QVariant &value)
+bool isNumber(const QVariant &value)
+{
+    return ReportFormatter::isInteger(value) || value.typeId() == QMetaType::Double
+        || value.typeId() == QMetaType::Float;
+}
+
+} // namespace
+
+bool ReportFormatter::isInteger(const QVariant &value)
 {
     switch (value.typeId()) {
     case QMetaType::Int:
@@ -24,14 +32,6 @@ bool isInteger(const QVariant &value)
         return false;
     }
 }
-
-bool isNumber(const QVariant &value)
-{
-    return isInteger(value) || value.typeId() == QMetaType::Double
-        || value.typeId() == QMetaType::Float;
-}
-
-} // namespace
 
 QString ReportFormatter::group(const QString &digits, const QLocale &locale)
 {

@@ -18,6 +18,8 @@ public:
     static QString groupedInteger(const QVariant &value, const QLocale &locale);
     // The time as the workstation writes it, with seconds and without a time zone.
     static QString timeText(const QTime &time, const QLocale &locale);
+    // A whole number of any width, as fields and sums hand it over.
+    static bool isInteger(const QVariant &value);
 
 private:
     static QString group(const QString &digits, const QLocale &locale);

@@ -8,6 +8,7 @@
 #include "store/Connection.h"
 #include "store/QueryDataSet.h"
 #include "tests/support/MainWindowFixture.h"
+#include "tests/support/ModalWatch.h"
 #include "tests/support/PdfTools.h"
 #include "tests/support/RecordingPrompt.h"
 #include "tests/support/ScriptedFilePicker.h"
@@ -544,17 +545,9 @@ private Q_SLOTS:
         r.addDataSource(m_source.get());
         r.reportTemplate() = report;
         // A preview would be closed at once and counted.
-        int previews = 0;
-        QTimer watch;
-        connect(&watch, &QTimer::timeout, this, [&previews] {
-            if (QWidget *w = QApplication::activeModalWidget()) {
-                ++previews;
-                w->close();
-            }
-        });
-        watch.start(10);
+        ModalWatch watch;
         QVERIFY(!r.show());
-        QCOMPARE(previews, 0);
+        QVERIFY(watch.seen.isEmpty());
         QVERIFY(prompt.shown.isEmpty());
     }
 

@@ -4,6 +4,7 @@
 #include "reportengine/ReportPreview.h"
 #include "reports/uStat1.h"
 #include "tests/support/MainWindowFixture.h"
+#include "tests/support/ModalWatch.h"
 #include "tests/support/PdfTools.h"
 #include "tests/support/ScriptedFilePicker.h"
 
@@ -300,18 +301,10 @@ private Q_SLOTS:
         Connection &db = m_fixture->data().DefDatabase;
         db.close();
         db.setDatabaseName(m_fixture->catalogue().folder() + QStringLiteral("/missing.gdb"));
-        int previews = 0;
-        QTimer watch;
-        connect(&watch, &QTimer::timeout, this, [&previews] {
-            if (QWidget *w = QApplication::activeModalWidget()) {
-                ++previews;
-                w->close();
-            }
-        });
-        watch.start(10);
+        ModalWatch watch;
         m_fixture->prompt().shown.clear();
         m_fixture->main().aStat1->trigger();
-        QCOMPARE(previews, 0);
+        QVERIFY(watch.seen.isEmpty());
         QCOMPARE(m_fixture->prompt().shown.size(), 1);
         QCOMPARE(m_fixture->prompt().shown[0].caption, QStringLiteral("Kodra"));
         QVERIFY(m_fixture->prompt().shown[0].text.contains(QStringLiteral("missing.gdb")));
