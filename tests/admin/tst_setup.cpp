@@ -4,7 +4,10 @@
 #include "admin/uSetup.h"
 #include "app/ConnectionSettings.h"
 #include "app/MainData.h"
+#include "store/Connection.h"
 #include "store/DbError.h"
+#include "store/Statement.h"
+#include "store/Transaction.h"
 #include "tests/support/CatalogueSample.h"
 #include "tests/support/RecordingPrompt.h"
 #include "tests/support/ScriptedFilePicker.h"
@@ -52,6 +55,24 @@ private:
         if (!file.open(QIODevice::ReadOnly))
             return {};
         return QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha1);
+    }
+    // Which catalogue the main window has open: a restore makes a new one with a creation time
+    // of its own. The file's bytes are no witness: the engine writes to an open catalogue on its
+    // own (its header and garbage collection), whatever the dialog did.
+    QString catalogueStamp()
+    {
+        Connection &db = m_data->DefDatabase;
+        if (!db.isConnected())
+            return {};
+        if (!db.transaction().isActive())
+            db.transaction().start();
+        Statement s(db);
+        s.prepare(QStringLiteral("select MON$CREATION_DATE from MON$DATABASE"));
+        s.execute();
+        const QString stamp
+            = s.fetch() ? s.value(0).toDateTime().toString(Qt::ISODateWithMs) : QString();
+        s.closeCursor();
+        return stamp;
     }
     QString makeBackup()
     {
@@ -349,7 +370,8 @@ private Q_SLOTS:
             s.replace(QStringLiteral("%F"), m_folder);
             return s;
         };
-        const QByteArray before = hashOf(m_db);
+        const QString before = catalogueStamp();
+        QVERIFY(!before.isEmpty());
         TfSetup dlg(*m_data, m_settings);
         dlg.eDatabaseName->setText(expand(databaseText));
         dlg.eDatabaseBackup->setText(expand(backupText));
@@ -362,7 +384,7 @@ private Q_SLOTS:
         QVERIFY(m_data->DefDatabase.isConnected());
         QVERIFY(m_data->dtDisk.isOpen());
         QVERIFY(!QFileInfo::exists(m_backup));
-        QCOMPARE(hashOf(m_db), before);
+        QCOMPARE(catalogueStamp(), before);
     }
 
     void overwriteQuestionCancelled_data()
@@ -377,7 +399,8 @@ private Q_SLOTS:
         QVERIFY(!makeBackup().isEmpty());
         QVERIFY(connectMain());
         const QByteArray backupBefore = hashOf(m_backup);
-        const QByteArray databaseBefore = hashOf(m_db);
+        const QString databaseBefore = catalogueStamp();
+        QVERIFY(!databaseBefore.isEmpty());
         TfSetup dlg(*m_data, m_settings);
         m_prompt->answers << QMessageBox::Cancel;
         if (backup)
@@ -393,7 +416,7 @@ private Q_SLOTS:
         QVERIFY(m_data->DefDatabase.isConnected());
         QVERIFY(m_data->dtFolder.isOpen());
         QCOMPARE(hashOf(m_backup), backupBefore);
-        QCOMPARE(hashOf(m_db), databaseBefore);
+        QCOMPARE(catalogueStamp(), databaseBefore);
     }
 
     void restoreCreatesAnAbsentCatalogue()
