@@ -2,11 +2,12 @@
 // read time to the walk time, the memory a read takes and a file search over the result. A
 // breakdown of the per-entry cost follows, each part timed on its own over the same tree.
 //
-// Usage: bench_reader [files [rounds [delay-us [rows,per,call [all|two]]]]]
+// Usage: bench_reader [files [rounds [delay-us [rows,per,call [all|two|engine]]]]]
 //   files: default 100000, spread over files/10 folders; rounds: default 3, interleaved;
 //   delay-us: the slow drive's cost per directory entry, default 50 (0: none); rows,per,call:
 //   further block sizes to compare with the default; two: only the one-at-a-time read and
-//   the default, for large trees.
+//   the default, for large trees; engine: those two and the default on catalogues whose
+//   engine work per row differs (forced writes, page size, indexes), measured only.
 
 #include "app/ConnectionSettings.h"
 #include "app/MainData.h"
@@ -300,6 +301,10 @@ struct Way
     bool walkAhead = true;
     // Measured only: the catalogue's forced writes switched off before the read.
     bool asyncWrites = false;
+    // Measured only: the catalogue restored with pages of this size (0: the template's), and
+    // statements run on it before the read.
+    int pageSize = 0;
+    QStringList ddl = {};
 };
 
 // The ways compared: the one-entry-at-a-time read, each change on its own, and all together.
@@ -324,6 +329,30 @@ std::vector<Way> ways(const std::vector<int> &rowsPerCall)
         {QStringLiteral("one at a time, forced writes off (not a way to keep)"), old, false, true});
     list.push_back(
         {QStringLiteral("all three, forced writes off (not a way to keep)"), now, true, true});
+    // What the engine's work per row costs: smaller pages (4096 cannot hold the key of
+    // IX_TDISK_FUNIQUE), and each index of TCONTENT. Browsing needs both indexes.
+    const QString dropIndex = QStringLiteral("drop index IX_TCONTENT_DISK_OWNER");
+    const QString dropKey = QStringLiteral("alter table TCONTENT drop constraint PK_TCONTENT");
+    list.push_back(
+        {QStringLiteral("all three, pages of 8192 bytes (measured only)"), now, true, false, 8192});
+    list.push_back({QStringLiteral("all three, without IX_TCONTENT_DISK_OWNER (measured only)"),
+                    now,
+                    true,
+                    false,
+                    0,
+                    {dropIndex}});
+    list.push_back({QStringLiteral("all three, without PK_TCONTENT (measured only)"),
+                    now,
+                    true,
+                    false,
+                    0,
+                    {dropKey}});
+    list.push_back({QStringLiteral("all three, without both indexes (measured only)"),
+                    now,
+                    true,
+                    false,
+                    0,
+                    {dropIndex, dropKey}});
     return list;
 }
 
@@ -341,7 +370,9 @@ struct ReadResult
 ReadResult readOnce(const QString &root, const Way &way, qint64 walked, bool search,
                     qint64 stopAt = 0)
 {
-    const auto cat = freshCatalogue();
+    const auto cat = freshCatalogue(way.pageSize);
+    if (!way.ddl.isEmpty())
+        cat->exec(way.ddl);
     if (way.asyncWrites
         && QProcess::execute(QStringLiteral("gfix"),
                              {QStringLiteral("-write"), QStringLiteral("async"),
@@ -479,8 +510,10 @@ double walkSeconds(const QString &root, int rounds)
     return best;
 }
 
+enum class WaysShown { All, Two, Engine };
+
 void benchRead(const QString &root, int files, int rounds, const std::vector<int> &rowsPerCall,
-               int delayUs, bool allWays)
+               int delayUs, WaysShown waysShown)
 {
     TreeMaker maker(root, files);
     QElapsedTimer made;
@@ -513,9 +546,15 @@ void benchRead(const QString &root, int files, int rounds, const std::vector<int
     // the machine falls on all of them alike; each is given as its median ratio to the bare
     // walk measured just before it.
     std::vector<Way> list = ways(rowsPerCall);
-    if (!allWays)
+    if (waysShown == WaysShown::Two) {
         list = {list[0], list[4]};
-    const size_t byDefault = allWays ? 4 : 1;
+    } else if (waysShown == WaysShown::Engine) {
+        // The one at a time read, the default, and the engine's ways measured on the default.
+        std::vector<Way> engine {list[0], list[4]};
+        engine.insert(engine.end(), list.end() - 5, list.end());
+        list = std::move(engine);
+    }
+    const size_t byDefault = waysShown == WaysShown::All ? 4 : 1;
     std::vector<std::vector<double>> ratios(list.size());
     std::vector<std::vector<double>> seconds(list.size());
     std::vector<std::vector<double>> cpu(list.size());
@@ -680,17 +719,19 @@ int main(int argc, char *argv[])
     std::vector<int> rowsPerCall;
     for (const QString &k : args.value(4).split(QLatin1Char(','), Qt::SkipEmptyParts))
         rowsPerCall.push_back(k.toInt());
-    const bool allWays = args.value(5) != QLatin1String("two");
+    const WaysShown waysShown = args.value(5) == QLatin1String("two") ? WaysShown::Two
+        : args.value(5) == QLatin1String("engine")                    ? WaysShown::Engine
+                                                                      : WaysShown::All;
     if (files < 10 || rounds < 1)
         die(QStringLiteral("usage: bench_reader [files [rounds [delay-us [rows,per,call "
-                           "[all|two]]]]]   (at least 10 files)"));
+                           "[all|two|engine]]]]]   (at least 10 files)"));
     QTemporaryDir dir;
     if (!dir.isValid())
         die(QStringLiteral("no temporary folder"));
     SignalCleanup::addFolder(dir.path());
     const QString root = dir.filePath(QStringLiteral("drive"));
     try {
-        benchRead(root, files, rounds, rowsPerCall, delayUs, allWays);
+        benchRead(root, files, rounds, rowsPerCall, delayUs, waysShown);
         qint64 entries = 0;
         const Timing walk = plainWalk(root, entries);
         say(QStringLiteral("where a read's time goes (walk %1 s):").arg(walk.wall, 0, 'f', 2));
