@@ -5,6 +5,7 @@
 #include "app/ConnectionSettings.h"
 #include "app/MainData.h"
 #include "app/ProgramFiles.h"
+#include "store/Connection.h"
 #include "store/DbError.h"
 #include "widgets/ErrorBox.h"
 #include "widgets/Prompt.h"
@@ -176,6 +177,11 @@ void TfInstall::ownerRequest(bool add)
 
 void TfInstall::bCreateClearClick()
 {
+    createClearDatabase();
+}
+
+bool TfInstall::createClearDatabase()
+{
     Prompt &prompt = Prompt::instance();
     const QString templateFile = m_templatePath;
     if (!QFileInfo::exists(templateFile)) {
@@ -183,12 +189,12 @@ void TfInstall::bCreateClearClick()
                        QStringLiteral("Файл \"kodra.fbk\" чистовой базы не обнаружен. Неоткуда "
                                       "восстанавливать."),
                        QStringLiteral("Нет файла"), QMessageBox::Warning, QMessageBox::Ok);
-        return;
+        return false;
     }
     if (eDatabaseName->text().isEmpty()) {
         prompt.message(this, QStringLiteral("Не указано имя файла базы данных"),
                        QStringLiteral("Нет файла базы"), QMessageBox::Warning, QMessageBox::Ok);
-        return;
+        return false;
     }
     const QString database = eDatabaseName->fileName();
     if (CatalogueService::exists(database, m_settings.userName, m_settings.userPass)
@@ -197,7 +203,7 @@ void TfInstall::bCreateClearClick()
                           QStringLiteral("Перезаписать ?"), QMessageBox::Warning,
                           QMessageBox::Ok | QMessageBox::Cancel)
             != QMessageBox::Ok)
-        return;
+        return false;
 
     const bool ok = runCommand(this, [&] {
         m_data.DefDatabase.close();
@@ -210,10 +216,24 @@ void TfInstall::bCreateClearClick()
     if (ok)
         prompt.message(this, QStringLiteral("ОК. Создание чистовой базы выполненно успешно."),
                        QStringLiteral("База создана"), QMessageBox::NoIcon, QMessageBox::Ok);
+    return ok;
 }
 
 void TfInstall::bOKClick()
 {
+    // OK on a local catalogue that does not exist yet would only end in the engine's error:
+    // offer to make it first, as "Создать новую пустую базу" does.
+    const QString database = eDatabaseName->fileName();
+    if (!database.isEmpty() && Connection::isLocalPath(database) && !QFileInfo::exists(database)) {
+        if (Prompt::instance().message(
+                this,
+                QStringLiteral("Базы данных ещё нет: %1. Создать новую пустую базу?").arg(database),
+                windowTitle(), QMessageBox::Question, QMessageBox::Yes | QMessageBox::No)
+            != QMessageBox::Yes)
+            return;
+        if (!createClearDatabase())
+            return;
+    }
     m_settings.databaseName = eDatabaseName->text();
     m_settings.userName = eKodra->text();
     m_settings.userPass = eKodraPass->text();

@@ -46,6 +46,8 @@ public:
     void done(int result) override;
 
 private:
+    // The steps of "Создать новую пустую базу"; false when they stopped or failed.
+    bool createClearDatabase();
     // add: create the owner; otherwise change the owner's password.
     void ownerRequest(bool add);
 

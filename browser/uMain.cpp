@@ -2,6 +2,7 @@
 
 #include "admin/uInstall.h"
 #include "admin/uSetup.h"
+#include "app/ConnectFailure.h"
 #include "app/uAbout.h"
 #include "browser/FolderCommands.h"
 #include "browser/TDBTreeView.h"
@@ -533,10 +534,21 @@ void TfMain::aConnectExecute()
         runCommand(this, [&db] { db.close(); });
         return;
     }
-    runCommand(this, [this] {
+    try {
         WaitCursor wait;
         m_session.connect(this);
-    });
+    } catch (const DbError &e) {
+        if (db.isConnected()) {
+            showErrorBox(this, e.text());
+            return;
+        }
+        // Not even attached: say what to do, the engine's words kept as details.
+        const ConnectFailure failure
+            = ConnectFailure::explain(m_session.settings().databasePath(), e);
+        showErrorBox(this, failure.text, failure.details);
+    } catch (const std::exception &e) {
+        showErrorBox(this, QString::fromLocal8Bit(e.what()));
+    }
 }
 
 void TfMain::layoutSaved()

@@ -7,8 +7,13 @@
 
 void showErrorBox(QWidget *parent, const QString &text)
 {
+    showErrorBox(parent, text, QString());
+}
+
+void showErrorBox(QWidget *parent, const QString &text, const QString &details)
+{
     Prompt::instance().message(parent, errorBoxText(text), QStringLiteral("Kodra"),
-                               QMessageBox::Critical, QMessageBox::Ok);
+                               QMessageBox::Critical, QMessageBox::Ok, details);
 }
 
 bool runCommand(QWidget *parent, const std::function<void()> &command)

@@ -8,6 +8,8 @@ class QWidget;
 // The standard error box: the error's text with a full stop where it lacks one, caption
 // "Kodra", a stop icon and an OK button.
 void showErrorBox(QWidget *parent, const QString &text);
+// The same box with a sentence for the user and the engine's own text behind "details".
+void showErrorBox(QWidget *parent, const QString &text, const QString &details);
 
 // Runs a command; an error it does not handle stops it and is shown in the standard error
 // box. Returns false when the command failed. No exception leaves this function.

@@ -20,9 +20,11 @@ void Prompt::setInstance(Prompt *prompt)
 QMessageBox::StandardButton MessageBoxPrompt::message(QWidget *parent, const QString &text,
                                                       const QString &caption,
                                                       QMessageBox::Icon icon,
-                                                      QMessageBox::StandardButtons buttons)
+                                                      QMessageBox::StandardButtons buttons,
+                                                      const QString &details)
 {
     QMessageBox box(icon, caption, text, buttons, parent);
+    box.setDetailedText(details);
     return QMessageBox::StandardButton(box.exec());
 }
 

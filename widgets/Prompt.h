@@ -12,9 +12,10 @@ class Prompt
 public:
     virtual ~Prompt() = default;
 
-    virtual QMessageBox::StandardButton message(QWidget *parent, const QString &text,
-                                                const QString &caption, QMessageBox::Icon icon,
-                                                QMessageBox::StandardButtons buttons)
+    // details: text the box keeps behind its "details" button (the engine's own words).
+    virtual QMessageBox::StandardButton
+    message(QWidget *parent, const QString &text, const QString &caption, QMessageBox::Icon icon,
+            QMessageBox::StandardButtons buttons, const QString &details = QString())
         = 0;
     // An input box; false when the user cancelled, text then unchanged.
     virtual bool input(QWidget *parent, const QString &caption, const QString &label, QString &text)
@@ -31,7 +32,8 @@ class MessageBoxPrompt : public Prompt
 public:
     QMessageBox::StandardButton message(QWidget *parent, const QString &text,
                                         const QString &caption, QMessageBox::Icon icon,
-                                        QMessageBox::StandardButtons buttons) override;
+                                        QMessageBox::StandardButtons buttons,
+                                        const QString &details = QString()) override;
     bool input(QWidget *parent, const QString &caption, const QString &label,
                QString &text) override;
 };

@@ -369,16 +369,81 @@ private Q_SLOTS:
         TfInstall dlg(*m_data, m_settings);
         dlg.eKodra->setText(QStringLiteral("OWNER2"));
         dlg.eKodraPass->setText(QStringLiteral("a password longer than eight"));
-        dlg.eDatabaseName->setText(QStringLiteral("/srv/other.gdb"));
+        // An existing file: OK only stores the fields.
+        const QString other = m_folder + QStringLiteral("/other.gdb");
+        QFile file(other);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.close();
+        dlg.eDatabaseName->setText(other);
         (ok ? dlg.bOK : dlg.bCancel)->click();
         QCOMPARE(dlg.result(), int(ok ? QDialog::Accepted : QDialog::Rejected));
         QCOMPARE(m_settings.userName, ok ? QStringLiteral("OWNER2") : before.userName);
         QCOMPARE(m_settings.userPass,
                  ok ? QStringLiteral("a password longer than eight") : before.userPass);
-        QCOMPARE(m_settings.databaseName,
-                 ok ? QStringLiteral("/srv/other.gdb") : before.databaseName);
+        QCOMPARE(m_settings.databaseName, ok ? other : before.databaseName);
         QCOMPARE(m_settings.databaseBackup, before.databaseBackup);
         QVERIFY(m_prompt->shown.isEmpty());
+    }
+
+    // OK on a local catalogue that does not exist asks to make it; a server's path and an
+    // existing file are taken as they are.
+    void okOnACatalogueNotMadeYet_data()
+    {
+        QTest::addColumn<QString>("where");
+        QTest::addColumn<QMessageBox::StandardButton>("answer");
+        QTest::addColumn<bool>("templatePresent");
+        QTest::addColumn<QStringList>("captions");
+        QTest::addColumn<bool>("accepted");
+        const QString question = QStringLiteral("Установка новой базы");
+        QTest::newRow("server") << "server" << QMessageBox::NoButton << true << QStringList()
+                                << true;
+        QTest::newRow("Нет") << "local" << QMessageBox::No << true << QStringList {question}
+                             << false;
+        QTest::newRow("Да") << "local" << QMessageBox::Yes << true
+                            << QStringList {question, QStringLiteral("База создана")} << true;
+        QTest::newRow("Да, no template")
+            << "local" << QMessageBox::Yes << false
+            << QStringList {question, QStringLiteral("Нет файла")} << false;
+    }
+    void okOnACatalogueNotMadeYet()
+    {
+        QFETCH(QString, where);
+        QFETCH(QMessageBox::StandardButton, answer);
+        QFETCH(bool, templatePresent);
+        QFETCH(QStringList, captions);
+        QFETCH(bool, accepted);
+        const QString path
+            = where == QLatin1String("server") ? QStringLiteral("otherhost:/srv/kodra.gdb") : m_db;
+        const QString before = m_settings.databaseName;
+        TfInstall dlg(*m_data, m_settings);
+        if (!templatePresent)
+            dlg.setTemplatePath(m_dir->filePath(QStringLiteral("none.fbk")));
+        dlg.eDatabaseName->setText(quoted(path));
+        if (answer != QMessageBox::NoButton)
+            m_prompt->answers << answer;
+        dlg.bOKClick();
+
+        QStringList shownCaptions;
+        for (const RecordingPrompt::Shown &box : std::as_const(m_prompt->shown))
+            shownCaptions << box.caption;
+        QCOMPARE(shownCaptions, captions);
+        if (!captions.isEmpty()) {
+            const RecordingPrompt::Shown &asked = m_prompt->shown.first();
+            QCOMPARE(
+                asked.text,
+                QStringLiteral("Базы данных ещё нет: %1. Создать новую пустую базу?").arg(m_db));
+            QCOMPARE(asked.icon, QMessageBox::Question);
+            QCOMPARE(asked.buttons, QMessageBox::Yes | QMessageBox::No);
+        }
+        QCOMPARE(dlg.result(), int(accepted ? QDialog::Accepted : QDialog::Rejected));
+        QCOMPARE(m_settings.databaseName, accepted ? quoted(path) : before);
+        if (where == QLatin1String("local")) {
+            QCOMPARE(QFileInfo::exists(m_db), accepted);
+            if (accepted) {
+                QVERIFY(connectMain());
+                QCOMPARE(versionOf(m_db), QStringLiteral("1.0"));
+            }
+        }
     }
 
     void firstRunOnACleanStore()

@@ -27,11 +27,12 @@ EchoPrompt::~EchoPrompt()
 
 QMessageBox::StandardButton EchoPrompt::message(QWidget *parent, const QString &text,
                                                 const QString &caption, QMessageBox::Icon icon,
-                                                QMessageBox::StandardButtons buttons)
+                                                QMessageBox::StandardButtons buttons,
+                                                const QString &details)
 {
     say(QStringLiteral("message: ") + text);
     const QMessageBox::StandardButton answer
-        = MessageBoxPrompt::message(parent, text, caption, icon, buttons);
+        = MessageBoxPrompt::message(parent, text, caption, icon, buttons, details);
     say(QStringLiteral("answer: ") + QString::number(int(answer), 16));
     return answer;
 }

@@ -13,7 +13,8 @@ public:
 
     QMessageBox::StandardButton message(QWidget *parent, const QString &text,
                                         const QString &caption, QMessageBox::Icon icon,
-                                        QMessageBox::StandardButtons buttons) override;
+                                        QMessageBox::StandardButtons buttons,
+                                        const QString &details = QString()) override;
     bool input(QWidget *parent, const QString &caption, const QString &label,
                QString &text) override;
 };

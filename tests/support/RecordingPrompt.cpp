@@ -12,9 +12,10 @@ RecordingPrompt::~RecordingPrompt()
 
 QMessageBox::StandardButton RecordingPrompt::message(QWidget *, const QString &text,
                                                      const QString &caption, QMessageBox::Icon icon,
-                                                     QMessageBox::StandardButtons buttons)
+                                                     QMessageBox::StandardButtons buttons,
+                                                     const QString &details)
 {
-    shown.append({text, caption, icon, buttons});
+    shown.append({text, caption, icon, buttons, details});
     if (!answers.isEmpty())
         return answers.takeFirst();
     if (buttons.testFlag(QMessageBox::Ok))

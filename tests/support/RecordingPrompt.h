@@ -16,6 +16,7 @@ public:
         QString caption;
         QMessageBox::Icon icon;
         QMessageBox::StandardButtons buttons;
+        QString details;
     };
 
     RecordingPrompt();
@@ -23,7 +24,8 @@ public:
 
     QMessageBox::StandardButton message(QWidget *parent, const QString &text,
                                         const QString &caption, QMessageBox::Icon icon,
-                                        QMessageBox::StandardButtons buttons) override;
+                                        QMessageBox::StandardButtons buttons,
+                                        const QString &details = QString()) override;
     // Records the input box and answers with the next scripted text; none left: cancelled.
     bool input(QWidget *parent, const QString &caption, const QString &label,
                QString &text) override;

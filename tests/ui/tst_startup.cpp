@@ -186,6 +186,68 @@ private Q_SLOTS:
         QCOMPARE(again->data().DefDatabase.databaseName(), path);
     }
 
+    // A newcomer presses Enter (OK) before any catalogue exists: the program offers to make the
+    // one the dialog names; Да makes it and connects, Нет leaves the dialog open.
+    void okBeforeAnyCatalogueOffersToMakeIt_data()
+    {
+        QTest::addColumn<QMessageBox::StandardButton>("answer");
+        QTest::newRow("Да") << QMessageBox::Yes;
+        QTest::newRow("Нет") << QMessageBox::No;
+    }
+    void okBeforeAnyCatalogueOffersToMakeIt()
+    {
+        QFETCH(QMessageBox::StandardButton, answer);
+        const QString path = m_dir->filePath(QStringLiteral("Мои диски/kodra_my.gdb"));
+        QVERIFY(QDir().mkpath(QFileInfo(path).path()));
+        // A first run (no layout saved); only the place of the catalogue is set, so that it is
+        // made in the test's folder and not beside the test program.
+        m_store->writeString(section, QStringLiteral("DataBaseName"),
+                             QLatin1Char('"') + path + QLatin1Char('"'));
+        bool stayedOpen = false;
+        whenModal([this, answer, &stayedOpen](QWidget *modal) {
+            auto *install = qobject_cast<TfInstall *>(modal);
+            QVERIFY(install);
+            QVERIFY(MainWindowFixture::activate(install));
+            m_prompt->answers << answer;
+            QTest::keyClick(install->focusWidget() ? install->focusWidget() : install,
+                            Qt::Key_Return);
+            stayedOpen = install->isVisible();
+            if (stayedOpen)
+                install->reject();
+        });
+        auto w = start();
+        QVERIFY(!m_prompt->shown.isEmpty());
+        const RecordingPrompt::Shown question = m_prompt->shown.first();
+        QCOMPARE(question.text,
+                 QStringLiteral("Базы данных ещё нет: %1. Создать новую пустую базу?").arg(path));
+        QCOMPARE(question.icon, QMessageBox::Question);
+        QCOMPARE(question.buttons, QMessageBox::Yes | QMessageBox::No);
+        if (answer == QMessageBox::No) {
+            QVERIFY(stayedOpen);
+            QCOMPARE(m_prompt->shown.size(), 1);
+            QVERIFY(!QFileInfo::exists(path));
+            QVERIFY(!w->data().DefDatabase.isConnected());
+            return;
+        }
+        QVERIFY(!stayedOpen);
+        QCOMPARE(m_prompt->shown.size(), 2);
+        QCOMPARE(m_prompt->shown.at(1).caption, QStringLiteral("База создана"));
+        QVERIFY(w->data().DefDatabase.isConnected());
+        QCOMPARE(w->data().DefDatabase.databaseName(), path);
+        QCOMPARE(w->data().dtFolder.fieldByName(QStringLiteral("FFOLDER")).asString(),
+                 TestCatalogue::startFolderName());
+        // The disk list takes a disk: Insert opens the disk editor.
+        QString editor;
+        whenModal([&editor](QWidget *modal) {
+            editor = QString::fromLatin1(modal->metaObject()->className());
+            static_cast<QDialog *>(modal)->reject();
+        });
+        QVERIFY(MainWindowFixture::activate(w.get()));
+        QTest::keyClick(w->DBGridEh1, Qt::Key_Insert);
+        QCOMPARE(editor, QStringLiteral("TfEdtDisk"));
+        QCOMPARE(m_prompt->shown.size(), 2);
+    }
+
     void normPosOnlyConnectsWithDefaults()
     {
         m_store->writeString(section, QStringLiteral("NormPos"), QStringLiteral("10,10,706,490"));
@@ -337,15 +399,25 @@ private Q_SLOTS:
                  QStringLiteral("x"));
     }
 
+    // Each says in Russian what to do; the engine's own words are in the box's details.
     void badCatalogueShowsServerTextAndStaysUsable_data()
     {
         QTest::addColumn<QString>("kind");
-        QTest::newRow("missing file") << "missing";
-        QTest::newRow("not a database") << "garbage";
+        QTest::addColumn<QString>("sentence");
+        QTest::newRow("missing file")
+            << "missing"
+            << QStringLiteral("Файл базы не найден: %1. Создайте новую базу: База данных > "
+                              "Создать новую.");
+        QTest::newRow("not a database")
+            << "garbage"
+            << QStringLiteral("Файл %1 не является базой Kodra этой версии или повреждён. "
+                              "Укажите другую базу (База данных > Настройки) или восстановите её "
+                              "из резервной копии.");
     }
     void badCatalogueShowsServerTextAndStaysUsable()
     {
         QFETCH(QString, kind);
+        QFETCH(QString, sentence);
         QString path = m_dir->filePath(QStringLiteral("nothere.gdb"));
         if (kind == QLatin1String("garbage")) {
             path = m_dir->filePath(QStringLiteral("garbage.gdb"));
@@ -358,7 +430,11 @@ private Q_SLOTS:
         QCOMPARE(m_prompt->shown.size(), 1);
         QCOMPARE(m_prompt->shown.first().caption, QStringLiteral("Kodra"));
         QCOMPARE(m_prompt->shown.first().icon, QMessageBox::Critical);
-        QVERIFY(m_prompt->shown.first().text.endsWith(QLatin1Char('.')));
+        QCOMPARE(m_prompt->shown.first().text, sentence.arg(path));
+        QVERIFY2(m_prompt->shown.first().details.contains(kind == QLatin1String("missing")
+                                                              ? QStringLiteral("No such file")
+                                                              : QStringLiteral("garbage.gdb")),
+                 qPrintable(m_prompt->shown.first().details));
         QVERIFY(!w->data().DefDatabase.isConnected());
         QCOMPARE(w->aConnect->text(), QStringLiteral("Соединение"));
         QCOMPARE(QGuiApplication::overrideCursor(), nullptr);
