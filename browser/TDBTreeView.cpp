@@ -1,9 +1,12 @@
 #include "browser/TDBTreeView.h"
 
 #include "browser/TDBTreeItem.h"
+#include "store/Connection.h"
 #include "store/DbError.h"
 #include "store/Field.h"
 #include "store/QueryDataSet.h"
+#include "store/Statement.h"
+#include "store/Transaction.h"
 #include "widgets/ErrorBox.h"
 #include "widgets/Prompt.h"
 
@@ -675,41 +678,61 @@ void TDBTreeView::writeCopies(const QList<QPair<QTreeWidgetItem *, QTreeWidgetIt
     QScopedValueRollback<bool> guard(m_updating, true);
     ds->disableControls();
     const auto resume = qScopeGuard([ds] { ds->enableControls(); });
-    qint64 nextKey = m_nodes.at(m_nodes.count() - 1)->key.toLongLong();
-    for (const auto &[original, copy] : copies) {
-        const TDBTreeNode *source = dbNodeOf(original);
-        const TDBTreeNode *parent = dbNodeOf(copy->parent());
-        if (!source || !parent)
-            continue;
-        const QVariant key = keyField.coerce(++nextKey);
-        TDBTreeNode *record = m_nodes.add(key, parent->key);
-        if (!record)
-            throw DbError(QStringLiteral("Folder %1 exists already").arg(key.toString()));
-        record->node = copy;
-        record->hint = source->hint;
-        if (TDBTreeItem *item = dbItem(copy))
-            item->setRecord(record);
-        if (!ds->locate(m_keyField, source->key.toLongLong()))
-            throw DbError(QStringLiteral("Folder %1 not found").arg(source->key.toString()));
-        const QVariant caption = f.list >= 0 ? ds->currentValue(f.list) : QVariant();
-        try {
-            ds->insert();
-            if (f.parent >= 0)
-                ds->setCurrentValue(f.parent, record->parentValue);
-            if (f.list >= 0)
-                ds->setCurrentValue(f.list, caption);
-            ds->setCurrentValue(f.key, key);
-            ds->post();
-        } catch (...) {
-            if (isChanging(*ds))
-                ds->cancel();
-            throw;
+    // One copy is one piece of work: committed whole at its end, undone whole on an error, so
+    // that neither a killed program nor a refused row leaves half a subtree behind.
+    Connection &db = ds->connection();
+    Transaction::CommitHold whole(db.transaction(), Transaction::CommitHold::Mode::Whole);
+    const auto run = [&db](const char *sql) {
+        Statement statement(db);
+        statement.prepare(QString::fromLatin1(sql));
+        statement.execute();
+    };
+    run("SAVEPOINT FOLDER_COPY");
+    try {
+        qint64 nextKey = m_nodes.at(m_nodes.count() - 1)->key.toLongLong();
+        for (const auto &[original, copy] : copies) {
+            const TDBTreeNode *source = dbNodeOf(original);
+            const TDBTreeNode *parent = dbNodeOf(copy->parent());
+            if (!source || !parent)
+                continue;
+            const QVariant key = keyField.coerce(++nextKey);
+            TDBTreeNode *record = m_nodes.add(key, parent->key);
+            if (!record)
+                throw DbError(QStringLiteral("Folder %1 exists already").arg(key.toString()));
+            record->node = copy;
+            record->hint = source->hint;
+            if (TDBTreeItem *item = dbItem(copy))
+                item->setRecord(record);
+            if (!ds->locate(m_keyField, source->key.toLongLong()))
+                throw DbError(QStringLiteral("Folder %1 not found").arg(source->key.toString()));
+            const QVariant caption = f.list >= 0 ? ds->currentValue(f.list) : QVariant();
+            try {
+                ds->insert();
+                if (f.parent >= 0)
+                    ds->setCurrentValue(f.parent, record->parentValue);
+                if (f.list >= 0)
+                    ds->setCurrentValue(f.list, caption);
+                ds->setCurrentValue(f.key, key);
+                ds->post();
+            } catch (...) {
+                if (isChanging(*ds))
+                    ds->cancel();
+                throw;
+            }
+            if (m_options & trSmartRecordCopy)
+                copyOtherColumns(source->key, key);
+            if (ds->locate(m_keyField, key.toLongLong()))
+                setNodeText(copy, displayText(f, ds->currentRow()));
         }
-        if (m_options & trSmartRecordCopy)
-            copyOtherColumns(source->key, key);
-        if (ds->locate(m_keyField, key.toLongLong()))
-            setNodeText(copy, displayText(f, ds->currentRow()));
+    } catch (...) {
+        try {
+            run("ROLLBACK TO SAVEPOINT FOLDER_COPY");
+        } catch (const std::exception &) {
+            // The first error is the one to show.
+        }
+        throw;
     }
+    run("RELEASE SAVEPOINT FOLDER_COPY");
     if (const TDBTreeNode *to = dbNodeOf(target))
         ds->locate(m_keyField, to->key.toLongLong());
 }

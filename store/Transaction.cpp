@@ -65,17 +65,22 @@ void Transaction::workDone()
     if (!isActive())
         return;
     m_pending = true;
-    if (m_holds == 0 || m_sinceCommit.elapsed() >= 1000)
+    if (m_wholeHolds == 0 && (m_holds == 0 || m_sinceCommit.elapsed() >= 1000))
         commitRetaining();
 }
 
-Transaction::CommitHold::CommitHold(Transaction &transaction) : m_transaction(transaction)
+Transaction::CommitHold::CommitHold(Transaction &transaction, Mode mode)
+    : m_transaction(transaction), m_mode(mode)
 {
     ++m_transaction.m_holds;
+    if (m_mode == Mode::Whole)
+        ++m_transaction.m_wholeHolds;
 }
 
 Transaction::CommitHold::~CommitHold()
 {
+    if (m_mode == Mode::Whole)
+        --m_transaction.m_wholeHolds;
     if (--m_transaction.m_holds == 0 && m_transaction.m_pending) {
         try {
             m_transaction.commitRetaining();

@@ -31,18 +31,21 @@ public:
     // killed program keeps the work, unless commits are held for bulk work.
     void workDone();
 
-    // While a hold exists, workDone() commits with retain at most once a second; the hold's
-    // end commits what is still pending.
+    // While a hold exists, workDone() commits with retain at most once a second (or, for a
+    // whole hold, not at all); the last hold's end commits what is still pending.
     class CommitHold
     {
     public:
-        explicit CommitHold(Transaction &transaction);
+        // Whole: a killed program keeps all of the work or none of it.
+        enum class Mode { OncePerSecond, Whole };
+        explicit CommitHold(Transaction &transaction, Mode mode = Mode::OncePerSecond);
         ~CommitHold();
         CommitHold(const CommitHold &) = delete;
         CommitHold &operator=(const CommitHold &) = delete;
 
     private:
         Transaction &m_transaction;
+        Mode m_mode;
     };
 
     isc_tr_handle *handle() { return &m_handle; }
@@ -51,6 +54,7 @@ private:
     Connection &m_connection;
     isc_tr_handle m_handle = 0;
     int m_holds = 0;
+    int m_wholeHolds = 0;
     bool m_pending = false;
     QElapsedTimer m_sinceCommit;
 };

@@ -77,8 +77,9 @@ int childFolders(const QString &path, int count)
 // Writes entries of <disk> through a prepared statement as the disk reader does, holding the
 // commits. It goes on until an entry was started more than a second after the transaction
 // began, so that the hold has committed on its own at least once; then it counts on an
-// attachment of its own what is committed, and dies. With <endHold> the hold ends first.
-int childBulk(const QString &path, int disk, bool endHold)
+// attachment of its own what is committed, and dies. With <endHold> the hold ends first; a
+// <whole> hold commits nothing before its end.
+int childBulk(const QString &path, int disk, bool endHold, bool whole)
 {
     MainData data;
     connect(data, path);
@@ -97,7 +98,9 @@ int childBulk(const QString &path, int disk, bool endHold)
         die();
     };
     {
-        Transaction::CommitHold hold(tr);
+        Transaction::CommitHold hold(tr,
+                                     whole ? Transaction::CommitHold::Mode::Whole
+                                           : Transaction::CommitHold::Mode::OncePerSecond);
         // Started after the transaction, so it never runs ahead of the hold's own clock.
         QElapsedTimer clock;
         clock.start();
@@ -129,7 +132,8 @@ int runChild(int argc, char **argv)
         if (args.value(1) == QLatin1String(kChildFolders) && args.size() == 4)
             return childFolders(args[2], args[3].toInt());
         if (args.value(1) == QLatin1String(kChildBulk) && args.size() == 5)
-            return childBulk(args[2], args[3].toInt(), args[4] == QLatin1String("end"));
+            return childBulk(args[2], args[3].toInt(), args[4] == QLatin1String("end"),
+                             args[4] == QLatin1String("whole"));
     } catch (const DbError &e) {
         say("error " + e.text().toUtf8());
         return 2;
@@ -251,24 +255,30 @@ private Q_SLOTS:
 
     void bulkWorkSurvives_data()
     {
-        QTest::addColumn<bool>("endHold");
-        QTest::newRow("killed while holding") << false;
-        QTest::newRow("killed after the hold") << true;
+        QTest::addColumn<QString>("mode");
+        QTest::newRow("killed while holding") << "hold";
+        QTest::newRow("killed after the hold") << "end";
+        QTest::newRow("killed while holding the whole work") << "whole";
     }
     void bulkWorkSurvives()
     {
-        QFETCH(bool, endHold);
+        QFETCH(QString, mode);
+        const bool endHold = mode == QLatin1String("end");
+        const bool whole = mode == QLatin1String("whole");
         m_cat->exec({QStringLiteral("insert into TFOLDER (FFOLDERID, FFOLDER) values (5001, 'F')"),
                      QStringLiteral("insert into TDISK (FDISKID, FFOLDERID, FMANID, FNAME) "
                                     "values (6001, 5001, 1, 'Disk')")});
-        const QStringList said
-            = runKilledChild({QLatin1String(kChildBulk), m_cat->path(), QStringLiteral("6001"),
-                              endHold ? QStringLiteral("end") : QStringLiteral("hold")});
+        const QStringList said = runKilledChild(
+            {QLatin1String(kChildBulk), m_cat->path(), QStringLiteral("6001"), mode});
         const int inserted = valueOf(said, QStringLiteral("inserted"));
         const int committed = valueOf(said, QStringLiteral("committed"));
         QVERIFY2(inserted > 0 && committed >= 0, qPrintable(said.join(QLatin1Char('\n'))));
-        // The hold committed on its own within the run; its end commits the rest.
-        QVERIFY2(committed > 0, qPrintable(said.join(QLatin1Char('\n'))));
+        // The hold committed on its own within the run, unless it holds the whole work; its end
+        // commits the rest.
+        if (whole)
+            QCOMPARE(committed, 0);
+        else
+            QVERIFY2(committed > 0, qPrintable(said.join(QLatin1Char('\n'))));
         QVERIFY(committed <= inserted);
         if (endHold)
             QCOMPARE(committed, inserted);

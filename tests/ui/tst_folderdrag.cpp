@@ -356,6 +356,38 @@ private Q_SLOTS:
                  0);
     }
 
+    // A copy refused on its last folder leaves no part of the subtree, in the table or the tree.
+    void copyRefusedMidwayLeavesNothing()
+    {
+        QStringList rows = sampleRows();
+        rows << QStringLiteral("create exception E_NO_COPY 'refused'")
+             << QStringLiteral("create trigger TFOLDER_NO_COPY for TFOLDER before insert as "
+                               "begin if (new.FFOLDER = 'Джаз' and new.FFOLDERID > 1007) then "
+                               "exception E_NO_COPY; end");
+        start(rows);
+        tree()->expandAll();
+        const QStringList before = folders();
+        const QString shapeBefore = shape();
+        dragFolder(node(1002), [&](QDrag *drag) {
+            QVERIFY(enter(drag, rowPoint(node(1002)), Qt::ControlModifier));
+            QVERIFY(move(drag, rowPoint(node(1006)), Qt::ControlModifier));
+            drop(drag, rowPoint(node(1006)), Qt::ControlModifier);
+        });
+        QCOMPARE(m_fx->prompt().shown.size(), 1);
+        QVERIFY2(m_fx->prompt().shown.first().text.contains(QStringLiteral("E_NO_COPY")),
+                 qPrintable(m_fx->prompt().shown.first().text));
+        QCOMPARE(folders(), before);
+        tree()->expandAll();
+        QCOMPARE(shape(), shapeBefore);
+        // Whatever the next command commits holds no part of the copy either.
+        main().aAddFolder->trigger();
+        QStringList added = folders();
+        for (const QString &line : before)
+            added.removeOne(line);
+        QCOMPARE(added.size(), 1);
+        QVERIFY2(!added.first().contains(QStringLiteral("Музыка")), qPrintable(added.first()));
+    }
+
     void acceptRule_data()
     {
         QTest::addColumn<bool>("mainHandler");
