@@ -1,6 +1,7 @@
 #include "app/CatalogueSession.h"
 
 #include "app/MainData.h"
+#include "app/SchemaUpkeep.h"
 #include "platform/SettingsStore.h"
 #include "widgets/Prompt.h"
 
@@ -38,6 +39,7 @@ void CatalogueSession::connect(QWidget *messageParent)
                                    QMessageBox::Critical, QMessageBox::Ok);
         return;
     }
+    SchemaUpkeep::addMissing(d.DefDatabase);
     d.dtFolder.open();
     d.dtDisk.open();
     const QString &section = ConnectionSettings::section;

@@ -64,6 +64,9 @@ CREATE TABLE TDISK (
 
 -- The duplicate-serial check on reading a disk looks disks up by serial number.
 CREATE INDEX IX_TDISK_FUNIQUE ON TDISK (FUNIQUE);
+-- The disk list reads a folder's disks by number and name: walking this index gives its first
+-- screen without sorting the whole folder.
+CREATE INDEX IX_TDISK_FOLDER_ORDER ON TDISK (FFOLDERID, FNN, FNAME);
 
 -- Millions of rows are written here one by one while a drive is read, so the table has
 -- only two indexes: the key and (disk, parent). The second serves a branch of the tree,

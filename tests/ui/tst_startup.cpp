@@ -248,6 +248,33 @@ private Q_SLOTS:
         QCOMPARE(m_prompt->shown.size(), 2);
     }
 
+    // A catalogue made before the disk list had an index of its own gets it on connecting; the
+    // list keeps its rows and their order (no number first, then by number and name).
+    void olderCatalogueGetsTheDiskOrderIndex()
+    {
+        const QString indexCount = QStringLiteral(
+            "select count(*) from RDB$INDICES where RDB$INDEX_NAME = 'IX_TDISK_FOLDER_ORDER'");
+        QCOMPARE(m_cat->scalar(indexCount).toInt(), 1);
+        m_cat->exec({QStringLiteral("drop index IX_TDISK_FOLDER_ORDER"),
+                     QStringLiteral("insert into TDISK (FDISKID, FFOLDERID, FMANID, FNAME, FNN) "
+                                    "values (2004, 1002, 1, 'b0', null)"),
+                     QStringLiteral("insert into TDISK (FDISKID, FFOLDERID, FMANID, FNAME, FNN) "
+                                    "values (2005, 1002, 1, 'Ба', 2)"),
+                     QStringLiteral("insert into TDISK (FDISKID, FFOLDERID, FMANID, FNAME, FNN) "
+                                    "values (2006, 1002, 1, 'аб', 2)")});
+        QCOMPARE(m_cat->scalar(indexCount).toInt(), 0);
+        writeConnection(m_cat->path());
+        m_store->writeInteger(section, QStringLiteral("FolderID"), 1002);
+        auto w = start();
+        QVERIFY(m_prompt->shown.isEmpty());
+        QCOMPARE(m_cat->scalar(indexCount).toInt(), 1);
+        QueryDataSet &disks = w->data().dtDisk;
+        QStringList names;
+        for (disks.first(); !disks.eof(); disks.next())
+            names << disks.fieldByName(QStringLiteral("FNAME")).asString();
+        QCOMPARE(names, QStringList({"b0", "b1", "b2", "аб", "Ба"}));
+    }
+
     void normPosOnlyConnectsWithDefaults()
     {
         m_store->writeString(section, QStringLiteral("NormPos"), QStringLiteral("10,10,706,490"));

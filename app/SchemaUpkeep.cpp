@@ -1,0 +1,50 @@
+#include "app/SchemaUpkeep.h"
+
+#include "store/Connection.h"
+#include "store/DbError.h"
+#include "store/Statement.h"
+#include "store/Transaction.h"
+
+#include <QLoggingCategory>
+#include <QScopeGuard>
+
+Q_LOGGING_CATEGORY(lcUpkeep, "kodra.app.upkeep")
+
+const char *SchemaUpkeep::diskOrderIndex()
+{
+    return "IX_TDISK_FOLDER_ORDER";
+}
+
+void SchemaUpkeep::addMissing(Connection &connection)
+{
+    try {
+        Transaction &running = connection.transaction();
+        if (!running.isActive())
+            running.start();
+        {
+            const auto settle = qScopeGuard([&running] { running.checkAutoStop(); });
+            Statement look(connection);
+            look.prepare(QStringLiteral("select count(*) from RDB$INDICES where "
+                                        "RDB$INDEX_NAME = '%1'")
+                             .arg(QLatin1String(diskOrderIndex())));
+            look.execute();
+            if (look.fetch() && look.value(0).toInt() > 0)
+                return;
+        }
+        Connection own;
+        own.setDatabaseName(connection.databaseName());
+        own.setParams(connection.params());
+        own.open();
+        own.transaction().start();
+        {
+            Statement create(own);
+            create.prepare(QStringLiteral("create index %1 on TDISK (FFOLDERID, FNN, FNAME)")
+                               .arg(QLatin1String(diskOrderIndex())));
+            create.execute();
+        }
+        own.transaction().commit();
+        own.close();
+    } catch (const DbError &e) {
+        qCInfo(lcUpkeep) << "catalogue kept as it is:" << e.text();
+    }
+}
