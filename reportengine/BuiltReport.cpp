@@ -1,5 +1,6 @@
 #include "reportengine/BuiltReport.h"
 
+#include "reportengine/HeapReserve.h"
 #include "reportengine/ReportStream.h"
 
 #include <QAbstractTextDocumentLayout>
@@ -187,6 +188,7 @@ bool BuiltReport::paint(QPagedPaintDevice &device) const
 {
     if (pages.empty())
         return false;
+    const HeapReserve reserve;
     auto layoutOf = [](const BuiltPage &page) {
         const bool landscape = page.size.width() > page.size.height();
         const QSizeF portrait = landscape ? page.size.transposed() : page.size;

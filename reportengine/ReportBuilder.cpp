@@ -1,5 +1,6 @@
 #include "reportengine/ReportBuilder.h"
 
+#include "reportengine/HeapReserve.h"
 #include "reportengine/ReportDataSource.h"
 #include "reportengine/ReportFormatter.h"
 #include "store/Field.h"
@@ -360,6 +361,7 @@ void ReportBuilder::buildPage(const ReportPage &page)
 
 BuiltReport ReportBuilder::build(const QString &title)
 {
+    const HeapReserve reserve;
     if (!m_start.isValid())
         m_start = QDateTime::currentDateTime();
     m_built = BuiltReport();
