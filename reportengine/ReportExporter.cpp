@@ -57,11 +57,12 @@ QString ReportExporter::plainText(const ReportObject &o)
     return o.text;
 }
 
-std::vector<ReportExporter::Line> ReportExporter::lines(const BuiltPage &page)
+std::vector<ReportExporter::Line> ReportExporter::lines(const BuiltPage &page, bool withEmpty)
 {
     std::vector<const ReportObject *> boxes;
     for (const ReportObject &o : page.objects) {
-        if ((o.kind == ObjectKind::Text || o.kind == ObjectKind::RichText) && !o.text.isEmpty())
+        if ((o.kind == ObjectKind::Text || o.kind == ObjectKind::RichText)
+            && (withEmpty || !o.text.isEmpty()))
             boxes.push_back(&o);
     }
     std::stable_sort(boxes.begin(), boxes.end(), [](const ReportObject *a, const ReportObject *b) {
@@ -186,24 +187,38 @@ QByteArray ReportExporter::toText(const BuiltReport &report)
     return out.toUtf8();
 }
 
+QString ReportExporter::csvField(const QString &text, const QLocale &locale)
+{
+    QString value = text;
+    bool number = false;
+    locale.toDouble(value, &number);
+    if (number) {
+        value.remove(locale.groupSeparator());
+        return value;
+    }
+    if (value.contains(QLatin1Char(';')) || value.contains(QLatin1Char('"'))
+        || value.contains(QLatin1Char('\n')) || value.contains(QLatin1Char('\r'))) {
+        value.replace(QLatin1Char('"'), QStringLiteral("\"\""));
+        value = QLatin1Char('"') + value + QLatin1Char('"');
+    }
+    return value;
+}
+
 QByteArray ReportExporter::toCsv(const BuiltReport &report)
 {
     // Separated by semicolons, as spreadsheets of a locale with a decimal comma expect; the
-    // byte order mark tells them the text is UTF-8.
+    // byte order mark tells them the text is UTF-8. A band's empty boxes stay empty fields, so
+    // that every value keeps the column of its title.
+    const QLocale locale;
     QString out = QString(QChar(0xFEFF));
     for (const BuiltPage &page : report.pages) {
-        for (const Line &line : lines(page)) {
+        for (const Line &line : lines(page, true)) {
             QStringList cells;
-            for (const ReportObject *o : line) {
-                QString value = plainText(*o);
-                if (value.contains(QLatin1Char(';')) || value.contains(QLatin1Char('"'))
-                    || value.contains(QLatin1Char('\n'))) {
-                    value.replace(QLatin1Char('"'), QStringLiteral("\"\""));
-                    value = QLatin1Char('"') + value + QLatin1Char('"');
-                }
-                cells << value;
-            }
-            out += cells.join(QLatin1Char(';')) + QStringLiteral("\r\n");
+            for (const ReportObject *o : line)
+                cells << csvField(plainText(*o), locale);
+            // A line of boxes that are all empty is no row of the table.
+            if (!cells.join(QString()).isEmpty())
+                out += cells.join(QLatin1Char(';')) + QStringLiteral("\r\n");
         }
     }
     return out.toUtf8();
