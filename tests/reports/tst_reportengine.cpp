@@ -316,6 +316,52 @@ private Q_SLOTS:
                  expected);
     }
 
+    // Grouped numbers take the separators of the locale; the C locale writes no groups.
+    void numbersFollowTheLocale_data()
+    {
+        QTest::addColumn<QString>("locale");
+        QTest::addColumn<QVariant>("value");
+        QTest::addColumn<int>("format");
+        QTest::addColumn<QString>("expected");
+        const int plain = int(ValueFormat::Plain);
+        const int decimals = int(ValueFormat::GroupedDecimals);
+        const int whole = int(ValueFormat::GroupedInteger);
+        const QString nb(QChar(0x00A0));
+        struct Row
+        {
+            const char *locale;
+            QVariant value;
+            int format;
+            QString expected;
+        };
+        const Row rows[] = {
+            {"en_US", 1234567.25, decimals, QStringLiteral("1,234,567.25")},
+            {"en_US", -1500.5, decimals, QStringLiteral("-1,500.5")},
+            {"en_US", 0.5, decimals, QStringLiteral(".5")},
+            {"en_US", 5497558138880.0, whole, QStringLiteral("5,497,558,138,880")},
+            {"en_US", 2.5, plain, QStringLiteral("2.5")},
+            {"ru_RU", 1234567.25, decimals, QStringList {"1", "234", "567,25"}.join(nb)},
+            {"ru_RU", 5497558138880.0, whole,
+             QStringList {"5", "497", "558", "138", "880"}.join(nb)},
+            {"C", 1234567.25, decimals, QStringLiteral("1234567.25")},
+            {"C", qlonglong(1234567), whole, QStringLiteral("1234567")},
+            {"C", 2.5, plain, QStringLiteral("2.5")},
+        };
+        for (const Row &r : rows) {
+            QTest::addRow("%s %s", r.locale, qPrintable(r.expected))
+                << QString::fromLatin1(r.locale) << r.value << r.format << r.expected;
+        }
+    }
+
+    void numbersFollowTheLocale()
+    {
+        QFETCH(QString, locale);
+        QFETCH(QVariant, value);
+        QFETCH(int, format);
+        QFETCH(QString, expected);
+        QCOMPARE(ReportFormatter::format(value, ValueFormat(format), QLocale(locale)), expected);
+    }
+
     void expressions_data()
     {
         QTest::addColumn<QString>("text");
