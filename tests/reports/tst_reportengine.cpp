@@ -711,6 +711,71 @@ private Q_SLOTS:
         QCOMPARE(ReportPreview::captionFor(QString()), QStringLiteral("Предварительный просмотр"));
     }
 
+    // HTML and RTF keep the lines and frames where they stand: a vertical line stays vertical,
+    // a middle-aligned text stays in the middle, and RTF draws every frame and shape.
+    void htmlAndRtfHoldTheShapes()
+    {
+        openDisks(1);
+        ReportObject framed = textBox(QStringLiteral("Рамка"), QRectF(10, 2, 30, 20));
+        framed.frame = true;
+        framed.alignment = Qt::AlignHCenter | Qt::AlignVCenter;
+        auto shape = [](ObjectKind kind, QRectF geometry) {
+            ReportObject o;
+            o.kind = kind;
+            o.geometry = geometry;
+            o.frameWidth = 0.5;
+            o.frameColor = QColor(255, 0, 0);
+            return o;
+        };
+        ReportObject filled = shape(ObjectKind::Rectangle, QRectF(120, 2, 40, 20));
+        filled.fill = QColor(0, 0, 255);
+        const BuiltReport built
+            = build(onePage({band(BandKind::ReportTitle, 50,
+                                  {framed, shape(ObjectKind::Line, QRectF(50, 2, 0, 30)),
+                                   shape(ObjectKind::Line, QRectF(10, 40, 100, 0)), filled,
+                                   shape(ObjectKind::Ellipse, QRectF(165, 2, 30, 20))})}));
+        QCOMPARE(built.pageCount(), 1);
+        const double top = built.pages[0].objects[0].geometry.top() - 2; // the band's top
+
+        const QString html = QString::fromUtf8(ReportExporter::toHtml(built));
+        const QString red = QStringLiteral("0.5mm solid #ff0000");
+        QVERIFY2(
+            html.contains(QStringLiteral("left: 50.0mm; top: %1; width: 0.0mm; height: 30.0mm; "
+                                         "border-left: %2;")
+                              .arg(QString::number(top + 2, 'f', 1) + QStringLiteral("mm"), red)),
+            qPrintable(html));
+        QVERIFY(
+            html.contains(QStringLiteral("left: 10.0mm; top: %1; width: 100.0mm; height: 0.0mm; "
+                                         "border-top: %2;")
+                              .arg(QString::number(top + 40, 'f', 1) + QStringLiteral("mm"), red)));
+        QVERIFY(html.contains(QStringLiteral("justify-content: center;")));
+        QVERIFY(html.contains(QStringLiteral("border-radius: 50%; border: %1;").arg(red)));
+
+        const QString rtf = QString::fromLatin1(ReportExporter::toRtf(built));
+        static const QRegularExpression shapeRe(QStringLiteral(
+            "\\\\shpleft(\\d+)\\\\shptop(\\d+)\\\\shpright(\\d+)\\\\shpbottom(\\d+).*?"
+            "\\{\\\\sn shapeType\\}\\{\\\\sv (\\d+)\\}"));
+        QStringList found;
+        for (auto it = shapeRe.globalMatch(rtf); it.hasNext();) {
+            const auto m = it.next();
+            found << QStringLiteral("%1 %2 %3 %4 %5")
+                         .arg(m.captured(5), m.captured(1), m.captured(2), m.captured(3),
+                              m.captured(4));
+        }
+        auto tw = [](double mm) { return QString::number(qRound(mm * 1440 / 25.4)); };
+        const QStringList expected {
+            QStringList {"1", tw(10), tw(top + 2), tw(40), tw(top + 22)}.join(' '),
+            QStringList {"20", tw(50), tw(top + 2), tw(50), tw(top + 32)}.join(' '),
+            QStringList {"20", tw(10), tw(top + 40), tw(110), tw(top + 40)}.join(' '),
+            QStringList {"1", tw(120), tw(top + 2), tw(160), tw(top + 22)}.join(' '),
+            QStringList {"3", tw(165), tw(top + 2), tw(195), tw(top + 22)}.join(' '),
+        };
+        QCOMPARE(found, expected);
+        QVERIFY(rtf.contains(QStringLiteral("{\\sn lineColor}{\\sv 255}")));
+        QVERIFY(rtf.contains(QStringLiteral("{\\sn fillColor}{\\sv 16711680}")));
+        QVERIFY(rtf.contains(QStringLiteral("{\\sn lineWidth}{\\sv 18000}")));
+    }
+
     void exports_data()
     {
         QTest::addColumn<QString>("suffix");
