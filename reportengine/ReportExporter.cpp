@@ -224,11 +224,19 @@ QString ReportExporter::saveFilter()
 
 bool ReportExporter::exportPdf(const BuiltReport &report, const QString &fileName)
 {
-    QPdfWriter writer(fileName);
-    writer.setCreator(QStringLiteral("Kodra"));
-    writer.setTitle(report.title);
-    writer.setResolution(1200);
-    return report.paint(writer);
+    // Written aside and renamed into place, so that a failure leaves the old file whole.
+    QSaveFile file(fileName);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    {
+        QPdfWriter writer(&file);
+        writer.setCreator(QStringLiteral("Kodra"));
+        writer.setTitle(report.title);
+        writer.setResolution(1200);
+        if (!report.paint(writer))
+            return false;
+    }
+    return file.commit();
 }
 
 bool ReportExporter::exportFile(const BuiltReport &report, const QString &fileName, QString *error)

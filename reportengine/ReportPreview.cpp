@@ -172,8 +172,7 @@ void ReportPreview::aSaveExecute()
     request.title = QStringLiteral("Сохранить отчёт");
     request.filter = ReportExporter::saveFilter();
     request.defaultExtension = QStringLiteral("*.kdr");
-    request.mode = FilePickRequest::Mode::FileInExistingFolder;
-    const QString fileName = FilePicker::instance().pick(this, request);
+    const QString fileName = FilePicker::saveFileName(this, request);
     if (fileName.isEmpty())
         return;
     QString error;

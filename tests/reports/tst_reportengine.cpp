@@ -13,11 +13,14 @@
 #include "tests/support/RecordingPrompt.h"
 #include "tests/support/ScriptedFilePicker.h"
 #include "tests/support/TestCatalogue.h"
+#include "widgets/FilePicker.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QBuffer>
 #include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QImage>
 #include <QPainter>
 #include <QPrintPreviewWidget>
@@ -709,6 +712,116 @@ private Q_SLOTS:
 
         // Without a title the caption stands alone.
         QCOMPARE(ReportPreview::captionFor(QString()), QStringLiteral("Предварительный просмотр"));
+    }
+
+    // The preview's save: the filter chosen decides the format and the missing suffix, and an
+    // existing file is replaced only after a yes.
+    void saveWritesTheFormatChosen()
+    {
+        openDisks(3);
+        RecordingPrompt prompt;
+        ScriptedFilePicker picker;
+        QTemporaryDir dir;
+        const QString spine = dir.filePath(QStringLiteral("spine"));
+        const QString kept = dir.filePath(QStringLiteral("kept.csv"));
+        QFile old(kept);
+        QVERIFY(old.open(QIODevice::WriteOnly));
+        old.write("keep");
+        old.close();
+        Report r;
+        r.addDataSource(m_source.get());
+        r.reportTemplate() = labels();
+        MainWindowFixture::whenModal([&](QWidget *w) {
+            auto *preview = qobject_cast<ReportPreview *>(w);
+            if (preview) {
+                picker.answers = QStringList {spine, kept, QString(), kept};
+                picker.filters = QStringList {
+                    QStringLiteral("Документ PDF (*.pdf)"), QStringLiteral("Таблица CSV (*.csv)"),
+                    QStringLiteral("Таблица CSV (*.csv)"), QStringLiteral("Таблица CSV (*.csv)")};
+                preview->aSaveExecute(); // spine as PDF
+                prompt.answers = {QMessageBox::No};
+                preview->aSaveExecute(); // kept.csv: no, then cancelled
+                prompt.answers = {QMessageBox::Yes};
+                preview->aSaveExecute(); // kept.csv: yes
+            }
+            w->close();
+        });
+        QVERIFY(r.show());
+        QVERIFY(!QFile::exists(spine + QStringLiteral(".kdr")));
+        QFile pdf(spine + QStringLiteral(".pdf"));
+        QVERIFY(pdf.open(QIODevice::ReadOnly));
+        QVERIFY(pdf.readAll().startsWith("%PDF"));
+        QCOMPARE(picker.requests.size(), 4);
+        for (const FilePickRequest &request : std::as_const(picker.requests))
+            QCOMPARE(request.mode, FilePickRequest::Mode::SaveFile);
+        QVERIFY(QFileInfo(picker.requests[0].folder).isDir());
+        // The next save starts where the last one went; after a no the name is proposed again.
+        QCOMPARE(picker.requests[1].folder, dir.path());
+        QCOMPARE(picker.requests[2].folder, kept);
+        QCOMPARE(prompt.shown.size(), 2);
+        QCOMPARE(prompt.shown[0].text,
+                 QStringLiteral("Файл «kept.csv» уже существует.\n"
+                                "Заменить его?"));
+        QCOMPARE(prompt.shown[0].buttons, QMessageBox::Yes | QMessageBox::No);
+        QFile csv(kept);
+        QVERIFY(csv.open(QIODevice::ReadOnly));
+        QVERIFY(csv.readAll().contains("Диск 3"));
+    }
+
+    void suffixFollowsTheFilter_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("chosen");
+        QTest::addColumn<QString>("expected");
+        const QString pdf = QStringLiteral("Документ PDF (*.pdf)");
+        QTest::newRow("none: the filter's") << "spine" << pdf << "spine.pdf";
+        QTest::newRow("the filter's, any case") << "spine.PDF" << pdf << "spine.PDF";
+        QTest::newRow("another offered: typed") << "spine.txt" << pdf << "spine.txt";
+        QTest::newRow("unknown: the filter's") << "spine.v2" << pdf << "spine.v2.pdf";
+        QTest::newRow("any file") << "spine"
+                                  << "Все файлы (*)"
+                                  << "spine";
+    }
+
+    void suffixFollowsTheFilter()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QString, chosen);
+        QFETCH(QString, expected);
+        const QStringList offered = FilePicker::nameFilters(
+            ReportExporter::saveFilter() + QStringLiteral("|Все файлы (*.*)|*.*"));
+        QVERIFY(offered.contains(chosen));
+        QCOMPARE(FilePicker::withSuffixOf(typed, chosen, offered), expected);
+    }
+
+    // The real save dialog: a save dialog by its accept button, its filter reported back.
+    void saveDialogIsASaveDialog()
+    {
+        QTemporaryDir dir;
+        RecordingPrompt prompt;
+        QFileDialog::AcceptMode mode = QFileDialog::AcceptOpen;
+        QString accept;
+        QString start;
+        MainWindowFixture::whenModal([&](QWidget *w) {
+            auto *dialog = qobject_cast<QFileDialog *>(w);
+            QVERIFY(dialog);
+            mode = dialog->acceptMode();
+            accept = dialog->labelText(QFileDialog::Accept);
+            start = dialog->directory().absolutePath();
+            dialog->selectNameFilter(QStringLiteral("Страница HTML (*.htm)"));
+            dialog->selectFile(QStringLiteral("spine"));
+            static_cast<QDialog *>(dialog)->accept();
+        });
+        FilePickRequest request;
+        request.title = QStringLiteral("Сохранить отчёт");
+        request.filter = ReportExporter::saveFilter();
+        request.defaultExtension = QStringLiteral("*.kdr");
+        request.folder = dir.path();
+        const QString chosen = FilePicker::saveFileName(nullptr, request);
+        QCOMPARE(mode, QFileDialog::AcceptSave);
+        QCOMPARE(accept, QStringLiteral("Сохранить"));
+        QCOMPARE(start, dir.path());
+        QCOMPARE(chosen, dir.filePath(QStringLiteral("spine.htm")));
     }
 
     // HTML and RTF keep the lines and frames where they stand: a vertical line stays vertical,
