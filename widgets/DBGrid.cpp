@@ -464,7 +464,49 @@ bool DBGrid::edit(const QModelIndex &index, EditTrigger trigger, QEvent *event)
     const QueryDataSet *ds = dataSet();
     if (index.isValid() && ds && ds->isOpen() && index.row() != ds->currentRow())
         return false;
-    return QTableView::edit(index, trigger, event);
+    const bool wasEditing = state() == EditingState;
+    if (!QTableView::edit(index, trigger, event))
+        return false;
+    if (!wasEditing && state() == EditingState && ds && ds->isOpen()) {
+        m_rowEditedBeforeCell = isEditing(ds);
+        m_rowBeforeCell.clear();
+        for (int i = 0; i < ds->fieldCount(); ++i)
+            m_rowBeforeCell << ds->value(ds->currentRow(), i);
+    }
+    return true;
+}
+
+void DBGrid::closeEditor(QWidget *editor, QAbstractItemDelegate::EndEditHint hint)
+{
+    // The view would revert the whole model (the row) on Esc; only the cell goes back.
+    if (hint != QAbstractItemDelegate::RevertModelCache) {
+        QTableView::closeEditor(editor, hint);
+        return;
+    }
+    QTableView::closeEditor(editor, QAbstractItemDelegate::NoHint);
+    undoCell();
+}
+
+void DBGrid::undoCell()
+{
+    QueryDataSet *ds = dataSet();
+    if (!isEditing(ds))
+        return;
+    // A row without changes before this cell is simply left as it was.
+    if (!m_rowEditedBeforeCell) {
+        runCommand(this, [ds] { ds->cancel(); });
+        return;
+    }
+    // An editor that writes at once (a list) may have changed fields; they take back their
+    // values, the row's earlier changes stay.
+    runCommand(this, [this, ds] {
+        for (int i = 0; i < ds->fieldCount() && i < m_rowBeforeCell.size(); ++i) {
+            if (ds->field(i).isLookup())
+                continue;
+            if (ds->value(ds->currentRow(), i) != m_rowBeforeCell.at(i))
+                ds->setCurrentValue(i, m_rowBeforeCell.at(i));
+        }
+    });
 }
 
 QItemSelectionModel::SelectionFlags DBGrid::selectionCommand(const QModelIndex &index,

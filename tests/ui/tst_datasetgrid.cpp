@@ -523,17 +523,20 @@ private Q_SLOTS:
         QVERIFY(!disks().isModified());
     }
 
-    void escapeCancelsRow_data()
+    // The first Esc gives back the cell being edited, a second one the row's other unposted
+    // changes; a row without earlier changes is as it was after the first.
+    void escapeUndoesTheCellThenTheRow_data()
     {
         QTest::addColumn<bool>("committedFirst");
         QTest::newRow("editor still open") << false;
-        QTest::newRow("value already in the row") << true;
+        QTest::newRow("name already in the row") << true;
     }
-    void escapeCancelsRow()
+    void escapeUndoesTheCellThenTheRow()
     {
         QFETCH(bool, committedFirst);
         openFolder(1001);
         showGrid();
+        const QString disksBefore = current("FDISKIS");
         auto *edit = qobject_cast<QLineEdit *>(startEditing(column("FNAME")));
         QVERIFY(edit);
         QTest::keyClicks(edit, QStringLiteral("Johann"));
@@ -544,14 +547,47 @@ private Q_SLOTS:
             QCOMPARE(disks().state(), QueryDataSet::State::Edit);
             QCOMPARE(current("FNAME"), QStringLiteral("Johann"));
             QCOMPARE(marker(0), QStringLiteral("\u270E"));
-            target = QApplication::focusWidget();
+            // Typing into the next cell's editor, then Esc there.
+            auto *next = qobject_cast<QLineEdit *>(QApplication::focusWidget());
+            QVERIFY(next);
+            QTest::keyClicks(next, QStringLiteral("7"));
+            target = next;
         }
         QTest::keyClick(target, Qt::Key_Escape);
+        QCOMPARE(m_grid->indexWidget(m_grid->currentIndex()), nullptr);
+        if (committedFirst) {
+            QCOMPARE(disks().state(), QueryDataSet::State::Edit);
+            QCOMPARE(current("FNAME"), QStringLiteral("Johann"));
+            QCOMPARE(current("FDISKIS"), disksBefore);
+            QCOMPARE(marker(0), QStringLiteral("\u270E"));
+            QTest::keyClick(m_grid.get(), Qt::Key_Escape);
+        }
         QCOMPARE(disks().state(), QueryDataSet::State::Browse);
         QCOMPARE(current("FNAME"), QStringLiteral("Bach"));
+        QCOMPARE(current("FDISKIS"), disksBefore);
         QCOMPARE(m_model->index(0, column("FNAME")).data().toString(), QStringLiteral("Bach"));
         QCOMPARE(marker(0), QStringLiteral("\u25B8"));
-        QCOMPARE(m_grid->indexWidget(m_grid->currentIndex()), nullptr);
+    }
+
+    // On a new row the first Esc in a cell keeps the row; the second drops it.
+    void escapeOnANewRowTakesTwo()
+    {
+        openFolder(1001);
+        showGrid();
+        const int rows = m_model->rowCount();
+        disks().moveTo(rows - 1);
+        QTest::keyClick(m_grid.get(), Qt::Key_Down);
+        QCOMPARE(disks().state(), QueryDataSet::State::Insert);
+        auto *edit = qobject_cast<QLineEdit *>(startEditing(column("FNAME")));
+        QVERIFY(edit);
+        QTest::keyClicks(edit, QStringLiteral("New"));
+        QTest::keyClick(edit, Qt::Key_Escape);
+        QCOMPARE(disks().state(), QueryDataSet::State::Insert);
+        QCOMPARE(m_model->rowCount(), rows + 1);
+        QCOMPARE(current("FNAME"), QString());
+        QTest::keyClick(m_grid.get(), Qt::Key_Escape);
+        QCOMPARE(disks().state(), QueryDataSet::State::Browse);
+        QCOMPARE(m_model->rowCount(), rows);
     }
 
     void emptyRequiredFieldKeepsRowInEdit()
