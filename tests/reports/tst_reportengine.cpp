@@ -25,9 +25,11 @@
 #include <QPainter>
 #include <QPrintPreviewWidget>
 #include <QRegularExpression>
+#include <QSpinBox>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QToolBar>
 #include <memory>
 
 namespace {
@@ -887,6 +889,85 @@ private Q_SLOTS:
         QVERIFY(rtf.contains(QStringLiteral("{\\sn lineColor}{\\sv 255}")));
         QVERIFY(rtf.contains(QStringLiteral("{\\sn fillColor}{\\sv 16711680}")));
         QVERIFY(rtf.contains(QStringLiteral("{\\sn lineWidth}{\\sv 18000}")));
+    }
+
+    // The page buttons turn the pages and show where the reader is; Find marks the box found
+    // in yellow and F3 steps on to the next box holding the text, over the pages and round.
+    void previewPageButtonsAndFindNext()
+    {
+        openDisks(25);
+        RecordingPrompt prompt;
+        Report r;
+        r.addDataSource(m_source.get());
+        r.reportTemplate() = labels();
+        QList<int> pages;
+        QList<bool> enabled;
+        QStringList found;
+        int yellowBefore = -1;
+        int yellowAfter = -1;
+        auto yellow = [](ReportPreview *preview) {
+            QApplication::processEvents();
+            const QImage shot = preview->view()->grab().toImage();
+            int n = 0;
+            for (int y = 0; y < shot.height(); ++y) {
+                for (int x = 0; x < shot.width(); ++x) {
+                    const QColor c = shot.pixelColor(x, y);
+                    n += c.red() > 200 && c.green() > 200 && c.blue() < 80;
+                }
+            }
+            return n;
+        };
+        MainWindowFixture::whenModal([&](QWidget *w) {
+            auto *preview = qobject_cast<ReportPreview *>(w);
+            if (!preview) {
+                w->close();
+                return;
+            }
+            QVERIFY(MainWindowFixture::activate(preview));
+            preview->aWholePage->trigger();
+            QToolBar *bar = preview->toolBar();
+            for (QAction *a :
+                 {preview->aFirstPage, preview->aPriorPage, preview->aNextPage, preview->aLastPage})
+                QVERIFY(bar->widgetForAction(a));
+            QCOMPARE(preview->pageBox()->parentWidget(), bar);
+            auto state = [&] {
+                pages << preview->currentPage() << preview->pageBox()->value();
+                enabled << preview->aFirstPage->isEnabled() << preview->aLastPage->isEnabled();
+            };
+            state();
+            QTest::mouseClick(bar->widgetForAction(preview->aNextPage), Qt::LeftButton);
+            state();
+            QTest::mouseClick(bar->widgetForAction(preview->aFirstPage), Qt::LeftButton);
+            preview->pageBox()->setValue(2);
+            state();
+
+            preview->aFirstPage->trigger();
+            yellowBefore = yellow(preview);
+            auto foundText = [&] {
+                const ReportObject &o = preview->report()
+                                            .pages[size_t(preview->foundPage() - 1)]
+                                            .objects[size_t(preview->foundObject())];
+                found << QStringLiteral("%1:%2").arg(preview->foundPage()).arg(o.text);
+            };
+            prompt.inputs = QStringList {QStringLiteral("диск 2")};
+            preview->aFindExecute();
+            foundText();
+            yellowAfter = yellow(preview);
+            for (int i = 0; i < 7; ++i) {
+                QTest::keyClick(preview->view(), Qt::Key_F3);
+                foundText();
+            }
+            preview->aClose->trigger();
+        });
+        QVERIFY(r.show());
+        QCOMPARE(pages, (QList<int> {1, 1, 2, 2, 2, 2}));
+        QCOMPARE(enabled, (QList<bool> {false, true, true, false, true, false}));
+        QCOMPARE(found,
+                 (QStringList {"1:Диск 2", "2:Диск 20", "2:Диск 21", "2:Диск 22", "2:Диск 23",
+                               "2:Диск 24", "2:Диск 25", "1:Диск 2"}));
+        QCOMPARE(yellowBefore, 0);
+        QVERIFY2(yellowAfter > 100, qPrintable(QString::number(yellowAfter)));
+        QVERIFY(prompt.shown.isEmpty());
     }
 
     void exports_data()
