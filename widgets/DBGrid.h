@@ -120,6 +120,7 @@ private:
     TitleClick m_titleClick;
     QString m_hintText;
     std::vector<int> m_widths;
+    std::vector<bool> m_userSized; // fixed columns the user has given a width
     // The row as the cell editor found it: whether it had unposted changes, and its values.
     bool m_rowEditedBeforeCell = false;
     QVariantList m_rowBeforeCell;
