@@ -12,6 +12,7 @@
 #include <QPrinter>
 #include <QSignalBlocker>
 #include <QSpinBox>
+#include <QStyle>
 #include <QToolBar>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -28,14 +29,15 @@ ReportPreview::ReportPreview(BuiltReport report, QWidget *parent)
     m_view->setZoomMode(QPrintPreviewWidget::FitToWidth);
     connect(m_view, &QPrintPreviewWidget::paintRequested, this, &ReportPreview::paintRequested);
     connect(m_view, &QPrintPreviewWidget::previewChanged, this, &ReportPreview::updatePageLabel);
-    m_pageLabel = new QLabel(this);
+    // The page row under the pages: first, previous, the page number of the count, next, last.
+    m_pageBar = new QToolBar(this);
 
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
     layout->addWidget(m_toolBar);
     layout->addWidget(m_view, 1);
-    layout->addWidget(m_pageLabel);
+    layout->addWidget(m_pageBar);
     createActions();
     m_view->setFocus();
 }
@@ -89,7 +91,6 @@ void ReportPreview::createActions()
     m_toolBar->addSeparator();
     m_toolBar->addAction(aClose);
 
-    m_toolBar->addSeparator();
     aFirstPage = make(QStringLiteral("Первая страница"), QKeySequence(Qt::Key_Home));
     aPriorPage = make(QStringLiteral("Предыдущая страница"), QKeySequence(Qt::Key_PageUp));
     aNextPage = make(QStringLiteral("Следующая страница"), QKeySequence(Qt::Key_PageDown));
@@ -100,25 +101,26 @@ void ReportPreview::createActions()
     connect(aPriorPage, &QAction::triggered, this, [this] { setCurrentPage(currentPage() - 1); });
     connect(aNextPage, &QAction::triggered, this, [this] { setCurrentPage(currentPage() + 1); });
     connect(aLastPage, &QAction::triggered, this, [this] { setCurrentPage(m_report.pageCount()); });
-    aFirstPage->setIconText(QStringLiteral("|<"));
-    aPriorPage->setIconText(QStringLiteral("<"));
-    aNextPage->setIconText(QStringLiteral(">"));
-    aLastPage->setIconText(QStringLiteral(">|"));
-    m_pageBox = new QSpinBox(m_toolBar);
+    aFirstPage->setIcon(style()->standardIcon(QStyle::SP_MediaSkipBackward));
+    aPriorPage->setIcon(style()->standardIcon(QStyle::SP_ArrowLeft));
+    aNextPage->setIcon(style()->standardIcon(QStyle::SP_ArrowRight));
+    aLastPage->setIcon(style()->standardIcon(QStyle::SP_MediaSkipForward));
+    m_pageBox = new QSpinBox(m_pageBar);
     m_pageBox->setObjectName(QStringLiteral("pageBox"));
     m_pageBox->setAccessibleName(QStringLiteral("Страница"));
     m_pageBox->setKeyboardTracking(false);
-    m_pageCount = new QLabel(m_toolBar);
+    m_pageCount = new QLabel(m_pageBar);
     connect(m_pageBox, &QSpinBox::valueChanged, this, [this](int page) {
         if (page != currentPage())
             setCurrentPage(page);
     });
-    m_toolBar->addAction(aFirstPage);
-    m_toolBar->addAction(aPriorPage);
-    m_toolBar->addWidget(m_pageBox);
-    m_toolBar->addWidget(m_pageCount);
-    m_toolBar->addAction(aNextPage);
-    m_toolBar->addAction(aLastPage);
+    m_pageBar->addAction(aFirstPage);
+    m_pageBar->addAction(aPriorPage);
+    m_pageBar->addWidget(new QLabel(QStringLiteral(" Страница "), m_pageBar));
+    m_pageBar->addWidget(m_pageBox);
+    m_pageBar->addWidget(m_pageCount);
+    m_pageBar->addAction(aNextPage);
+    m_pageBar->addAction(aLastPage);
     m_toolBar->insertAction(aHelp, aFindNext);
     updatePageLabel();
 }
@@ -144,7 +146,6 @@ void ReportPreview::updatePageLabel()
 {
     const int page = m_view->currentPage();
     const int count = m_report.pageCount();
-    m_pageLabel->setText(QStringLiteral("Страница %1 из %2").arg(page).arg(count));
     if (!m_pageBox)
         return;
     const QSignalBlocker quiet(m_pageBox);

@@ -63,7 +63,8 @@ public:
     QAction *aNextPage = nullptr;
     QAction *aLastPage = nullptr;
     QToolBar *toolBar() const { return m_toolBar; }
-    // The page number in the toolbar; typing one turns to it.
+    // The row of page buttons under the pages, and its page number: typing one turns to it.
+    QToolBar *pageBar() const { return m_pageBar; }
     QSpinBox *pageBox() const { return m_pageBox; }
 
 private:
@@ -85,5 +86,5 @@ private:
     QLabel *m_pageCount = nullptr;
     QToolBar *m_toolBar = nullptr;
     QPrintPreviewWidget *m_view = nullptr;
-    QLabel *m_pageLabel = nullptr;
+    QToolBar *m_pageBar = nullptr;
 };

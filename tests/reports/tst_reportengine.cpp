@@ -925,7 +925,7 @@ private Q_SLOTS:
             }
             QVERIFY(MainWindowFixture::activate(preview));
             preview->aWholePage->trigger();
-            QToolBar *bar = preview->toolBar();
+            QToolBar *bar = preview->pageBar();
             for (QAction *a :
                  {preview->aFirstPage, preview->aPriorPage, preview->aNextPage, preview->aLastPage})
                 QVERIFY(bar->widgetForAction(a));
@@ -953,6 +953,7 @@ private Q_SLOTS:
             preview->aFindExecute();
             foundText();
             yellowAfter = yellow(preview);
+            QVERIFY(preview->grab().save(QStringLiteral(KODRA_BINARY_DIR "/tst_preview_find.png")));
             for (int i = 0; i < 7; ++i) {
                 QTest::keyClick(preview->view(), Qt::Key_F3);
                 foundText();
