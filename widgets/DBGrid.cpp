@@ -343,6 +343,12 @@ bool DBGrid::event(QEvent *event)
         event->accept();
         return true;
     }
+    // Esc cancels a row's unposted changes before a window may take it to close.
+    if (event->type() == QEvent::ShortcutOverride
+        && static_cast<QKeyEvent *>(event)->key() == Qt::Key_Escape && isEditing(dataSet())) {
+        event->accept();
+        return true;
+    }
     return QTableView::event(event);
 }
 

@@ -216,6 +216,29 @@ private Q_SLOTS:
         QTRY_VERIFY(!w.isVisible());
     }
 
+    // In the list of names the first Esc gives back the cell, the second drops the new row,
+    // and only then does Esc close the window.
+    void escUndoesTheCellThenTheRowThenCloses()
+    {
+        start();
+        openWindow();
+        const int rows = m_window->DBGridEh1->dataSetModel()->rowCount();
+        newNamed(QStringLiteral("Новая"));
+        DBGrid *grid = m_window->DBGridEh1;
+        QWidget *editor = grid->indexWidget(grid->currentIndex());
+        QVERIFY(editor);
+        QTest::keyClick(editor, Qt::Key_Escape);
+        QTRY_COMPARE(grid->indexWidget(grid->currentIndex()), nullptr);
+        QVERIFY(m_window->isVisible());
+        QCOMPARE(m_window->dtReport.state(), QueryDataSet::State::Insert);
+        QTest::keyClick(grid, Qt::Key_Escape);
+        QVERIFY(m_window->isVisible());
+        QCOMPARE(m_window->dtReport.state(), QueryDataSet::State::Browse);
+        QCOMPARE(grid->dataSetModel()->rowCount(), rows);
+        QTest::keyClick(grid, Qt::Key_Escape);
+        QTRY_VERIFY(!m_window->isVisible());
+    }
+
     void mainWindowOpensItWithF4()
     {
         start();
