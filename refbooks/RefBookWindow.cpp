@@ -42,6 +42,8 @@ RefBookWindow::RefBookWindow(MainData &data, const Design &design, QWidget *pare
     BitBtn1->setGeometry(220, 336, 75, 25);
     BitBtn1->setDefault(true);
     connect(BitBtn1, &QPushButton::clicked, this, &RefBookWindow::BitBtn1Click);
+    // The grid keeps Enter from the dialog; outside a cell editor it is the default button's.
+    connect(DBGridEh1, &DBGrid::activatedByKey, BitBtn1, &QPushButton::click);
 
     // FormCreate: a failure is shown and the window opens all the same, its table closed.
     runCommand(this, [this] { m_dataSet.open(); });

@@ -220,28 +220,38 @@ bool BuiltReport::paint(QPagedPaintDevice &device) const
     return painter.end();
 }
 
+std::vector<int> BuiltReport::readingOrder(int page) const
+{
+    std::vector<int> order;
+    if (page < 0 || page >= pageCount())
+        return order;
+    const std::vector<ReportObject> &objects = pages[size_t(page)].objects;
+    for (int i = 0; i < int(objects.size()); ++i) {
+        if (objects[size_t(i)].kind == ObjectKind::Text
+            || objects[size_t(i)].kind == ObjectKind::RichText)
+            order.push_back(i);
+    }
+    std::stable_sort(order.begin(), order.end(), [&objects](int x, int y) {
+        const QRectF &a = objects[size_t(x)].geometry;
+        const QRectF &b = objects[size_t(y)].geometry;
+        if (std::fabs(a.top() - b.top()) > 0.05)
+            return a.top() < b.top();
+        return a.left() < b.left();
+    });
+    return order;
+}
+
 QStringList BuiltReport::pageTexts(int page) const
 {
     QStringList texts;
-    if (page < 0 || page >= pageCount())
-        return texts;
-    std::vector<const ReportObject *> order;
-    for (const ReportObject &o : pages[size_t(page)].objects) {
-        if (o.kind == ObjectKind::Text || o.kind == ObjectKind::RichText)
-            order.push_back(&o);
-    }
-    std::stable_sort(order.begin(), order.end(), [](const ReportObject *a, const ReportObject *b) {
-        if (std::fabs(a->geometry.top() - b->geometry.top()) > 0.05)
-            return a->geometry.top() < b->geometry.top();
-        return a->geometry.left() < b->geometry.left();
-    });
-    for (const ReportObject *o : order) {
-        if (o->kind == ObjectKind::RichText) {
+    for (const int i : readingOrder(page)) {
+        const ReportObject &o = pages[size_t(page)].objects[size_t(i)];
+        if (o.kind == ObjectKind::RichText) {
             QTextDocument doc;
-            doc.setHtml(o->text);
+            doc.setHtml(o.text);
             texts << doc.toPlainText();
         } else {
-            texts << o->text;
+            texts << o.text;
         }
     }
     return texts;

@@ -54,6 +54,8 @@ public:
 
     // The texts of a page in reading order (top to bottom, then left to right).
     QStringList pageTexts(int page) const;
+    // The text and rich text boxes of a page in that order, as indexes into its objects.
+    std::vector<int> readingOrder(int page) const;
 
     QByteArray save() const;
     bool load(const QByteArray &bytes, QString *error);

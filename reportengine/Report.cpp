@@ -30,12 +30,14 @@ void Report::saveToStream(QIODevice &stream) const
     stream.write(m_template.save());
 }
 
-void Report::design()
+bool Report::design()
 {
     ReportDesigner dlg(m_template, m_documentName, m_sources.empty() ? nullptr : m_sources.front(),
                        m_parent);
-    dlg.exec();
+    if (dlg.exec() != QDialog::Accepted)
+        return false;
     m_template = dlg.result();
+    return true;
 }
 
 BuiltReport Report::build(const QDateTime &start) const

@@ -32,8 +32,8 @@ public:
     ReportTemplate &reportTemplate() { return m_template; }
     const ReportTemplate &reportTemplate() const { return m_template; }
 
-    // The designer, modal; the report then holds its result.
-    void design();
+    // The designer, modal; true when the user kept the changes, which the report then holds.
+    bool design();
     // Builds the report over its data source and, when that gave at least one page, opens the
     // preview modally ("Предварительный просмотр - " and the title). A build error is shown
     // in a box captioned "Ошибка" and no preview opens. False when no preview was shown.

@@ -4,6 +4,7 @@
 #include "reportengine/DesignNames.h"
 #include "reportengine/ObjectInspector.h"
 #include "reportengine/ReportDataSource.h"
+#include "widgets/Prompt.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -141,8 +142,7 @@ ReportDesigner::ReportDesigner(const ReportTemplate &report, const QString &docu
     // Enter ends typing in a field; it must not close the window.
     close->setAutoDefault(false);
     close->setDefault(false);
-    // Closing keeps what was designed: the caller always takes the result.
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &ReportDesigner::reject);
 
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(4, 4, 4, 4);
@@ -166,6 +166,7 @@ ReportDesigner::ReportDesigner(const ReportTemplate &report, const QString &docu
     connect(m_canvas, &DesignCanvas::changed, this, &ReportDesigner::record);
     connect(m_inspector, &ObjectInspector::changed, this, &ReportDesigner::record);
     m_recorded = m_report;
+    m_opened = m_report;
     showPage(0);
     m_canvas->setFocus();
 }
@@ -201,6 +202,31 @@ bool ReportDesigner::undo()
     showPage(std::min(m_canvas->pageIndex(), int(m_report.pages.size()) - 1));
     m_inspector->refresh();
     return true;
+}
+
+bool ReportDesigner::isModified() const
+{
+    return m_report != m_opened;
+}
+
+void ReportDesigner::reject()
+{
+    if (!isModified()) {
+        accept();
+        return;
+    }
+    switch (Prompt::instance().message(this, tr("Сохранить изменения?"), windowTitle(),
+                                       QMessageBox::Question,
+                                       QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel)) {
+    case QMessageBox::Yes:
+        accept();
+        break;
+    case QMessageBox::No:
+        QDialog::reject();
+        break;
+    default:
+        break;
+    }
 }
 
 void ReportDesigner::addBand(BandKind kind)

@@ -33,6 +33,13 @@ public:
 
     // Takes back the last change (Ctrl+Z); false when there is none.
     bool undo();
+    // True when the template differs from the one the designer opened with.
+    bool isModified() const;
+
+    // Closing (the button, Esc, the close box) with changes asks whether to keep them: the
+    // dialog is accepted when they are to be kept, rejected when they are to be thrown away,
+    // and stays open on "Отмена". Without changes it is accepted: there is nothing to lose.
+    void reject() override;
 
 private:
     void addBand(BandKind kind);
@@ -42,6 +49,7 @@ private:
     void updateCommands();
 
     ReportTemplate m_report;
+    ReportTemplate m_opened; // as it came, with the blank page added
     ReportTemplate m_recorded; // the template as of the last change kept
     std::vector<ReportTemplate> m_undo;
     QString m_documentName;

@@ -45,6 +45,114 @@ QByteArray rtfText(const QString &text)
     return out;
 }
 
+// A line from the top left to the bottom right corner of its box: a border of a box without
+// width or height when it runs straight, else drawn by SVG.
+QString htmlLine(const ReportObject &o)
+{
+    const QRectF r = o.geometry;
+    const QString pen = QStringLiteral("%1 solid %2").arg(mm(o.frameWidth), cssColor(o.frameColor));
+    if (std::fabs(r.width()) < 0.05 || std::fabs(r.height()) < 0.05) {
+        const QRectF n = r.normalized();
+        const bool vertical = std::fabs(r.width()) < 0.05;
+        return QStringLiteral("<div style=\"left: %1; top: %2; width: %3; height: %4; %5: %6;\">"
+                              "</div>\n")
+            .arg(mm(n.left()), mm(n.top()), vertical ? mm(0) : mm(n.width()),
+                 vertical ? mm(n.height()) : mm(0),
+                 vertical ? QStringLiteral("border-left") : QStringLiteral("border-top"), pen);
+    }
+    const QRectF n = r.normalized();
+    // In the box's own millimetres; the ends where the line's corners are.
+    const double x1 = r.left() - n.left(), y1 = r.top() - n.top();
+    const double x2 = r.right() - n.left(), y2 = r.bottom() - n.top();
+    return QStringLiteral(
+               "<svg style=\"position: absolute; left: %1; top: %2; overflow: visible;\" "
+               "width=\"%3\" height=\"%4\" viewBox=\"0 0 %5 %6\"><line x1=\"%7\" "
+               "y1=\"%8\" x2=\"%9\" y2=\"%10\" stroke=\"%11\" stroke-width=\"%12\"/>"
+               "</svg>\n")
+        .arg(mm(n.left()), mm(n.top()), mm(n.width()), mm(n.height()))
+        .arg(n.width())
+        .arg(n.height())
+        .arg(x1)
+        .arg(y1)
+        .arg(x2)
+        .arg(y2)
+        .arg(cssColor(o.frameColor))
+        .arg(o.frameWidth);
+}
+
+constexpr double TwipsPerMm = 1440 / 25.4;
+
+QByteArray twips(double mm)
+{
+    return QByteArray::number(qRound(mm * TwipsPerMm));
+}
+
+QByteArray rtfColor(const QColor &c)
+{
+    // Drawing properties take colours as 0x00BBGGRR.
+    return QByteArray::number(c.red() + c.green() * 256 + c.blue() * 65536);
+}
+
+QByteArray rtfProperty(const char *name, const QByteArray &value)
+{
+    return QByteArrayLiteral("{\\sp{\\sn ") + name + QByteArrayLiteral("}{\\sv ") + value
+        + QByteArrayLiteral("}}");
+}
+
+// The shapes of a page as RTF drawing shapes placed on the page, behind the text: frames of
+// boxes, rectangles, ellipses and lines.
+QByteArray rtfShapes(const BuiltPage &page)
+{
+    QByteArray out;
+    int z = 0;
+    for (const ReportObject &o : page.objects) {
+        int type = 0;
+        switch (o.kind) {
+        case ObjectKind::Rectangle:
+            type = 1;
+            break;
+        case ObjectKind::RoundedRectangle:
+            type = 2;
+            break;
+        case ObjectKind::Ellipse:
+            type = 3;
+            break;
+        case ObjectKind::Line:
+            type = 20;
+            break;
+        default:
+            type = o.frame || o.fill.isValid() ? 1 : 0;
+            break;
+        }
+        if (type == 0)
+            continue;
+        const QRectF n = o.geometry.normalized();
+        out += "{\\shp{\\*\\shpinst\\shpleft" + twips(n.left()) + "\\shptop" + twips(n.top())
+            + "\\shpright" + twips(n.right()) + "\\shpbottom" + twips(n.bottom())
+            + "\\shpfhdr0\\shpbxpage\\shpbxignore\\shpbypage\\shpbyignore\\shpwr3\\shpwrk0"
+              "\\shpfblwtxt1\\shpz"
+            + QByteArray::number(z++) + rtfProperty("shapeType", QByteArray::number(type))
+            + rtfProperty("posrelh", "1") + rtfProperty("posrelv", "1");
+        if (type == 20) {
+            // A line runs between the corners of its box as given, so it may be mirrored.
+            const bool flipH = o.geometry.width() < 0 && o.geometry.height() >= 0;
+            const bool flipV = o.geometry.height() < 0 && o.geometry.width() >= 0;
+            out += rtfProperty("fFlipH", flipH ? "1" : "0")
+                + rtfProperty("fFlipV", flipV ? "1" : "0");
+        }
+        const bool outlined = type != 1 || o.frame || o.kind == ObjectKind::Rectangle;
+        out += rtfProperty("fLine", outlined ? "1" : "0")
+            + rtfProperty("lineColor", rtfColor(o.frameColor))
+            + rtfProperty("lineWidth", QByteArray::number(qRound(o.frameWidth * 36000)));
+        if (o.fill.isValid() && type != 20)
+            out += rtfProperty("fFilled", "1") + rtfProperty("fillColor", rtfColor(o.fill));
+        else
+            out += rtfProperty("fFilled", "0");
+        out += "}}";
+    }
+    return out;
+}
+
 } // namespace
 
 QString ReportExporter::plainText(const ReportObject &o)
@@ -57,11 +165,12 @@ QString ReportExporter::plainText(const ReportObject &o)
     return o.text;
 }
 
-std::vector<ReportExporter::Line> ReportExporter::lines(const BuiltPage &page)
+std::vector<ReportExporter::Line> ReportExporter::lines(const BuiltPage &page, bool withEmpty)
 {
     std::vector<const ReportObject *> boxes;
     for (const ReportObject &o : page.objects) {
-        if ((o.kind == ObjectKind::Text || o.kind == ObjectKind::RichText) && !o.text.isEmpty())
+        if ((o.kind == ObjectKind::Text || o.kind == ObjectKind::RichText)
+            && (withEmpty || !o.text.isEmpty()))
             boxes.push_back(&o);
     }
     std::stable_sort(boxes.begin(), boxes.end(), [](const ReportObject *a, const ReportObject *b) {
@@ -115,11 +224,19 @@ QString ReportExporter::saveFilter()
 
 bool ReportExporter::exportPdf(const BuiltReport &report, const QString &fileName)
 {
-    QPdfWriter writer(fileName);
-    writer.setCreator(QStringLiteral("Kodra"));
-    writer.setTitle(report.title);
-    writer.setResolution(1200);
-    return report.paint(writer);
+    // Written aside and renamed into place, so that a failure leaves the old file whole.
+    QSaveFile file(fileName);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    {
+        QPdfWriter writer(&file);
+        writer.setCreator(QStringLiteral("Kodra"));
+        writer.setTitle(report.title);
+        writer.setResolution(1200);
+        if (!report.paint(writer))
+            return false;
+    }
+    return file.commit();
 }
 
 bool ReportExporter::exportFile(const BuiltReport &report, const QString &fileName, QString *error)
@@ -186,24 +303,38 @@ QByteArray ReportExporter::toText(const BuiltReport &report)
     return out.toUtf8();
 }
 
+QString ReportExporter::csvField(const QString &text, const QLocale &locale)
+{
+    QString value = text;
+    bool number = false;
+    locale.toDouble(value, &number);
+    if (number) {
+        value.remove(locale.groupSeparator());
+        return value;
+    }
+    if (value.contains(QLatin1Char(';')) || value.contains(QLatin1Char('"'))
+        || value.contains(QLatin1Char('\n')) || value.contains(QLatin1Char('\r'))) {
+        value.replace(QLatin1Char('"'), QStringLiteral("\"\""));
+        value = QLatin1Char('"') + value + QLatin1Char('"');
+    }
+    return value;
+}
+
 QByteArray ReportExporter::toCsv(const BuiltReport &report)
 {
     // Separated by semicolons, as spreadsheets of a locale with a decimal comma expect; the
-    // byte order mark tells them the text is UTF-8.
+    // byte order mark tells them the text is UTF-8. A band's empty boxes stay empty fields, so
+    // that every value keeps the column of its title.
+    const QLocale locale;
     QString out = QString(QChar(0xFEFF));
     for (const BuiltPage &page : report.pages) {
-        for (const Line &line : lines(page)) {
+        for (const Line &line : lines(page, true)) {
             QStringList cells;
-            for (const ReportObject *o : line) {
-                QString value = plainText(*o);
-                if (value.contains(QLatin1Char(';')) || value.contains(QLatin1Char('"'))
-                    || value.contains(QLatin1Char('\n'))) {
-                    value.replace(QLatin1Char('"'), QStringLiteral("\"\""));
-                    value = QLatin1Char('"') + value + QLatin1Char('"');
-                }
-                cells << value;
-            }
-            out += cells.join(QLatin1Char(';')) + QStringLiteral("\r\n");
+            for (const ReportObject *o : line)
+                cells << csvField(plainText(*o), locale);
+            // A line of boxes that are all empty is no row of the table.
+            if (!cells.join(QString()).isEmpty())
+                out += cells.join(QLatin1Char(';')) + QStringLiteral("\r\n");
         }
     }
     return out.toUtf8();
@@ -246,7 +377,16 @@ QByteArray ReportExporter::toHtml(const BuiltReport &report)
                     style += QStringLiteral(" text-align: center;");
                 if (!o.wordWrap)
                     style += QStringLiteral(" white-space: nowrap;");
-                content = o.text.toHtmlEscaped().replace(QLatin1Char('\n'), QStringLiteral("<br>"));
+                // A column of one block puts the text at the box's top, middle or bottom.
+                if (o.alignment & (Qt::AlignVCenter | Qt::AlignBottom)) {
+                    style += QStringLiteral(" display: flex; flex-direction: column;"
+                                            " justify-content: %1;")
+                                 .arg(o.alignment & Qt::AlignVCenter ? QStringLiteral("center")
+                                                                     : QStringLiteral("flex-end"));
+                }
+                content = QStringLiteral("<span style=\"display: block;\">%1</span>")
+                              .arg(o.text.toHtmlEscaped().replace(QLatin1Char('\n'),
+                                                                  QStringLiteral("<br>")));
                 break;
             case ObjectKind::RichText:
                 content = o.text;
@@ -267,9 +407,10 @@ QByteArray ReportExporter::toHtml(const BuiltReport &report)
             const bool outlined = o.frame || o.kind == ObjectKind::Rectangle
                 || o.kind == ObjectKind::RoundedRectangle || o.kind == ObjectKind::Ellipse;
             if (o.kind == ObjectKind::Line) {
-                style += QStringLiteral(" border-top: %1 solid %2; height: 0;")
-                             .arg(mm(o.frameWidth), cssColor(o.frameColor));
-            } else if (outlined) {
+                out += htmlLine(o);
+                continue;
+            }
+            if (outlined) {
                 style += QStringLiteral(" border: %1 solid %2;")
                              .arg(mm(o.frameWidth), cssColor(o.frameColor));
             }
@@ -285,31 +426,32 @@ QByteArray ReportExporter::toHtml(const BuiltReport &report)
 
 QByteArray ReportExporter::toRtf(const BuiltReport &report)
 {
-    // One paragraph per line, its boxes at tab stops where they stand on the page.
-    constexpr double TwipsPerMm = 1440 / 25.4;
+    // One paragraph per line, its boxes at tab stops where they stand on the page; frames,
+    // shapes and lines as drawing shapes placed on the page, anchored in its first paragraph.
     QByteArray out = "{\\rtf1\\ansi\\ansicpg1251\\deff0{\\fonttbl{\\f0\\fswiss Arial;}}\n";
     for (int p = 0; p < report.pageCount(); ++p) {
         const BuiltPage &page = report.pages[size_t(p)];
         if (p == 0) {
-            out += "\\paperw" + QByteArray::number(qRound(page.size.width() * TwipsPerMm))
-                + "\\paperh" + QByteArray::number(qRound(page.size.height() * TwipsPerMm))
+            out += "\\paperw" + twips(page.size.width()) + "\\paperh" + twips(page.size.height())
                 + "\\margl0\\margr0\\margt0\\margb0\n";
         } else {
             out += "\\page\n";
         }
-        for (const Line &line : lines(page)) {
+        QByteArray shapes = rtfShapes(page);
+        const std::vector<Line> pageLines = lines(page);
+        if (pageLines.empty() && !shapes.isEmpty())
+            out += "\\pard " + shapes + "\\par\n";
+        for (const Line &line : pageLines) {
             QByteArray stops;
             QByteArray text;
             for (size_t i = 0; i < line.size(); ++i) {
                 const ReportObject &o = *line[i];
                 if (o.alignment & Qt::AlignRight) {
-                    stops += "\\tqr\\tx"
-                        + QByteArray::number(qRound(o.geometry.right() * TwipsPerMm));
+                    stops += "\\tqr\\tx" + twips(o.geometry.right());
                 } else if (o.alignment & Qt::AlignHCenter) {
-                    stops += "\\tqc\\tx"
-                        + QByteArray::number(qRound(o.geometry.center().x() * TwipsPerMm));
+                    stops += "\\tqc\\tx" + twips(o.geometry.center().x());
                 } else {
-                    stops += "\\tx" + QByteArray::number(qRound(o.geometry.left() * TwipsPerMm));
+                    stops += "\\tx" + twips(o.geometry.left());
                 }
                 text += "\\tab{\\f0\\fs" + QByteArray::number(qRound(o.fontSize * 2));
                 if (o.bold)
@@ -318,7 +460,8 @@ QByteArray ReportExporter::toRtf(const BuiltReport &report)
                     text += "\\i";
                 text += ' ' + rtfText(plainText(o)) + '}';
             }
-            out += "\\pard" + stops + ' ' + text + "\\par\n";
+            out += "\\pard" + stops + ' ' + shapes + text + "\\par\n";
+            shapes.clear();
         }
     }
     out += "}\n";

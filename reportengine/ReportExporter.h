@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QLocale>
 #include <QString>
 #include <QStringList>
 #include <vector>
@@ -32,9 +33,13 @@ public:
     static QByteArray toHtml(const BuiltReport &report);
     static QByteArray toRtf(const BuiltReport &report);
 
-    // The lines of a page: each line its boxes left to right.
+    // The lines of a page: each line its text boxes left to right. Empty boxes are left out
+    // unless asked for, as a table needs them to keep its columns.
     using Line = std::vector<const ReportObject *>;
-    static std::vector<Line> lines(const BuiltPage &page);
+    static std::vector<Line> lines(const BuiltPage &page, bool withEmpty = false);
+    // A field of a CSV row: numbers without digit groups, so that a spreadsheet reads them
+    // back; quoted when it holds the separator, a quote or a line break.
+    static QString csvField(const QString &text, const QLocale &locale);
     // The plain text of a text or rich text box.
     static QString plainText(const ReportObject &object);
 };

@@ -35,7 +35,10 @@ bool ReportFormatter::isInteger(const QVariant &value)
 
 QString ReportFormatter::group(const QString &digits, const QLocale &locale)
 {
-    const QString separator = locale.groupSeparator();
+    // The C locale and any locale told so write numbers without groups.
+    const QString separator = locale.numberOptions() & QLocale::OmitGroupSeparator
+        ? QString()
+        : locale.groupSeparator();
     QString out;
     const qsizetype n = digits.size();
     for (qsizetype i = 0; i < n; ++i) {
@@ -69,8 +72,8 @@ QString ReportFormatter::groupedDecimals(double value, const QLocale &locale)
         fraction.chop(1);
     QString out = group(whole, locale);
     if (!fraction.isEmpty())
-        out += QLatin1Char(',') + fraction;
-    return negative ? QLatin1Char('-') + out : out;
+        out += locale.decimalPoint() + fraction;
+    return negative ? locale.negativeSign() + out : out;
 }
 
 QString ReportFormatter::groupedInteger(const QVariant &value, const QLocale &locale)
@@ -91,7 +94,7 @@ QString ReportFormatter::groupedInteger(const QVariant &value, const QLocale &lo
     if (digits == QLatin1String("0"))
         negative = false;
     const QString out = group(digits, locale);
-    return negative ? QLatin1Char('-') + out : out;
+    return negative ? locale.negativeSign() + out : out;
 }
 
 QString ReportFormatter::format(const QVariant &value, ValueFormat format, const QLocale &locale)

@@ -10,11 +10,15 @@
 #include <QPrintDialog>
 #include <QPrintPreviewWidget>
 #include <QPrinter>
+#include <QSignalBlocker>
+#include <QSpinBox>
+#include <QStyle>
 #include <QToolBar>
 #include <QVBoxLayout>
+#include <algorithm>
 
 ReportPreview::ReportPreview(BuiltReport report, QWidget *parent)
-    : QDialog(parent), m_report(std::move(report))
+    : QDialog(parent), m_report(std::move(report)), m_shown(m_report)
 {
     setWindowTitle(captionFor(m_report.title));
     setModal(true);
@@ -25,14 +29,15 @@ ReportPreview::ReportPreview(BuiltReport report, QWidget *parent)
     m_view->setZoomMode(QPrintPreviewWidget::FitToWidth);
     connect(m_view, &QPrintPreviewWidget::paintRequested, this, &ReportPreview::paintRequested);
     connect(m_view, &QPrintPreviewWidget::previewChanged, this, &ReportPreview::updatePageLabel);
-    m_pageLabel = new QLabel(this);
+    // The page row under the pages: first, previous, the page number of the count, next, last.
+    m_pageBar = new QToolBar(this);
 
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
     layout->addWidget(m_toolBar);
     layout->addWidget(m_view, 1);
-    layout->addWidget(m_pageLabel);
+    layout->addWidget(m_pageBar);
     createActions();
     m_view->setFocus();
 }
@@ -86,20 +91,44 @@ void ReportPreview::createActions()
     m_toolBar->addSeparator();
     m_toolBar->addAction(aClose);
 
-    auto turn = [this, &make](const QKeySequence &key, auto target) {
-        QAction *a = make(QString(), key);
-        connect(a, &QAction::triggered, this, [this, target] { setCurrentPage(target(this)); });
-    };
-    turn(QKeySequence(Qt::Key_PageDown), [](ReportPreview *p) { return p->currentPage() + 1; });
-    turn(QKeySequence(Qt::Key_PageUp), [](ReportPreview *p) { return p->currentPage() - 1; });
-    turn(QKeySequence(Qt::Key_Home), [](ReportPreview *) { return 1; });
-    turn(QKeySequence(Qt::Key_End), [](ReportPreview *p) { return p->m_report.pageCount(); });
+    aFirstPage = make(QStringLiteral("Первая страница"), QKeySequence(Qt::Key_Home));
+    aPriorPage = make(QStringLiteral("Предыдущая страница"), QKeySequence(Qt::Key_PageUp));
+    aNextPage = make(QStringLiteral("Следующая страница"), QKeySequence(Qt::Key_PageDown));
+    aLastPage = make(QStringLiteral("Последняя страница"), QKeySequence(Qt::Key_End));
+    aFindNext = make(QStringLiteral("Найти далее"), QKeySequence::FindNext);
+    connect(aFindNext, &QAction::triggered, this, &ReportPreview::aFindNextExecute);
+    connect(aFirstPage, &QAction::triggered, this, [this] { setCurrentPage(1); });
+    connect(aPriorPage, &QAction::triggered, this, [this] { setCurrentPage(currentPage() - 1); });
+    connect(aNextPage, &QAction::triggered, this, [this] { setCurrentPage(currentPage() + 1); });
+    connect(aLastPage, &QAction::triggered, this, [this] { setCurrentPage(m_report.pageCount()); });
+    aFirstPage->setIcon(style()->standardIcon(QStyle::SP_MediaSkipBackward));
+    aPriorPage->setIcon(style()->standardIcon(QStyle::SP_ArrowLeft));
+    aNextPage->setIcon(style()->standardIcon(QStyle::SP_ArrowRight));
+    aLastPage->setIcon(style()->standardIcon(QStyle::SP_MediaSkipForward));
+    m_pageBox = new QSpinBox(m_pageBar);
+    m_pageBox->setObjectName(QStringLiteral("pageBox"));
+    m_pageBox->setAccessibleName(QStringLiteral("Страница"));
+    m_pageBox->setKeyboardTracking(false);
+    m_pageCount = new QLabel(m_pageBar);
+    connect(m_pageBox, &QSpinBox::valueChanged, this, [this](int page) {
+        if (page != currentPage())
+            setCurrentPage(page);
+    });
+    m_pageBar->addAction(aFirstPage);
+    m_pageBar->addAction(aPriorPage);
+    m_pageBar->addWidget(new QLabel(QStringLiteral(" Страница "), m_pageBar));
+    m_pageBar->addWidget(m_pageBox);
+    m_pageBar->addWidget(m_pageCount);
+    m_pageBar->addAction(aNextPage);
+    m_pageBar->addAction(aLastPage);
+    m_toolBar->insertAction(aHelp, aFindNext);
+    updatePageLabel();
 }
 
 void ReportPreview::paintRequested(QPrinter *printer)
 {
     printer->setFullPage(true);
-    m_report.paint(*printer);
+    m_shown.paint(*printer);
 }
 
 int ReportPreview::currentPage() const
@@ -115,8 +144,18 @@ void ReportPreview::setCurrentPage(int page)
 
 void ReportPreview::updatePageLabel()
 {
-    m_pageLabel->setText(
-        QStringLiteral("Страница %1 из %2").arg(m_view->currentPage()).arg(m_report.pageCount()));
+    const int page = m_view->currentPage();
+    const int count = m_report.pageCount();
+    if (!m_pageBox)
+        return;
+    const QSignalBlocker quiet(m_pageBox);
+    m_pageBox->setRange(std::min(1, count), count);
+    m_pageBox->setValue(page);
+    m_pageCount->setText(QStringLiteral(" из %1 ").arg(count));
+    aFirstPage->setEnabled(page > 1);
+    aPriorPage->setEnabled(page > 1);
+    aNextPage->setEnabled(page < count);
+    aLastPage->setEnabled(page < count);
 }
 
 void ReportPreview::aWholePageExecute()
@@ -138,6 +177,9 @@ void ReportPreview::aActualSizeExecute()
 void ReportPreview::reportChanged()
 {
     setWindowTitle(captionFor(m_report.title));
+    m_shown = m_report;
+    m_foundPage = 0;
+    m_foundObject = -1;
     m_view->updatePreview();
     setCurrentPage(1);
 }
@@ -172,8 +214,7 @@ void ReportPreview::aSaveExecute()
     request.title = QStringLiteral("Сохранить отчёт");
     request.filter = ReportExporter::saveFilter();
     request.defaultExtension = QStringLiteral("*.kdr");
-    request.mode = FilePickRequest::Mode::FileInExistingFolder;
-    const QString fileName = FilePicker::instance().pick(this, request);
+    const QString fileName = FilePicker::saveFileName(this, request);
     if (fileName.isEmpty())
         return;
     QString error;
@@ -195,19 +236,43 @@ void ReportPreview::aPrintExecute()
                                    QStringLiteral("Ошибка"), QMessageBox::Warning, QMessageBox::Ok);
 }
 
-int ReportPreview::findPage(const QString &text) const
+void ReportPreview::mark(int page, int object)
+{
+    m_foundPage = page;
+    m_foundObject = object;
+    m_shown = m_report;
+    if (page > 0)
+        m_shown.pages[size_t(page - 1)].objects[size_t(object)].fill = QColor(255, 255, 0);
+    m_view->updatePreview();
+    setCurrentPage(page > 0 ? page : currentPage());
+}
+
+bool ReportPreview::findNext(const QString &text, bool restart)
 {
     const int count = m_report.pageCount();
     if (text.isEmpty() || count == 0)
-        return 0;
-    for (int step = 1; step <= count; ++step) {
-        const int page = (currentPage() - 1 + step) % count; // from 0
-        for (const QString &t : m_report.pageTexts(page)) {
-            if (t.contains(text, Qt::CaseInsensitive))
-                return page + 1;
+        return false;
+    // Where to look from: the box after the one marked, on the page shown.
+    int page = currentPage() - 1;
+    int from = 0;
+    if (!restart && m_foundPage == currentPage()) {
+        const std::vector<int> order = m_report.readingOrder(page);
+        const auto at = std::find(order.begin(), order.end(), m_foundObject);
+        from = int(at - order.begin()) + 1;
+    }
+    // Every page once, and the start page again for the boxes before the start.
+    for (int step = 0; step <= count; ++step) {
+        const int p = (page + step) % count;
+        const std::vector<int> order = m_report.readingOrder(p);
+        const QStringList texts = m_report.pageTexts(p);
+        for (int k = step == 0 ? from : 0; k < int(order.size()); ++k) {
+            if (texts.at(k).contains(text, Qt::CaseInsensitive)) {
+                mark(p + 1, order[size_t(k)]);
+                return true;
+            }
         }
     }
-    return 0;
+    return false;
 }
 
 void ReportPreview::aFindExecute()
@@ -216,11 +281,22 @@ void ReportPreview::aFindExecute()
     if (!Prompt::instance().input(this, QStringLiteral("Найти"), QStringLiteral("Текст:"), text))
         return;
     m_lastFind = text;
-    const int page = findPage(text);
-    if (page > 0)
-        setCurrentPage(page);
-    else
+    if (!findNext(text, true)) {
+        mark(0, -1);
         Prompt::instance().message(this, QStringLiteral("Текст \"%1\" не найден").arg(text),
+                                   QStringLiteral("Найти"), QMessageBox::Information,
+                                   QMessageBox::Ok);
+    }
+}
+
+void ReportPreview::aFindNextExecute()
+{
+    if (m_lastFind.isEmpty()) {
+        aFindExecute();
+        return;
+    }
+    if (!findNext(m_lastFind, false))
+        Prompt::instance().message(this, QStringLiteral("Текст \"%1\" не найден").arg(m_lastFind),
                                    QStringLiteral("Найти"), QMessageBox::Information,
                                    QMessageBox::Ok);
 }
@@ -229,8 +305,9 @@ void ReportPreview::aHelpExecute()
 {
     Prompt::instance().message(
         this,
-        QStringLiteral("Страницы листаются клавишами Page Up и Page Down, Home и End "
-                       "открывают первую и последнюю.\n"
+        QStringLiteral("Страницы листаются кнопками на панели или клавишами Page Up и Page "
+                       "Down, Home и End открывают первую и последнюю.\n"
+                       "«Найти» выделяет найденный текст, F3 ищет его дальше.\n"
                        "Масштаб: страница целиком, по ширине страницы или 100%.\n"
                        "«Сохранить» записывает отчёт в файл Kodra (*.kdr), который потом "
                        "открывает «Открыть», или в PDF, текст, RTF, CSV или HTML.\n"

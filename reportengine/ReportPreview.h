@@ -8,11 +8,13 @@ class QAction;
 class QLabel;
 class QPrintPreviewWidget;
 class QPrinter;
+class QSpinBox;
 class QToolBar;
 
 // The preview of a built report, modal: zoom to the whole page, the page width or 100%, open
 // and save a built report, print through the system's print dialog, find text, help and
-// close; Page Up, Page Down, Home and End turn the pages.
+// close. The page buttons (first, previous, the page number of the count, next, last) and
+// Home, Page Up, Page Down and End turn the pages.
 class ReportPreview : public QDialog
 {
     Q_OBJECT
@@ -36,11 +38,14 @@ public:
     void aOpenExecute();
     void aSaveExecute();
     void aPrintExecute();
-    // Asks for a text and shows the next page from the current one on that holds it.
+    // Asks for a text and marks the first box holding it from the current page on: the box is
+    // shown highlighted and its page turned to. "Найти далее" (F3) goes on to the next one.
     void aFindExecute();
-    // The next page holding the text, from the page after the current one round to it; 0 when
-    // none does.
-    int findPage(const QString &text) const;
+    void aFindNextExecute();
+    // The box the last find marked: its page (from 1, 0 when none) and its index into the
+    // page's objects.
+    int foundPage() const { return m_foundPage; }
+    int foundObject() const { return m_foundObject; }
     void aHelpExecute();
 
     QAction *aWholePage = nullptr;
@@ -52,17 +57,34 @@ public:
     QAction *aFind = nullptr;
     QAction *aHelp = nullptr;
     QAction *aClose = nullptr;
+    QAction *aFindNext = nullptr;
+    QAction *aFirstPage = nullptr;
+    QAction *aPriorPage = nullptr;
+    QAction *aNextPage = nullptr;
+    QAction *aLastPage = nullptr;
     QToolBar *toolBar() const { return m_toolBar; }
+    // The row of page buttons under the pages, and its page number: typing one turns to it.
+    QToolBar *pageBar() const { return m_pageBar; }
+    QSpinBox *pageBox() const { return m_pageBox; }
 
 private:
     void createActions();
     void paintRequested(QPrinter *printer);
     void reportChanged();
     void updatePageLabel();
+    // Marks the next box holding the text: from the start of the current page when restart,
+    // else after the box marked last. False when no box holds it.
+    bool findNext(const QString &text, bool restart);
+    void mark(int page, int object);
 
     BuiltReport m_report;
+    BuiltReport m_shown; // the report with the box found highlighted
     QString m_lastFind;
+    int m_foundPage = 0;
+    int m_foundObject = -1;
+    QSpinBox *m_pageBox = nullptr;
+    QLabel *m_pageCount = nullptr;
     QToolBar *m_toolBar = nullptr;
     QPrintPreviewWidget *m_view = nullptr;
-    QLabel *m_pageLabel = nullptr;
+    QToolBar *m_pageBar = nullptr;
 };

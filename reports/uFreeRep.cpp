@@ -190,9 +190,9 @@ void TfFreeRep::aEditExecute()
         const QString name = dtReport.fieldByName(NameField).asString();
         frReport1.setTitle(name);
         frReport1.setDocumentName(name);
-        frReport1.design();
-
-        // The result is stored every time, changed or not.
+        // Stored unless the user threw the changes away, which leaves the stored bytes alone.
+        if (!frReport1.design())
+            return;
         const int key = dtReport.fieldByName(KeyField).asInteger();
         if (!walkTo(key))
             return;

@@ -91,6 +91,7 @@ void DBGrid::setDataSetModel(DataSetModel *model)
     if (oldSelection && oldSelection != selectionModel())
         oldSelection->deleteLater();
     m_widths.clear();
+    m_userSized.clear();
     if (!model)
         return;
 
@@ -98,6 +99,7 @@ void DBGrid::setDataSetModel(DataSetModel *model)
     model->setToolTipText(m_hintText);
     for (const auto &column : model->columns())
         m_widths.push_back(column.width);
+    m_userSized.assign(m_widths.size(), false);
     if (QueryDataSet *ds = model->dataSet()) {
         m_connections << connect(ds, &QueryDataSet::currentRowChanged, this,
                                  &DBGrid::followDataSet);
@@ -231,35 +233,72 @@ void DBGrid::layoutColumns()
         return;
     const qreal scale = widthScale();
     const int count = qMin(m_model->columnCount(), int(m_widths.size()));
+    // Every column at least as wide as its title, so that no title is cut, unless the user
+    // has made it narrower.
     std::vector<int> widths(static_cast<size_t>(count));
+    std::vector<int> least(static_cast<size_t>(count));
+    std::vector<bool> stretching(static_cast<size_t>(count));
     int fixed = 0;
-    int stretchBase = 0;
-    int lastStretch = -1;
     for (int c = 0; c < count; ++c) {
-        widths[size_t(c)] = qRound(m_widths[size_t(c)] * scale);
         if (isColumnHidden(c))
             continue;
-        if (m_model->column(c).stretch) {
-            stretchBase += widths[size_t(c)];
-            lastStretch = c;
-        } else {
-            fixed += widths[size_t(c)];
+        const size_t i = size_t(c);
+        widths[i] = qRound(m_widths[i] * scale);
+        least[i] = horizontalHeader()->sectionSizeHint(c);
+        stretching[i] = m_model->column(c).stretch;
+        if (stretching[i])
+            least[i] = qMax(least[i], qMin(widths[i], MinStretchWidth));
+        else
+            fixed += widths[i] = m_userSized[i] ? widths[i] : qMax(widths[i], least[i]);
+    }
+    // The stretching columns share what the fixed ones leave in proportion to their widths;
+    // one whose share would be narrower than its title keeps its title's width instead.
+    const int free = viewport()->width() - fixed;
+    std::vector<bool> pinned(static_cast<size_t>(count));
+    int lastStretch = -1;
+    int stretchBase = 0;
+    int room = free;
+    for (bool again = true; again;) {
+        again = false;
+        stretchBase = 0;
+        room = free;
+        lastStretch = -1;
+        for (int c = 0; c < count; ++c) {
+            if (!stretching[size_t(c)])
+                continue;
+            if (pinned[size_t(c)]) {
+                room -= least[size_t(c)];
+            } else {
+                stretchBase += widths[size_t(c)];
+                lastStretch = c;
+            }
+        }
+        for (int c = 0; c < count && stretchBase > 0; ++c) {
+            const size_t i = size_t(c);
+            if (stretching[i] && !pinned[i]
+                && qint64(qMax(room, 0)) * widths[i] / stretchBase < least[i]) {
+                pinned[i] = true;
+                again = true;
+            }
         }
     }
-    const int free = viewport()->width() - fixed;
-    int left = free;
+    int left = qMax(room, 0);
     const QScopedValueRollback layingOut(m_layingOut, true);
     for (int c = 0; c < count; ++c) {
         if (isColumnHidden(c))
             continue;
-        const int base = widths[size_t(c)];
-        if (!m_model->column(c).stretch || stretchBase <= 0) {
-            setColumnWidth(c, base);
+        const size_t i = size_t(c);
+        if (!stretching[i]) {
+            setColumnWidth(c, widths[i]);
+            continue;
+        }
+        if (pinned[i] || stretchBase <= 0) {
+            setColumnWidth(c, pinned[i] ? least[i] : qMax(widths[i], least[i]));
             continue;
         }
         // The last stretching column takes the rounding rest, so the row fills exactly.
-        int share = c == lastStretch ? left : int(qint64(free) * base / stretchBase);
-        share = qMax(share, qMin(base, MinStretchWidth));
+        int share = c == lastStretch ? left : int(qint64(qMax(room, 0)) * widths[i] / stretchBase);
+        share = qMax(share, least[i]);
         left -= share;
         setColumnWidth(c, share);
     }
@@ -301,6 +340,12 @@ bool DBGrid::event(QEvent *event)
         && (isCopyKey(static_cast<QKeyEvent *>(event))
             || isSelectAllKey(static_cast<QKeyEvent *>(event))
             || isRowKey(static_cast<QKeyEvent *>(event)))) {
+        event->accept();
+        return true;
+    }
+    // Esc cancels a row's unposted changes before a window may take it to close.
+    if (event->type() == QEvent::ShortcutOverride
+        && static_cast<QKeyEvent *>(event)->key() == Qt::Key_Escape && isEditing(dataSet())) {
         event->accept();
         return true;
     }
@@ -464,7 +509,49 @@ bool DBGrid::edit(const QModelIndex &index, EditTrigger trigger, QEvent *event)
     const QueryDataSet *ds = dataSet();
     if (index.isValid() && ds && ds->isOpen() && index.row() != ds->currentRow())
         return false;
-    return QTableView::edit(index, trigger, event);
+    const bool wasEditing = state() == EditingState;
+    if (!QTableView::edit(index, trigger, event))
+        return false;
+    if (!wasEditing && state() == EditingState && ds && ds->isOpen()) {
+        m_rowEditedBeforeCell = isEditing(ds);
+        m_rowBeforeCell.clear();
+        for (int i = 0; i < ds->fieldCount(); ++i)
+            m_rowBeforeCell << ds->value(ds->currentRow(), i);
+    }
+    return true;
+}
+
+void DBGrid::closeEditor(QWidget *editor, QAbstractItemDelegate::EndEditHint hint)
+{
+    // The view would revert the whole model (the row) on Esc; only the cell goes back.
+    if (hint != QAbstractItemDelegate::RevertModelCache) {
+        QTableView::closeEditor(editor, hint);
+        return;
+    }
+    QTableView::closeEditor(editor, QAbstractItemDelegate::NoHint);
+    undoCell();
+}
+
+void DBGrid::undoCell()
+{
+    QueryDataSet *ds = dataSet();
+    if (!isEditing(ds))
+        return;
+    // A row without changes before this cell is simply left as it was.
+    if (!m_rowEditedBeforeCell) {
+        runCommand(this, [ds] { ds->cancel(); });
+        return;
+    }
+    // An editor that writes at once (a list) may have changed fields; they take back their
+    // values, the row's earlier changes stay.
+    runCommand(this, [this, ds] {
+        for (int i = 0; i < ds->fieldCount() && i < m_rowBeforeCell.size(); ++i) {
+            if (ds->field(i).isLookup())
+                continue;
+            if (ds->value(ds->currentRow(), i) != m_rowBeforeCell.at(i))
+                ds->setCurrentValue(i, m_rowBeforeCell.at(i));
+        }
+    });
 }
 
 QItemSelectionModel::SelectionFlags DBGrid::selectionCommand(const QModelIndex &index,
@@ -583,6 +670,7 @@ void DBGrid::sectionResized(int section, int, int newSize)
     const qreal scale = widthScale();
     if (!m_model->column(section).stretch) {
         m_widths[size_t(section)] = qRound(newSize / scale);
+        m_userSized[size_t(section)] = true;
         layoutColumns();
         return;
     }

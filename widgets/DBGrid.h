@@ -13,7 +13,8 @@ class QueryDataSet;
 // The grid over a dataset (DBGridEh). Its current row and the dataset's current row move
 // together: choosing a row moves the dataset, which first posts or cancels the row it
 // leaves; a refused post shows the error box and the grid stays on the dataset's row.
-// Cells are edited in place; Esc cancels the row; Down on the last row starts a new row.
+// Cells are edited in place; Esc in a cell gives back that cell, Esc on the row cancels the
+// row's unposted changes; Down on the last row starts a new row.
 // Every dataset call a user action makes runs as a command, so no error escapes.
 class DBGrid : public QTableView
 {
@@ -94,12 +95,15 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
     void currentChanged(const QModelIndex &current, const QModelIndex &previous) override;
     bool edit(const QModelIndex &index, EditTrigger trigger, QEvent *event) override;
+    void closeEditor(QWidget *editor, QAbstractItemDelegate::EndEditHint hint) override;
     QItemSelectionModel::SelectionFlags selectionCommand(const QModelIndex &index,
                                                          const QEvent *event) const override;
 
 private:
     void followDataSet();
     void closeOpenEditor();
+    // Esc in a cell editor: the row as it was when the editor opened.
+    void undoCell();
     void selectCurrent();
     void syncSortIndicator();
     void titleClicked(int section);
@@ -116,6 +120,10 @@ private:
     TitleClick m_titleClick;
     QString m_hintText;
     std::vector<int> m_widths;
+    std::vector<bool> m_userSized; // fixed columns the user has given a width
+    // The row as the cell editor found it: whether it had unposted changes, and its values.
+    bool m_rowEditedBeforeCell = false;
+    QVariantList m_rowBeforeCell;
     qreal m_widthScale = 0; // 0: from the font
     int m_column = 0;
     int m_indicatorColumn = 0;

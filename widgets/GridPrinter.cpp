@@ -12,6 +12,7 @@
 #include <QPrintDialog>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
+#include <QSaveFile>
 #include <QToolBar>
 #include <algorithm>
 #include <cmath>
@@ -196,16 +197,28 @@ int GridPrinter::paint(QPagedPaintDevice &device)
     return count;
 }
 
-bool GridPrinter::savePdf(DBGrid *grid, const QString &fileName)
+QPageLayout GridPrinter::pageLayout()
 {
-    QPdfWriter writer(fileName);
-    writer.setCreator(QStringLiteral("Kodra"));
-    writer.setTitle(grid->window()->windowTitle());
-    writer.setPageSize(QPageSize(QPageSize::A4));
-    writer.setPageMargins(QMarginsF(MarginMm, MarginMm, MarginMm, MarginMm),
-                          QPageLayout::Millimeter);
-    GridPrinter printer(grid);
-    return printer.paint(writer) > 0;
+    return QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait,
+                       QMarginsF(MarginMm, MarginMm, MarginMm, MarginMm), QPageLayout::Millimeter);
+}
+
+bool GridPrinter::savePdf(DBGrid *grid, const QString &fileName, const QPageLayout &layout)
+{
+    // Written aside and renamed into place, so that a failure leaves the old file whole.
+    QSaveFile file(fileName);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    {
+        QPdfWriter writer(&file);
+        writer.setCreator(QStringLiteral("Kodra"));
+        writer.setTitle(grid->window()->windowTitle());
+        writer.setPageLayout(layout);
+        GridPrinter printer(grid);
+        if (printer.paint(writer) == 0)
+            return false;
+    }
+    return file.commit();
 }
 
 bool GridPrinter::print(DBGrid *grid, QWidget *parent)
@@ -229,14 +242,14 @@ void GridPrinter::preview(DBGrid *grid, QWidget *parent)
 
     auto *savePdfAction = new QAction(QStringLiteral("Сохранить в PDF..."), &dialog);
     savePdfAction->setObjectName(QStringLiteral("aSavePdf"));
-    QObject::connect(savePdfAction, &QAction::triggered, &dialog, [grid, &dialog] {
+    // The PDF is what the preview shows: its paper, orientation and margins.
+    QObject::connect(savePdfAction, &QAction::triggered, &dialog, [grid, &dialog, &printer] {
         FilePickRequest request;
         request.title = QStringLiteral("Сохранить в PDF");
         request.filter = QStringLiteral("Документ PDF (*.pdf)|*.pdf");
         request.defaultExtension = QStringLiteral("*.pdf");
-        request.mode = FilePickRequest::Mode::FileInExistingFolder;
-        const QString fileName = FilePicker::instance().pick(&dialog, request);
-        if (!fileName.isEmpty() && !savePdf(grid, fileName))
+        const QString fileName = FilePicker::saveFileName(&dialog, request);
+        if (!fileName.isEmpty() && !savePdf(grid, fileName, printer.pageLayout()))
             showErrorBox(&dialog, QStringLiteral("Не удалось записать файл ") + fileName);
     });
     if (auto *bar = dialog.findChild<QToolBar *>())

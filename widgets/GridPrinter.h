@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QPageLayout>
 #include <QString>
 #include <utility>
 #include <vector>
@@ -25,8 +26,12 @@ public:
     // The system's print dialog, then the pages; false when the user cancelled the dialog or
     // the printer could not be written to.
     static bool print(DBGrid *grid, QWidget *parent);
-    // The pages as a PDF file on A4 paper; false when the file cannot be written.
-    static bool savePdf(DBGrid *grid, const QString &fileName);
+    // The pages as a PDF file on paper of a layout (A4 portrait within the margins unless
+    // told); false when the file cannot be written.
+    static bool savePdf(DBGrid *grid, const QString &fileName,
+                        const QPageLayout &layout = pageLayout());
+    // A4 portrait within the margins every print of a grid has.
+    static QPageLayout pageLayout();
 
     // The margins every print of a grid has.
     static void setUpPrinter(QPrinter &printer);

@@ -1,6 +1,8 @@
 #include "widgets/Prompt.h"
 
+#include <QAbstractButton>
 #include <QInputDialog>
+#include <utility>
 
 namespace {
 Prompt *g_current = nullptr;
@@ -25,6 +27,20 @@ QMessageBox::StandardButton MessageBoxPrompt::message(QWidget *parent, const QSt
 {
     QMessageBox box(icon, caption, text, buttons, parent);
     box.setDetailedText(details);
+    // The buttons in the program's language, whatever translations are installed.
+    const std::pair<QMessageBox::StandardButton, const char *> names[]
+        = {{QMessageBox::Ok, "OK"},
+           {QMessageBox::Cancel, "Отмена"},
+           {QMessageBox::Yes, "Да"},
+           {QMessageBox::No, "Нет"},
+           {QMessageBox::Abort, "Прервать"},
+           {QMessageBox::Retry, "Повторить"},
+           {QMessageBox::Ignore, "Пропустить"},
+           {QMessageBox::Close, "Закрыть"}};
+    for (const auto &[button, name] : names) {
+        if (QAbstractButton *b = box.button(button))
+            b->setText(QString::fromUtf8(name));
+    }
     return QMessageBox::StandardButton(box.exec());
 }
 

@@ -232,6 +232,33 @@ private Q_SLOTS:
     }
 
     // The close box stores nothing more; a row left before it was stored then.
+    // Enter in a cell editor ends the edit; Enter on the row then presses OK, which stores it.
+    void enterPressesOkUnlessEditing_data() { addBooks(); }
+    void enterPressesOkUnlessEditing()
+    {
+        QFETCH(QString, command);
+        QFETCH(QString, table);
+        QFETCH(QString, name);
+        bool openAfterCellEnter = false;
+        int result = -1;
+        const bool ran = run(command, [&](RefBookWindow &book) {
+            typeIntoCell(book, name, QStringLiteral("Ввод"));
+            QWidget *editor = book.DBGridEh1->indexWidget(book.DBGridEh1->currentIndex());
+            QVERIFY(editor);
+            QTest::keyClick(editor, Qt::Key_Return);
+            // The editor closes once the event loop has run.
+            QTRY_COMPARE(book.DBGridEh1->indexWidget(book.DBGridEh1->currentIndex()), nullptr);
+            openAfterCellEnter = book.isVisible();
+            QTest::keyClick(book.DBGridEh1, Qt::Key_Return);
+            result = book.result();
+        });
+        QVERIFY(ran);
+        QVERIFY(openAfterCellEnter);
+        QCOMPARE(result, int(QDialog::Accepted));
+        QCOMPARE(
+            count(QStringLiteral("select count(*) from %1 where %2 = 'Ввод'").arg(table, name)), 1);
+    }
+
     void closeBox_data()
     {
         QTest::addColumn<bool>("leaveRow");

@@ -1,5 +1,6 @@
 #include "app/MainData.h"
 #include "browser/uMain.h"
+#include "reportengine/DesignCanvas.h"
 #include "reportengine/ReportDesigner.h"
 #include "reportengine/ReportExporter.h"
 #include "reportengine/ReportPreview.h"
@@ -215,6 +216,29 @@ private Q_SLOTS:
         QTRY_VERIFY(!w.isVisible());
     }
 
+    // In the list of names the first Esc gives back the cell, the second drops the new row,
+    // and only then does Esc close the window.
+    void escUndoesTheCellThenTheRowThenCloses()
+    {
+        start();
+        openWindow();
+        const int rows = m_window->DBGridEh1->dataSetModel()->rowCount();
+        newNamed(QStringLiteral("Новая"));
+        DBGrid *grid = m_window->DBGridEh1;
+        QWidget *editor = grid->indexWidget(grid->currentIndex());
+        QVERIFY(editor);
+        QTest::keyClick(editor, Qt::Key_Escape);
+        QTRY_COMPARE(grid->indexWidget(grid->currentIndex()), nullptr);
+        QVERIFY(m_window->isVisible());
+        QCOMPARE(m_window->dtReport.state(), QueryDataSet::State::Insert);
+        QTest::keyClick(grid, Qt::Key_Escape);
+        QVERIFY(m_window->isVisible());
+        QCOMPARE(m_window->dtReport.state(), QueryDataSet::State::Browse);
+        QCOMPARE(grid->dataSetModel()->rowCount(), rows);
+        QTest::keyClick(grid, Qt::Key_Escape);
+        QTRY_VERIFY(!m_window->isVisible());
+    }
+
     void mainWindowOpensItWithF4()
     {
         start();
@@ -344,6 +368,70 @@ private Q_SLOTS:
         QCOMPARE(stored[0][0].toByteArray(), StarterLabels::cdSleeve().save());
         // The template shown is left as it was.
         QCOMPARE(storedForm(sleeveKey), StarterLabels::cdSleeve().save());
+    }
+
+    // Closing the designer with changes asks; "Отмена" keeps it open, "Нет" leaves the stored
+    // template byte for byte, "Да" stores the changes. Each way of closing asks alike.
+    void designerAsksBeforeClosingWithChanges_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<QMessageBox::StandardButton>("answer");
+        for (const char *how : {"button", "Esc", "close box"}) {
+            QTest::addRow("%s, no", how) << QString::fromLatin1(how) << QMessageBox::No;
+            QTest::addRow("%s, yes", how) << QString::fromLatin1(how) << QMessageBox::Yes;
+        }
+    }
+
+    void designerAsksBeforeClosingWithChanges()
+    {
+        QFETCH(QString, how);
+        QFETCH(QMessageBox::StandardButton, answer);
+        start();
+        openWindow();
+        goToKey(sleeveKey);
+        const QByteArray before = storedForm(sleeveKey);
+        QVERIFY(!before.isEmpty());
+        bool openAfterCancel = false;
+        ReportTemplate designed;
+        ModalWatch watch([&](QWidget *modal) {
+            auto *d = qobject_cast<ReportDesigner *>(modal);
+            if (!d)
+                return;
+            d->command(QStringLiteral("addPageFooter"))->trigger();
+            designed = d->result();
+            auto close = [&] {
+                const qsizetype asked = prompt().shown.size();
+                if (how == QLatin1String("button")) {
+                    QTest::mouseClick(
+                        d->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Close),
+                        Qt::LeftButton);
+                } else if (how == QLatin1String("Esc")) {
+                    // The first Esc may only let go of the band chosen.
+                    for (int i = 0; i < 3 && prompt().shown.size() == asked; ++i)
+                        QTest::keyClick(d->canvas(), Qt::Key_Escape);
+                } else {
+                    d->close();
+                }
+            };
+            prompt().answers = {QMessageBox::Cancel, answer};
+            close();
+            openAfterCancel = d->isVisible();
+            close();
+        });
+        clickTool(m_window->aEdit);
+        QCOMPARE(watch.seen, QStringList {QStringLiteral("ReportDesigner")});
+        QVERIFY(openAfterCancel);
+        QCOMPARE(prompt().shown.size(), 2);
+        QCOMPARE(prompt().shown[0].text, QStringLiteral("Сохранить изменения?"));
+        QCOMPARE(prompt().shown[0].icon, QMessageBox::Question);
+        QCOMPARE(prompt().shown[0].buttons,
+                 QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+        if (answer == QMessageBox::No) {
+            QCOMPARE(storedForm(sleeveKey), before);
+        } else {
+            QCOMPARE(storedForm(sleeveKey), designed.save());
+            QVERIFY(storedForm(sleeveKey) != before);
+        }
     }
 
     void damagedTemplateIsReportedAndRedesignedBlank()

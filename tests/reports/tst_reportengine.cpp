@@ -13,18 +13,23 @@
 #include "tests/support/RecordingPrompt.h"
 #include "tests/support/ScriptedFilePicker.h"
 #include "tests/support/TestCatalogue.h"
+#include "widgets/FilePicker.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QBuffer>
 #include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QImage>
 #include <QPainter>
 #include <QPrintPreviewWidget>
 #include <QRegularExpression>
+#include <QSpinBox>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QToolBar>
 #include <memory>
 
 namespace {
@@ -314,6 +319,52 @@ private Q_SLOTS:
         QCOMPARE(ReportFormatter::format(value, ValueFormat(format),
                                          QLocale(QLocale::Russian, QLocale::Russia)),
                  expected);
+    }
+
+    // Grouped numbers take the separators of the locale; the C locale writes no groups.
+    void numbersFollowTheLocale_data()
+    {
+        QTest::addColumn<QString>("locale");
+        QTest::addColumn<QVariant>("value");
+        QTest::addColumn<int>("format");
+        QTest::addColumn<QString>("expected");
+        const int plain = int(ValueFormat::Plain);
+        const int decimals = int(ValueFormat::GroupedDecimals);
+        const int whole = int(ValueFormat::GroupedInteger);
+        const QString nb(QChar(0x00A0));
+        struct Row
+        {
+            const char *locale;
+            QVariant value;
+            int format;
+            QString expected;
+        };
+        const Row rows[] = {
+            {"en_US", 1234567.25, decimals, QStringLiteral("1,234,567.25")},
+            {"en_US", -1500.5, decimals, QStringLiteral("-1,500.5")},
+            {"en_US", 0.5, decimals, QStringLiteral(".5")},
+            {"en_US", 5497558138880.0, whole, QStringLiteral("5,497,558,138,880")},
+            {"en_US", 2.5, plain, QStringLiteral("2.5")},
+            {"ru_RU", 1234567.25, decimals, QStringList {"1", "234", "567,25"}.join(nb)},
+            {"ru_RU", 5497558138880.0, whole,
+             QStringList {"5", "497", "558", "138", "880"}.join(nb)},
+            {"C", 1234567.25, decimals, QStringLiteral("1234567.25")},
+            {"C", qlonglong(1234567), whole, QStringLiteral("1234567")},
+            {"C", 2.5, plain, QStringLiteral("2.5")},
+        };
+        for (const Row &r : rows) {
+            QTest::addRow("%s %s", r.locale, qPrintable(r.expected))
+                << QString::fromLatin1(r.locale) << r.value << r.format << r.expected;
+        }
+    }
+
+    void numbersFollowTheLocale()
+    {
+        QFETCH(QString, locale);
+        QFETCH(QVariant, value);
+        QFETCH(int, format);
+        QFETCH(QString, expected);
+        QCOMPARE(ReportFormatter::format(value, ValueFormat(format), QLocale(locale)), expected);
     }
 
     void expressions_data()
@@ -663,6 +714,261 @@ private Q_SLOTS:
 
         // Without a title the caption stands alone.
         QCOMPARE(ReportPreview::captionFor(QString()), QStringLiteral("Предварительный просмотр"));
+    }
+
+    // The preview's save: the filter chosen decides the format and the missing suffix, and an
+    // existing file is replaced only after a yes.
+    void saveWritesTheFormatChosen()
+    {
+        openDisks(3);
+        RecordingPrompt prompt;
+        ScriptedFilePicker picker;
+        QTemporaryDir dir;
+        const QString spine = dir.filePath(QStringLiteral("spine"));
+        const QString kept = dir.filePath(QStringLiteral("kept.csv"));
+        QFile old(kept);
+        QVERIFY(old.open(QIODevice::WriteOnly));
+        old.write("keep");
+        old.close();
+        Report r;
+        r.addDataSource(m_source.get());
+        r.reportTemplate() = labels();
+        MainWindowFixture::whenModal([&](QWidget *w) {
+            auto *preview = qobject_cast<ReportPreview *>(w);
+            if (preview) {
+                picker.answers = QStringList {spine, kept, QString(), kept};
+                picker.filters = QStringList {
+                    QStringLiteral("Документ PDF (*.pdf)"), QStringLiteral("Таблица CSV (*.csv)"),
+                    QStringLiteral("Таблица CSV (*.csv)"), QStringLiteral("Таблица CSV (*.csv)")};
+                preview->aSaveExecute(); // spine as PDF
+                prompt.answers = {QMessageBox::No};
+                preview->aSaveExecute(); // kept.csv: no, then cancelled
+                prompt.answers = {QMessageBox::Yes};
+                preview->aSaveExecute(); // kept.csv: yes
+            }
+            w->close();
+        });
+        QVERIFY(r.show());
+        QVERIFY(!QFile::exists(spine + QStringLiteral(".kdr")));
+        QFile pdf(spine + QStringLiteral(".pdf"));
+        QVERIFY(pdf.open(QIODevice::ReadOnly));
+        QVERIFY(pdf.readAll().startsWith("%PDF"));
+        QCOMPARE(picker.requests.size(), 4);
+        for (const FilePickRequest &request : std::as_const(picker.requests))
+            QCOMPARE(request.mode, FilePickRequest::Mode::SaveFile);
+        QVERIFY(QFileInfo(picker.requests[0].folder).isDir());
+        // The next save starts where the last one went; after a no the name is proposed again.
+        QCOMPARE(picker.requests[1].folder, dir.path());
+        QCOMPARE(picker.requests[2].folder, kept);
+        QCOMPARE(prompt.shown.size(), 2);
+        QCOMPARE(prompt.shown[0].text,
+                 QStringLiteral("Файл «kept.csv» уже существует.\n"
+                                "Заменить его?"));
+        QCOMPARE(prompt.shown[0].buttons, QMessageBox::Yes | QMessageBox::No);
+        QFile csv(kept);
+        QVERIFY(csv.open(QIODevice::ReadOnly));
+        QVERIFY(csv.readAll().contains("Диск 3"));
+    }
+
+    void suffixFollowsTheFilter_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("chosen");
+        QTest::addColumn<QString>("expected");
+        const QString pdf = QStringLiteral("Документ PDF (*.pdf)");
+        QTest::newRow("none: the filter's") << "spine" << pdf << "spine.pdf";
+        QTest::newRow("the filter's, any case") << "spine.PDF" << pdf << "spine.PDF";
+        QTest::newRow("another offered: typed") << "spine.txt" << pdf << "spine.txt";
+        QTest::newRow("unknown: the filter's") << "spine.v2" << pdf << "spine.v2.pdf";
+        QTest::newRow("any file") << "spine"
+                                  << "Все файлы (*)"
+                                  << "spine";
+    }
+
+    void suffixFollowsTheFilter()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QString, chosen);
+        QFETCH(QString, expected);
+        const QStringList offered = FilePicker::nameFilters(
+            ReportExporter::saveFilter() + QStringLiteral("|Все файлы (*.*)|*.*"));
+        QVERIFY(offered.contains(chosen));
+        QCOMPARE(FilePicker::withSuffixOf(typed, chosen, offered), expected);
+    }
+
+    // The real save dialog: a save dialog by its accept button, its filter reported back.
+    void saveDialogIsASaveDialog()
+    {
+        QTemporaryDir dir;
+        RecordingPrompt prompt;
+        QFileDialog::AcceptMode mode = QFileDialog::AcceptOpen;
+        QString accept;
+        QString start;
+        MainWindowFixture::whenModal([&](QWidget *w) {
+            auto *dialog = qobject_cast<QFileDialog *>(w);
+            QVERIFY(dialog);
+            mode = dialog->acceptMode();
+            accept = dialog->labelText(QFileDialog::Accept);
+            start = dialog->directory().absolutePath();
+            dialog->selectNameFilter(QStringLiteral("Страница HTML (*.htm)"));
+            dialog->selectFile(QStringLiteral("spine"));
+            static_cast<QDialog *>(dialog)->accept();
+        });
+        FilePickRequest request;
+        request.title = QStringLiteral("Сохранить отчёт");
+        request.filter = ReportExporter::saveFilter();
+        request.defaultExtension = QStringLiteral("*.kdr");
+        request.folder = dir.path();
+        const QString chosen = FilePicker::saveFileName(nullptr, request);
+        QCOMPARE(mode, QFileDialog::AcceptSave);
+        QCOMPARE(accept, QStringLiteral("Сохранить"));
+        QCOMPARE(start, dir.path());
+        QCOMPARE(chosen, dir.filePath(QStringLiteral("spine.htm")));
+    }
+
+    // HTML and RTF keep the lines and frames where they stand: a vertical line stays vertical,
+    // a middle-aligned text stays in the middle, and RTF draws every frame and shape.
+    void htmlAndRtfHoldTheShapes()
+    {
+        openDisks(1);
+        ReportObject framed = textBox(QStringLiteral("Рамка"), QRectF(10, 2, 30, 20));
+        framed.frame = true;
+        framed.alignment = Qt::AlignHCenter | Qt::AlignVCenter;
+        auto shape = [](ObjectKind kind, QRectF geometry) {
+            ReportObject o;
+            o.kind = kind;
+            o.geometry = geometry;
+            o.frameWidth = 0.5;
+            o.frameColor = QColor(255, 0, 0);
+            return o;
+        };
+        ReportObject filled = shape(ObjectKind::Rectangle, QRectF(120, 2, 40, 20));
+        filled.fill = QColor(0, 0, 255);
+        const BuiltReport built
+            = build(onePage({band(BandKind::ReportTitle, 50,
+                                  {framed, shape(ObjectKind::Line, QRectF(50, 2, 0, 30)),
+                                   shape(ObjectKind::Line, QRectF(10, 40, 100, 0)), filled,
+                                   shape(ObjectKind::Ellipse, QRectF(165, 2, 30, 20))})}));
+        QCOMPARE(built.pageCount(), 1);
+        const double top = built.pages[0].objects[0].geometry.top() - 2; // the band's top
+
+        const QString html = QString::fromUtf8(ReportExporter::toHtml(built));
+        const QString red = QStringLiteral("0.5mm solid #ff0000");
+        QVERIFY2(
+            html.contains(QStringLiteral("left: 50.0mm; top: %1; width: 0.0mm; height: 30.0mm; "
+                                         "border-left: %2;")
+                              .arg(QString::number(top + 2, 'f', 1) + QStringLiteral("mm"), red)),
+            qPrintable(html));
+        QVERIFY(
+            html.contains(QStringLiteral("left: 10.0mm; top: %1; width: 100.0mm; height: 0.0mm; "
+                                         "border-top: %2;")
+                              .arg(QString::number(top + 40, 'f', 1) + QStringLiteral("mm"), red)));
+        QVERIFY(html.contains(QStringLiteral("justify-content: center;")));
+        QVERIFY(html.contains(QStringLiteral("border-radius: 50%; border: %1;").arg(red)));
+
+        const QString rtf = QString::fromLatin1(ReportExporter::toRtf(built));
+        static const QRegularExpression shapeRe(QStringLiteral(
+            "\\\\shpleft(\\d+)\\\\shptop(\\d+)\\\\shpright(\\d+)\\\\shpbottom(\\d+).*?"
+            "\\{\\\\sn shapeType\\}\\{\\\\sv (\\d+)\\}"));
+        QStringList found;
+        for (auto it = shapeRe.globalMatch(rtf); it.hasNext();) {
+            const auto m = it.next();
+            found << QStringLiteral("%1 %2 %3 %4 %5")
+                         .arg(m.captured(5), m.captured(1), m.captured(2), m.captured(3),
+                              m.captured(4));
+        }
+        auto tw = [](double mm) { return QString::number(qRound(mm * 1440 / 25.4)); };
+        const QStringList expected {
+            QStringList {"1", tw(10), tw(top + 2), tw(40), tw(top + 22)}.join(' '),
+            QStringList {"20", tw(50), tw(top + 2), tw(50), tw(top + 32)}.join(' '),
+            QStringList {"20", tw(10), tw(top + 40), tw(110), tw(top + 40)}.join(' '),
+            QStringList {"1", tw(120), tw(top + 2), tw(160), tw(top + 22)}.join(' '),
+            QStringList {"3", tw(165), tw(top + 2), tw(195), tw(top + 22)}.join(' '),
+        };
+        QCOMPARE(found, expected);
+        QVERIFY(rtf.contains(QStringLiteral("{\\sn lineColor}{\\sv 255}")));
+        QVERIFY(rtf.contains(QStringLiteral("{\\sn fillColor}{\\sv 16711680}")));
+        QVERIFY(rtf.contains(QStringLiteral("{\\sn lineWidth}{\\sv 18000}")));
+    }
+
+    // The page buttons turn the pages and show where the reader is; Find marks the box found
+    // in yellow and F3 steps on to the next box holding the text, over the pages and round.
+    void previewPageButtonsAndFindNext()
+    {
+        openDisks(25);
+        RecordingPrompt prompt;
+        Report r;
+        r.addDataSource(m_source.get());
+        r.reportTemplate() = labels();
+        QList<int> pages;
+        QList<bool> enabled;
+        QStringList found;
+        int yellowBefore = -1;
+        int yellowAfter = -1;
+        auto yellow = [](ReportPreview *preview) {
+            QApplication::processEvents();
+            const QImage shot = preview->view()->grab().toImage();
+            int n = 0;
+            for (int y = 0; y < shot.height(); ++y) {
+                for (int x = 0; x < shot.width(); ++x) {
+                    const QColor c = shot.pixelColor(x, y);
+                    n += c.red() > 200 && c.green() > 200 && c.blue() < 80;
+                }
+            }
+            return n;
+        };
+        MainWindowFixture::whenModal([&](QWidget *w) {
+            auto *preview = qobject_cast<ReportPreview *>(w);
+            if (!preview) {
+                w->close();
+                return;
+            }
+            QVERIFY(MainWindowFixture::activate(preview));
+            preview->aWholePage->trigger();
+            QToolBar *bar = preview->pageBar();
+            for (QAction *a :
+                 {preview->aFirstPage, preview->aPriorPage, preview->aNextPage, preview->aLastPage})
+                QVERIFY(bar->widgetForAction(a));
+            QCOMPARE(preview->pageBox()->parentWidget(), bar);
+            auto state = [&] {
+                pages << preview->currentPage() << preview->pageBox()->value();
+                enabled << preview->aFirstPage->isEnabled() << preview->aLastPage->isEnabled();
+            };
+            state();
+            QTest::mouseClick(bar->widgetForAction(preview->aNextPage), Qt::LeftButton);
+            state();
+            QTest::mouseClick(bar->widgetForAction(preview->aFirstPage), Qt::LeftButton);
+            preview->pageBox()->setValue(2);
+            state();
+
+            preview->aFirstPage->trigger();
+            yellowBefore = yellow(preview);
+            auto foundText = [&] {
+                const ReportObject &o = preview->report()
+                                            .pages[size_t(preview->foundPage() - 1)]
+                                            .objects[size_t(preview->foundObject())];
+                found << QStringLiteral("%1:%2").arg(preview->foundPage()).arg(o.text);
+            };
+            prompt.inputs = QStringList {QStringLiteral("диск 2")};
+            preview->aFindExecute();
+            foundText();
+            yellowAfter = yellow(preview);
+            QVERIFY(preview->grab().save(QStringLiteral(KODRA_BINARY_DIR "/tst_preview_find.png")));
+            for (int i = 0; i < 7; ++i) {
+                QTest::keyClick(preview->view(), Qt::Key_F3);
+                foundText();
+            }
+            preview->aClose->trigger();
+        });
+        QVERIFY(r.show());
+        QCOMPARE(pages, (QList<int> {1, 1, 2, 2, 2, 2}));
+        QCOMPARE(enabled, (QList<bool> {false, true, true, false, true, false}));
+        QCOMPARE(found,
+                 (QStringList {"1:Диск 2", "2:Диск 20", "2:Диск 21", "2:Диск 22", "2:Диск 23",
+                               "2:Диск 24", "2:Диск 25", "1:Диск 2"}));
+        QCOMPARE(yellowBefore, 0);
+        QVERIFY2(yellowAfter > 100, qPrintable(QString::number(yellowAfter)));
+        QVERIFY(prompt.shown.isEmpty());
     }
 
     void exports_data()

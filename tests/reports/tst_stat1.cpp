@@ -1,5 +1,6 @@
 #include "app/MainData.h"
 #include "browser/uMain.h"
+#include "reportengine/ReportExporter.h"
 #include "reportengine/ReportFormatter.h"
 #include "reportengine/ReportPreview.h"
 #include "reports/uStat1.h"
@@ -139,6 +140,32 @@ private Q_SLOTS:
         for (size_t i = page.objects.size() - 4; i < page.objects.size(); ++i)
             shown << page.objects[i].text;
         QCOMPARE(shown, totals);
+    }
+
+    // A CSV export keeps one field per column of a band: the empty files box of "Музыка"
+    // stays an empty field, the titles head the columns, and numbers carry no digit groups.
+    void csvKeepsEveryColumn()
+    {
+        TfStat1 stat(m_fixture->data(), &m_fixture->main());
+        stat.dtStat1.open();
+        const QByteArray bytes = ReportExporter::toCsv(stat.frStat1.build());
+        QVERIFY(bytes.startsWith("\xEF\xBB\xBF"));
+        const QString csv = QString::fromUtf8(bytes.mid(3));
+        QStringList rows = csv.split(QStringLiteral("\r\n"));
+        QCOMPARE(rows.takeLast(), QString());
+        QVERIFY(rows.contains(QStringLiteral("Папка;Носителей, шт;Файлов, шт;Объем, байт")));
+        for (const QStringList &row : m_rows) {
+            QStringList fields = row;
+            for (QString &f : fields)
+                f.remove(QLocale().groupSeparator());
+            const QString line = fields.join(QLatin1Char(';'));
+            QVERIFY2(rows.contains(line), qPrintable(line + QLatin1Char('\n') + csv));
+        }
+        QVERIFY(rows.contains(QStringLiteral("Всего;9;3165;6597069769686")));
+        const qsizetype header
+            = rows.indexOf(QStringLiteral("Папка;Носителей, шт;Файлов, шт;Объем, байт"));
+        for (qsizetype i = header; i < rows.size(); ++i)
+            QCOMPARE(rows[i].count(QLatin1Char(';')), 3);
     }
 
     void boxesStandWhereTheLayoutSays_data()

@@ -270,6 +270,21 @@ private Q_SLOTS:
         QCOMPARE(alignment("FDISK"), Qt::AlignLeft);
     }
 
+    // At the default size and font every title fits its column ("Содержание", "Дата").
+    void titlesAreNotCut()
+    {
+        openWindow();
+        DBGrid *grid = m_find->DBGridEh1;
+        QHeaderView *header = grid->horizontalHeader();
+        QStringList cut;
+        for (int c = 0; c < results().columnCount(); ++c) {
+            if (!grid->isColumnHidden(c) && grid->columnWidth(c) < header->sectionSizeHint(c))
+                cut << results().headerData(c, Qt::Horizontal).toString();
+        }
+        QCOMPARE(cut, QStringList());
+        QVERIFY(grid->grab().save(QStringLiteral(KODRA_BINARY_DIR "/tst_find_titles.png")));
+    }
+
     void enterAgainJumpsAndCloses()
     {
         openWindow();

@@ -57,6 +57,18 @@ QString PdfTools::pageCount(const QString &pdf, int &count)
     return error;
 }
 
+QString PdfTools::pageSize(const QString &pdf, QSizeF &points)
+{
+    QByteArray output;
+    const QString error = run(QStringLiteral("pdfinfo"), {pdf}, output);
+    const QRegularExpressionMatch m
+        = QRegularExpression(QStringLiteral("^Page size:\\s+([\\d.]+) x ([\\d.]+) pts"),
+                             QRegularExpression::MultilineOption)
+              .match(QString::fromUtf8(output));
+    points = m.hasMatch() ? QSizeF(m.captured(1).toDouble(), m.captured(2).toDouble()) : QSizeF();
+    return error;
+}
+
 QString PdfTools::words(const QString &pdf, QList<Word> &words)
 {
     QByteArray output;

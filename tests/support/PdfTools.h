@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QImage>
+#include <QSizeF>
 #include <QString>
 #include <QStringList>
 
@@ -14,6 +15,8 @@ public:
     // The text of each page, as pdftotext separates them (form feeds).
     static QString pages(const QString &pdf, QStringList &pages);
     static QString pageCount(const QString &pdf, int &count);
+    // The size of the first page in points, as pdfinfo reads it.
+    static QString pageSize(const QString &pdf, QSizeF &points);
     // The words with their boxes in points, as pdftotext -bbox gives them, one per element:
     // xMin, yMin, xMax, yMax, text.
     struct Word

@@ -359,6 +359,49 @@ private Q_SLOTS:
         QVERIFY(m_prompt.shown.isEmpty());
     }
 
+    // Paper, orientation and margins chosen in the preview go into the PDF saved from it.
+    void previewPdfFollowsThePageSetup()
+    {
+        makeGrid(60);
+        ScriptedFilePicker picker;
+        const QString pdf = pdfPath("landscape");
+        picker.answers << pdf;
+        int shown = -1;
+        MainWindowFixture::whenModal([&shown](QWidget *modal) {
+            auto *dialog = qobject_cast<QPrintPreviewDialog *>(modal);
+            QVERIFY(dialog);
+            auto *view = modal->findChild<QPrintPreviewWidget *>();
+            dialog->printer()->setPageSize(QPageSize(QPageSize::A5));
+            dialog->printer()->setPageMargins(QMarginsF(10, 10, 10, 10), QPageLayout::Millimeter);
+            view->setLandscapeOrientation();
+            view->updatePreview();
+            shown = view->pageCount();
+            modal->findChild<QAction *>(QStringLiteral("aSavePdf"))->trigger();
+            modal->close();
+        });
+        GridPrinter::preview(m_grid.get(), nullptr);
+        QSizeF size;
+        QVERIFY(PdfTools::pageSize(pdf, size).isEmpty());
+        // A5 across: 210 by 148 mm.
+        QVERIFY2(qAbs(size.width() - 595.3) < 1 && qAbs(size.height() - 419.5) < 1,
+                 qPrintable(QStringLiteral("%1 x %2").arg(size.width()).arg(size.height())));
+        int pages = 0;
+        QVERIFY(PdfTools::pageCount(pdf, pages).isEmpty());
+        QCOMPARE(pages, shown);
+        QList<PdfTools::Word> words;
+        QVERIFY(PdfTools::words(pdf, words).isEmpty());
+        QVERIFY(!words.isEmpty());
+        double left = 1e9;
+        for (const PdfTools::Word &w : words)
+            left = std::min(left, w.xMin);
+        // Within the 10 mm margin chosen, not the usual 20 mm.
+        const double perMm = 72 / 25.4;
+        QVERIFY2(left > 10 * perMm && left < 15 * perMm, qPrintable(QString::number(left)));
+        QString text;
+        QVERIFY(PdfTools::text(pdf, text).isEmpty());
+        QCOMPARE(diskNames(text), expectedNames(1, 60));
+    }
+
     void unwritablePdfFails()
     {
         makeGrid(2);
