@@ -22,6 +22,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QImage>
+#include <QLineEdit>
 #include <QPainter>
 #include <QPrintPreviewWidget>
 #include <QRegularExpression>
@@ -811,8 +812,15 @@ private Q_SLOTS:
             accept = dialog->labelText(QFileDialog::Accept);
             start = dialog->directory().absolutePath();
             dialog->selectNameFilter(QStringLiteral("Страница HTML (*.htm)"));
-            dialog->selectFile(QStringLiteral("spine"));
+            // selectFile() leaves the name field alone while it has the focus, which depends on
+            // how soon the dialog became active: type the name as a user would.
+            auto *name = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
+            QVERIFY(name);
+            name->setText(QStringLiteral("spine"));
             static_cast<QDialog *>(dialog)->accept();
+            // A refused accept must fail the test, not leave it waiting for a user.
+            if (dialog->isVisible())
+                static_cast<QDialog *>(dialog)->reject();
         });
         FilePickRequest request;
         request.title = QStringLiteral("Сохранить отчёт");
