@@ -781,10 +781,12 @@ private Q_SLOTS:
         SearchIndex again;
         bool answeredAtOnce = true;
         auto built = restarted(again, &answeredAtOnce);
-        QVERIFY2(!answeredAtOnce, "an index that cannot be trusted answered");
         QVERIFY(built);
-        QVERIFY(!QFileInfo::exists(segment));
         compareWith(*built, qPrintable(harm));
+        if (QTest::currentTestFailed())
+            return;
+        QVERIFY2(!answeredAtOnce, "an index that cannot be trusted answered");
+        QVERIFY(!QFileInfo::exists(segment));
     }
 
     // Entries another workstation commits long after drawing their keys are found once they
