@@ -390,17 +390,20 @@ bool ContentIndex::fetchHoles(Connection &connection, qint64 maxRows,
 {
     if (m_holes.empty())
         return true;
+    // As many runs a call as there are, up to a bound: a statement of fewer terms is
+    // prepared sooner.
+    const int terms = int(std::min(m_holes.size(), size_t(kHolesPerQuery)));
     QString where;
-    for (int i = 0; i < kHolesPerQuery; ++i)
+    for (int i = 0; i < terms; ++i)
         where += QStringLiteral("%1FCONTENTID between :A%2 and :B%2")
                      .arg(i ? QStringLiteral(" or ") : QString())
                      .arg(i);
     Statement s(connection);
     s.prepare(entrySelect(where));
     std::vector<qint64> found;
-    for (size_t at = 0; at < m_holes.size(); at += kHolesPerQuery) {
-        const size_t end = std::min(m_holes.size(), at + kHolesPerQuery);
-        for (int i = 0; i < kHolesPerQuery; ++i) {
+    for (size_t at = 0; at < m_holes.size(); at += size_t(terms)) {
+        const size_t end = std::min(m_holes.size(), at + size_t(terms));
+        for (int i = 0; i < terms; ++i) {
             const Hole &h = m_holes[std::min(end - 1, at + size_t(i))];
             s.setParam(QStringLiteral("A%1").arg(i), h.first);
             s.setParam(QStringLiteral("B%1").arg(i), h.last);

@@ -686,9 +686,10 @@ private Q_SLOTS:
     void hostileIndexFilesGiveFindsRows_data()
     {
         QTest::addColumn<QString>("harm");
-        for (const char *harm : {"one byte of a name", "garbage after the header", "unsorted keys",
-                                 "self-parent", "truncated", "state: one byte", "state: garbage",
-                                 "state: truncated", "catalogue gone back"})
+        for (const char *harm :
+             {"one byte of a name", "line break of a name", "garbage after the header",
+              "unsorted keys", "self-parent", "truncated", "state: one byte", "state: garbage",
+              "state: truncated", "catalogue gone back"})
             QTest::newRow(harm) << QString::fromLatin1(harm);
     }
     void hostileIndexFilesGiveFindsRows()
@@ -719,6 +720,13 @@ private Q_SLOTS:
                 const qsizetype at = b.indexOf("MP3\n", SegmentLayout(b).names);
                 if (at > 0)
                     b[at + 1] = 'Q';
+            });
+        } else if (harm == QLatin1String("line break of a name")) {
+            // The last name of a disk runs on to the next disk's names.
+            changed = change(segment, [](QByteArray &b) {
+                const qsizetype at = b.indexOf("TAKE FIVE.MP3\n", SegmentLayout(b).names);
+                if (at > 0)
+                    b[at + 13] = ' ';
             });
         } else if (harm == QLatin1String("garbage after the header")) {
             changed = change(segment, [&](QByteArray &b) { garbage(b, 40); });
