@@ -1,5 +1,6 @@
 #include "searchindex/ContentIndex.h"
 
+#include "searchindex/IndexLog.h"
 #include "searchindex/IndexText.h"
 #include "store/Connection.h"
 #include "store/Statement.h"
@@ -160,6 +161,8 @@ bool ContentIndex::load()
     if (!file.open(QIODevice::ReadOnly) || file.size() > kMaxStateBytes)
         return false;
     if (!readState(file.readAll())) {
+        qCWarning(lcSearchIndex, "index in %s dropped: its state or a file is damaged",
+                  qPrintable(m_folder));
         clear();
         return false;
     }
@@ -516,8 +519,10 @@ ContentIndex::Update ContentIndex::update(Connection &connection, qint64 maxRows
     if (stamp != m_stamp || generator < m_generator)
         return Update::Foreign;
     const QList<qint32> disks = diskKeys(connection);
-    if (wentBack(connection, disks))
+    if (wentBack(connection, disks)) {
+        qCInfo(lcSearchIndex, "the catalogue went back to an older copy: the index is built anew");
         return Update::Foreign;
+    }
     if (generator == m_generator && disks == m_disks && m_holes.empty())
         return Update::Current;
     // Keys are drawn one by one: the generator bounds how many entries can be new.

@@ -1,5 +1,7 @@
 #include "searchindex/IndexSegment.h"
 
+#include "searchindex/IndexLog.h"
+
 #include <QSaveFile>
 #include <algorithm>
 #include <cstring>
@@ -158,22 +160,26 @@ bool IndexSegment::write(const QString &path, const Batch &batch, QString *error
 
 std::unique_ptr<IndexSegment> IndexSegment::open(const QString &path)
 {
+    const auto refuse = [&path](const char *why) {
+        qCWarning(lcSearchIndex, "index file %s dropped: %s", qPrintable(path), why);
+        return nullptr;
+    };
     std::unique_ptr<IndexSegment> s(new IndexSegment);
     s->m_path = path;
     s->m_file.setFileName(path);
     if (!s->m_file.open(QIODevice::ReadOnly))
-        return nullptr;
+        return refuse("cannot be opened");
     s->m_size = s->m_file.size();
     if (s->m_size < padded(sizeof(Header)))
-        return nullptr;
+        return refuse("shorter than its header");
     const uchar *base = s->m_file.map(0, s->m_size);
     if (!base)
-        return nullptr;
+        return refuse("cannot be mapped");
     Header header;
     std::memcpy(&header, base, sizeof header);
     if (std::memcmp(header.magic, kMagic, sizeof kMagic) != 0
         || header.headerCrc != headerCrcOf(header) || header.namesBytes > quint64(s->m_size))
-        return nullptr;
+        return refuse("not an index file of this version, or its header is damaged");
     const qint64 n = header.entries;
     const qint64 d = header.disks;
     const qint64 r = header.roots;
@@ -181,10 +187,10 @@ std::unique_ptr<IndexSegment> IndexSegment::open(const QString &path)
     const qint64 expected = bodyAt + padded(d * 4) + padded((d + 1) * 4) + padded((d + 1) * 8)
         + 2 * padded(n * 4) + padded(r * 4) + padded(qint64(header.namesBytes));
     if (expected != s->m_size)
-        return nullptr;
+        return refuse("of another size than its header says");
     // A damaged disk or another hand gives a file of the right size with wrong bytes.
     if (crcOf(crcOf(0, nullptr, 0), base + bodyAt, quint64(s->m_size - bodyAt)) != header.bodyCrc)
-        return nullptr;
+        return refuse("checksum does not match");
     qint64 at = bodyAt;
     auto take = [&](qint64 bytes) {
         const uchar *p = base + at;
@@ -202,7 +208,7 @@ std::unique_ptr<IndexSegment> IndexSegment::open(const QString &path)
     s->m_roots = reinterpret_cast<const quint32 *>(take(r * 4));
     s->m_names = reinterpret_cast<const char *>(take(qint64(header.namesBytes)));
     if (!s->isSound(header.namesBytes))
-        return nullptr;
+        return refuse("offsets or order out of bounds");
     return s;
 }
 
