@@ -5,8 +5,6 @@
 #include "searchindex/SearchIndex.h"
 #include "store/QueryDataSet.h"
 
-#include <QLocale>
-
 FileSearch::FileSearch(Connection &connection, SearchIndex *index)
     : m_connection(connection),
       m_index(index),
@@ -37,7 +35,11 @@ std::optional<int> FileSearch::step(int diskId, const QString &text)
         find.close();
         m_keys.clear();
         m_indexed = false;
-        const QString upper = QLocale().toUpper(text);
+        // As the server compares; see the search window.
+        const QString upper = IndexText::upper(text);
+        // No name is longer: nothing to ask the server, which would refuse the text.
+        if (upper.size() > IndexText::MaxName)
+            return std::nullopt;
         if (m_index && IndexedFind::canAnswer(upper)) {
             if (auto index = m_index->prepare(m_connection)) {
                 m_indexed = true;

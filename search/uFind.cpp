@@ -1,6 +1,7 @@
 #include "search/uFind.h"
 
 #include "app/MainData.h"
+#include "searchindex/IndexText.h"
 #include "searchindex/IndexedFind.h"
 #include "store/DbError.h"
 #include "widgets/DBGrid.h"
@@ -15,7 +16,6 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QLocale>
 #include <QPushButton>
 #include <QScreen>
 #include <QThread>
@@ -129,6 +129,10 @@ QWidget *TfFind::createTopPanel(qreal scale)
     };
     eDisk = input("eDisk", QStringLiteral("Искать диск:"), 0);
     eFile = input("eFile", QStringLiteral("Содержащий файл:"), 1);
+    // No longer than a disk's or a file's name can be: a longer text finds nothing, and the
+    // server would refuse it.
+    eDisk->setMaxLength(IndexedFind::MaxDiskText);
+    eFile->setMaxLength(IndexText::MaxName);
     row->addLayout(inputs);
 
     auto button = [&](const char *name, const QString &text) {
@@ -214,8 +218,10 @@ void TfFind::BitBtn1Click()
 void TfFind::search()
 {
     dtFind.close();
-    const QString disk = QLocale().toUpper(eDisk->text());
-    const QString content = QLocale().toUpper(eFile->text());
+    // Upper-cased code point by code point, as the server compares: the locale's rules would
+    // turn "ß" into "SS" and find other names than the server finds for the text typed.
+    const QString disk = IndexText::upper(eDisk->text());
+    const QString content = IndexText::upper(eFile->text());
     dtFind.setParam(QStringLiteral("VDISK"), disk);
     dtFind.setParam(QStringLiteral("VCONTENT"), content);
     m_indexed = false;

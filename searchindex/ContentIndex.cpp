@@ -1,12 +1,12 @@
 #include "searchindex/ContentIndex.h"
 
+#include "searchindex/IndexLog.h"
 #include "searchindex/IndexText.h"
 #include "store/Connection.h"
 #include "store/Statement.h"
 
 #include <QCoreApplication>
 #include <QDataStream>
-#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QHash>
@@ -14,11 +14,20 @@
 #include <QRandomGenerator>
 #include <QSaveFile>
 #include <algorithm>
+#include <zlib.h>
 
 namespace {
 
 constexpr quint32 kStateMagic = 0x4B444958;
-constexpr quint32 kStateVersion = 1;
+constexpr quint32 kStateVersion = 2;
+// A state file is a few lists of keys; anything far larger is not one of ours.
+constexpr qint64 kMaxStateBytes = qint64(256) << 20;
+// Runs of unseen keys looked up by one execution.
+constexpr int kHolesPerQuery = 64;
+// Keys below the generator's value that a build looks for unseen ones among.
+constexpr qint64 kRecentKeys = 1000000;
+// Disks whose newest entry tells whether the catalogue went back to an older copy.
+constexpr int kWitnesses = 8;
 
 QString stateFile()
 {
@@ -85,9 +94,47 @@ QList<qint32> diskKeys(Connection &connection)
     return disks;
 }
 
-qint64 nowMs()
+quint32 crcOf(const QByteArray &bytes)
 {
-    return QDateTime::currentMSecsSinceEpoch();
+    return quint32(crc32_z(crc32_z(0, nullptr, 0),
+                           reinterpret_cast<const Bytef *>(bytes.constData()),
+                           size_t(bytes.size())));
+}
+
+// A count read from a file, bounded by the bytes left to hold its items.
+bool readCount(QDataStream &in, qint64 itemBytes, qint32 *count)
+{
+    in >> *count;
+    return in.status() == QDataStream::Ok && *count >= 0
+        && qint64(*count) * itemBytes <= in.device()->bytesAvailable();
+}
+
+bool readKeys(QDataStream &in, QList<qint32> *keys)
+{
+    qint32 n = 0;
+    if (!readCount(in, 4, &n))
+        return false;
+    keys->clear();
+    keys->reserve(n);
+    for (qint32 i = 0; i < n; ++i) {
+        qint32 k = 0;
+        in >> k;
+        keys->append(k);
+    }
+    return in.status() == QDataStream::Ok;
+}
+
+void writeKeys(QDataStream &out, const QList<qint32> &keys)
+{
+    out << qint32(keys.size());
+    for (qint32 k : keys)
+        out << k;
+}
+
+bool isSegmentName(const QString &name)
+{
+    return name.startsWith(QLatin1String("segment-")) && !name.contains(QLatin1Char('/'))
+        && !name.contains(QLatin1Char('\\'));
 }
 
 } // namespace
@@ -101,10 +148,9 @@ void ContentIndex::clear()
     m_segments.clear();
     m_states.clear();
     m_disks.clear();
-    m_marks.clear();
+    m_holes.clear();
     m_built = false;
     m_generator = 0;
-    m_settled = 0;
     m_stamp.clear();
 }
 
@@ -112,35 +158,11 @@ bool ContentIndex::load()
 {
     clear();
     QFile file(QDir(m_folder).filePath(stateFile()));
-    if (!file.open(QIODevice::ReadOnly))
+    if (!file.open(QIODevice::ReadOnly) || file.size() > kMaxStateBytes)
         return false;
-    QDataStream in(&file);
-    quint32 magic = 0;
-    quint32 version = 0;
-    in >> magic >> version;
-    if (magic != kStateMagic || version != kStateVersion)
-        return false;
-    qint32 segments = 0;
-    in >> m_stamp >> m_generator >> m_settled >> m_disks >> m_nextSegment >> segments;
-    qint32 marks = 0;
-    in >> marks;
-    for (qint32 i = 0; i < marks && in.status() == QDataStream::Ok; ++i) {
-        Mark m;
-        in >> m.atMs >> m.generator;
-        m_marks << m;
-    }
-    for (qint32 i = 0; i < segments && in.status() == QDataStream::Ok; ++i) {
-        SegmentState st;
-        in >> st.file >> st.masked;
-        auto seg = IndexSegment::open(QDir(m_folder).filePath(st.file));
-        if (!seg) {
-            clear();
-            return false;
-        }
-        m_states.push_back(st);
-        m_segments.push_back(std::move(seg));
-    }
-    if (in.status() != QDataStream::Ok) {
+    if (!readState(file.readAll())) {
+        qCWarning(lcSearchIndex, "index in %s dropped: its state or a file is damaged",
+                  qPrintable(m_folder));
         clear();
         return false;
     }
@@ -148,20 +170,79 @@ bool ContentIndex::load()
     return true;
 }
 
+bool ContentIndex::readState(const QByteArray &bytes)
+{
+    QDataStream head(bytes);
+    quint32 magic = 0;
+    quint32 version = 0;
+    quint32 crc = 0;
+    QByteArray body;
+    head >> magic >> version >> crc >> body;
+    if (head.status() != QDataStream::Ok || magic != kStateMagic || version != kStateVersion
+        || !head.atEnd() || crc != crcOf(body))
+        return false;
+    QDataStream in(body);
+    qint32 segments = 0;
+    qint32 holes = 0;
+    qint32 next = 0;
+    in >> m_stamp >> m_generator;
+    if (!readKeys(in, &m_disks))
+        return false;
+    in >> next;
+    m_nextSegment = next;
+    if (!readCount(in, 16, &holes))
+        return false;
+    for (qint32 i = 0; i < holes; ++i) {
+        Hole h;
+        in >> h.first >> h.last;
+        if (h.first > h.last || h.last > m_generator
+            || (!m_holes.empty() && h.first <= m_holes.back().last))
+            return false;
+        m_holes.push_back(h);
+    }
+    if (!readCount(in, 8, &segments))
+        return false;
+    for (qint32 i = 0; i < segments && in.status() == QDataStream::Ok; ++i) {
+        SegmentState st;
+        QList<qint32> masked;
+        in >> st.file;
+        if (!readKeys(in, &masked) || !isSegmentName(st.file))
+            return false;
+        st.masked = QSet<qint32>(masked.cbegin(), masked.cend());
+        // A file that fails its checks is dropped with the rest: the next build writes anew.
+        auto seg = IndexSegment::open(QDir(m_folder).filePath(st.file));
+        if (!seg)
+            return false;
+        m_states.push_back(st);
+        m_segments.push_back(std::move(seg));
+    }
+    return in.status() == QDataStream::Ok && in.atEnd()
+        && std::is_sorted(m_disks.cbegin(), m_disks.cend());
+}
+
 bool ContentIndex::saveState(QString *error) const
 {
+    QByteArray body;
+    {
+        QDataStream out(&body, QIODevice::WriteOnly);
+        out << m_stamp << m_generator;
+        writeKeys(out, m_disks);
+        out << qint32(m_nextSegment) << qint32(m_holes.size());
+        for (const Hole &h : m_holes)
+            out << h.first << h.last;
+        out << qint32(m_states.size());
+        for (const SegmentState &st : m_states) {
+            out << st.file;
+            writeKeys(out, QList<qint32>(st.masked.cbegin(), st.masked.cend()));
+        }
+    }
     QSaveFile file(QDir(m_folder).filePath(stateFile()));
     if (!file.open(QIODevice::WriteOnly)) {
         *error = file.errorString();
         return false;
     }
     QDataStream out(&file);
-    out << kStateMagic << kStateVersion << m_stamp << m_generator << m_settled << m_disks
-        << qint32(m_nextSegment) << qint32(m_states.size()) << qint32(m_marks.size());
-    for (const Mark &m : m_marks)
-        out << m.atMs << m.generator;
-    for (const SegmentState &st : m_states)
-        out << st.file << st.masked;
+    out << kStateMagic << kStateVersion << crcOf(body) << body;
     if (!file.commit()) {
         *error = file.errorString();
         return false;
@@ -181,16 +262,6 @@ void ContentIndex::identify(Connection &connection, qint64 *generator, QString *
     *generator = s.value(0).toLongLong();
     *stamp = s.value(1).toDateTime().toString(Qt::ISODateWithMs);
     s.closeCursor();
-}
-
-qint64 ContentIndex::settledAt(qint64 now) const
-{
-    qint64 settled = m_settled;
-    for (const Mark &m : m_marks) {
-        if (m.atMs <= now - SettleMs)
-            settled = std::max(settled, m.generator);
-    }
-    return settled;
 }
 
 bool ContentIndex::addSegment(const IndexSegment::Batch &batch)
@@ -232,7 +303,6 @@ void ContentIndex::build(Connection &connection)
     m_nextSegment = 1;
     qint64 generator = 0;
     QString stamp;
-    const qint64 started = nowMs();
     identify(connection, &generator, &stamp);
     m_disks = diskKeys(connection);
     Statement s(connection);
@@ -240,8 +310,14 @@ void ContentIndex::build(Connection &connection)
                              "TCONTENT"));
     s.execute();
     IndexSegment::Batch batch;
+    // Keys not seen among the newest may still come: another workstation commits late. Older
+    // ones are given up, which bounds the memory this takes.
+    const qint64 recent = std::max<qint64>(0, generator - kRecentKeys);
+    std::vector<qint64> seen;
     while (s.fetch()) {
         batch.add(entryOf(s));
+        if (batch.keys.back() > recent)
+            seen.push_back(batch.keys.back());
         if (batch.size() >= EntriesPerFile || batch.names.size() > (qint64(3) << 30)) {
             if (!addSegment(batch))
                 return;
@@ -252,8 +328,7 @@ void ContentIndex::build(Connection &connection)
         return;
     m_stamp = stamp;
     m_generator = generator;
-    m_settled = 0;
-    m_marks = {{started, generator}};
+    addHoles(recent, generator, std::move(seen), m_disks);
     QString error;
     m_built = saveState(&error);
 }
@@ -288,6 +363,147 @@ void ContentIndex::mask(qint32 disk)
     }
 }
 
+void ContentIndex::addHoles(qint64 above, qint64 upTo, std::vector<qint64> seen,
+                            const QList<qint32> &disks)
+{
+    // Disks take keys from the same generator.
+    for (qint32 d : disks) {
+        if (d > above && d <= upTo)
+            seen.push_back(d);
+    }
+    std::sort(seen.begin(), seen.end());
+    qint64 next = above + 1;
+    for (qint64 k : seen) {
+        if (k > upTo)
+            break;
+        if (k > next)
+            m_holes.push_back({next, k - 1});
+        next = std::max(next, k + 1);
+    }
+    if (next <= upTo)
+        m_holes.push_back({next, upTo});
+    std::sort(m_holes.begin(), m_holes.end(),
+              [](const Hole &a, const Hole &b) { return a.first < b.first; });
+    if (m_holes.size() > size_t(MaxHoles))
+        m_holes.erase(m_holes.begin(), m_holes.end() - MaxHoles);
+}
+
+bool ContentIndex::fetchHoles(Connection &connection, qint64 maxRows,
+                              const std::function<void(const Statement &)> &take)
+{
+    if (m_holes.empty())
+        return true;
+    // As many runs a call as there are, up to a bound: a statement of fewer terms is
+    // prepared sooner.
+    const int terms = int(std::min(m_holes.size(), size_t(kHolesPerQuery)));
+    QString where;
+    for (int i = 0; i < terms; ++i)
+        where += QStringLiteral("%1FCONTENTID between :A%2 and :B%2")
+                     .arg(i ? QStringLiteral(" or ") : QString())
+                     .arg(i);
+    Statement s(connection);
+    s.prepare(entrySelect(where));
+    std::vector<qint64> found;
+    for (size_t at = 0; at < m_holes.size(); at += size_t(terms)) {
+        const size_t end = std::min(m_holes.size(), at + size_t(terms));
+        for (int i = 0; i < terms; ++i) {
+            const Hole &h = m_holes[std::min(end - 1, at + size_t(i))];
+            s.setParam(QStringLiteral("A%1").arg(i), h.first);
+            s.setParam(QStringLiteral("B%1").arg(i), h.last);
+        }
+        s.execute();
+        while (s.fetch()) {
+            found.push_back(s.value(0).toLongLong());
+            if (maxRows > 0 && qint64(found.size()) > maxRows)
+                return false;
+            take(s);
+        }
+    }
+    if (found.empty())
+        return true;
+    // What came fills its holes; the rest of each stays open.
+    std::sort(found.begin(), found.end());
+    std::vector<Hole> left;
+    auto f = found.cbegin();
+    for (Hole h : m_holes) {
+        while (f != found.cend() && *f < h.first)
+            ++f;
+        for (; f != found.cend() && *f <= h.last; ++f) {
+            if (*f > h.first)
+                left.push_back({h.first, *f - 1});
+            h.first = *f + 1;
+        }
+        if (h.first <= h.last)
+            left.push_back(h);
+    }
+    m_holes = std::move(left);
+    return true;
+}
+
+bool ContentIndex::wentBack(Connection &connection, const QList<qint32> &disks) const
+{
+    // The newest entries of the newest disks: a catalogue put back to an older copy of itself
+    // has lost them, or has given their keys to other entries since.
+    struct Witness
+    {
+        qint32 key;
+        size_t segment;
+        quint32 disk; // index into the segment's disks
+    };
+    std::vector<Witness> witnesses;
+    for (size_t s = 0; s < m_segments.size(); ++s) {
+        const IndexSegment &seg = *m_segments[s];
+        for (quint32 i = 0; i < seg.diskCount(); ++i) {
+            const qint32 disk = seg.diskAt(i);
+            const IndexSegment::Range r = seg.rangeAt(i);
+            if (r.isEmpty() || m_states[s].masked.contains(disk)
+                || !std::binary_search(disks.cbegin(), disks.cend(), disk))
+                continue;
+            witnesses.push_back({seg.key(r.last - 1), s, i});
+        }
+    }
+    const size_t count = std::min(witnesses.size(), size_t(kWitnesses));
+    std::partial_sort(witnesses.begin(), witnesses.begin() + qsizetype(count), witnesses.end(),
+                      [](const Witness &a, const Witness &b) { return a.key > b.key; });
+    Statement s(connection);
+    s.prepare(entrySelect(QStringLiteral("FCONTENTID = :K")));
+    for (size_t i = 0; i < count; ++i) {
+        const Witness &w = witnesses[i];
+        const IndexSegment &seg = *m_segments[w.segment];
+        const IndexSegment::Range range = seg.rangeAt(w.disk);
+        const qint32 disk = seg.diskAt(w.disk);
+        s.setParam(QStringLiteral("K"), w.key);
+        s.execute();
+        if (s.fetch()) {
+            const IndexSegment::Entry e = entryOf(s);
+            s.closeCursor();
+            if (e.disk != disk || e.parent != seg.parent(range.last - 1)
+                || e.folded != seg.lastName(range))
+                return true;
+            continue;
+        }
+        // Gone with its disk's root entries: the disk was read anew, which an update takes in.
+        const QList<qint32> roots = rootKeys(disk);
+        Statement r(connection);
+        r.prepare(QStringLiteral("select count(*) from TCONTENT where FDISKID = :D and "
+                                 "FOWNCONTENTID is null and FCONTENTID = :K"));
+        bool replaced = false;
+        for (qint32 root : roots) {
+            r.setParam(QStringLiteral("D"), disk);
+            r.setParam(QStringLiteral("K"), root);
+            r.execute();
+            if (!r.fetch() || r.value(0).toInt() == 0) {
+                replaced = true;
+                break;
+            }
+            r.closeCursor();
+        }
+        if (!replaced)
+            return true;
+    }
+    return false;
+}
+
 ContentIndex::Update ContentIndex::update(Connection &connection, qint64 maxRows)
 {
     if (!m_built)
@@ -297,36 +513,50 @@ ContentIndex::Update ContentIndex::update(Connection &connection, qint64 maxRows
     if (!lock.tryLock(0))
         return Update::TooFar;
     InTransaction running(connection);
-    const qint64 started = nowMs();
     qint64 generator = 0;
     QString stamp;
     identify(connection, &generator, &stamp);
     if (stamp != m_stamp || generator < m_generator)
         return Update::Foreign;
     const QList<qint32> disks = diskKeys(connection);
-    const qint64 settled = settledAt(started);
-    if (generator == m_generator && disks == m_disks && settled >= m_generator)
+    if (wentBack(connection, disks)) {
+        qCInfo(lcSearchIndex, "the catalogue went back to an older copy: the index is built anew");
+        return Update::Foreign;
+    }
+    if (generator == m_generator && disks == m_disks && m_holes.empty())
         return Update::Current;
     // Keys are drawn one by one: the generator bounds how many entries can be new.
-    if (maxRows > 0 && generator - settled > maxRows)
+    if (maxRows > 0 && generator - m_generator > maxRows)
         return Update::TooFar;
 
     QSet<qint32> now(disks.begin(), disks.end());
     QSet<qint32> before(m_disks.begin(), m_disks.end());
     QHash<qint32, std::vector<IndexSegment::Entry>> fresh;
+    QSet<qint32> fetched;
+    const auto take = [&](const Statement &s) {
+        const qint32 key = s.value(0).toInt();
+        const qint32 disk = s.value(1).toInt();
+        if ((before.contains(disk) && isKnown(disk, key)) || fetched.contains(key))
+            return;
+        fetched.insert(key);
+        fresh[disk].push_back(entryOf(s));
+    };
+    std::vector<qint64> seen;
     {
         Statement s(connection);
         s.prepare(entrySelect(QStringLiteral("FCONTENTID > :K")));
-        s.setParam(QStringLiteral("K"), settled);
+        s.setParam(QStringLiteral("K"), m_generator);
         s.execute();
         while (s.fetch()) {
-            const qint32 key = s.value(0).toInt();
-            const qint32 disk = s.value(1).toInt();
-            if (before.contains(disk) && isKnown(disk, key))
-                continue;
-            fresh[disk].push_back(entryOf(s));
+            seen.push_back(s.value(0).toLongLong());
+            take(s);
         }
     }
+    // Entries committed late, many of them: left to the background as well.
+    if (!fetchHoles(connection, maxRows, take))
+        return Update::TooFar;
+    if (generator == m_generator && disks == m_disks && fetched.isEmpty())
+        return Update::Current;
     // A disk whose root entries are gone had its contents replaced: it is fetched whole.
     QList<qint32> whole;
     for (auto it = fresh.cbegin(); it != fresh.cend(); ++it) {
@@ -366,14 +596,13 @@ ContentIndex::Update ContentIndex::update(Connection &connection, qint64 maxRows
     for (qint32 disk : disks) {
         if (before.contains(disk))
             continue;
-        std::vector<IndexSegment::Entry> &entries = fresh[disk];
         Statement s(connection);
         s.prepare(entrySelect(QStringLiteral("FDISKID = :D and FCONTENTID <= :K")));
         s.setParam(QStringLiteral("D"), disk);
-        s.setParam(QStringLiteral("K"), settled);
+        s.setParam(QStringLiteral("K"), m_generator);
         s.execute();
         while (s.fetch())
-            entries.push_back(entryOf(s));
+            take(s);
     }
     for (qint32 disk : m_disks) {
         if (!now.contains(disk))
@@ -389,16 +618,10 @@ ContentIndex::Update ContentIndex::update(Connection &connection, qint64 maxRows
     }
     if (!addSegment(all))
         return Update::Foreign;
+    // Keys drawn since the last update that no entry has yet are looked at again next time.
+    addHoles(m_generator, generator, std::move(seen), disks);
     m_disks = disks;
     m_generator = generator;
-    m_settled = settled;
-    QList<Mark> marks;
-    for (const Mark &m : m_marks) {
-        if (m.atMs > started - SettleMs)
-            marks << m;
-    }
-    marks << Mark {started, generator};
-    m_marks = marks;
     QString error;
     if (!saveState(&error))
         return Update::Foreign;

@@ -6,10 +6,12 @@
 #include <QList>
 #include <QSet>
 #include <QString>
+#include <functional>
 #include <memory>
 #include <vector>
 
 class Connection;
+class Statement;
 
 // The search index of one catalogue, kept in a folder of the user's cache: every content
 // entry's folded name, key, disk and parent in segment files, and a state file that says up
@@ -63,9 +65,10 @@ public:
     qint64 fileBytes() const;
     int segmentCount() const { return int(m_segments.size()); }
 
-    // How long a key drawn but not yet committed may take to show: entries with keys above
-    // the generator's value of an update this much older are fetched again.
-    static constexpr qint64 SettleMs = 10000;
+    // Runs of keys at or below the generator's value that no entry was seen with yet: another
+    // workstation may still commit entries with them, however late. The oldest runs beyond
+    // this many are given up.
+    static constexpr int MaxHoles = 1024;
     // Entries a build puts in one file: the memory a build takes stays bounded.
     static constexpr size_t EntriesPerFile = 4000000;
 
@@ -75,11 +78,13 @@ private:
         QString file;
         QSet<qint32> masked; // disks whose entries here are stale
     };
-    struct Mark
+    // Keys [first, last] not seen in the catalogue.
+    struct Hole
     {
-        qint64 atMs = 0;
-        qint64 generator = 0;
+        qint64 first = 0;
+        qint64 last = 0;
     };
+    bool readState(const QByteArray &bytes);
     bool saveState(QString *error) const;
     void clear();
     bool isKnown(qint32 disk, qint32 key) const;
@@ -87,14 +92,18 @@ private:
     void mask(qint32 disk);
     bool addSegment(const IndexSegment::Batch &batch);
     void identify(Connection &connection, qint64 *generator, QString *stamp) const;
-    qint64 settledAt(qint64 nowMs) const;
+    bool wentBack(Connection &connection, const QList<qint32> &disks) const;
+    // Passes the entries that came into the holes to take; false when there are more than
+    // maxRows (0: no limit), and then the holes stay as they were.
+    bool fetchHoles(Connection &connection, qint64 maxRows,
+                    const std::function<void(const Statement &)> &take);
+    void addHoles(qint64 above, qint64 upTo, std::vector<qint64> seen, const QList<qint32> &disks);
 
     QString m_folder;
     bool m_built = false;
     QString m_stamp;
     qint64 m_generator = 0;
-    qint64 m_settled = 0;
-    QList<Mark> m_marks;
+    std::vector<Hole> m_holes; // by key
     QList<qint32> m_disks; // sorted: every disk of the catalogue at the last update
     std::vector<SegmentState> m_states;
     std::vector<std::unique_ptr<IndexSegment>> m_segments;

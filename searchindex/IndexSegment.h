@@ -43,7 +43,8 @@ public:
     // Writes a batch (sorted here by disk and key) to path; false with error set when it
     // cannot.
     static bool write(const QString &path, const Batch &batch, QString *error);
-    // Maps a written file; null when it is missing or not one of ours.
+    // Maps a written file; null when it is missing, not one of ours, or fails its checksum or
+    // its checks of order and bounds.
     static std::unique_ptr<IndexSegment> open(const QString &path);
 
     const QString &path() const { return m_path; }
@@ -71,6 +72,8 @@ public:
     qint32 key(quint32 entry) const { return m_keys[entry]; }
     qint32 parent(quint32 entry) const { return m_parents[entry]; }
     bool isRoot(quint32 entry) const;
+    // The folded name of the range's last entry.
+    QByteArray lastName(Range range) const;
     // The entry of the disk range with this key, or -1.
     qint64 find(Range range, qint32 key) const;
 
@@ -81,6 +84,7 @@ public:
 
 private:
     IndexSegment() = default;
+    bool isSound(quint64 namesBytes) const;
 
     QString m_path;
     QFile m_file;

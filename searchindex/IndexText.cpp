@@ -46,26 +46,54 @@ void appendUtf8(QByteArray &out, char32_t c)
     }
 }
 
+int utf8Length(char32_t c)
+{
+    return c < 0x80 ? 1 : c < 0x800 ? 2 : c < 0x10000 ? 3 : 4;
+}
+
+// Calls put with every code point of text and its upper case (on its own).
+template<typename Put> void eachUpper(const QString &text, Put put)
+{
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        char32_t c = text[i].unicode();
+        if (QChar::isHighSurrogate(c) && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
+            c = QChar::surrogateToUcs4(text[i], text[i + 1]);
+            ++i;
+        }
+        char32_t upper = c;
+        if (c >= 'a' && c <= 'z')
+            upper = c - ('a' - 'A');
+        else if (c >= 0x80)
+            upper = QChar::toUpper(c);
+        put(c, upper);
+    }
+}
+
 } // namespace
 
 QByteArray IndexText::fold(const QString &name)
 {
     QByteArray out;
     out.reserve(name.size() + 8);
-    for (qsizetype i = 0; i < name.size(); ++i) {
-        char32_t c = name[i].unicode();
-        if (QChar::isHighSurrogate(c) && i + 1 < name.size() && name[i + 1].isLowSurrogate()) {
-            c = QChar::surrogateToUcs4(name[i], name[i + 1]);
-            ++i;
+    eachUpper(name,
+              [&out](char32_t c, char32_t upper) { appendUtf8(out, c == '\n' ? 0x01 : upper); });
+    return out;
+}
+
+QString IndexText::upper(const QString &text)
+{
+    QString out;
+    out.reserve(text.size());
+    eachUpper(text, [&out](char32_t c, char32_t upper) {
+        if (utf8Length(upper) == utf8Length(c))
+            c = upper;
+        if (QChar::requiresSurrogates(c)) {
+            out += QChar(QChar::highSurrogate(c));
+            out += QChar(QChar::lowSurrogate(c));
+        } else {
+            out += QChar(char16_t(c));
         }
-        if (c == '\n')
-            c = 0x01;
-        else if (c >= 'a' && c <= 'z')
-            c -= 'a' - 'A';
-        else if (c >= 0x80)
-            c = QChar::toUpper(c);
-        appendUtf8(out, c);
-    }
+    });
     return out;
 }
 
@@ -87,7 +115,11 @@ QByteArray IndexText::fold(const char *utf8, int size)
 
 bool IndexText::isSearchable(const QString &text)
 {
-    return !text.contains(QLatin1Char('\n')) && !text.contains(QChar(0x01));
+    bool alike = true;
+    eachUpper(text, [&alike](char32_t c, char32_t upper) {
+        alike = alike && utf8Length(upper) == utf8Length(c);
+    });
+    return alike && !text.contains(QLatin1Char('\n')) && !text.contains(QChar(0x01));
 }
 
 QString IndexText::contentPath(const QString &name, const QStringList &ancestors)

@@ -14,7 +14,16 @@ public:
     // can be kept one per line.
     static QByteArray fold(const QString &name);
     static QByteArray fold(const char *utf8, int size);
-    // Whether fold() kept the text searchable as one line: no line break, no 0x01.
+    // The text upper-cased as fold() does it, as a string: what the search windows send to
+    // the server. Unlike the locale's upper-casing it keeps every code point a code point
+    // ("ß" stays, not "SS"), and a letter whose upper case is of another UTF-8 length as
+    // typed, so the server finds what it finds for the text as typed.
+    static QString upper(const QString &text);
+    // Longest file text a name can hold (FCONTENT's length), in UTF-16 units.
+    static constexpr int MaxName = 1024;
+    // Whether fold() keeps the text searchable as one line (no line break, no 0x01), and the
+    // server compares it as fold() does: it does not when a letter's upper case is shorter or
+    // longer in UTF-8 ("ı", "ſ": nothing or little is found, "ɐ": an error).
     static bool isSearchable(const QString &text);
 
     // FIND's path of an entry: its ancestors' names (the parent first, up to the root entry)

@@ -28,8 +28,12 @@ QString IndexedFind::columnName(int column)
 
 bool IndexedFind::canAnswer(const QString &content, const QString &disk)
 {
-    return !content.isEmpty() && content.size() <= 1024 && IndexText::isSearchable(content)
-        && disk.size() <= 255 && IndexText::isSearchable(disk);
+    const auto plain = [](const QString &text) {
+        return IndexText::isSearchable(text) && !text.startsWith(QLatin1Char(' '))
+            && !text.endsWith(QLatin1Char(' '));
+    };
+    return !content.isEmpty() && content.size() <= IndexText::MaxName && plain(content)
+        && disk.size() <= MaxDiskText && plain(disk);
 }
 
 IndexedFind::IndexedFind(Connection &connection, const ContentIndex &index, DiskOrder &disks,

@@ -34,9 +34,12 @@ public:
         ColumnCount
     };
     static QString columnName(int column);
+    // Longest disk text FIND takes (a disk's name is no longer).
+    static constexpr int MaxDiskText = 255;
 
-    // Whether the index answers these texts as FIND would (FIND with an empty file text
-    // lists disks only, and refuses overlong ones).
+    // Whether the index answers these texts as FIND would (FIND with an empty or blank file
+    // text lists disks only, and refuses overlong ones; spaces at either end are left to the
+    // server, which may pad or trim them).
     static bool canAnswer(const QString &content, const QString &disk = QString());
 
     // Brings the disks up to date at once; the connection's transaction must run, and the

@@ -1,5 +1,7 @@
 #include "searchindex/SearchIndex.h"
 
+#include "searchindex/IndexLog.h"
+
 #include "store/Connection.h"
 #include "store/DbError.h"
 
@@ -131,8 +133,12 @@ void SearchIndex::startBackground()
                 throw;
             }
             forget();
-        } catch (...) {
+        } catch (const DbError &e) {
             // A build that failed leaves no index: searches go to the server.
+            qCWarning(lcSearchIndex, "index build failed: %s", qPrintable(e.text()));
+            ok = false;
+        } catch (...) {
+            qCWarning(lcSearchIndex, "index build failed");
             ok = false;
         }
         m_finished = true;

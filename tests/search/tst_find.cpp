@@ -506,9 +506,13 @@ private Q_SLOTS:
     void serverErrorsShowInTheErrorBox()
     {
         openWindow();
-        // Longer than FIND's file text.
-        m_find->eFile->setText(QString(1100, QLatin1Char('x')));
+        // The server answers (the input takes no text it would refuse), and fails.
+        data().searchIndex.setEnabled(false);
+        m_find->dtFind.setSelectSql(
+            {QStringLiteral("select * from FIND(cast(:VCONTENT as varchar(2)), :VDISK)")});
+        m_find->eFile->setText(QStringLiteral("abc"));
         enterIn(m_find->eFile);
+        data().searchIndex.setEnabled(true);
         QCOMPARE(m_fx->prompt().shown.size(), 1);
         QCOMPARE(m_fx->prompt().shown[0].caption, QStringLiteral("Kodra"));
         QCOMPARE(m_fx->prompt().shown[0].icon, QMessageBox::Critical);

@@ -1,0 +1,3 @@
+#include "searchindex/IndexLog.h"
+
+Q_LOGGING_CATEGORY(lcSearchIndex, "kodra.searchindex")
