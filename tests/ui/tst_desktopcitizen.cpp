@@ -7,11 +7,19 @@
 #include "app/MainData.h"
 #include "app/QtTranslation.h"
 #include "app/SingleInstance.h"
+#include "app/uAbout.h"
+#include "browser/DiskListFormat.h"
+#include "browser/uMain.h"
+#include "disk/LendingColors.h"
+#include "lending/uGive.h"
 #include "platform/SettingsStore.h"
 #include "store/Connection.h"
 #include "store/DbError.h"
 #include "store/EngineLockFolder.h"
+#include "tests/support/MainWindowFixture.h"
 #include "tests/support/TestCatalogue.h"
+#include "widgets/ContrastColour.h"
+#include "widgets/DBGridDelegate.h"
 
 #include <QApplication>
 #include <QDialogButtonBox>
@@ -19,10 +27,14 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPrintPreviewDialog>
 #include <QProcess>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSignalSpy>
+#include <QStandardItemModel>
+#include <QStyleFactory>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QWidget>
@@ -87,6 +99,42 @@ int startChild(int argc, char *argv[])
     SingleInstance instance(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]));
     return instance.handOver() ? 0 : 1;
 }
+
+// A dark theme as desktops ship them: light text on dark grounds.
+QPalette darkPalette()
+{
+    QPalette p(QColor(53, 53, 53));
+    p.setColor(QPalette::Window, QColor(45, 45, 45));
+    p.setColor(QPalette::WindowText, QColor(230, 230, 230));
+    p.setColor(QPalette::Base, QColor(30, 30, 30));
+    p.setColor(QPalette::AlternateBase, QColor(40, 40, 40));
+    p.setColor(QPalette::Text, QColor(230, 230, 230));
+    p.setColor(QPalette::Button, QColor(53, 53, 53));
+    p.setColor(QPalette::ButtonText, QColor(230, 230, 230));
+    p.setColor(QPalette::Link, QColor(42, 130, 218));
+    return p;
+}
+
+QPalette themePalette(const QString &theme)
+{
+    return theme == QLatin1String("dark")
+        ? darkPalette()
+        : QStyleFactory::create(QStringLiteral("Fusion"))->standardPalette();
+}
+
+// Where KODRA_SCREENSHOTS names a folder, the windows these tests look at are saved there.
+void keepPicture(QWidget &window, const QString &name)
+{
+    const QString folder = qEnvironmentVariable("KODRA_SCREENSHOTS");
+    if (!folder.isEmpty())
+        window.grab().save(folder + QLatin1Char('/') + name + QStringLiteral(".png"));
+}
+
+class ExposedDelegate : public DBGridDelegate
+{
+public:
+    using DBGridDelegate::initStyleOption;
+};
 
 } // namespace
 
@@ -271,6 +319,122 @@ private Q_SLOTS:
         QCOMPARE(raised.size(), exitCode == 0 ? 1 : 0);
     }
 
+    // The colours that say lent, overdue, lost or returned late keep a contrast of 4.5:1 to
+    // the list's ground on a light theme and on a dark one, plain and alternate rows.
+    void statusColoursRead_data()
+    {
+        QTest::addColumn<QColor>("colour");
+        QTest::addColumn<QString>("theme");
+        const QDate today = QDate::currentDate();
+        const QList<std::pair<const char *, QColor>> colours = {
+            {"lent", *DiskListFormat::cellColour({}, 2, true)},
+            {"overdue", *DiskListFormat::cellColour({}, 3, true)},
+            {"lost", *DiskListFormat::cellColour(today, 0, false)},
+            {"deadline passed", LendingColors::deadline(today.addDays(-1), {}, today)},
+            {"deadline ahead", LendingColors::deadline(today.addDays(1), {}, today)},
+            {"returned in time", LendingColors::returned(today, today.addDays(-1))},
+            {"returned late", LendingColors::returned(today.addDays(-1), today)},
+        };
+        for (const QString &theme : {QStringLiteral("light"), QStringLiteral("dark")}) {
+            for (const auto &[name, colour] : colours)
+                QTest::addRow("%s, %s", name, qPrintable(theme)) << colour << theme;
+        }
+    }
+    void statusColoursRead()
+    {
+        QFETCH(QColor, colour);
+        QFETCH(QString, theme);
+        QStandardItemModel model(1, 1);
+        model.setData(model.index(0, 0), QStringLiteral("Bach"));
+        model.setData(model.index(0, 0), colour, Qt::ForegroundRole);
+        ExposedDelegate delegate;
+        for (const bool alternate : {false, true}) {
+            QStyleOptionViewItem option;
+            option.palette = themePalette(theme);
+            if (alternate)
+                option.features |= QStyleOptionViewItem::Alternate;
+            delegate.initStyleOption(&option, model.index(0, 0));
+            const QColor ground
+                = option.palette.color(alternate ? QPalette::AlternateBase : QPalette::Base);
+            const QColor text = option.palette.color(QPalette::Text);
+            QVERIFY2(ContrastColour::ratio(text, ground) >= 4.5,
+                     qPrintable(QStringLiteral("%1 on %2: %3:1")
+                                    .arg(text.name(), ground.name())
+                                    .arg(ContrastColour::ratio(text, ground))));
+            // The hue still tells which state it is.
+            if (colour.hsvSaturation() > 0)
+                QVERIFY(std::abs(text.hsvHue() - colour.hsvHue()) <= 2);
+        }
+    }
+
+    // Every text of the About box reads on its ground under both themes: 4.5:1, the large
+    // title 3:1.
+    void aboutBoxReads_data()
+    {
+        QTest::addColumn<QString>("theme");
+        QTest::newRow("light") << QStringLiteral("light");
+        QTest::newRow("dark") << QStringLiteral("dark");
+    }
+    void aboutBoxReads()
+    {
+        QFETCH(QString, theme);
+        const QPalette before = QApplication::palette();
+        QApplication::setPalette(themePalette(theme));
+        MainData data;
+        {
+            TfAbout about(data);
+            const QColor ground = about.palette().color(QPalette::Window);
+            for (const QLabel *label : about.findChildren<QLabel *>()) {
+                QColor text = label->palette().color(QPalette::WindowText);
+                const auto link = QRegularExpression(QStringLiteral("color:(#[0-9a-f]{6})"))
+                                      .match(label->text());
+                if (link.hasMatch())
+                    text = QColor(link.captured(1));
+                const double minimum = label->text() == QLatin1String("KODRA") ? 3.0 : 4.5;
+                QVERIFY2(ContrastColour::ratio(text, ground) >= minimum,
+                         qPrintable(QStringLiteral("\"%1\": %2 on %3")
+                                        .arg(label->text(), text.name(), ground.name())));
+            }
+            keepPicture(about, QStringLiteral("about-") + theme);
+        }
+        QApplication::setPalette(before);
+    }
+
+    // The main window and the debtors list on a catalogue with a lent and a lost disk, for a
+    // look at both themes: the lists show their coloured rows readable.
+    void windowsOnBothThemes_data() { aboutBoxReads_data(); }
+    void windowsOnBothThemes()
+    {
+        QFETCH(QString, theme);
+        const QPalette before = QApplication::palette();
+        QApplication::setPalette(themePalette(theme));
+        {
+            MainWindowFixture fixture;
+            const QString error = fixture.start({
+                QStringLiteral("insert into TMAN (FMANID, FNAME) values (501, 'Иванов')"),
+                QStringLiteral("insert into TDISK (FDISKID, FFOLDERID, FMANID, FNAME, FNN) "
+                               "values (2001, 1001, 1, 'Bach', 1)"),
+                QStringLiteral("insert into TDISK (FDISKID, FFOLDERID, FMANID, FNAME, FNN, "
+                               "FDELDATE) values (2002, 1001, 1, 'Mozart', 2, '2020-01-01')"),
+                QStringLiteral("insert into TDISK (FDISKID, FFOLDERID, FMANID, FNAME, FNN) "
+                               "values (2003, 1001, 1, 'Chopin', 3)"),
+                QStringLiteral("insert into TGIVE (FGIVEID, FDISKID, FMANID, FGIVEDATE, "
+                               "FCTRLDATE) values (3001, 2003, 501, '2019-12-01', "
+                               "'2020-01-10')"),
+            });
+            QVERIFY2(error.isEmpty(), qPrintable(error));
+            fixture.main().aRefreshExecute();
+            QVERIFY(fixture.main().data().dtDisk.isOpen());
+            keepPicture(fixture.main(), QStringLiteral("main-") + theme);
+            TfGive give(fixture.main().data(), &fixture.store());
+            give.resize(700, 400);
+            give.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&give));
+            keepPicture(give, QStringLiteral("debtors-") + theme);
+        }
+        QApplication::setPalette(before);
+    }
+
     // Qt's standard texts speak Russian: the questions' buttons, the file and print dialogs.
     void qtTextsInRussian()
     {
@@ -285,6 +449,15 @@ private Q_SLOTS:
         QVERIFY2(labels.contains(QStringLiteral("Перейти к:")), qPrintable(labels.join(u'|')));
         QPrintPreviewDialog preview;
         QCOMPARE(preview.windowTitle(), QStringLiteral("Просмотр печати"));
+        preview.resize(700, 500);
+        keepPicture(preview, QStringLiteral("print-preview"));
+        files.resize(700, 450);
+        keepPicture(files, QStringLiteral("file-dialog"));
+        QMessageBox question(QMessageBox::Question, QStringLiteral("Kodra"),
+                             QStringLiteral("Удалить диск?"),
+                             QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+        QCOMPARE(question.button(QMessageBox::No)->text(), QStringLiteral("&Нет"));
+        keepPicture(question, QStringLiteral("question"));
     }
 };
 
