@@ -70,6 +70,9 @@ private Q_SLOTS:
             QStringLiteral("share/icons/hicolor/scalable/apps/ru.brenk.Kodra.svg"),
             QStringLiteral("share/kodra/Kodra.fbk"),
             QStringLiteral("share/metainfo/ru.brenk.Kodra.metainfo.xml"),
+            QStringLiteral("share/man/man1/kodra.1.gz"),
+            QStringLiteral("share/doc/kodra/copyright"),
+            QStringLiteral("share/doc/kodra/changelog.gz"),
         };
         for (int size : {16, 22, 24, 32, 48, 64, 128, 256})
             expected
