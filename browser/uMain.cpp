@@ -185,7 +185,9 @@ void TfMain::createActions()
     aInstall = make("aInstall", QStringLiteral("Создать новую"), IconSet::Install);
     aSetup = make("aSetup", QStringLiteral("Настройки"), IconSet::Setup);
     aSaveSetup = make("aSaveSetup", QStringLiteral("Сохранить настройки"), IconSet::Save);
-    aExit = make("aExit", QStringLiteral("Выход"), IconSet::Exit);
+    // Ctrl+Q and F1 as on every desktop.
+    aExit
+        = make("aExit", QStringLiteral("Выход"), IconSet::Exit, QKeySequence(Qt::CTRL | Qt::Key_Q));
     aMan = make("aMan", QStringLiteral("Люди"), IconSet::People);
     aType = make("aType", QStringLiteral("Типы"), IconSet::Types);
     aGroups = make("aGroups", QStringLiteral("Группы"), IconSet::Groups);
@@ -199,7 +201,8 @@ void TfMain::createActions()
     aEditDisk = make("aEditDisk", QStringLiteral("Редактировать"), IconSet::Edit);
     aDelDisk = make("aDelDisk", QStringLiteral("Удалить"), IconSet::Delete,
                     QKeySequence(Qt::CTRL | Qt::Key_Delete), QStringLiteral("Удалить из базы"));
-    aAbout = make("aAbout", QStringLiteral("О программе"), IconSet::About);
+    aAbout
+        = make("aAbout", QStringLiteral("О программе"), IconSet::About, QKeySequence(Qt::Key_F1));
     aAddFolder = make("aAddFolder", QStringLiteral("Новая папка"));
     aDelFolder = make("aDelFolder", QStringLiteral("Удалить"));
     aRenameFolder = make("aRenameFolder", QStringLiteral("Переименовать"));

@@ -435,6 +435,25 @@ private Q_SLOTS:
         QApplication::setPalette(before);
     }
 
+    // F1 opens the About box and Ctrl+Q ends the program, as on every desktop.
+    void desktopKeys()
+    {
+        MainWindowFixture fixture;
+        const QString error = fixture.start();
+        QVERIFY2(error.isEmpty(), qPrintable(error));
+        QString opened;
+        MainWindowFixture::whenModal([&opened](QWidget *modal) {
+            opened = modal->windowTitle();
+            modal->close();
+        });
+        QVERIFY(MainWindowFixture::activate(&fixture.main()));
+        QTest::keyClick(&fixture.main(), Qt::Key_F1);
+        QTRY_COMPARE(opened, QStringLiteral("О программе"));
+        QVERIFY(MainWindowFixture::activate(&fixture.main()));
+        QTest::keyClick(&fixture.main(), Qt::Key_Q, Qt::ControlModifier);
+        QTRY_VERIFY(!fixture.main().isVisible());
+    }
+
     // Qt's standard texts speak Russian: the questions' buttons, the file and print dialogs.
     void qtTextsInRussian()
     {
