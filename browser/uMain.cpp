@@ -228,7 +228,8 @@ void TfMain::createActions()
 
 void TfMain::createMenus()
 {
-    QMenu *database = menuBar()->addMenu(QStringLiteral("База данных"));
+    // Each title opens with Alt and its underlined letter, no two alike.
+    QMenu *database = menuBar()->addMenu(QStringLiteral("&База данных"));
     database->addAction(aConnect);
     database->addAction(aRefresh);
     database->addSeparator();
@@ -239,15 +240,15 @@ void TfMain::createMenus()
     database->addSeparator();
     database->addAction(aExit);
 
-    QMenu *books = menuBar()->addMenu(QStringLiteral("Справочники"));
+    QMenu *books = menuBar()->addMenu(QStringLiteral("&Справочники"));
     books->addAction(aMan);
     books->addAction(aType);
     books->addAction(aGroups);
 
-    menuBar()->addMenu(QStringLiteral("Наклейки"))->addAction(aReports);
-    menuBar()->addMenu(QStringLiteral("Статистика"))->addAction(aStat1);
+    menuBar()->addMenu(QStringLiteral("&Наклейки"))->addAction(aReports);
+    menuBar()->addMenu(QStringLiteral("С&татистика"))->addAction(aStat1);
 
-    QMenu *disk = menuBar()->addMenu(QStringLiteral("Носитель"));
+    QMenu *disk = menuBar()->addMenu(QStringLiteral("Н&оситель"));
     disk->addAction(aFind);
     disk->addAction(aGive);
     disk->addSeparator();
@@ -255,7 +256,7 @@ void TfMain::createMenus()
     disk->addAction(aEditDisk);
     disk->addAction(aDelDisk);
 
-    menuBar()->addMenu(QStringLiteral("?"))->addAction(aAbout);
+    menuBar()->addMenu(QStringLiteral("&?"))->addAction(aAbout);
 }
 
 void TfMain::setDiskEditor(DiskEditor editor)

@@ -27,11 +27,13 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QLabel>
+#include <QMenuBar>
 #include <QMessageBox>
 #include <QPrintPreviewDialog>
 #include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QSet>
 #include <QSignalSpy>
 #include <QStandardItemModel>
 #include <QStyleFactory>
@@ -435,7 +437,8 @@ private Q_SLOTS:
         QApplication::setPalette(before);
     }
 
-    // F1 opens the About box and Ctrl+Q ends the program, as on every desktop.
+    // F1 opens the About box, the menus open with Alt and a letter, Ctrl+Q ends the program,
+    // as on every desktop.
     void desktopKeys()
     {
         MainWindowFixture fixture;
@@ -449,6 +452,16 @@ private Q_SLOTS:
         QVERIFY(MainWindowFixture::activate(&fixture.main()));
         QTest::keyClick(&fixture.main(), Qt::Key_F1);
         QTRY_COMPARE(opened, QStringLiteral("О программе"));
+        // Every menu title has a letter of its own for Alt.
+        QSet<QChar> letters;
+        for (const QAction *menu : fixture.main().menuBar()->actions()) {
+            const QString title = menu->text();
+            const qsizetype amp = title.indexOf(QLatin1Char('&'));
+            QVERIFY2(amp >= 0 && amp + 1 < title.size(), qPrintable(title));
+            const QChar letter = title.at(amp + 1).toLower();
+            QVERIFY2(!letters.contains(letter), qPrintable(title));
+            letters.insert(letter);
+        }
         QVERIFY(MainWindowFixture::activate(&fixture.main()));
         QTest::keyClick(&fixture.main(), Qt::Key_Q, Qt::ControlModifier);
         QTRY_VERIFY(!fixture.main().isVisible());
