@@ -479,14 +479,14 @@ void TfMain::runRefBook(const std::function<std::unique_ptr<QDialog>()> &make, Q
 void TfMain::aFindExecute()
 {
     // The search window moves the lists to a found disk itself; its result is not needed.
-    TfFind find(*m_data, DBGridEh1, this);
+    TfFind find(*m_data, DBGridEh1, this, m_store);
     find.exec();
 }
 
 void TfMain::aReportsExecute()
 {
     // The templates print over the disk list as it stands.
-    TfFreeRep reports(*m_data, this);
+    TfFreeRep reports(*m_data, this, m_store);
     reports.exec();
 }
 

@@ -467,6 +467,37 @@ private Q_SLOTS:
         QTRY_VERIFY(!fixture.main().isVisible());
     }
 
+    // The search window and the label window open at the size and place they were left.
+    void windowsComeBackAsLeft_data()
+    {
+        QTest::addColumn<QString>("command");
+        QTest::newRow("search window") << QStringLiteral("aFind");
+        QTest::newRow("label window") << QStringLiteral("aReports");
+    }
+    void windowsComeBackAsLeft()
+    {
+        QFETCH(QString, command);
+        MainWindowFixture fixture;
+        const QString error = fixture.start();
+        QVERIFY2(error.isEmpty(), qPrintable(error));
+        auto *action = fixture.main().findChild<QAction *>(command);
+        QVERIFY(action);
+        const QRect left(130, 90, 900, 560);
+        MainWindowFixture::whenModal([&left](QWidget *modal) {
+            modal->setGeometry(left);
+            modal->close();
+        });
+        action->trigger();
+        QRect found;
+        MainWindowFixture::whenModal([&found](QWidget *modal) {
+            found = modal->geometry();
+            modal->close();
+        });
+        action->trigger();
+        QCOMPARE(found.size(), left.size());
+        QCOMPARE(found.topLeft(), left.topLeft());
+    }
+
     // Qt's standard texts speak Russian: the questions' buttons, the file and print dialogs.
     void qtTextsInRussian()
     {
