@@ -1,5 +1,6 @@
 #include "disk/DiskReader.h"
 
+#include "app/GracefulExit.h"
 #include "app/MainData.h"
 #include "disk/ContentWriter.h"
 #include "disk/VolumeSource.h"
@@ -246,7 +247,7 @@ DiskReader::Outcome DiskReader::read(const QString &drive, Mode mode)
         comment.setString(text);
     }
     disk.post();
-    if (stopped)
+    if (stopped && !GracefulExit::isEnding())
         Prompt::instance().message(m_editor, stoppedText(m_foundFiles), QStringLiteral("Kodra"),
                                    QMessageBox::Information, QMessageBox::Ok);
     return Outcome::Read;
