@@ -14,6 +14,13 @@
 #include <cstdio>
 #include <cstring>
 
+namespace {
+
+// New catalogues and backups on this machine: each holds the whole catalogue.
+constexpr QFile::Permissions ownerOnly = QFile::ReadOwner | QFile::WriteOwner;
+
+} // namespace
+
 CatalogueService::CatalogueService(QWidget *window)
     : QObject(window), m_progress(new ServiceProgress(window))
 { }
@@ -65,6 +72,10 @@ void CatalogueService::backup(const QString &databaseFile, const QString &backup
             + ServiceManager::verbose(),
         QStringLiteral("Резервное копирование базы"),
         QStringLiteral("closing file, committing, and finishing"));
+    // The engine in this process wrote the copy with the common mode; it holds the whole
+    // catalogue, so only its owner may read it.
+    if (Connection::isLocalPath(databaseFile))
+        QFile::setPermissions(backupFile, ownerOnly);
 }
 
 QString CatalogueService::restoringFile(const QString &databaseFile)
@@ -147,6 +158,8 @@ void CatalogueService::replace(const QString &restored, const QString &databaseF
             check.close();
         }
         QFile::setPermissions(restored, QFile::permissions(databaseFile));
+    } else {
+        QFile::setPermissions(restored, ownerOnly);
     }
     // rename() replaces the old file in one step: a reader sees either catalogue, never none.
     if (std::rename(QFile::encodeName(restored).constData(),

@@ -3,6 +3,8 @@
 #include "app/MainData.h"
 #include "app/SchemaUpkeep.h"
 #include "platform/SettingsStore.h"
+#include "store/Connection.h"
+#include "store/DbError.h"
 #include "widgets/Prompt.h"
 
 const QString CatalogueSession::version = QStringLiteral("1.0");
@@ -25,9 +27,21 @@ bool CatalogueSession::hasRunBefore() const
 void CatalogueSession::connect(QWidget *messageParent)
 {
     MainData &d = m_data;
-    d.DefDatabase.setDatabaseName(m_settings.databasePath());
+    const QString path = m_settings.databasePath();
+    d.DefDatabase.setDatabaseName(path);
     d.DefDatabase.setParams(m_settings.connectionParams());
-    d.DefDatabase.open();
+    if (Connection::isLocalPath(path)) {
+        m_guard.take(path);
+        try {
+            d.DefDatabase.open();
+        } catch (const DbError &e) {
+            m_guard.release();
+            throw LocalCatalogueGuard::explained(path, e);
+        }
+    } else {
+        m_guard.release();
+        d.DefDatabase.open();
+    }
 
     d.spVer.execute();
     const QString found = d.spVer.paramAsString(QStringLiteral("VERSION"));

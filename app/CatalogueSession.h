@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/ConnectionSettings.h"
+#include "app/LocalCatalogueGuard.h"
 
 class MainData;
 class SettingsStore;
@@ -25,7 +26,8 @@ public:
     // Connects with the settings in memory and checks the catalogue's version; on a match
     // opens the folder and disk lists on the stored folder and disk. A version that does not
     // match is said in a message box over messageParent and leaves the lists closed. Throws
-    // the server's error when the connection fails.
+    // the server's error when the connection fails; a local catalogue that another account
+    // owns or another program holds fails with a Russian sentence before the engine's text.
     void connect(QWidget *messageParent);
     // Whether the settings store holds a saved layout: a program that has run before.
     bool hasRunBefore() const;
@@ -36,4 +38,6 @@ private:
     MainData &m_data;
     SettingsStore &m_store;
     ConnectionSettings m_settings;
+    // A local catalogue stays locked from the connect on, until another one is connected.
+    LocalCatalogueGuard m_guard;
 };

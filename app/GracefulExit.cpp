@@ -10,6 +10,21 @@
 
 namespace {
 
+bool &endingStarted()
+{
+    static bool started = false;
+    return started;
+}
+
+} // namespace
+
+bool GracefulExit::isEnding()
+{
+    return endingStarted();
+}
+
+namespace {
+
 int depth(const QWidget *window)
 {
     int d = 0;
@@ -59,6 +74,7 @@ void GracefulExit::start(int signal)
     if (m_ending)
         return;
     m_ending = true;
+    endingStarted() = true;
     m_clock.start();
     m_timer.start();
     step();

@@ -36,6 +36,9 @@ public:
     void start(int signal);
     // The signal the program is ending on; 0 while none has been named.
     int signal() const { return m_signal; }
+    // Whether some GracefulExit has started ending the program: what is stopped on the way
+    // out was not stopped by the user, and no message waits for an answer then.
+    static bool isEnding();
 
 private:
     void step();

@@ -1,5 +1,7 @@
 #include "app/uAbout.h"
 
+#include "widgets/ContrastColour.h"
+
 #include "app/MainData.h"
 #include "store/DbError.h"
 
@@ -33,9 +35,12 @@ QLabel *label(QWidget *parent, const QString &text, int x, int y, int pixelSize 
 
 QLabel *link(QWidget *parent, const QString &text, const QString &target, int x, int y)
 {
+    const QPalette &pal = parent->palette();
+    const QColor colour
+        = ContrastColour::readableOn(pal.color(QPalette::Link), pal.color(QPalette::Window));
     QLabel *l = label(parent,
-                      QStringLiteral("<a href=\"%1\" style=\"color:#0000ff\">%2</a>")
-                          .arg(target.toHtmlEscaped(), text.toHtmlEscaped()),
+                      QStringLiteral("<a href=\"%1\" style=\"color:%2\">%3</a>")
+                          .arg(target.toHtmlEscaped(), colour.name(), text.toHtmlEscaped()),
                       x, y);
     l->setTextFormat(Qt::RichText);
     l->setCursor(Qt::PointingHandCursor);
@@ -56,8 +61,10 @@ TfAbout::TfAbout(MainData &data, QWidget *parent)
     small.setPixelSize(11);
     setFont(small);
     setAutoFillBackground(true);
+    // A card on the theme's text ground: white on a light theme, dark on a dark one.
     QPalette pal = palette();
-    pal.setColor(QPalette::Window, Qt::white);
+    pal.setColor(QPalette::Window, pal.color(QPalette::Base));
+    pal.setColor(QPalette::WindowText, pal.color(QPalette::Text));
     setPalette(pal);
 
     auto *title = new QLabel(QStringLiteral("KODRA"), this);
@@ -66,7 +73,11 @@ TfAbout::TfAbout(MainData &data, QWidget *parent)
     titleFont.setBold(true);
     titleFont.setItalic(true);
     title->setFont(titleFont);
-    title->setStyleSheet(QStringLiteral("color: #ff0000"));
+    // Large bold letters read at 3:1.
+    QPalette titlePalette = title->palette();
+    titlePalette.setColor(QPalette::WindowText,
+                          ContrastColour::readableOn(Qt::red, pal.color(QPalette::Window), 3.0));
+    title->setPalette(titlePalette);
     title->setAlignment(Qt::AlignCenter);
     title->setGeometry(0, 0, width(), 33);
     auto *shadow = new QGraphicsDropShadowEffect(title);

@@ -186,7 +186,9 @@ void TfMain::createActions()
     aInstall = make("aInstall", QStringLiteral("Создать новую"), IconSet::Install);
     aSetup = make("aSetup", QStringLiteral("Настройки"), IconSet::Setup);
     aSaveSetup = make("aSaveSetup", QStringLiteral("Сохранить настройки"), IconSet::Save);
-    aExit = make("aExit", QStringLiteral("Выход"), IconSet::Exit);
+    // Ctrl+Q and F1 as on every desktop.
+    aExit
+        = make("aExit", QStringLiteral("Выход"), IconSet::Exit, QKeySequence(Qt::CTRL | Qt::Key_Q));
     aMan = make("aMan", QStringLiteral("Люди"), IconSet::People);
     aType = make("aType", QStringLiteral("Типы"), IconSet::Types);
     aGroups = make("aGroups", QStringLiteral("Группы"), IconSet::Groups);
@@ -200,7 +202,8 @@ void TfMain::createActions()
     aEditDisk = make("aEditDisk", QStringLiteral("Редактировать"), IconSet::Edit);
     aDelDisk = make("aDelDisk", QStringLiteral("Удалить"), IconSet::Delete,
                     QKeySequence(Qt::CTRL | Qt::Key_Delete), QStringLiteral("Удалить из базы"));
-    aAbout = make("aAbout", QStringLiteral("О программе"), IconSet::About);
+    aAbout
+        = make("aAbout", QStringLiteral("О программе"), IconSet::About, QKeySequence(Qt::Key_F1));
     aAddFolder = make("aAddFolder", QStringLiteral("Новая папка"));
     aDelFolder = make("aDelFolder", QStringLiteral("Удалить"));
     aRenameFolder = make("aRenameFolder", QStringLiteral("Переименовать"));
@@ -226,7 +229,8 @@ void TfMain::createActions()
 
 void TfMain::createMenus()
 {
-    QMenu *database = menuBar()->addMenu(QStringLiteral("База данных"));
+    // Each title opens with Alt and its underlined letter, no two alike.
+    QMenu *database = menuBar()->addMenu(QStringLiteral("&База данных"));
     database->addAction(aConnect);
     database->addAction(aRefresh);
     database->addSeparator();
@@ -237,15 +241,15 @@ void TfMain::createMenus()
     database->addSeparator();
     database->addAction(aExit);
 
-    QMenu *books = menuBar()->addMenu(QStringLiteral("Справочники"));
+    QMenu *books = menuBar()->addMenu(QStringLiteral("&Справочники"));
     books->addAction(aMan);
     books->addAction(aType);
     books->addAction(aGroups);
 
-    menuBar()->addMenu(QStringLiteral("Наклейки"))->addAction(aReports);
-    menuBar()->addMenu(QStringLiteral("Статистика"))->addAction(aStat1);
+    menuBar()->addMenu(QStringLiteral("&Наклейки"))->addAction(aReports);
+    menuBar()->addMenu(QStringLiteral("С&татистика"))->addAction(aStat1);
 
-    QMenu *disk = menuBar()->addMenu(QStringLiteral("Носитель"));
+    QMenu *disk = menuBar()->addMenu(QStringLiteral("Н&оситель"));
     disk->addAction(aFind);
     disk->addAction(aGive);
     disk->addSeparator();
@@ -253,7 +257,7 @@ void TfMain::createMenus()
     disk->addAction(aEditDisk);
     disk->addAction(aDelDisk);
 
-    menuBar()->addMenu(QStringLiteral("?"))->addAction(aAbout);
+    menuBar()->addMenu(QStringLiteral("&?"))->addAction(aAbout);
 }
 
 void TfMain::setDiskEditor(DiskEditor editor)
@@ -476,14 +480,14 @@ void TfMain::runRefBook(const std::function<std::unique_ptr<QDialog>()> &make, Q
 void TfMain::aFindExecute()
 {
     // The search window moves the lists to a found disk itself; its result is not needed.
-    TfFind find(*m_data, DBGridEh1, this);
+    TfFind find(*m_data, DBGridEh1, this, m_store);
     find.exec();
 }
 
 void TfMain::aReportsExecute()
 {
     // The templates print over the disk list as it stands.
-    TfFreeRep reports(*m_data, this);
+    TfFreeRep reports(*m_data, this, m_store);
     reports.exec();
 }
 

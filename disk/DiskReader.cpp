@@ -1,5 +1,6 @@
 #include "disk/DiskReader.h"
 
+#include "app/GracefulExit.h"
 #include "app/MainData.h"
 #include "disk/ContentWriter.h"
 #include "disk/VolumeSource.h"
@@ -189,7 +190,9 @@ DiskReader::Outcome DiskReader::read(const QString &drive, Mode mode)
     m_foundBytes = 0;
     m_foundFiles = 0;
     auto progress = std::make_unique<TfProgress>(m_editor);
+    progress->setMeasure(volume.usedBytes);
     m_progress = progress.get();
+    bool stopped = false;
 
     {
         // Whatever happens: the editor back, the dialog gone, dtContent closed.
@@ -224,6 +227,8 @@ DiskReader::Outcome DiskReader::read(const QString &drive, Mode mode)
         const int rootKey
             = dtContent.append(0, ContentWriter::Root, root, 0, QDateTime::currentDateTime());
         walk(drive, start, rootKey);
+        // The user closed the dialog: what was read stays, known as a part.
+        stopped = !progress->isVisible();
     }
 
     // Only a walk that did not fail gets here: a failure keeps the previous file count.
@@ -231,8 +236,26 @@ DiskReader::Outcome DiskReader::read(const QString &drive, Mode mode)
     Field &files = disk.fieldByName(QStringLiteral("FFILES"));
     const int previous = mode == Mode::Add && !files.isNull() ? files.asInteger() : 0;
     files.setInteger(previous + m_foundFiles);
+    if (stopped) {
+        // The note goes first, so that a long comment never pushes it out of the field.
+        const QString note = stoppedText(m_foundFiles);
+        Field &comment = disk.fieldByName(QStringLiteral("FCOMMENT"));
+        const QString before = comment.isNull() ? QString() : comment.asString();
+        QString text = before.isEmpty() ? note : note + QLatin1Char(' ') + before;
+        if (comment.size() > 0)
+            text.truncate(comment.size());
+        comment.setString(text);
+    }
     disk.post();
+    if (stopped && !GracefulExit::isEnding())
+        Prompt::instance().message(m_editor, stoppedText(m_foundFiles), QStringLiteral("Kodra"),
+                                   QMessageBox::Information, QMessageBox::Ok);
     return Outcome::Read;
+}
+
+QString DiskReader::stoppedText(qint64 files)
+{
+    return QStringLiteral("Чтение прервано: прочитано %1 файлов.").arg(files);
 }
 
 void DiskReader::walk(const QString &drive, const QString &start, int rootKey)

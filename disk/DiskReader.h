@@ -58,6 +58,8 @@ public:
     // The message of a read that missed something ("Прочитано не всё: ..."); empty when the
     // counts are all 0.
     static QString incompleteText(qint64 folders, qint64 entries, qint64 names);
+    // Said after a read the user stopped, and put before the disk's comment.
+    static QString stoppedText(qint64 files);
 
     // Whether the drive is walked on a thread of its own (the default) or on this one.
     void setWalkAhead(bool walkAhead) { m_walkAhead = walkAhead; }

@@ -18,8 +18,10 @@ VolumeSource::Info VolumeSource::info(const QString &drive) const
     result.label = id.label;
     result.serial = id.serial;
     const QStorageInfo storage(drive);
-    if (storage.isValid() && storage.isReady())
+    if (storage.isValid() && storage.isReady()) {
         result.totalBytes = qMax<qint64>(0, storage.bytesTotal());
+        result.usedBytes = qMax<qint64>(0, storage.bytesTotal() - storage.bytesFree());
+    }
     return result;
 }
 

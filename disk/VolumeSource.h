@@ -15,6 +15,7 @@ public:
         QString label; // as the file system gives it
         QString serial; // eight upper-case hexadecimal digits, or empty
         qint64 totalBytes = 0; // 0 when unknown
+        qint64 usedBytes = 0; // what its files take; 0 when unknown
     };
 
     virtual ~VolumeSource() = default;

@@ -114,8 +114,9 @@ void TfProgress::flush()
         return;
     m_pending = false;
     m_sinceShown.restart();
-    if (m_capacity > 0)
-        pbBar->setValue(barPosition(m_bytes, m_capacity));
+    const qint64 measure = m_measure > 0 ? m_measure : m_capacity;
+    if (measure > 0)
+        pbBar->setValue(barPosition(m_bytes, measure));
     lRead->setText(m_path);
     lSize->setText(summaryText(m_files, m_bytes, m_capacity));
 }

@@ -20,6 +20,9 @@ public:
     // text nobody can read; flush() shows the last values at once.
     void fileFound(const QString &path, qint64 files, qint64 bytes, qint64 capacity);
     void flush();
+    // What the bar fills against: the space the volume's files take, so that a large file
+    // system holding little fills it. 0 (unknown): the capacity.
+    void setMeasure(qint64 usedBytes) { m_measure = usedBytes; }
 
     // "Всего найдено ... байт из ... байт" with both sizes formatted as "%15.0n".
     static QString summaryText(qint64 files, qint64 bytes, qint64 capacity);
@@ -37,6 +40,7 @@ private:
     qint64 m_files = 0;
     qint64 m_bytes = 0;
     qint64 m_capacity = 0;
+    qint64 m_measure = 0;
     bool m_pending = false;
     QElapsedTimer m_sinceShown;
 };

@@ -1,4 +1,7 @@
+#include "app/ConnectionSettings.h"
 #include "app/GracefulExit.h"
+#include "app/QtTranslation.h"
+#include "app/SingleInstance.h"
 #include "browser/uMain.h"
 #include "platform/SettingsStore.h"
 #include "store/DbError.h"
@@ -8,8 +11,10 @@
 #include <QCommandLineParser>
 #include <QIcon>
 #include <QMessageBox>
+#include <QStandardPaths>
 
 #include <cstdio>
+#include <cstdlib>
 
 namespace {
 
@@ -21,18 +26,54 @@ void describe(QCommandLineParser &parser)
     parser.addVersionOption();
 }
 
-// --help and --version are answered before a display is opened, so that they work on a text
-// console too. Anything else waits until QApplication has taken the window system's options.
-void answerHelpAndVersion(int &argc, char *argv[])
+// The window system's options, which QApplication takes for itself: known here, so that
+// they are not called unknown, and left out of the help.
+void acceptWindowSystemOptions(QCommandLineParser &parser)
+{
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    const auto add = [&parser](const char *name, bool takesValue) {
+        QCommandLineOption option(QString::fromLatin1(name));
+        if (takesValue)
+            option.setValueName(QStringLiteral("value"));
+        option.setFlags(QCommandLineOption::HiddenFromHelp);
+        parser.addOption(option);
+    };
+    for (const char *name :
+         {"platform", "platformpluginpath", "platformtheme", "plugin", "qwindowgeometry",
+          "qwindowicon", "qwindowtitle", "session", "display", "geometry", "style", "stylesheet"})
+        add(name, true);
+    for (const char *name : {"reverse", "widgetcount", "nograb", "dograb", "sync"})
+        add(name, false);
+}
+
+// The whole command line is judged before a display is opened, so that help, version and
+// mistakes are answered on a text console too.
+void judgeCommandLine(int &argc, char *argv[])
 {
     const QCoreApplication console(argc, argv);
     QCommandLineParser parser;
     describe(parser);
-    parser.parse(QCoreApplication::arguments());
-    if (parser.isSet(QStringLiteral("help")))
-        parser.showHelp();
-    if (parser.isSet(QStringLiteral("version")))
-        parser.showVersion();
+    acceptWindowSystemOptions(parser);
+    parser.process(console);
+    if (!parser.positionalArguments().isEmpty()) {
+        std::fprintf(stderr, "%s: Unexpected argument '%s'.\n",
+                     qPrintable(QCoreApplication::applicationName()),
+                     qPrintable(parser.positionalArguments().constFirst()));
+        std::exit(1);
+    }
+}
+
+void bringToFront(QWidget &window)
+{
+    window.setWindowState((window.windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+    window.show();
+    window.raise();
+    window.activateWindow();
+    // A dialog open over the window is what the user works in.
+    if (QWidget *modal = QApplication::activeModalWidget()) {
+        modal->raise();
+        modal->activateWindow();
+    }
 }
 
 } // namespace
@@ -42,21 +83,19 @@ int main(int argc, char *argv[])
     QCoreApplication::setApplicationName(QStringLiteral("Kodra"));
     QCoreApplication::setApplicationVersion(QStringLiteral(KODRA_VERSION));
     QCoreApplication::setOrganizationName(QStringLiteral("Brenk"));
-    answerHelpAndVersion(argc, argv);
+    judgeCommandLine(argc, argv);
 
     QApplication app(argc, argv);
-    QCommandLineParser parser;
-    describe(parser);
-    parser.process(app);
-    if (!parser.positionalArguments().isEmpty()) {
-        std::fprintf(stderr, "%s: Unexpected argument '%s'.\n",
-                     qPrintable(QCoreApplication::applicationName()),
-                     qPrintable(parser.positionalArguments().constFirst()));
-        return 1;
-    }
+    QtTranslation::installRussian(app);
     // The desktop entry and the icon theme name the program alike.
     QGuiApplication::setDesktopFileName(QStringLiteral("ru.brenk.Kodra"));
     QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("ru.brenk.Kodra")));
+
+    SettingsStore store;
+    SingleInstance instance(QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation),
+                            ConnectionSettings::read(store).databasePath());
+    if (instance.handOver())
+        return 0;
 
     if (!FbClient::isAvailable()) {
         QMessageBox::critical(nullptr, QStringLiteral("Kodra"),
@@ -64,8 +103,9 @@ int main(int argc, char *argv[])
         return 1;
     }
 
-    SettingsStore store;
     TfMain window(&store);
+    QObject::connect(&instance, &SingleInstance::activationRequested, &window,
+                     [&window] { bringToFront(window); });
     const auto ending = GracefulExit::catchTerminationSignals(&window);
     window.show();
     return app.exec();

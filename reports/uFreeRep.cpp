@@ -1,5 +1,6 @@
 #include "reports/uFreeRep.h"
 
+#include "app/ConnectionSettings.h"
 #include "app/MainData.h"
 #include "store/DbError.h"
 #include "widgets/DBGrid.h"
@@ -22,13 +23,16 @@ const QString NameField = QStringLiteral("FREPORT");
 
 } // namespace
 
-TfFreeRep::TfFreeRep(MainData &data, QWidget *parent)
+TfFreeRep::TfFreeRep(MainData &data, QWidget *parent, SettingsStore *store)
     : QDialog(parent),
       dtReport(data.DefDatabase, QStringLiteral("dtReport"), QStringLiteral("TREPORT")),
       frDisks(QStringLiteral("frDisks"), data.dtDisk),
       frReport1(this),
       m_data(data)
 {
+    if (store)
+        m_placement = std::make_unique<FormStorage>(
+            this, store, ConnectionSettings::section + QStringLiteral("\\FreeRep"));
     setObjectName(QStringLiteral("fFreeRep"));
     setWindowTitle(QStringLiteral("Редактор наклеек"));
     setModal(true);
@@ -53,6 +57,8 @@ TfFreeRep::TfFreeRep(MainData &data, QWidget *parent)
 
 TfFreeRep::~TfFreeRep()
 {
+    if (m_placement)
+        m_placement->formDestroying();
     try {
         dtReport.close();
     } catch (const DbError &) {

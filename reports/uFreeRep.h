@@ -3,8 +3,10 @@
 #include "reportengine/Report.h"
 #include "reportengine/ReportDataSource.h"
 #include "store/TableDataSet.h"
+#include "widgets/FormStorage.h"
 
 #include <QDialog>
+#include <memory>
 
 class DBGrid;
 class MainData;
@@ -21,7 +23,8 @@ class TfFreeRep : public QDialog
     Q_OBJECT
 
 public:
-    TfFreeRep(MainData &data, QWidget *parent = nullptr);
+    // With a store the window comes back at the size and place it was left.
+    TfFreeRep(MainData &data, QWidget *parent = nullptr, SettingsStore *store = nullptr);
     ~TfFreeRep() override;
 
     // Commands, callable from tests as the toolbar and the menu call them.
@@ -45,6 +48,7 @@ public:
     QToolBar *toolBar() const { return m_toolBar; }
 
 private:
+    std::unique_ptr<FormStorage> m_placement;
     void FormCreate();
     void dtReportAfterInsert(QueryDataSet &ds);
     void DBGridEh1DblClick();

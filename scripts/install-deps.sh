@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# Installs what Kodra needs on Debian 12 (build tools, Qt 6, Firebird client, embedded
-# engine, utilities and the server for shared catalogues, the icon renderer and the
-# validators of the desktop entry and the metainfo). Safe to run again: apt-get skips
-# what is present.
+# Installs what Kodra needs on Debian 12 (build tools, Qt 6 with its Russian translation,
+# Firebird client, embedded engine, utilities and the server for shared catalogues, the icon
+# renderer and the validators of the desktop entry, the metainfo and the package). Safe to
+# run again: apt-get skips what is present.
 set -euo pipefail
 SUDO=""
 if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
@@ -13,7 +13,7 @@ PACKAGES=(
   firebird-dev libfbclient2 firebird3.0-server-core firebird3.0-utils firebird3.0-server
   libblkid-dev zlib1g-dev e2fsprogs genisoimage tzdata
   xvfb xauth fonts-dejavu-core fonts-liberation2 poppler-utils
-  librsvg2-bin desktop-file-utils appstream
+  librsvg2-bin desktop-file-utils appstream lintian qt6-translations-l10n
 )
 
 missing=()

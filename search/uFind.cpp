@@ -1,5 +1,6 @@
 #include "search/uFind.h"
 
+#include "app/ConnectionSettings.h"
 #include "app/MainData.h"
 #include "searchindex/IndexText.h"
 #include "searchindex/IndexedFind.h"
@@ -58,13 +59,16 @@ bool isUserInput(QEvent::Type type)
 
 } // namespace
 
-TfFind::TfFind(MainData &data, QWidget *diskList, QWidget *parent)
+TfFind::TfFind(MainData &data, QWidget *diskList, QWidget *parent, SettingsStore *store)
     : QDialog(parent),
       dtFind(data.DefDatabase, QStringLiteral("dtFind")),
       m_data(data),
       m_diskList(diskList)
 {
     setObjectName(QStringLiteral("fFind"));
+    if (store)
+        m_placement = std::make_unique<FormStorage>(
+            this, store, ConnectionSettings::section + QStringLiteral("\\Find"));
     setWindowTitle(QStringLiteral("Найти..."));
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
                    | Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint);
@@ -96,6 +100,8 @@ TfFind::TfFind(MainData &data, QWidget *diskList, QWidget *parent)
 
 TfFind::~TfFind()
 {
+    if (m_placement)
+        m_placement->formDestroying();
     try {
         dtFind.close();
     } catch (const DbError &) {
@@ -198,6 +204,9 @@ void TfFind::showEvent(QShowEvent *event)
     if (m_placed)
         return;
     m_placed = true;
+    // A place the user left it at wins over the centre of the screen.
+    if (m_placement && m_placement->hasStoredPlacement())
+        return;
     if (const QScreen *screen = this->screen())
         move(screen->availableGeometry().center() - rect().center());
 }

@@ -1,10 +1,12 @@
 #pragma once
 
 #include "store/QueryDataSet.h"
+#include "widgets/FormStorage.h"
 
 #include <QDialog>
 #include <QPointer>
 #include <functional>
+#include <memory>
 
 class DBGrid;
 class MainData;
@@ -23,7 +25,9 @@ class TfFind : public QDialog
 
 public:
     // diskList is the main window's disk list: it takes the keyboard focus after a jump.
-    TfFind(MainData &data, QWidget *diskList, QWidget *parent = nullptr);
+    // With a store the window comes back at the size and place it was left.
+    TfFind(MainData &data, QWidget *diskList, QWidget *parent = nullptr,
+           SettingsStore *store = nullptr);
     ~TfFind() override;
 
     // Commands, callable from tests as the buttons call them.
@@ -54,6 +58,8 @@ protected:
     void showEvent(QShowEvent *event) override;
 
 private:
+    // The window's size and place, when a store was given.
+    std::unique_ptr<FormStorage> m_placement;
     QWidget *createTopPanel(qreal scale);
     void createGrid();
     void search();

@@ -1,6 +1,7 @@
 #include "store/FbApi.h"
 
 #include "store/DbError.h"
+#include "store/EngineLockFolder.h"
 
 #include <QFileInfo>
 #include <QLibrary>
@@ -17,6 +18,8 @@ struct LoadedClient
 
     LoadedClient()
     {
+        // The engine reads its lock folder once, as the library loads.
+        EngineLockFolder::prepare();
         // Debian's libfbclient2 installs libfbclient.so.2; the unversioned name comes with
         // the development package only.
         library.setFileNameAndVersion(QStringLiteral("fbclient"), 2);

@@ -1,6 +1,7 @@
 #include "widgets/DBGridDelegate.h"
 
 #include "store/Field.h"
+#include "widgets/ContrastColour.h"
 #include "widgets/DataSetModel.h"
 #include "widgets/FieldEditing.h"
 
@@ -29,6 +30,16 @@ bool isDate(const Field *field)
 void DBGridDelegate::initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const
 {
     QStyledItemDelegate::initStyleOption(option, index);
+    // A cell's own colour says something (lent, overdue, lost): it keeps its hue but is made
+    // readable on the theme's ground, light or dark.
+    if (const QVariant colour = index.data(Qt::ForegroundRole); colour.canConvert<QColor>()) {
+        const QPalette::ColorRole ground = option->features & QStyleOptionViewItem::Alternate
+            ? QPalette::AlternateBase
+            : QPalette::Base;
+        const QColor readable
+            = ContrastColour::readableOn(colour.value<QColor>(), option->palette.color(ground));
+        option->palette.setColor(QPalette::Text, readable);
+    }
     if (option->displayAlignment & Qt::AlignRight)
         option->textElideMode = Qt::ElideLeft;
 }

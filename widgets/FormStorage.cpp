@@ -227,6 +227,13 @@ QRect FormStorage::normalRect() const
     return normal.isValid() ? normal : m_form->geometry();
 }
 
+bool FormStorage::hasStoredPlacement() const
+{
+    // As the restore: a place saved at another screen density is not used.
+    return !readPosition(NormPos).isEmpty()
+        && m_store->readInteger(m_section, PixelsPerInch, 0) == screenPixelsPerInch();
+}
+
 QString FormStorage::readPosition(const QString &name) const
 {
     const QString text = m_store->readString(m_section, screenName(name), QString());

@@ -39,6 +39,8 @@ public:
 
     // Whether the layout has been restored; nothing is saved before.
     bool isRestored() const { return m_restored; }
+    // Whether the store holds a place for the form, which the first show puts it at.
+    bool hasStoredPlacement() const;
     void restoreFormPlacement();
     void saveFormPlacement();
     void formDestroying();

@@ -411,10 +411,28 @@ private Q_SLOTS:
         QCOMPARE(entryCount(2001), 1);
     }
 
-    // Closing the progress dialog stops the walk; what was read so far stays, counted.
+    // Closing the progress dialog stops the walk; what was read so far stays, counted, and the
+    // disk's comment and a message say that the read was stopped. The bar fills against the
+    // space the volume's files take where that is known, else against its capacity.
+    void closingTheProgressStopsTheRead_data()
+    {
+        QTest::addColumn<qint64>("used");
+        QTest::addColumn<qint64>("measure");
+        QTest::newRow("used space unknown") << qint64(0) << VolumeSize;
+        QTest::newRow("60 bytes used") << qint64(60) << qint64(60);
+    }
     void closingTheProgressStopsTheRead()
     {
+        QFETCH(qint64, used);
+        QFETCH(qint64, measure);
         QVERIFY(start());
+        m_volumes->volumes[m_drive.path()].usedBytes = used;
+        QVERIFY(m_f->locateDisk(2001));
+        QueryDataSet &disk = data().dtDisk;
+        disk.edit();
+        disk.fieldByName(QStringLiteral("FCOMMENT"))
+            .setString(QStringLiteral("Старый комментарий"));
+        disk.post();
         const QByteArray root = QFile::encodeName(m_drive.path());
         for (int i = 0; i < 30; ++i)
             QVERIFY(writeFile(joined(root, QByteArray::number(i) + ".txt"), "12"));
@@ -434,9 +452,14 @@ private Q_SLOTS:
         editor->aReadExecute();
         QVERIFY(shownPath.startsWith(m_drive.path() + QLatin1Char('/')));
         QVERIFY(shownPath.endsWith(QStringLiteral(".txt")));
-        QCOMPARE(barAtStop, TfProgress::barPosition(24, VolumeSize));
+        QCOMPARE(barAtStop, TfProgress::barPosition(24, measure));
         QCOMPARE(entryCount(2001), 13);
         QCOMPARE(diskValue(2001, "FFILES").toInt(), 12);
+        QCOMPARE(diskValue(2001, "FCOMMENT").toString(),
+                 QStringLiteral("Чтение прервано: прочитано 12 файлов. Старый комментарий"));
+        QCOMPARE(m_f->prompt().shown.size(), 1);
+        QCOMPARE(m_f->prompt().shown.first().text,
+                 QStringLiteral("Чтение прервано: прочитано 12 файлов."));
         QVERIFY(editor->tvDisk->isEnabled());
         QVERIFY(!editor->reader().progress());
     }

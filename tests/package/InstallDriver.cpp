@@ -1,13 +1,16 @@
 #include "tests/package/InstallDriver.h"
 
 #include <QAbstractButton>
+#include <QAction>
 #include <QApplication>
+#include <QFileInfo>
 #include <QMainWindow>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
 
+#include <algorithm>
 #include <cstdio>
 
 namespace {
@@ -16,7 +19,7 @@ const QString installTitle = QStringLiteral("Установка новой ба�
 
 } // namespace
 
-InstallDriver::InstallDriver()
+InstallDriver::InstallDriver() : m_holdFile(qEnvironmentVariable("KODRA_DRIVER_HOLD"))
 {
     QTimer::singleShot(100, this, &InstallDriver::poll);
     // Once the program has set it up, before any window shows.
@@ -60,6 +63,9 @@ void InstallDriver::poll()
         if (install) {
             m_step = Step::Accept;
             click(install, QStringLiteral("Создать новую пустую базу"));
+        } else if (QWidget *main = mainWindow(); main && isConnected(main)) {
+            say(QStringLiteral("connected without the installation dialog"));
+            m_step = Step::Close;
         }
         break;
     case Step::Accept:
@@ -70,20 +76,57 @@ void InstallDriver::poll()
         break;
     case Step::Close:
         // The dialog's OK connects before control comes back here.
-        if (!install) {
-            for (QWidget *window : windows) {
-                if (qobject_cast<QMainWindow *>(window) && window->isVisible()) {
-                    m_step = Step::Done;
-                    say(QStringLiteral("closing the main window"));
-                    window->close();
-                    return;
-                }
+        if (QWidget *main = mainWindow(); main && !install) {
+            if (!m_holdFile.isEmpty()) {
+                m_step = Step::Hold;
+                main->installEventFilter(this);
+                main->setWindowState(main->windowState() | Qt::WindowMinimized);
+                say(QStringLiteral("holding the main window, minimized"));
+                return;
             }
+            m_step = Step::Done;
+            say(QStringLiteral("closing the main window"));
+            main->close();
+        }
+        break;
+    case Step::Hold:
+        if (QWidget *main = mainWindow(); main && QFileInfo::exists(m_holdFile)) {
+            m_step = Step::Done;
+            say(QStringLiteral("closing the main window"));
+            main->close();
         }
         break;
     case Step::Done:
         break;
     }
+}
+
+bool InstallDriver::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::WindowStateChange) {
+        auto *window = static_cast<QWidget *>(watched);
+        if (!window->isMinimized())
+            say(QStringLiteral("main window brought to the front"));
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+QWidget *InstallDriver::mainWindow()
+{
+    const auto windows = QApplication::topLevelWidgets();
+    for (QWidget *window : windows) {
+        if (qobject_cast<QMainWindow *>(window) && window->isVisible())
+            return window;
+    }
+    return nullptr;
+}
+
+bool InstallDriver::isConnected(QWidget *window)
+{
+    const auto actions = window->findChildren<QAction *>();
+    return std::any_of(actions.begin(), actions.end(), [](const QAction *action) {
+        return action->text() == QStringLiteral("Соединение есть");
+    });
 }
 
 QWidget *InstallDriver::shownWindow(const QString &title)

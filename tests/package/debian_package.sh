@@ -2,7 +2,9 @@
 # The Debian package from end to end on this machine: cpack builds it, apt-get installs it,
 # `kodra` starts from PATH under Xvfb with a fresh HOME as a new user's would, the installation
 # dialog makes the first catalogue (InstallDriver plays the user), then apt-get removes the
-# package and nothing of it may be left but the user's own files. It installs into /usr: it runs
+# package and nothing of it may be left but the user's own files. lintian checks the package
+# on the way; two ordinary accounts made for the run each open a catalogue of their own, in
+# turn and at once, beside the Firebird server. It installs into /usr and adds accounts: it runs
 # only as root, leaves a kodra package that was there before alone, and removes its own again
 # whatever happens.
 #
@@ -30,7 +32,8 @@ if dpkg-query -W -f='${Status}' kodra 2>/dev/null | grep -q "ok installed"; then
   say "skipped: a kodra package is installed on this machine already and is left alone"
   exit $SKIP
 fi
-for tool in cpack apt-get dpkg-deb Xvfb desktop-file-validate appstreamcli isql-fb timeout; do
+for tool in cpack apt-get dpkg-deb Xvfb desktop-file-validate appstreamcli isql-fb timeout lintian \
+  useradd userdel runuser; do
   command -v "$tool" >/dev/null || fail "$tool not found: scripts/install-deps.sh installs it"
 done
 
@@ -39,6 +42,8 @@ work=$(mktemp -d /tmp/kodra-package.XXXXXX)
 chmod 0755 "$work"
 installed=""
 xvfb=""
+accounts=()
+holders=()
 # A program that wrongly took its own folder for the catalogue's would leave one there.
 stray=/usr/bin/kodra_my.gdb
 stray_before=""
@@ -46,7 +51,9 @@ if [ -e "$stray" ]; then stray_before=1; fi
 cleanup() {
   local rc=$?
   if [ -z "$stray_before" ]; then rm -f "$stray"; fi
+  for pid in "${holders[@]}"; do kill "$pid" 2>/dev/null || true; done
   if [ -n "$xvfb" ]; then kill "$xvfb" 2>/dev/null || true; fi
+  for account in "${accounts[@]}"; do userdel -r "$account" >/dev/null 2>&1 || true; done
   if [ -n "$installed" ]; then
     say "removing the package after a failure"
     DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=300 remove -y -qq kodra \
@@ -77,9 +84,15 @@ deb=${debs[0]}
 depends=$(dpkg-deb -f "$deb" Depends)
 say "$(basename "$deb") depends on: $depends"
 for need in libqt6widgets6 libqt6gui6 libqt6printsupport6 libblkid1 libfbclient2 \
-  firebird3.0-server-core; do
+  firebird3.0-server-core qt6-translations-l10n; do
   [[ ", $depends," == *", $need"[\ ,]* ]] || fail "Depends does not name $need"
 done
+
+# Debian's own checks, the pedantic ones included: no error, no warning.
+lintian --pedantic --tag-display-limit 0 "$deb" >"$work/lintian.log" 2>&1 || true
+cat "$work/lintian.log"
+if grep -qE '^[EW]: ' "$work/lintian.log"; then fail "lintian reports errors or warnings"; fi
+say "lintian --pedantic: no error, no warning"
 
 # 2. Installed with apt-get, as a user installs a downloaded package.
 installed=1
@@ -144,7 +157,98 @@ folders=$(echo "select FFOLDER from TFOLDER;" | isql-fb -q -ch UTF8 -user KODRA 
 [[ "$folders" == *"Мои диски"* ]] || fail "the new catalogue lacks its first folder: $folders"
 say "the first start made $catalogue and connected to it"
 
-# 4. Removed with apt-get: no file of the package is left, the user's own files are.
+# 4. Two ordinary accounts, with the Firebird server installed beside them (it owns the
+# engine's machine-wide lock folder): each makes and opens a catalogue of its own, one after
+# the other, then both at once; a second start of one account's program brings its running
+# window to the front and ends with 0.
+dpkg-query -W -f='${Status}' firebird3.0-server 2>/dev/null | grep -q "ok installed" \
+  || fail "firebird3.0-server is not installed: scripts/install-deps.sh installs it"
+runtime_of() { echo "$work/run-$1"; }
+start_as() { # account [KEY=value...]: kodra as that account on the Xvfb display
+  local account=$1
+  shift
+  runuser -u "$account" -- env -i HOME="$work/home-$account" PATH="$path_env" LANG=C.UTF-8 \
+    XDG_RUNTIME_DIR="$(runtime_of "$account")" DISPLAY=":$(head -n1 "$work/display")" \
+    QT_QPA_PLATFORM=xcb QT_PLUGIN_PATH="$work/plugins" QT_QPA_GENERIC_PLUGINS=kodrainstalldriver "$@" \
+    timeout 180 kodra
+}
+# The driver plugin where the accounts can read it.
+cp -r "$PLUGINS" "$work/plugins"
+chmod -R a+rX "$work/plugins"
+for n in 1 2; do
+  account="kodra-test$n-$$"
+  useradd --create-home --home-dir "$work/home-$account" --shell /bin/sh "$account" \
+    || fail "useradd $account"
+  accounts+=("$account")
+  mkdir -p "$(runtime_of "$account")"
+  chown "$account:" "$(runtime_of "$account")"
+  chmod 0700 "$(runtime_of "$account")"
+done
+for account in "${accounts[@]}"; do
+  start_as "$account" >"$work/$account-first.log" 2>&1 || {
+    cat "$work/$account-first.log" >&2
+    fail "kodra as $account ended with an error"
+  }
+  grep -q 'install-driver: message "База создана"' "$work/$account-first.log" || {
+    cat "$work/$account-first.log" >&2
+    fail "$account got no catalogue of its own"
+  }
+  own="$work/home-$account/.local/share/Brenk/Kodra/kodra_my.gdb"
+  [ "$(stat -c '%U %a' "$own")" = "$account 600" ] \
+    || fail "$own is $(stat -c '%U %a' "$own"), not $account's alone (600)"
+done
+say "two accounts made and opened their own catalogues one after the other"
+
+for account in "${accounts[@]}"; do
+  start_as "$account" KODRA_DRIVER_HOLD="$work/$account.done" >"$work/$account-held.log" 2>&1 &
+  holders+=($!)
+done
+for account in "${accounts[@]}"; do
+  for _ in $(seq 1 300); do
+    grep -q 'install-driver: holding the main window' "$work/$account-held.log" && break
+    sleep 0.1
+  done
+  grep -q 'install-driver: connected without the installation dialog' "$work/$account-held.log" \
+    || {
+      cat "$work/$account-held.log" >&2
+      fail "$account's program did not connect while the other account's ran"
+    }
+  ! grep -q 'install-driver: message' "$work/$account-held.log" || {
+    cat "$work/$account-held.log" >&2
+    fail "$account's program showed a message while the other account's ran"
+  }
+done
+say "both accounts' programs run at the same time, each on its own catalogue"
+
+first=${accounts[0]}
+set +e
+start_as "$first" >"$work/$first-second.log" 2>&1
+rc=$?
+set -e
+[ $rc -eq 0 ] || {
+  cat "$work/$first-second.log" >&2
+  fail "a second start by $first ended with $rc"
+}
+! grep -q 'install-driver:' "$work/$first-second.log" || {
+  cat "$work/$first-second.log" >&2
+  fail "a second start by $first opened windows of its own"
+}
+for _ in $(seq 1 100); do
+  grep -q 'install-driver: main window brought to the front' "$work/$first-held.log" && break
+  sleep 0.1
+done
+grep -q 'install-driver: main window brought to the front' "$work/$first-held.log" || {
+  cat "$work/$first-held.log" >&2
+  fail "the second start did not bring $first's running window to the front"
+}
+say "a second start by $first brought the running window to the front and ended with 0"
+for account in "${accounts[@]}"; do touch "$work/$account.done"; done
+for pid in "${holders[@]}"; do
+  wait "$pid" || fail "a held program ended with an error"
+done
+holders=()
+
+# 5. Removed with apt-get: no file of the package is left, the user's own files are.
 apt remove -y kodra
 installed=""
 if dpkg-query -W -f='${Status}' kodra 2>/dev/null | grep -q "ok installed"; then
