@@ -17,6 +17,15 @@ void Prompt::setInstance(Prompt *prompt)
     g_current = prompt;
 }
 
+QMessageBox::StandardButton Prompt::detailedMessage(QWidget *parent, const QString &text,
+                                                   const QString &details, const QString &caption,
+                                                   QMessageBox::Icon icon,
+                                                   QMessageBox::StandardButtons buttons)
+{
+    return message(parent, details.isEmpty() ? text : text + QStringLiteral("\n\n") + details,
+                   caption, icon, buttons);
+}
+
 QMessageBox::StandardButton MessageBoxPrompt::message(QWidget *parent, const QString &text,
                                                       const QString &caption,
                                                       QMessageBox::Icon icon,
@@ -35,4 +44,15 @@ bool MessageBoxPrompt::input(QWidget *parent, const QString &caption, const QStr
     if (ok)
         text = answer;
     return ok;
+}
+
+QMessageBox::StandardButton MessageBoxPrompt::detailedMessage(QWidget *parent, const QString &text,
+                                                              const QString &details,
+                                                              const QString &caption,
+                                                              QMessageBox::Icon icon,
+                                                              QMessageBox::StandardButtons buttons)
+{
+    QMessageBox box(icon, caption, text, buttons, parent);
+    box.setDetailedText(details);
+    return QMessageBox::StandardButton(box.exec());
 }

@@ -19,6 +19,13 @@ public:
     // An input box; false when the user cancelled, text then unchanged.
     virtual bool input(QWidget *parent, const QString &caption, const QString &label, QString &text)
         = 0;
+    // A message with more behind it (the engine's own text) shown on request. By default the
+    // details follow the text.
+    virtual QMessageBox::StandardButton detailedMessage(QWidget *parent, const QString &text,
+                                                        const QString &details,
+                                                        const QString &caption,
+                                                        QMessageBox::Icon icon,
+                                                        QMessageBox::StandardButtons buttons);
 
     static Prompt &instance();
     // Replaces the current prompt (nullptr restores the real one); the caller keeps ownership.
@@ -34,4 +41,8 @@ public:
                                         QMessageBox::StandardButtons buttons) override;
     bool input(QWidget *parent, const QString &caption, const QString &label,
                QString &text) override;
+    QMessageBox::StandardButton detailedMessage(QWidget *parent, const QString &text,
+                                                const QString &details, const QString &caption,
+                                                QMessageBox::Icon icon,
+                                                QMessageBox::StandardButtons buttons) override;
 };

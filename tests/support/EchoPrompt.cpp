@@ -36,6 +36,20 @@ QMessageBox::StandardButton EchoPrompt::message(QWidget *parent, const QString &
     return answer;
 }
 
+QMessageBox::StandardButton EchoPrompt::detailedMessage(QWidget *parent, const QString &text,
+                                                        const QString &details,
+                                                        const QString &caption,
+                                                        QMessageBox::Icon icon,
+                                                        QMessageBox::StandardButtons buttons)
+{
+    say(QStringLiteral("message: ") + text);
+    say(QStringLiteral("details: ") + details);
+    const QMessageBox::StandardButton answer
+        = MessageBoxPrompt::detailedMessage(parent, text, details, caption, icon, buttons);
+    say(QStringLiteral("answer: ") + QString::number(int(answer), 16));
+    return answer;
+}
+
 bool EchoPrompt::input(QWidget *parent, const QString &caption, const QString &label, QString &text)
 {
     say(QStringLiteral("input: ") + caption);

@@ -16,4 +16,8 @@ public:
                                         QMessageBox::StandardButtons buttons) override;
     bool input(QWidget *parent, const QString &caption, const QString &label,
                QString &text) override;
+    QMessageBox::StandardButton detailedMessage(QWidget *parent, const QString &text,
+                                                const QString &details, const QString &caption,
+                                                QMessageBox::Icon icon,
+                                                QMessageBox::StandardButtons buttons) override;
 };

@@ -14,7 +14,22 @@ QMessageBox::StandardButton RecordingPrompt::message(QWidget *, const QString &t
                                                      const QString &caption, QMessageBox::Icon icon,
                                                      QMessageBox::StandardButtons buttons)
 {
-    shown.append({text, caption, icon, buttons});
+    shown.append({text, caption, icon, buttons, {}});
+    return answer(buttons);
+}
+
+QMessageBox::StandardButton RecordingPrompt::detailedMessage(QWidget *, const QString &text,
+                                                             const QString &details,
+                                                             const QString &caption,
+                                                             QMessageBox::Icon icon,
+                                                             QMessageBox::StandardButtons buttons)
+{
+    shown.append({text, caption, icon, buttons, details});
+    return answer(buttons);
+}
+
+QMessageBox::StandardButton RecordingPrompt::answer(QMessageBox::StandardButtons buttons)
+{
     if (!answers.isEmpty())
         return answers.takeFirst();
     if (buttons.testFlag(QMessageBox::Ok))

@@ -16,6 +16,7 @@ public:
         QString caption;
         QMessageBox::Icon icon;
         QMessageBox::StandardButtons buttons;
+        QString details; // behind the box's "Show Details..."
     };
 
     RecordingPrompt();
@@ -24,6 +25,10 @@ public:
     QMessageBox::StandardButton message(QWidget *parent, const QString &text,
                                         const QString &caption, QMessageBox::Icon icon,
                                         QMessageBox::StandardButtons buttons) override;
+    QMessageBox::StandardButton detailedMessage(QWidget *parent, const QString &text,
+                                                const QString &details, const QString &caption,
+                                                QMessageBox::Icon icon,
+                                                QMessageBox::StandardButtons buttons) override;
     // Records the input box and answers with the next scripted text; none left: cancelled.
     bool input(QWidget *parent, const QString &caption, const QString &label,
                QString &text) override;
@@ -39,4 +44,7 @@ public:
     };
     QList<Asked> asked;
     QStringList inputs;
+
+private:
+    QMessageBox::StandardButton answer(QMessageBox::StandardButtons buttons);
 };
