@@ -1,5 +1,6 @@
 #include "app/ConnectFailure.h"
 
+#include "app/LocalCatalogueGuard.h"
 #include "store/Connection.h"
 #include "store/DbError.h"
 #include "store/FbApi.h"
@@ -16,6 +17,16 @@ ConnectFailure ConnectFailure::explain(const QString &databasePath, const DbErro
 {
     ConnectFailure failure {QString(), error.text()};
     const bool local = Connection::isLocalPath(databasePath);
+    // Another account's file or another program's hold, said by the guard before the engine's
+    // own words.
+    const QString guardSentence = error.text().section(QStringLiteral("\r\n"), 0, 0);
+    if (local && !guardSentence.isEmpty()
+        && (guardSentence == LocalCatalogueGuard::reason(databasePath, true)
+            || guardSentence == LocalCatalogueGuard::reason(databasePath, false))) {
+        failure.text = guardSentence;
+        failure.details = error.text().section(QStringLiteral("\r\n"), 1);
+        return failure;
+    }
     // A local file is looked at directly: the engine names every such case "I/O error".
     if (local && !FbClient::isEngineInstalled()) {
         failure.text = QStringLiteral("Встроенный сервер Firebird не установлен, поэтому "

@@ -4,10 +4,13 @@
 #include "store/DbError.h"
 #include "widgets/DBGrid.h"
 #include "widgets/ErrorBox.h"
+#include "widgets/ErrorExplainer.h"
 
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QScreen>
 #include <QStyle>
+#include <algorithm>
 
 RefBookWindow::RefBookWindow(MainData &data, const Design &design, QWidget *parent)
     : QDialog(parent),
@@ -45,6 +48,9 @@ RefBookWindow::RefBookWindow(MainData &data, const Design &design, QWidget *pare
     // The grid keeps Enter from the dialog; outside a cell editor it is the default button's.
     connect(DBGridEh1, &DBGrid::activatedByKey, BitBtn1, &QPushButton::click);
 
+    DBGridEh1->setDeleteQuestion(design.deleteQuestion, QStringLiteral("Подтверждение"));
+    new ErrorExplainer(this, [design](const DbError &e) { return explain(design, e); });
+
     // FormCreate: a failure is shown and the window opens all the same, its table closed.
     runCommand(this, [this] { m_dataSet.open(); });
 }
@@ -57,6 +63,25 @@ RefBookWindow::~RefBookWindow()
     } catch (const DbError &) {
         // A connection that has gone away has nothing left to keep.
     }
+}
+
+QString RefBookWindow::explain(const Design &design, const DbError &error)
+{
+    // The data layer's own refusal names the field; the server's names the constraint.
+    static const QRegularExpression required(QStringLiteral("^Field '(\\w+)' must have a value"));
+    const QRegularExpressionMatch match = required.match(error.text());
+    if (match.hasMatch()) {
+        const bool name = std::any_of(design.columns.begin(), design.columns.end(),
+                                      [&](const DataSetModel::Column &c) {
+                                          return c.fieldName == match.captured(1);
+                                      });
+        return name ? design.nameRequired : QString();
+    }
+    for (const auto &[constraint, text] : design.inUse) {
+        if (error.text().contains(QLatin1Char('"') + constraint + QLatin1Char('"')))
+            return text;
+    }
+    return QString();
 }
 
 void RefBookWindow::dataSetAfterInsert(QueryDataSet &ds)

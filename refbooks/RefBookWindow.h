@@ -6,6 +6,7 @@
 #include <QDialog>
 
 class DBGrid;
+class DbError;
 class MainData;
 class QPushButton;
 
@@ -25,6 +26,12 @@ public:
         QString dataSetName;
         QString keyField;
         QList<DataSetModel::Column> columns;
+        // What the user reads instead of the engine's text (which stays in the details):
+        // Ctrl+Delete's question, the refusal of a row without a name, and per foreign key
+        // constraint that keeps a row in use, what uses it and what to do.
+        QString deleteQuestion;
+        QString nameRequired;
+        QList<std::pair<QString, QString>> inUse;
     };
 
     RefBookWindow(MainData &data, const Design &design, QWidget *parent = nullptr);
@@ -40,6 +47,7 @@ public:
 
 private:
     void dataSetAfterInsert(QueryDataSet &ds);
+    static QString explain(const Design &design, const DbError &error);
 
     MainData &m_data;
     QString m_keyField;

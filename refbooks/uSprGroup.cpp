@@ -10,6 +10,12 @@ RefBookWindow::Design design()
     d.dataSetName = QStringLiteral("dtSprGroup");
     d.keyField = QStringLiteral("FGROUPID");
     d.columns.append({QStringLiteral("FGROUP"), QStringLiteral("Имя"), 275, true, {}, {}, false});
+    d.deleteQuestion = QStringLiteral("Удалить эту группу носителей из справочника?");
+    d.nameRequired = QStringLiteral("Запись не сохранена: у группы носителей должно быть имя. "
+                                    "Введите имя или нажмите Esc, чтобы отменить запись.");
+    d.inUse = {{QStringLiteral("FK_TDISK_GROUP"),
+                QStringLiteral("Эта группа указана у дисков; сначала укажите у этих дисков "
+                               "другую группу.")}};
     return d;
 }
 

@@ -10,6 +10,12 @@ RefBookWindow::Design design()
     d.dataSetName = QStringLiteral("dtSprType");
     d.keyField = QStringLiteral("FTYPEID");
     d.columns.append({QStringLiteral("FTYPE"), QStringLiteral("Имя"), 275, true, {}, {}, false});
+    d.deleteQuestion = QStringLiteral("Удалить этот тип носителя из справочника?");
+    d.nameRequired = QStringLiteral("Запись не сохранена: у типа носителя должно быть имя. "
+                                    "Введите имя или нажмите Esc, чтобы отменить запись.");
+    d.inUse = {{QStringLiteral("FK_TDISK_TYPE"),
+                QStringLiteral("Этот тип носителя указан у дисков; сначала укажите у этих дисков "
+                               "другой тип.")}};
     return d;
 }
 

@@ -1,19 +1,24 @@
 #include "reportengine/BuiltReport.h"
 
 #include "reportengine/HeapReserve.h"
+#include "reportengine/ReportLimits.h"
 #include "reportengine/ReportStream.h"
+#include "reportengine/RichTextDocument.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QDataStream>
+#include <QFile>
 #include <QFontMetricsF>
 #include <QIODevice>
 #include <QPageLayout>
 #include <QPagedPaintDevice>
 #include <QPainter>
 #include <QPainterPath>
-#include <QTextDocument>
 #include <algorithm>
 #include <cmath>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 // A saved built report ("*.kdr"), framed as ReportStream describes with the magic "KODRAPRN"
 // and version 1. The payload: the title (QString), quint32 page count, then per page its
@@ -44,19 +49,30 @@ QPen outline(const ReportObject &o)
     return pen;
 }
 
-void setUpDocument(QTextDocument &doc, const ReportObject &o)
+void setUpDocument(RichTextDocument &doc, const ReportObject &o)
 {
     doc.setDocumentMargin(0);
     doc.setDefaultFont(BuiltReport::font(o));
-    doc.setHtml(o.text);
+    doc.setBoundedHtml(o.text);
     doc.setTextWidth(std::max(1.0, (o.geometry.width() - 2 * BuiltReport::TextInsetX) * U));
 }
 
 } // namespace
 
+QString BuiltReport::fontFamily(const ReportObject &o)
+{
+    // A name Qt would split into none (empty, blanks, commas) leaves the font without a
+    // family, which the preview's font handling does not survive: the default stands in.
+    const QString family = o.fontFamily.trimmed();
+    if (family.isEmpty() || family.count(QLatin1Char(',')) == family.size())
+        return ReportObject().fontFamily;
+    return family;
+}
+
 QFont BuiltReport::font(const ReportObject &o)
 {
-    QFont f(o.fontFamily);
+    QFont f;
+    f.setFamilies({fontFamily(o)});
     f.setPixelSize(std::max(1, int(std::lround(o.fontSize * 10))));
     f.setBold(o.bold);
     f.setItalic(o.italic);
@@ -92,7 +108,7 @@ double BuiltReport::textHeight(const ReportObject &o, const QFont &font)
 
 double BuiltReport::richTextHeight(const ReportObject &o)
 {
-    QTextDocument doc;
+    RichTextDocument doc;
     setUpDocument(doc, o);
     return doc.size().height() / U + 2 * TextInsetY;
 }
@@ -115,7 +131,7 @@ void BuiltReport::drawObject(QPainter &p, const ReportObject &o)
                 p.setPen(QPen(o.color, 0));
             p.drawText(textArea(o.geometry), textFlags(o), o.text);
         } else {
-            QTextDocument doc;
+            RichTextDocument doc;
             setUpDocument(doc, o);
             p.save();
             const QRectF area = textArea(o.geometry);
@@ -244,15 +260,11 @@ std::vector<int> BuiltReport::readingOrder(int page) const
 QStringList BuiltReport::pageTexts(int page) const
 {
     QStringList texts;
+    if (page < 0 || page >= pageCount())
+        return texts;
     for (const int i : readingOrder(page)) {
         const ReportObject &o = pages[size_t(page)].objects[size_t(i)];
-        if (o.kind == ObjectKind::RichText) {
-            QTextDocument doc;
-            doc.setHtml(o.text);
-            texts << doc.toPlainText();
-        } else {
-            texts << o.text;
-        }
+        texts << (o.kind == ObjectKind::RichText ? RichTextDocument::plainText(o.text) : o.text);
     }
     return texts;
 }
@@ -282,14 +294,16 @@ bool BuiltReport::load(const QByteArray &bytes, QString *error)
     BuiltReport read;
     quint32 count = 0;
     in >> read.title >> count;
-    bool ok = in.status() == QDataStream::Ok && count <= quint32(payload.size());
+    bool ok = in.status() == QDataStream::Ok && count <= quint32(payload.size())
+        && read.title.size() <= ReportLimits::MaxText;
     for (quint32 i = 0; ok && i < count; ++i) {
         BuiltPage page;
         double w = 0, h = 0;
         quint32 objects = 0;
         in >> w >> h >> objects;
         page.size = QSizeF(w, h);
-        ok = in.status() == QDataStream::Ok && objects <= quint32(payload.size());
+        ok = in.status() == QDataStream::Ok && objects <= quint32(payload.size())
+            && ReportStream::isLength(w, 0) && ReportStream::isLength(h, 0);
         for (quint32 k = 0; ok && k < objects; ++k) {
             ReportObject o;
             ok = ReportStream::readObject(in, o);
@@ -304,4 +318,36 @@ bool BuiltReport::load(const QByteArray &bytes, QString *error)
     }
     *this = std::move(read);
     return true;
+}
+
+bool BuiltReport::loadFile(const QString &fileName, QString *error)
+{
+    auto fail = [error](const QString &text) {
+        if (error)
+            *error = text;
+        return false;
+    };
+    const QString cannot = QStringLiteral("Не удалось открыть файл %1").arg(fileName);
+    // Opened without waiting for a writer, and looked at through the handle itself, so that
+    // what is read is what was checked.
+    const int fd = ::open(QFile::encodeName(fileName).constData(),
+                          O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0)
+        return fail(cannot);
+    QFile file;
+    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return fail(cannot);
+    }
+    struct stat st
+    {
+    };
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))
+        return fail(ReportStream::unknownText());
+    if (st.st_size > ReportLimits::MaxFileSize)
+        return fail(QStringLiteral("Файл %1 слишком велик для отчёта Kodra.").arg(fileName));
+    const QByteArray bytes = file.read(ReportLimits::MaxFileSize + 1);
+    if (bytes.size() > ReportLimits::MaxFileSize)
+        return fail(QStringLiteral("Файл %1 слишком велик для отчёта Kodra.").arg(fileName));
+    return load(bytes, error);
 }

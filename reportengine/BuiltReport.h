@@ -38,6 +38,8 @@ public:
     bool isEmpty() const { return pages.empty(); }
     int pageCount() const { return int(pages.size()); }
 
+    // The family a box is drawn in: its own, or the default where it names none.
+    static QString fontFamily(const ReportObject &object);
     // The font of a text box in layout units.
     static QFont font(const ReportObject &object);
     static int textFlags(const ReportObject &object);
@@ -59,6 +61,9 @@ public:
 
     QByteArray save() const;
     bool load(const QByteArray &bytes, QString *error);
+    // A saved built report. Only a regular file of at most ReportLimits::MaxFileSize bytes is
+    // read: a named pipe would block the window and a device would never end.
+    bool loadFile(const QString &fileName, QString *error);
 
     bool operator==(const BuiltReport &) const = default;
 

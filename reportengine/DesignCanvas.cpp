@@ -1,11 +1,12 @@
 #include "reportengine/DesignCanvas.h"
 
+#include "reportengine/BuiltReport.h"
 #include "reportengine/DesignNames.h"
+#include "reportengine/RichTextDocument.h"
 
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QTextDocument>
 #include <algorithm>
 #include <cmath>
 
@@ -504,7 +505,8 @@ void DesignCanvas::paintObject(QPainter &painter, const ReportObject &object,
     case ObjectKind::RichText: {
         if (object.fill.isValid())
             painter.fillRect(rect, object.fill);
-        QFont font(object.fontFamily);
+        QFont font;
+        font.setFamilies({BuiltReport::fontFamily(object)});
         // Points to pixels at this zoom: a point is 25.4/72 mm.
         font.setPointSizeF(std::max(1.0, object.fontSize * 25.4 / 72 * s * 72 / logicalDpiY()));
         font.setBold(object.bold);
@@ -517,9 +519,9 @@ void DesignCanvas::paintObject(QPainter &painter, const ReportObject &object,
             const int flags = int(object.alignment) | (object.wordWrap ? Qt::TextWordWrap : 0);
             painter.drawText(rect, flags, object.text);
         } else {
-            QTextDocument document;
+            RichTextDocument document;
             document.setDefaultFont(font);
-            document.setHtml(object.text);
+            document.setBoundedHtml(object.text);
             document.setTextWidth(rect.width());
             painter.translate(rect.topLeft());
             document.drawContents(&painter, QRectF(QPointF(0, 0), rect.size()));

@@ -1,5 +1,6 @@
 #include "reportengine/ObjectInspector.h"
 
+#include "reportengine/BuiltReport.h"
 #include "reportengine/DesignCanvas.h"
 #include "reportengine/DesignNames.h"
 
@@ -431,7 +432,9 @@ void ObjectInspector::refresh()
                  m_font, m_fontSize, m_bold, m_italic, m_underline, m_color, m_hAlign, m_vAlign,
                  m_wordWrap, m_stretch, m_format})
             w->setEnabled(hasFont);
-        m_font->setCurrentFont(QFont(object->fontFamily));
+        QFont shown;
+        shown.setFamilies({BuiltReport::fontFamily(*object)});
+        m_font->setCurrentFont(shown);
         m_fontSize->setValue(object->fontSize);
         m_bold->setChecked(object->bold);
         m_italic->setChecked(object->italic);

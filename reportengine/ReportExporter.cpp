@@ -1,12 +1,12 @@
 #include "reportengine/ReportExporter.h"
 
 #include "reportengine/BuiltReport.h"
+#include "reportengine/RichTextDocument.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QPdfWriter>
 #include <QSaveFile>
-#include <QTextDocument>
 #include <algorithm>
 #include <cmath>
 
@@ -157,12 +157,7 @@ QByteArray rtfShapes(const BuiltPage &page)
 
 QString ReportExporter::plainText(const ReportObject &o)
 {
-    if (o.kind == ObjectKind::RichText) {
-        QTextDocument doc;
-        doc.setHtml(o.text);
-        return doc.toPlainText();
-    }
-    return o.text;
+    return o.kind == ObjectKind::RichText ? RichTextDocument::plainText(o.text) : o.text;
 }
 
 std::vector<ReportExporter::Line> ReportExporter::lines(const BuiltPage &page, bool withEmpty)
@@ -389,7 +384,7 @@ QByteArray ReportExporter::toHtml(const BuiltReport &report)
                                                                   QStringLiteral("<br>")));
                 break;
             case ObjectKind::RichText:
-                content = o.text;
+                content = RichTextDocument::safeHtml(o.text);
                 break;
             case ObjectKind::CheckBox:
                 content = o.text == QLatin1String("1") ? QStringLiteral("&#9746;")

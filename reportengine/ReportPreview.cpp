@@ -194,12 +194,9 @@ void ReportPreview::aOpenExecute()
     const QString fileName = FilePicker::instance().pick(this, request);
     if (fileName.isEmpty())
         return;
-    QFile file(fileName);
     BuiltReport read;
     QString error;
-    if (!file.open(QIODevice::ReadOnly)) {
-        error = QStringLiteral("Не удалось открыть файл %1").arg(fileName);
-    } else if (read.load(file.readAll(), &error)) {
+    if (read.loadFile(fileName, &error)) {
         m_report = std::move(read);
         reportChanged();
         return;

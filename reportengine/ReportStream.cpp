@@ -1,5 +1,7 @@
 #include "reportengine/ReportStream.h"
 
+#include "reportengine/ReportLimits.h"
+
 #include <QDataStream>
 #include <QIODevice>
 
@@ -53,15 +55,18 @@ bool ReportStream::unframe(const QByteArray &bytes, const QByteArray &magic, qui
     quint32 length = 0;
     quint16 checksum = 0;
     in >> version >> length >> checksum;
-    if (version == 0)
-        return fail(damagedText());
-    if (version > maxVersion)
-        return fail(newerText());
+    // Whole first, then whose: a damaged header must not pass for a newer program's file.
     if (qsizetype(length) != bytes.size() - HeaderSize)
         return fail(damagedText());
     payload = bytes.mid(HeaderSize);
-    if (qChecksum(payload) != checksum)
+    if (qChecksum(payload) != checksum || version == 0) {
+        payload.clear();
         return fail(damagedText());
+    }
+    if (version > maxVersion) {
+        payload.clear();
+        return fail(newerText());
+    }
     return true;
 }
 
@@ -85,6 +90,20 @@ bool ReportStream::readColor(QDataStream &in, QColor &color)
         color = QColor::fromRgba(rgba);
     }
     return in.status() == QDataStream::Ok;
+}
+
+bool ReportStream::readBool(QDataStream &in, bool &value)
+{
+    // One way of writing each value: a byte that is neither 0 nor 1 is damage.
+    quint8 v = 0;
+    in >> v;
+    value = v == 1;
+    return in.status() == QDataStream::Ok && v <= 1;
+}
+
+bool ReportStream::isLength(double value, double least)
+{
+    return value >= least && value <= ReportLimits::MaxLength;
 }
 
 bool ReportStream::readEnum(QDataStream &in, int last, int &value)
@@ -114,20 +133,34 @@ bool ReportStream::readObject(QDataStream &in, ReportObject &o)
         return false;
     o.kind = ObjectKind(kind);
     double x = 0, y = 0, w = 0, h = 0;
-    in >> o.name >> x >> y >> w >> h >> o.text >> o.fontFamily >> o.fontSize >> o.bold >> o.italic
-        >> o.underline;
+    in >> o.name >> x >> y >> w >> h >> o.text >> o.fontFamily >> o.fontSize;
     o.geometry = QRectF(x, y, w, h);
-    if (!readColor(in, o.color))
+    if (!readBool(in, o.bold) || !readBool(in, o.italic) || !readBool(in, o.underline)
+        || !readColor(in, o.color))
         return false;
     quint32 alignment = 0;
-    in >> alignment >> o.frame >> o.frameWidth;
+    in >> alignment;
     o.alignment = Qt::Alignment(int(alignment));
-    if (!readColor(in, o.frameColor) || !readColor(in, o.fill))
+    if (!readBool(in, o.frame))
         return false;
-    in >> o.wordWrap >> o.stretch;
+    in >> o.frameWidth;
+    if (!readColor(in, o.frameColor) || !readColor(in, o.fill) || !readBool(in, o.wordWrap)
+        || !readBool(in, o.stretch))
+        return false;
     int format = 0;
     if (!readEnum(in, int(ValueFormat::Date), format))
         return false;
     o.format = ValueFormat(format);
-    return in.status() == QDataStream::Ok;
+    if (in.status() != QDataStream::Ok)
+        return false;
+
+    // Every value that goes to Qt is one it can draw: finite, within the page's reach.
+    using namespace ReportLimits;
+    const qsizetype maxText = o.kind == ObjectKind::RichText ? MaxRichText : MaxText;
+    return isLength(x, -MaxLength) && isLength(y, -MaxLength) && isLength(w, -MaxLength)
+        && isLength(h, -MaxLength) && o.fontSize > 0 && o.fontSize <= MaxFontSize
+        && o.frameWidth >= 0 && o.frameWidth <= MaxFrameWidth
+        && o.fontFamily.size() <= MaxFontFamily && o.name.size() <= MaxFontFamily
+        && o.text.size() <= maxText
+        && !(alignment & ~quint32(Qt::AlignHorizontal_Mask | Qt::AlignVertical_Mask));
 }

@@ -27,11 +27,15 @@ public:
                         QByteArray &payload, quint16 &version, QString *error);
 
     static void writeObject(QDataStream &out, const ReportObject &object);
-    // False when the record is cut short or holds a value out of range.
+    // False when the record is cut short or holds a value out of range (ReportLimits).
     static bool readObject(QDataStream &in, ReportObject &object);
 
     static void writeColor(QDataStream &out, const QColor &color);
     static bool readColor(QDataStream &in, QColor &color);
+    // A bool stored as a quint8, 0 or 1.
+    static bool readBool(QDataStream &in, bool &value);
+    // A length in mm from least to ReportLimits::MaxLength; false for NaN and infinities.
+    static bool isLength(double value, double least);
     // An enum stored as a quint8, checked against its last value.
     static bool readEnum(QDataStream &in, int last, int &value);
 

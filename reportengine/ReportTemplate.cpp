@@ -1,5 +1,6 @@
 #include "reportengine/ReportTemplate.h"
 
+#include "reportengine/ReportLimits.h"
 #include "reportengine/ReportStream.h"
 
 #include <QDataStream>
@@ -71,7 +72,10 @@ bool ReportTemplate::load(const QByteArray &bytes, QString *error)
         page.size = QSizeF(w, h);
         page.margins = QMarginsF(l, t, r, b);
         quint32 bandCount = 0;
-        ok = readCount(in, bandCount);
+        ok = ReportStream::isLength(w, 0) && ReportStream::isLength(h, 0)
+            && ReportStream::isLength(l, 0) && ReportStream::isLength(t, 0)
+            && ReportStream::isLength(r, 0) && ReportStream::isLength(b, 0)
+            && readCount(in, bandCount);
         for (quint32 i = 0; ok && i < bandCount; ++i) {
             ReportBand band;
             int kind = 0;
@@ -79,7 +83,9 @@ bool ReportTemplate::load(const QByteArray &bytes, QString *error)
             band.kind = BandKind(kind);
             in >> band.height >> band.dataSource;
             quint32 objectCount = 0;
-            ok = ok && readCount(in, objectCount);
+            ok = ok && ReportStream::isLength(band.height, 0)
+                && band.dataSource.size() <= ReportLimits::MaxFontFamily
+                && readCount(in, objectCount);
             for (quint32 k = 0; ok && k < objectCount; ++k) {
                 ReportObject object;
                 ok = ReportStream::readObject(in, object);

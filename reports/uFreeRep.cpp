@@ -160,18 +160,18 @@ bool TfFreeRep::walkTo(int key)
     return false;
 }
 
-void TfFreeRep::loadCurrent()
+bool TfFreeRep::loadCurrent()
 {
     if (dtReport.fieldByName(TemplateField).isNull()
         || dtReport.fieldByName(TemplateField).value().toByteArray().isEmpty())
-        return;
+        return true;
     const int key = dtReport.fieldByName(KeyField).asInteger();
     if (!walkTo(key))
-        return;
+        return true;
     QByteArray bytes = dtReport.fieldByName(TemplateField).value().toByteArray();
     QBuffer stream(&bytes);
     stream.open(QIODevice::ReadOnly);
-    frReport1.loadFromStream(stream);
+    return frReport1.loadFromStream(stream);
 }
 
 void TfFreeRep::aShowExecute()
@@ -192,7 +192,10 @@ void TfFreeRep::aEditExecute()
     runCommand(this, [this] {
         if (!dtReport.isOpen() || dtReport.isEmpty())
             return;
-        loadCurrent();
+        // A stored template this version cannot read (damaged, or from a newer version) is
+        // kept as it is: a designer over the empty report would store a blank one over it.
+        if (!loadCurrent())
+            return;
         const QString name = dtReport.fieldByName(NameField).asString();
         frReport1.setTitle(name);
         frReport1.setDocumentName(name);

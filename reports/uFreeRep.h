@@ -58,8 +58,8 @@ private:
     // false when there is none.
     bool walkTo(int key);
     // Loads the current row's stored template into the report; an empty one leaves the report
-    // as it is.
-    void loadCurrent();
+    // as it is. False when the stored template could not be read (the engine has said so).
+    bool loadCurrent();
 
     MainData &m_data;
     QToolBar *m_toolBar = nullptr;

@@ -411,8 +411,8 @@ void DBGrid::keyPressEvent(QKeyEvent *event)
     case Qt::Key_Delete:
         if (m_rowKeys && modifiers == Qt::ControlModifier && ds && ds->isOpen() && !ds->isEmpty()) {
             event->accept();
-            if (Prompt::instance().message(this, QStringLiteral("Delete record?"),
-                                           QStringLiteral("Confirm"), QMessageBox::Question,
+            if (Prompt::instance().message(this, m_deleteQuestion, m_deleteCaption,
+                                           QMessageBox::Question,
                                            QMessageBox::Ok | QMessageBox::Cancel)
                 == QMessageBox::Ok) {
                 closeOpenEditor();

@@ -48,6 +48,12 @@ public:
     // default: the main window's list has commands of its own on these keys).
     bool rowKeys() const { return m_rowKeys; }
     void setRowKeys(bool on) { m_rowKeys = on; }
+    // The question Ctrl+Delete asks first ("Delete record?", "Confirm" by default).
+    void setDeleteQuestion(const QString &text, const QString &caption)
+    {
+        m_deleteQuestion = text;
+        m_deleteCaption = caption;
+    }
 
     // The whole current row is highlighted instead of the current cell.
     bool rowSelect() const { return m_rowSelect; }
@@ -119,6 +125,8 @@ private:
     QList<QMetaObject::Connection> m_connections;
     TitleClick m_titleClick;
     QString m_hintText;
+    QString m_deleteQuestion = QStringLiteral("Delete record?");
+    QString m_deleteCaption = QStringLiteral("Confirm");
     std::vector<int> m_widths;
     std::vector<bool> m_userSized; // fixed columns the user has given a width
     // The row as the cell editor found it: whether it had unposted changes, and its values.

@@ -1,6 +1,7 @@
 #include "widgets/ErrorBox.h"
 
 #include "store/DbError.h"
+#include "widgets/ErrorExplainer.h"
 #include "widgets/Prompt.h"
 
 #include <QGuiApplication>
@@ -22,7 +23,11 @@ bool runCommand(QWidget *parent, const std::function<void()> &command)
         command();
         return true;
     } catch (const DbError &e) {
-        showErrorBox(parent, e.text());
+        const QString explained = ErrorExplainer::explain(parent, e);
+        if (explained.isEmpty())
+            showErrorBox(parent, e.text());
+        else
+            showErrorBox(parent, explained, errorBoxText(e.text()));
     } catch (const std::exception &e) {
         showErrorBox(parent, QString::fromLocal8Bit(e.what()));
     }

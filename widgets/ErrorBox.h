@@ -12,7 +12,8 @@ void showErrorBox(QWidget *parent, const QString &text);
 void showErrorBox(QWidget *parent, const QString &text, const QString &details);
 
 // Runs a command; an error it does not handle stops it and is shown in the standard error
-// box. Returns false when the command failed. No exception leaves this function.
+// box, explained where the window has an ErrorExplainer for it. Returns false when the command
+// failed. No exception leaves this function.
 bool runCommand(QWidget *parent, const std::function<void()> &command);
 
 // The hourglass while it lives, the normal cursor afterwards, also on failure.

@@ -114,21 +114,29 @@ private:
         QTest::addColumn<QString>("key");
         QTest::addColumn<QString>("name");
         QTest::addColumn<QStringList>("titles");
+        QTest::addColumn<QString>("nameRequired");
         QTest::newRow("people") << "aMan"
                                 << "Справочник людей"
                                 << "TMAN"
                                 << "FMANID"
-                                << "FNAME" << QStringList {"Имя", "Комментарий"};
+                                << "FNAME" << QStringList {"Имя", "Комментарий"}
+                                << "Запись не сохранена: у человека должно быть имя. Введите имя "
+                                   "или нажмите Esc, чтобы отменить запись.";
         QTest::newRow("media types") << "aType"
                                      << "Справочник типов носителей"
                                      << "TTYPE"
                                      << "FTYPEID"
-                                     << "FTYPE" << QStringList {"Имя"};
+                                     << "FTYPE" << QStringList {"Имя"}
+                                     << "Запись не сохранена: у типа носителя должно быть имя. "
+                                        "Введите имя или нажмите Esc, чтобы отменить запись.";
         QTest::newRow("media groups") << "aGroups"
                                       << "Справочник групп носителей"
                                       << "TGROUP"
                                       << "FGROUPID"
-                                      << "FGROUP" << QStringList {"Имя"};
+                                      << "FGROUP" << QStringList {"Имя"}
+                                      << "Запись не сохранена: у группы носителей должно быть "
+                                         "имя. Введите имя или нажмите Esc, чтобы отменить "
+                                         "запись.";
     }
 
 private Q_SLOTS:
@@ -142,6 +150,8 @@ private Q_SLOTS:
                            "FNAME, FNN) values (2001, 1001, 1, 2, 9, 'Bach', 1)"),
             QStringLiteral("insert into TDISK (FDISKID, FFOLDERID, FMANID, FNAME, FNN) values "
                            "(2002, 1001, 502, 'Mozart', 2)"),
+            QStringLiteral("insert into TMAN (FMANID, FNAME) values (503, 'Сидоров')"),
+            QStringLiteral("insert into TGIVE (FGIVEID, FDISKID, FMANID) values (4001, 2001, 503)"),
         });
         QVERIFY2(error.isEmpty(), qPrintable(error));
     }
@@ -215,6 +225,7 @@ private Q_SLOTS:
         QFETCH(QString, command);
         QFETCH(QString, table);
         QFETCH(QString, name);
+        QFETCH(QString, nameRequired);
         const int rows = count(QStringLiteral("select count(*) from %1").arg(table));
         const bool ran = run(command, [](RefBookWindow &book) {
             book.DBGridEh1->setFocus();
@@ -222,8 +233,10 @@ private Q_SLOTS:
             clickOk(book);
         });
         QVERIFY(ran);
+        // Said in Russian; the data layer's own text stays behind the details.
         QCOMPARE(m_f->prompt().shown.size(), 1);
-        QCOMPARE(m_f->prompt().shown[0].text,
+        QCOMPARE(m_f->prompt().shown[0].text, nameRequired);
+        QCOMPARE(m_f->prompt().shown[0].details,
                  QStringLiteral("Field '%1' must have a value.").arg(name));
         QCOMPARE(m_f->prompt().shown[0].caption, QStringLiteral("Kodra"));
         QCOMPARE(m_f->prompt().shown[0].icon, QMessageBox::Critical);
@@ -356,13 +369,13 @@ private Q_SLOTS:
         QVERIFY(ran);
         const auto &shown = m_f->prompt().shown;
         QVERIFY(!shown.isEmpty());
-        QCOMPARE(shown[0].text, QStringLiteral("Delete record?"));
+        QCOMPARE(shown[0].text, QStringLiteral("Удалить этого человека из справочника?"));
         QCOMPARE(shown[0].buttons, QMessageBox::Ok | QMessageBox::Cancel);
         const bool refused = key == 502;
         QCOMPARE(shown.size(), refused ? 2 : 1);
         if (refused) {
-            QVERIFY2(shown[1].text.contains(QStringLiteral("FOREIGN KEY")),
-                     qPrintable(shown[1].text));
+            QVERIFY2(shown[1].details.contains(QStringLiteral("FOREIGN KEY")),
+                     qPrintable(shown[1].details));
             QCOMPARE(shown[1].caption, QStringLiteral("Kodra"));
             QCOMPARE(current, key);
         }
@@ -371,6 +384,64 @@ private Q_SLOTS:
                  deleted ? 0 : 1);
         QCOMPARE(lookupNames(data().dtMan, QStringLiteral("FNAME")).size(),
                  deleted ? rows - 1 : rows);
+    }
+
+    // A row still in use is kept; the user reads what uses it and what to do, in Russian, the
+    // server's text behind the details.
+    void deletingARowInUse_data()
+    {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<QString>("keyField");
+        QTest::addColumn<int>("key");
+        QTest::addColumn<QString>("question");
+        QTest::addColumn<QString>("constraint");
+        QTest::addColumn<QString>("explained");
+        QTest::newRow("person in a lending")
+            << "aMan"
+            << "FMANID" << 503 << "Удалить этого человека из справочника?"
+            << "FK_TGIVE_MAN"
+            << "Этот человек указан в выдачах; удалите их сначала.";
+        QTest::newRow("person owning a disk")
+            << "aMan"
+            << "FMANID" << 502 << "Удалить этого человека из справочника?"
+            << "FK_TDISK_MAN"
+            << "Этот человек указан владельцем дисков; сначала укажите у этих дисков другого "
+               "владельца.";
+        QTest::newRow("media type of a disk")
+            << "aType"
+            << "FTYPEID" << 2 << "Удалить этот тип носителя из справочника?"
+            << "FK_TDISK_TYPE"
+            << "Этот тип носителя указан у дисков; сначала укажите у этих дисков другой тип.";
+        QTest::newRow("media group of a disk")
+            << "aGroups"
+            << "FGROUPID" << 9 << "Удалить эту группу носителей из справочника?"
+            << "FK_TDISK_GROUP"
+            << "Эта группа указана у дисков; сначала укажите у этих дисков другую группу.";
+    }
+    void deletingARowInUse()
+    {
+        QFETCH(QString, command);
+        QFETCH(QString, keyField);
+        QFETCH(int, key);
+        QFETCH(QString, question);
+        QFETCH(QString, constraint);
+        QFETCH(QString, explained);
+        const bool ran = run(command, [&](RefBookWindow &book) {
+            goToKey(book, keyField, key);
+            QTest::keyClick(book.DBGridEh1, Qt::Key_Delete, Qt::ControlModifier);
+            QCOMPARE(book.dataSet().fieldByName(keyField).asInteger(), key);
+            book.close();
+        });
+        QVERIFY(ran);
+        const auto &shown = m_f->prompt().shown;
+        QCOMPARE(shown.size(), 2);
+        QCOMPARE(shown[0].text, question);
+        QCOMPARE(shown[0].caption, QStringLiteral("Подтверждение"));
+        QCOMPARE(shown[1].text, explained);
+        QCOMPARE(shown[1].caption, QStringLiteral("Kodra"));
+        QCOMPARE(shown[1].icon, QMessageBox::Critical);
+        QVERIFY2(shown[1].details.contains(QLatin1Char('"') + constraint + QLatin1Char('"')),
+                 qPrintable(shown[1].details));
     }
 
     void ctrlDeleteOnAnEmptyTableDoesNothing()

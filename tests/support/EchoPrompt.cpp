@@ -31,6 +31,8 @@ QMessageBox::StandardButton EchoPrompt::message(QWidget *parent, const QString &
                                                 const QString &details)
 {
     say(QStringLiteral("message: ") + text);
+    if (!details.isEmpty())
+        say(QStringLiteral("details: ") + details);
     const QMessageBox::StandardButton answer
         = MessageBoxPrompt::message(parent, text, caption, icon, buttons, details);
     say(QStringLiteral("answer: ") + QString::number(int(answer), 16));

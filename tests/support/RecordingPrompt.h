@@ -16,7 +16,7 @@ public:
         QString caption;
         QMessageBox::Icon icon;
         QMessageBox::StandardButtons buttons;
-        QString details;
+        QString details; // behind the box's "Show Details..."
     };
 
     RecordingPrompt();
