@@ -69,10 +69,9 @@ QString RefBookWindow::explain(const Design &design, const DbError &error)
     static const QRegularExpression required(QStringLiteral("^Field '(\\w+)' must have a value"));
     const QRegularExpressionMatch match = required.match(error.text());
     if (match.hasMatch()) {
-        const bool name = std::any_of(design.columns.begin(), design.columns.end(),
-                                      [&](const DataSetModel::Column &c) {
-                                          return c.fieldName == match.captured(1);
-                                      });
+        const bool name = std::any_of(
+            design.columns.begin(), design.columns.end(),
+            [&](const DataSetModel::Column &c) { return c.fieldName == match.captured(1); });
         return name ? design.nameRequired : QString();
     }
     for (const auto &[constraint, text] : design.inUse) {

@@ -325,7 +325,9 @@ bool BuiltReport::loadFile(const QString &fileName, QString *error)
         ::close(fd);
         return fail(cannot);
     }
-    struct stat st {};
+    struct stat st
+    {
+    };
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))
         return fail(ReportStream::unknownText());
     if (st.st_size > ReportLimits::MaxFileSize)

@@ -21,8 +21,7 @@ RichTextDocument::RichTextDocument(QObject *parent) : QTextDocument(parent) { }
 
 void RichTextDocument::setBoundedHtml(const QString &html)
 {
-    setHtml(html.size() > ReportLimits::MaxRichText ? html.left(ReportLimits::MaxRichText)
-                                                    : html);
+    setHtml(html.size() > ReportLimits::MaxRichText ? html.left(ReportLimits::MaxRichText) : html);
     boundSizes();
 }
 
@@ -102,8 +101,8 @@ void RichTextDocument::boundSizes()
                 format = image;
             }
             if (changed)
-                fixes.push_back({fragment.position(), fragment.position() + fragment.length(),
-                                 format});
+                fixes.push_back(
+                    {fragment.position(), fragment.position() + fragment.length(), format});
         }
     }
     for (const Fix &fix : fixes) {

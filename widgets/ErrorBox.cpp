@@ -14,9 +14,8 @@ void showErrorBox(QWidget *parent, const QString &text)
 
 void showErrorBox(QWidget *parent, const QString &text, const QString &details)
 {
-    Prompt::instance().detailedMessage(parent, errorBoxText(text), details,
-                                       QStringLiteral("Kodra"), QMessageBox::Critical,
-                                       QMessageBox::Ok);
+    Prompt::instance().detailedMessage(parent, errorBoxText(text), details, QStringLiteral("Kodra"),
+                                       QMessageBox::Critical, QMessageBox::Ok);
 }
 
 bool runCommand(QWidget *parent, const std::function<void()> &command)

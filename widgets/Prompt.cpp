@@ -18,9 +18,9 @@ void Prompt::setInstance(Prompt *prompt)
 }
 
 QMessageBox::StandardButton Prompt::detailedMessage(QWidget *parent, const QString &text,
-                                                   const QString &details, const QString &caption,
-                                                   QMessageBox::Icon icon,
-                                                   QMessageBox::StandardButtons buttons)
+                                                    const QString &details, const QString &caption,
+                                                    QMessageBox::Icon icon,
+                                                    QMessageBox::StandardButtons buttons)
 {
     return message(parent, details.isEmpty() ? text : text + QStringLiteral("\n\n") + details,
                    caption, icon, buttons);

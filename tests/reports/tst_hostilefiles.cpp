@@ -150,8 +150,8 @@ private:
 
         QTest::newRow("truncated") << goodTemplate.left(goodTemplate.size() / 2)
                                    << goodBuilt.left(goodBuilt.size() / 2) << Damaged;
-        QTest::newRow("random") << randomBytes("KODRARPT", 4096, 1) << randomBytes("KODRAPRN", 4096, 2)
-                                << Damaged;
+        QTest::newRow("random") << randomBytes("KODRARPT", 4096, 1)
+                                << randomBytes("KODRAPRN", 4096, 2) << Damaged;
         QTest::newRow("foreign") << randomBytes("PK", 4096, 3) << randomBytes("%PDF", 4096, 4)
                                  << Unknown;
         QTest::newRow("empty") << QByteArray() << QByteArray() << Unknown;
@@ -175,54 +175,73 @@ private:
                    .save()
             << Damaged;
 
-        both("empty font", 0, [](ReportObject &o) { o.fontFamily.clear(); }, QString());
-        both("empty rich text font", 1, [](ReportObject &o) { o.fontFamily.clear(); }, QString());
-        both("font of commas", 0, [](ReportObject &o) { o.fontFamily = QStringLiteral(" , ,"); },
-             QString());
-        both("huge font size", 0, [](ReportObject &o) { o.fontSize = 1e12; }, Damaged);
-        both("zero font size", 0, [](ReportObject &o) { o.fontSize = 0; }, Damaged);
-        both("NaN font size", 1, [](ReportObject &o) { o.fontSize = NaN; }, Damaged);
-        both("negative geometry", 0, [](ReportObject &o) { o.geometry = QRectF(-1e9, -5, -1e9, 8); },
-             Damaged);
-        both("small negative size", 2,
-             [](ReportObject &o) { o.geometry = QRectF(40, 20, -30, -15); }, QString());
-        both("NaN geometry", 2, [](ReportObject &o) { o.geometry.setWidth(NaN); }, Damaged);
-        both("infinite geometry", 0,
-             [](ReportObject &o) { o.geometry.setTop(std::numeric_limits<double>::infinity()); },
-             Damaged);
-        both("huge frame", 2, [](ReportObject &o) { o.frameWidth = 1e15; }, Damaged);
-        both("alignment beyond alignment", 0,
-             [](ReportObject &o) { o.alignment = Qt::Alignment(0x7fff0000); }, Damaged);
-        both("transparent colours", 0,
-             [](ReportObject &o) {
-                 o.color = QColor::fromRgba(0);
-                 o.fill = QColor::fromRgba(0x01ffffff);
-             },
-             QString());
-        both("image of /dev/zero", 1,
-             [](ReportObject &o) { o.text = QStringLiteral("<img src=\"/dev/zero\">[FNAME]"); },
-             QString());
-        both("image of a named pipe", 1,
-             [this](ReportObject &o) { o.text = QStringLiteral("<img src=\"%1\">").arg(m_fifo); },
-             QString());
-        both("style sheet of a named pipe", 1,
-             [this](ReportObject &o) {
-                 o.text = QStringLiteral("<link rel=\"stylesheet\" href=\"file://%1\">"
-                                         "<p style=\"background-image: url(/dev/zero)\">x</p>")
-                              .arg(m_fifo);
-             },
-             QString());
-        both("huge image and font in rich text", 1,
-             [](ReportObject &o) {
-                 o.text = QStringLiteral("<img width=\"100000000\" height=\"100000000\" src=\"a\">"
-                                         "<span style=\"font-size:1000000pt\">Ж</span>");
-             },
-             QString());
-        both("deeply nested rich text", 1,
-             [](ReportObject &o) { o.text = QStringLiteral("<table><tr><td>").repeated(2000); },
-             QString());
-        both("oversized rich text", 1,
-             [](ReportObject &o) { o.text = QStringLiteral("<b>x</b>").repeated(20000); }, Damaged);
+        both(
+            "empty font", 0, [](ReportObject &o) { o.fontFamily.clear(); }, QString());
+        both(
+            "empty rich text font", 1, [](ReportObject &o) { o.fontFamily.clear(); }, QString());
+        both(
+            "font of commas", 0, [](ReportObject &o) { o.fontFamily = QStringLiteral(" , ,"); },
+            QString());
+        both(
+            "huge font size", 0, [](ReportObject &o) { o.fontSize = 1e12; }, Damaged);
+        both(
+            "zero font size", 0, [](ReportObject &o) { o.fontSize = 0; }, Damaged);
+        both(
+            "NaN font size", 1, [](ReportObject &o) { o.fontSize = NaN; }, Damaged);
+        both(
+            "negative geometry", 0, [](ReportObject &o) { o.geometry = QRectF(-1e9, -5, -1e9, 8); },
+            Damaged);
+        both(
+            "small negative size", 2,
+            [](ReportObject &o) { o.geometry = QRectF(40, 20, -30, -15); }, QString());
+        both(
+            "NaN geometry", 2, [](ReportObject &o) { o.geometry.setWidth(NaN); }, Damaged);
+        both(
+            "infinite geometry", 0,
+            [](ReportObject &o) { o.geometry.setTop(std::numeric_limits<double>::infinity()); },
+            Damaged);
+        both(
+            "huge frame", 2, [](ReportObject &o) { o.frameWidth = 1e15; }, Damaged);
+        both(
+            "alignment beyond alignment", 0,
+            [](ReportObject &o) { o.alignment = Qt::Alignment(0x7fff0000); }, Damaged);
+        both(
+            "transparent colours", 0,
+            [](ReportObject &o) {
+                o.color = QColor::fromRgba(0);
+                o.fill = QColor::fromRgba(0x01ffffff);
+            },
+            QString());
+        both(
+            "image of /dev/zero", 1,
+            [](ReportObject &o) { o.text = QStringLiteral("<img src=\"/dev/zero\">[FNAME]"); },
+            QString());
+        both(
+            "image of a named pipe", 1,
+            [this](ReportObject &o) { o.text = QStringLiteral("<img src=\"%1\">").arg(m_fifo); },
+            QString());
+        both(
+            "style sheet of a named pipe", 1,
+            [this](ReportObject &o) {
+                o.text = QStringLiteral("<link rel=\"stylesheet\" href=\"file://%1\">"
+                                        "<p style=\"background-image: url(/dev/zero)\">x</p>")
+                             .arg(m_fifo);
+            },
+            QString());
+        both(
+            "huge image and font in rich text", 1,
+            [](ReportObject &o) {
+                o.text = QStringLiteral("<img width=\"100000000\" height=\"100000000\" src=\"a\">"
+                                        "<span style=\"font-size:1000000pt\">Ж</span>");
+            },
+            QString());
+        both(
+            "deeply nested rich text", 1,
+            [](ReportObject &o) { o.text = QStringLiteral("<table><tr><td>").repeated(2000); },
+            QString());
+        both(
+            "oversized rich text", 1,
+            [](ReportObject &o) { o.text = QStringLiteral("<b>x</b>").repeated(20000); }, Damaged);
     }
 
     // Stores bytes as the template Key, on a connection of its own, committed.
@@ -285,7 +304,8 @@ private Q_SLOTS:
         storeTemplate(templateBytes);
         QCOMPARE(storedTemplate(), templateBytes);
 
-        ResourceWatchdog watchdog(TimeBound, MemoryBound, QString::fromLatin1(QTest::currentDataTag()));
+        ResourceWatchdog watchdog(TimeBound, MemoryBound,
+                                  QString::fromLatin1(QTest::currentDataTag()));
         TfFreeRep window(m_f->data(), &m_f->main());
         window.setModal(false);
         window.show();
@@ -300,8 +320,9 @@ private Q_SLOTS:
                 modal->close();
             });
             window.aShowExecute();
-            QCOMPARE(watch.seen, message.isEmpty() ? QStringList {QStringLiteral("ReportPreview")}
-                                                   : QStringList());
+            QCOMPARE(watch.seen,
+                     message.isEmpty() ? QStringList {QStringLiteral("ReportPreview")}
+                                       : QStringList());
         }
         {
             ModalWatch watch([](QWidget *modal) {
@@ -313,8 +334,9 @@ private Q_SLOTS:
                 }
             });
             window.aEditExecute();
-            QCOMPARE(watch.seen, message.isEmpty() ? QStringList {QStringLiteral("ReportDesigner")}
-                                                   : QStringList());
+            QCOMPARE(watch.seen,
+                     message.isEmpty() ? QStringList {QStringLiteral("ReportDesigner")}
+                                       : QStringList());
         }
         QStringList shown;
         for (const RecordingPrompt::Shown &s : prompt.shown)
@@ -339,7 +361,8 @@ private Q_SLOTS:
             QVERIFY(out.open(QIODevice::WriteOnly | QIODevice::Truncate));
             QCOMPARE(out.write(builtBytes), builtBytes.size());
         }
-        ResourceWatchdog watchdog(TimeBound, MemoryBound, QString::fromLatin1(QTest::currentDataTag()));
+        ResourceWatchdog watchdog(TimeBound, MemoryBound,
+                                  QString::fromLatin1(QTest::currentDataTag()));
         RecordingPrompt prompt;
         ScriptedFilePicker picker;
         picker.answers = QStringList {file};

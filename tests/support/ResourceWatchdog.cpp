@@ -35,8 +35,7 @@ void ResourceWatchdog::watch(std::chrono::milliseconds time, qint64 limit, QStri
     std::unique_lock lock(m_mutex);
     while (!m_wake.wait_for(lock, std::chrono::milliseconds(10), [this] { return m_done; })) {
         if (std::chrono::steady_clock::now() > deadline)
-            qFatal("%s: still running after %lld ms", qPrintable(what),
-                   qint64(time.count()));
+            qFatal("%s: still running after %lld ms", qPrintable(what), qint64(time.count()));
         if (residentBytes() > limit)
             qFatal("%s: the process grew beyond its bound", qPrintable(what));
     }
