@@ -309,6 +309,7 @@ private Q_SLOTS:
         TfFreeRep window(m_f->data(), &m_f->main());
         window.setModal(false);
         window.show();
+        window.dtReport.fetchAll();
         QVERIFY(window.dtReport.locate(QStringLiteral("FREPORTID"), Key));
         RecordingPrompt &prompt = m_f->prompt();
         {
