@@ -240,29 +240,29 @@ private:
             [](ReportObject &o) { o.text = QStringLiteral("<b>x</b>").repeated(20000); }, Damaged);
     }
 
-    // Stores bytes as the template Key, on a connection of its own, committed.
+    // Stores bytes as the template Key in the main window's own running transaction, as the
+    // label window sees it.
     void storeTemplate(const QByteArray &bytes)
     {
-        std::unique_ptr<Connection> conn = m_f->catalogue().connection();
-        conn->open();
-        conn->transaction().start();
-        {
-            SqlStatement insert(*conn, QStringLiteral("ibsHostile"));
-            insert.setSql(QStringLiteral("insert into TREPORT (FREPORTID, FFRF, FREPORT) values "
-                                         "(:FREPORTID, :FFRF, 'Чужая')"));
-            insert.setParam(QStringLiteral("FREPORTID"), Key);
-            insert.setParam(QStringLiteral("FFRF"), bytes);
-            insert.execute();
-        }
-        conn->transaction().commit();
-        conn->close();
+        SqlStatement insert(m_f->data().DefDatabase, QStringLiteral("ibsHostile"));
+        insert.setSql(QStringLiteral("insert into TREPORT (FREPORTID, FFRF, FREPORT) values "
+                                     "(:FREPORTID, :FFRF, 'Чужая')"));
+        insert.setParam(QStringLiteral("FREPORTID"), Key);
+        insert.setParam(QStringLiteral("FFRF"), bytes);
+        insert.execute();
     }
 
     QByteArray storedTemplate()
     {
-        const auto found = m_f->catalogue().rows(
-            QStringLiteral("select FFRF from TREPORT where FREPORTID=%1").arg(Key));
-        return found.isEmpty() ? QByteArray("(gone)") : found.first().first().toByteArray();
+        SqlStatement select(m_f->data().DefDatabase, QStringLiteral("ibsHostileRead"));
+        select.setSql(QStringLiteral("select FFRF from TREPORT where FREPORTID = :FREPORTID"));
+        select.setParam(QStringLiteral("FREPORTID"), Key);
+        select.execute();
+        const QByteArray bytes = select.hasRow()
+            ? select.fieldByName(QStringLiteral("FFRF")).toByteArray()
+            : QByteArray("(gone)");
+        select.close();
+        return bytes;
     }
 
     // Paints a preview as the screen would, and a designer with its canvas.
