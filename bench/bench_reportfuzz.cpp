@@ -91,18 +91,18 @@ std::vector<ReportTemplate> seedTemplates()
         o.frame = true;
         title.objects.push_back(o);
     }
-    title.objects.push_back(object(
-        ObjectKind::RichText,
-        QStringLiteral("<table border=1><tr><td><b>a</b></td><td><i>b</i></td></tr></table>"
-                       "<ul><li>c</li></ul><img src=\"x.png\" width=20 height=10>"
-                       "<p style=\"font-size:14pt; margin-left:5px\">d</p>"),
-        QRectF(2, 18, 120, 20)));
+    title.objects.push_back(
+        object(ObjectKind::RichText,
+               QStringLiteral("<table border=1><tr><td><b>a</b></td><td><i>b</i></td></tr></table>"
+                              "<ul><li>c</li></ul><img src=\"x.png\" width=20 height=10>"
+                              "<p style=\"font-size:14pt; margin-left:5px\">d</p>"),
+               QRectF(2, 18, 120, 20)));
     page.bands.push_back(title);
     ReportBand footer;
     footer.kind = BandKind::PageFooter;
     footer.height = 10;
-    footer.objects.push_back(object(ObjectKind::Text, QStringLiteral("[DATE] [TIME]"),
-                                    QRectF(2, 1, 60, 8)));
+    footer.objects.push_back(
+        object(ObjectKind::Text, QStringLiteral("[DATE] [TIME]"), QRectF(2, 1, 60, 8)));
     page.bands.push_back(footer);
     every.pages.push_back(page);
     seeds.push_back(every);
@@ -214,13 +214,16 @@ private:
         case 8: {
             // A string of hostile rich text written as QDataStream writes one.
             static const char *const texts[]
-                = {"<img src=\"/dev/zero\">", "<img src=\"/proc/self/fd/0\">",
+                = {"<img src=\"/dev/zero\">",
+                   "<img src=\"/proc/self/fd/0\">",
                    "<link rel=\"stylesheet\" href=\"/dev/urandom\">",
                    "<span style=\"font-size:99999pt\">W</span>",
                    "<img width=\"2147483647\" height=\"2147483647\" src=\"a\">",
                    "<table><tr><td><table><tr><td><table><tr><td>x",
                    "<p style=\"margin-top:1e308px; line-height:1e9%\">x</p>",
-                   "<font size=\"+2147483647\">x</font>", "<hr width=\"-1e300\">", ""};
+                   "<font size=\"+2147483647\">x</font>",
+                   "<hr width=\"-1e300\">",
+                   ""};
             QByteArray s;
             QDataStream out(&s, QIODevice::WriteOnly);
             out.setVersion(QDataStream::Qt_6_0);
@@ -274,7 +277,8 @@ int work(Shared &shared, quint32 seed)
     for (;;) {
         const bool isTemplate = mutate.below(2) == 0;
         const std::vector<QByteArray> &seeds = isTemplate ? templates : builts;
-        const QByteArray input = mutate.mutate(seeds[size_t(mutate.below(int(seeds.size())))], pool);
+        const QByteArray input
+            = mutate.mutate(seeds[size_t(mutate.below(int(seeds.size())))], pool);
         remember(shared, input);
         QString error;
         bool ok = false;
@@ -315,8 +319,8 @@ int main(int argc, char **argv)
     const quint32 firstSeed = argc > 2 ? quint32(std::atoi(argv[2])) : 1;
     qputenv("QT_QPA_PLATFORM", "offscreen");
 
-    void *mapped = mmap(nullptr, sizeof(Shared), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS,
-                        -1, 0);
+    void *mapped
+        = mmap(nullptr, sizeof(Shared), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0);
     if (mapped == MAP_FAILED) {
         std::perror("mmap");
         return 1;
@@ -388,7 +392,8 @@ int main(int argc, char **argv)
             .arg(shared->refused.load()));
     say(QStringLiteral("crashes: %1").arg(crashes));
     say(QStringLiteral("hangs: %1").arg(hangs));
-    say(QStringLiteral("loaded but written back differently: %1").arg(shared->roundTripDiffers.load()));
+    say(QStringLiteral("loaded but written back differently: %1")
+            .arg(shared->roundTripDiffers.load()));
     say(QStringLiteral("worker processes: %1, first seed %2").arg(children).arg(firstSeed));
     return crashes + hangs == 0 ? 0 : 1;
 }
