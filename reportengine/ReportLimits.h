@@ -12,6 +12,7 @@ constexpr double MaxFrameWidth = 100; // mm
 constexpr qsizetype MaxFontFamily = 256; // characters
 constexpr qsizetype MaxText = 1 << 20; // characters of one box, also of a title
 constexpr qsizetype MaxRichText = 1 << 16; // characters of one rich text box
+constexpr qsizetype MaxRichTables = 64; // tables in one rich text box
 // A built report read from a file.
 constexpr qint64 MaxFileSize = qint64(256) << 20;
 

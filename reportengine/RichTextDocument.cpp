@@ -4,6 +4,7 @@
 #include "reportengine/ReportLimits.h"
 
 #include <QImage>
+#include <QRegularExpression>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocumentFragment>
@@ -21,7 +22,16 @@ RichTextDocument::RichTextDocument(QObject *parent) : QTextDocument(parent) { }
 
 void RichTextDocument::setBoundedHtml(const QString &html)
 {
-    setHtml(html.size() > ReportLimits::MaxRichText ? html.left(ReportLimits::MaxRichText) : html);
+    const QString bounded
+        = html.size() > ReportLimits::MaxRichText ? html.left(ReportLimits::MaxRichText) : html;
+    // Qt's time for nested tables grows steeply with their number: more than a label can use
+    // are shown as the plain text between the tags.
+    if (bounded.count(QLatin1String("<table"), Qt::CaseInsensitive) > ReportLimits::MaxRichTables) {
+        static const QRegularExpression tag(QStringLiteral("<[^>]*>"));
+        setPlainText(QString(bounded).remove(tag));
+        return;
+    }
+    setHtml(bounded);
     boundSizes();
 }
 

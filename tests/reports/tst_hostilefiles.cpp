@@ -237,6 +237,10 @@ private:
             },
             QString());
         both(
+            "deeply nested rich text", 1,
+            [](ReportObject &o) { o.text = QStringLiteral("<table><tr><td>").repeated(2000); },
+            QString());
+        both(
             "oversized rich text", 1,
             [](ReportObject &o) { o.text = QStringLiteral("<b>x</b>").repeated(20000); }, Damaged);
     }
