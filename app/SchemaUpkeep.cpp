@@ -10,10 +10,12 @@
 
 Q_LOGGING_CATEGORY(lcUpkeep, "kodra.app.upkeep")
 
-const char *SchemaUpkeep::diskOrderIndex()
-{
-    return "IX_TDISK_FOLDER_ORDER";
-}
+namespace {
+
+// The index the disk list is read in: a folder's disks by number, then name.
+const QLatin1String diskOrderIndex("IX_TDISK_FOLDER_ORDER");
+
+} // namespace
 
 void SchemaUpkeep::addMissing(Connection &connection)
 {
@@ -26,7 +28,7 @@ void SchemaUpkeep::addMissing(Connection &connection)
             Statement look(connection);
             look.prepare(QStringLiteral("select count(*) from RDB$INDICES where "
                                         "RDB$INDEX_NAME = '%1'")
-                             .arg(QLatin1String(diskOrderIndex())));
+                             .arg(diskOrderIndex));
             look.execute();
             if (look.fetch() && look.value(0).toInt() > 0)
                 return;
@@ -39,7 +41,7 @@ void SchemaUpkeep::addMissing(Connection &connection)
         {
             Statement create(own);
             create.prepare(QStringLiteral("create index %1 on TDISK (FFOLDERID, FNN, FNAME)")
-                               .arg(QLatin1String(diskOrderIndex())));
+                               .arg(diskOrderIndex));
             create.execute();
         }
         own.transaction().commit();

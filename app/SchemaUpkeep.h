@@ -13,6 +13,4 @@ public:
     // Looks through the open connection; adds what is missing through an attachment of its
     // own, committed apart from the user's work. Never throws.
     static void addMissing(Connection &connection);
-    // The index the disk list is read in: a folder's disks by number, then name.
-    static const char *diskOrderIndex();
 };
