@@ -1,5 +1,6 @@
 #include "admin/CatalogueService.h"
 
+#include "admin/AdminLog.h"
 #include "admin/ServiceProgress.h"
 #include "store/Connection.h"
 #include "store/DatabaseCreators.h"
@@ -96,6 +97,15 @@ bool CatalogueService::isDatabaseFile(const QString &path)
     return head.size() == 20 && head.at(0) == 1 && (quint8(head.at(19)) & 0x80);
 }
 
+void CatalogueService::detachQuietly()
+{
+    try {
+        m_manager.detach();
+    } catch (const DbError &e) {
+        qCInfo(lcAdmin) << "service manager detached with" << e.text();
+    }
+}
+
 bool CatalogueService::exists(const QString &databaseFile, const QString &userName,
                               const QString &password)
 {
@@ -111,7 +121,8 @@ bool CatalogueService::exists(const QString &databaseFile, const QString &userNa
         probe.open();
         probe.close();
         return true;
-    } catch (const DbError &) {
+    } catch (const DbError &e) {
+        qCInfo(lcAdmin) << "taken as missing:" << databaseFile << e.text();
         return false;
     }
 }

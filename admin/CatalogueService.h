@@ -22,6 +22,8 @@ public:
     // Detaches from an earlier service manager and attaches to the one serving databasePath.
     void attach(const QString &databasePath, const QString &userName, const QString &password);
     void detach() { m_manager.detach(); }
+    // At a dialog's end: a server that went away has nothing more to say.
+    void detachQuietly();
     bool isAttached() const { return m_manager.isAttached(); }
 
     void backup(const QString &databaseFile, const QString &backupFile);

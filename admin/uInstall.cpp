@@ -1,14 +1,14 @@
 #include "admin/uInstall.h"
 
+#include "admin/AdminRequest.h"
 #include "admin/CatalogueService.h"
 #include "admin/FileNameEdit.h"
 #include "app/ConnectionSettings.h"
 #include "app/MainData.h"
 #include "app/ProgramFiles.h"
 #include "store/Connection.h"
-#include "store/DbError.h"
-#include "widgets/ErrorBox.h"
 #include "widgets/Prompt.h"
+#include "widgets/ScreenCentre.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -17,7 +17,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QScreen>
 #include <QVBoxLayout>
 
 TfInstall::TfInstall(MainData &data, ConnectionSettings &settings, QWidget *parent)
@@ -109,8 +108,7 @@ TfInstall::TfInstall(MainData &data, ConnectionSettings &settings, QWidget *pare
     connect(bCancel, &QPushButton::clicked, this, &QDialog::reject);
 
     setFixedSize(455, 234);
-    if (const QScreen *screen = this->screen())
-        move(screen->availableGeometry().center() - rect().center());
+    moveToScreenCentre(*this);
 }
 
 TfInstall::~TfInstall() = default;
@@ -122,10 +120,7 @@ QString TfInstall::defaultTemplatePath()
 
 void TfInstall::done(int result)
 {
-    // The attachment ends with the dialog; a server that went away has nothing more to say.
-    try {
-        m_service->detach();
-    } catch (const DbError &) { }
+    m_service->detachQuietly();
     QDialog::done(result);
 }
 
@@ -141,38 +136,34 @@ void TfInstall::bChangeUserClick()
 
 void TfInstall::ownerRequest(bool add)
 {
-    Prompt &prompt = Prompt::instance();
+    const AdminRequest request = this->request();
     if (eSYSPass->text().isEmpty()) {
-        prompt.message(this,
-                       add ? QStringLiteral("Не указан пароль администратора базы. Только "
-                                            "администратор может создать владельца базы.")
-                           : QStringLiteral("Не указан пароль администратора базы. Только "
-                                            "администратор может менять пароль пользователя."),
-                       QStringLiteral("Не указан пароль"), QMessageBox::NoIcon, QMessageBox::Ok);
+        Prompt::instance().message(
+            this,
+            add ? QStringLiteral("Не указан пароль администратора базы. Только "
+                                 "администратор может создать владельца базы.")
+                : QStringLiteral("Не указан пароль администратора базы. Только "
+                                 "администратор может менять пароль пользователя."),
+            QStringLiteral("Не указан пароль"), QMessageBox::NoIcon, QMessageBox::Ok);
         return;
     }
     const QString owner = eKodra->text();
     const QString ownerPass = eKodraPass->text();
-    const bool ok = runCommand(this, [&] {
-        m_data.DefDatabase.close();
-        WaitCursor wait;
-        // The account goes to the server that serves the catalogue named below.
-        m_service->attach(eDatabaseName->fileName(), eSYSDBA->text(), eSYSPass->text());
-        if (add)
-            m_service->addUser(owner, ownerPass);
-        else
-            m_service->modifyUser(owner, ownerPass);
-    });
-    if (!ok)
-        return;
-    m_settings.userName = owner;
-    m_settings.userPass = ownerPass;
-    if (add)
-        prompt.message(this, QStringLiteral("Владелец базы успешно создан."),
-                       QStringLiteral("Владелец создан"), QMessageBox::NoIcon, QMessageBox::Ok);
-    else
-        prompt.message(this, QStringLiteral("Пароль базы успешно сменен на новый."),
-                       QStringLiteral("Пароль сменен"), QMessageBox::NoIcon, QMessageBox::Ok);
+    // The account goes to the server that serves the catalogue named below; the owner's
+    // texts are stored before the success is told.
+    request.run(
+        {eDatabaseName->fileName(), eSYSDBA->text(), eSYSPass->text()},
+        [&](CatalogueService &service) {
+            if (add)
+                service.addUser(owner, ownerPass);
+            else
+                service.modifyUser(owner, ownerPass);
+            m_settings.userName = owner;
+            m_settings.userPass = ownerPass;
+        },
+        add ? QStringLiteral("Владелец базы успешно создан.")
+            : QStringLiteral("Пароль базы успешно сменен на новый."),
+        add ? QStringLiteral("Владелец создан") : QStringLiteral("Пароль сменен"));
 }
 
 void TfInstall::bCreateClearClick()
@@ -182,41 +173,31 @@ void TfInstall::bCreateClearClick()
 
 bool TfInstall::createClearDatabase()
 {
-    Prompt &prompt = Prompt::instance();
+    const AdminRequest request = this->request();
     const QString templateFile = m_templatePath;
-    if (!QFileInfo::exists(templateFile)) {
-        prompt.message(this,
-                       QStringLiteral("Файл \"kodra.fbk\" чистовой базы не обнаружен. Неоткуда "
-                                      "восстанавливать."),
-                       QStringLiteral("Нет файла"), QMessageBox::Warning, QMessageBox::Ok);
-        return false;
-    }
-    if (eDatabaseName->text().isEmpty()) {
-        prompt.message(this, QStringLiteral("Не указано имя файла базы данных"),
-                       QStringLiteral("Нет файла базы"), QMessageBox::Warning, QMessageBox::Ok);
-        return false;
-    }
+    if (!QFileInfo::exists(templateFile))
+        return request.refuse(QStringLiteral("Файл \"kodra.fbk\" чистовой базы не обнаружен. "
+                                             "Неоткуда восстанавливать."),
+                              QStringLiteral("Нет файла"));
+    if (eDatabaseName->text().isEmpty())
+        return request.refuse(QStringLiteral("Не указано имя файла базы данных"),
+                              QStringLiteral("Нет файла базы"));
     const QString database = eDatabaseName->fileName();
-    if (CatalogueService::exists(database, m_settings.userName, m_settings.userPass)
-        && prompt.message(this,
-                          QStringLiteral("Файл базы существует. Перезаписать чистовой базой ?"),
-                          QStringLiteral("Перезаписать ?"), QMessageBox::Warning,
-                          QMessageBox::Ok | QMessageBox::Cancel)
-            != QMessageBox::Ok)
+    if (!request.mayOverwrite(
+            CatalogueService::exists(database, m_settings.userName, m_settings.userPass),
+            QStringLiteral("Файл базы существует. Перезаписать чистовой базой ?")))
         return false;
+    // The owner as last stored, not the texts now in the owner fields.
+    return request.run(
+        {database, m_settings.userName, m_settings.userPass},
+        [&](CatalogueService &service) { service.restore(templateFile, database); },
+        QStringLiteral("ОК. Создание чистовой базы выполненно успешно."),
+        QStringLiteral("База создана"));
+}
 
-    const bool ok = runCommand(this, [&] {
-        m_data.DefDatabase.close();
-        // The owner as last stored, not the texts now in the owner fields.
-        m_service->attach(database, m_settings.userName, m_settings.userPass);
-        WaitCursor wait;
-        repaint();
-        m_service->restore(templateFile, database);
-    });
-    if (ok)
-        prompt.message(this, QStringLiteral("ОК. Создание чистовой базы выполненно успешно."),
-                       QStringLiteral("База создана"), QMessageBox::NoIcon, QMessageBox::Ok);
-    return ok;
+AdminRequest TfInstall::request()
+{
+    return AdminRequest(this, *m_service, m_data.DefDatabase);
 }
 
 void TfInstall::bOKClick()

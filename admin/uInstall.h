@@ -2,6 +2,7 @@
 
 #include <QDialog>
 
+class AdminRequest;
 class CatalogueService;
 class FileNameEdit;
 class MainData;
@@ -50,6 +51,7 @@ private:
     bool createClearDatabase();
     // add: create the owner; otherwise change the owner's password.
     void ownerRequest(bool add);
+    AdminRequest request();
 
     MainData &m_data;
     ConnectionSettings &m_settings;

@@ -1,38 +1,20 @@
 #include "admin/uSetup.h"
 
+#include "admin/AdminRequest.h"
 #include "admin/CatalogueService.h"
 #include "admin/FileNameEdit.h"
 #include "app/ConnectionSettings.h"
 #include "app/MainData.h"
 #include "store/Connection.h"
-#include "store/DbError.h"
 #include "widgets/ErrorBox.h"
-#include "widgets/Prompt.h"
+#include "widgets/ScreenCentre.h"
 
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QScreen>
 #include <QVBoxLayout>
-
-namespace {
-
-// The dialog is disabled while a request runs, and enabled again also when it fails.
-class DisabledWhile
-{
-public:
-    explicit DisabledWhile(QWidget *widget) : m_widget(widget) { m_widget->setEnabled(false); }
-    ~DisabledWhile() { m_widget->setEnabled(true); }
-    DisabledWhile(const DisabledWhile &) = delete;
-    DisabledWhile &operator=(const DisabledWhile &) = delete;
-
-private:
-    QWidget *m_widget;
-};
-
-} // namespace
 
 TfSetup::TfSetup(MainData &data, ConnectionSettings &settings, QWidget *parent)
     : QDialog(parent), m_data(data), m_settings(settings), m_service(new CatalogueService(this))
@@ -102,8 +84,7 @@ TfSetup::TfSetup(MainData &data, ConnectionSettings &settings, QWidget *parent)
     eDatabaseBackup->setText(m_settings.databaseBackup);
 
     setFixedSize(455, 234);
-    if (const QScreen *screen = this->screen())
-        move(screen->availableGeometry().center() - rect().center());
+    moveToScreenCentre(*this);
     bOK->setFocus();
 }
 
@@ -111,107 +92,76 @@ TfSetup::~TfSetup() = default;
 
 void TfSetup::done(int result)
 {
-    // The attachment ends with the dialog; a server that went away has nothing more to say.
-    try {
-        m_service->detach();
-    } catch (const DbError &) { }
+    m_service->detachQuietly();
     QDialog::done(result);
 }
 
-void TfSetup::closeMainConnection()
+AdminRequest TfSetup::request()
 {
-    // The lists close and the connection's work is committed before the server is asked.
-    m_data.DefDatabase.close();
+    return AdminRequest(this, *m_service, m_data.DefDatabase);
 }
 
 void TfSetup::bBackupClick()
 {
-    Prompt &prompt = Prompt::instance();
+    const AdminRequest request = this->request();
     const QString database = eDatabaseName->fileName();
     // A catalogue on a server is out of this machine's sight: the server checks its files.
     const bool local = Connection::isLocalPath(database);
     if (local && (database.isEmpty() || !QFileInfo::exists(database))) {
-        prompt.message(this, QStringLiteral("Файл базы не указан. Нечего резервировать."),
-                       QStringLiteral("Нет файла базы"), QMessageBox::Warning, QMessageBox::Ok);
+        request.refuse(QStringLiteral("Файл базы не указан. Нечего резервировать."),
+                       QStringLiteral("Нет файла базы"));
         return;
     }
     if (eDatabaseBackup->text().isEmpty()) {
-        prompt.message(this, QStringLiteral("Не указан файл резевной копии базы"),
-                       QStringLiteral("Нет файла резервной копии"), QMessageBox::Warning,
-                       QMessageBox::Ok);
+        request.refuse(QStringLiteral("Не указан файл резевной копии базы"),
+                       QStringLiteral("Нет файла резервной копии"));
         return;
     }
     const QString backupFile = eDatabaseBackup->fileName();
-    if (local && QFileInfo::exists(backupFile)
-        && prompt.message(this,
-                          QStringLiteral("Файл резервной копии существует. Перезаписать при "
-                                         "резервировании ?"),
-                          QStringLiteral("Перезаписать ?"), QMessageBox::Warning,
-                          QMessageBox::Ok | QMessageBox::Cancel)
-            != QMessageBox::Ok)
+    if (!request.mayOverwrite(local && QFileInfo::exists(backupFile),
+                              QStringLiteral("Файл резервной копии существует. Перезаписать при "
+                                             "резервировании ?")))
         return;
-
-    const bool ok = runCommand(this, [&] {
-        closeMainConnection();
-        repaint();
-        if (QWidget *main = parentWidget())
-            main->window()->repaint();
-        m_service->attach(database, m_settings.userName, m_settings.userPass);
-        WaitCursor wait;
-        DisabledWhile disabled(this);
-        repaint();
-        m_service->backup(database, backupFile);
-    });
-    if (ok)
-        prompt.message(this, QStringLiteral("ОК. Резервное копирование выполненно успешно."),
-                       QStringLiteral("Резервное копирование успешно"), QMessageBox::NoIcon,
-                       QMessageBox::Ok);
+    request.run(
+        {database, m_settings.userName, m_settings.userPass},
+        [&](CatalogueService &service) { service.backup(database, backupFile); },
+        QStringLiteral("ОК. Резервное копирование выполненно успешно."),
+        QStringLiteral("Резервное копирование успешно"));
 }
 
 void TfSetup::bRestoreClick()
 {
-    Prompt &prompt = Prompt::instance();
+    const AdminRequest request = this->request();
     const QString database = eDatabaseName->fileName();
     const bool local = Connection::isLocalPath(database);
     const QString backupFile = eDatabaseBackup->fileName();
     if (local && (backupFile.isEmpty() || !QFileInfo::exists(backupFile))) {
-        prompt.message(
-            this, QStringLiteral("Файл резервной копии не указан. Неоткуда восстанавливать."),
-            QStringLiteral("Нет файла резервной копии"), QMessageBox::Warning, QMessageBox::Ok);
+        request.refuse(QStringLiteral("Файл резервной копии не указан. Неоткуда восстанавливать."),
+                       QStringLiteral("Нет файла резервной копии"));
         return;
     }
     if (eDatabaseName->text().isEmpty()) {
-        prompt.message(this, QStringLiteral("Не указано имя файла базы данных"),
-                       QStringLiteral("Нет файла базы"), QMessageBox::Warning, QMessageBox::Ok);
+        request.refuse(QStringLiteral("Не указано имя файла базы данных"),
+                       QStringLiteral("Нет файла базы"));
         return;
     }
-    if (CatalogueService::exists(database, m_settings.userName, m_settings.userPass)
-        && prompt.message(this,
-                          QStringLiteral("Файл базы существует. Перезаписать при восстановлении ?"),
-                          QStringLiteral("Перезаписать ?"), QMessageBox::Warning,
-                          QMessageBox::Ok | QMessageBox::Cancel)
-            != QMessageBox::Ok)
+    if (!request.mayOverwrite(
+            CatalogueService::exists(database, m_settings.userName, m_settings.userPass),
+            QStringLiteral("Файл базы существует. Перезаписать при восстановлении ?")))
         return;
-
-    const bool ok = runCommand(this, [&] {
-        closeMainConnection();
-        m_service->attach(database, m_settings.userName, m_settings.userPass);
-        WaitCursor wait;
-        DisabledWhile disabled(this);
-        repaint();
-        m_service->restore(backupFile, database);
-    });
-    if (ok)
-        prompt.message(this,
-                       QStringLiteral("ОК. Восстановление из резервной копии выполнено успешно."),
-                       QStringLiteral("База восстановлена"), QMessageBox::NoIcon, QMessageBox::Ok);
+    request.run(
+        {database, m_settings.userName, m_settings.userPass},
+        [&](CatalogueService &service) { service.restore(backupFile, database); },
+        QStringLiteral("ОК. Восстановление из резервной копии выполнено успешно."),
+        QStringLiteral("База восстановлена"));
 }
 
 void TfSetup::bOKClick()
 {
     const bool ok = runCommand(this, [this] {
+        // The lists close and the connection's work is committed before another catalogue.
         if (eDatabaseName->text() != m_settings.databaseName)
-            closeMainConnection();
+            m_data.DefDatabase.close();
     });
     if (!ok)
         return;

@@ -2,6 +2,7 @@
 
 #include <QDialog>
 
+class AdminRequest;
 class CatalogueService;
 class FileNameEdit;
 class MainData;
@@ -34,7 +35,7 @@ public:
     void done(int result) override;
 
 private:
-    void closeMainConnection();
+    AdminRequest request();
 
     MainData &m_data;
     ConnectionSettings &m_settings;

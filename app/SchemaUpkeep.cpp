@@ -1,14 +1,12 @@
 #include "app/SchemaUpkeep.h"
 
+#include "app/AppLog.h"
 #include "store/Connection.h"
 #include "store/DbError.h"
 #include "store/Statement.h"
 #include "store/Transaction.h"
 
-#include <QLoggingCategory>
 #include <QScopeGuard>
-
-Q_LOGGING_CATEGORY(lcUpkeep, "kodra.app.upkeep")
 
 namespace {
 
@@ -47,6 +45,6 @@ void SchemaUpkeep::addMissing(Connection &connection)
         own.transaction().commit();
         own.close();
     } catch (const DbError &e) {
-        qCInfo(lcUpkeep) << "catalogue kept as it is:" << e.text();
+        qCInfo(lcApp) << "catalogue kept as it is:" << e.text();
     }
 }

@@ -20,12 +20,12 @@
 #include "widgets/ErrorBox.h"
 #include "widgets/IconSet.h"
 #include "widgets/Prompt.h"
+#include "widgets/ScreenCentre.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QHeaderView>
 #include <QMenuBar>
-#include <QScreen>
 #include <QSplitter>
 
 namespace {
@@ -42,8 +42,7 @@ TfMain::TfMain(SettingsStore *store, QWidget *parent)
     setObjectName(QStringLiteral("fMain"));
     setWindowTitle(QStringLiteral("Kodra"));
     resize(696, 480);
-    if (const QScreen *screen = this->screen())
-        move(screen->availableGeometry().center() - rect().center());
+    moveToScreenCentre(*this);
 
     createActions();
     createMenus();

@@ -7,7 +7,7 @@
 #include "disk/DiskReader.h"
 #include "disk/DrivePicker.h"
 #include "disk/FileSearch.h"
-#include "disk/LendingColors.h"
+#include "lending/LendingColors.h"
 #include "platform/SettingsStore.h"
 #include "store/DbError.h"
 #include "widgets/DBDateEdit.h"

@@ -1,11 +1,11 @@
 #include "disk/uProgress.h"
 
-#include <QGuiApplication>
+#include "widgets/ScreenCentre.h"
+
 #include <QLabel>
 #include <QLocale>
 #include <QPainter>
 #include <QProgressBar>
-#include <QScreen>
 #include <QVBoxLayout>
 
 namespace {
@@ -70,8 +70,7 @@ TfProgress::TfProgress(QWidget *parent) : QDialog(parent)
     layout->addStretch();
     setFixedSize(width, qMax(139, layout->sizeHint().height()));
 
-    if (const QScreen *screen = QGuiApplication::primaryScreen())
-        move(screen->availableGeometry().center() - rect().center());
+    moveToScreenCentre(*this);
     m_sinceShown.start();
 }
 

@@ -2,16 +2,16 @@
 
 #include "app/ConnectionSettings.h"
 #include "app/MainData.h"
-#include "disk/LendingColors.h"
+#include "lending/LendingColors.h"
 #include "store/DbError.h"
 #include "widgets/DBGrid.h"
 #include "widgets/ErrorBox.h"
 #include "widgets/GridPrinter.h"
+#include "widgets/ScreenCentre.h"
 #include "widgets/SortableTitles.h"
 
 #include <QAction>
 #include <QBoxLayout>
-#include <QScreen>
 #include <QToolBar>
 #include <algorithm>
 
@@ -66,8 +66,7 @@ TfGive::TfGive(MainData &data, SettingsStore *store, QWidget *parent)
     // Sized for the font the widths were drawn with; a larger font gets a larger window.
     const qreal scale = qMax<qreal>(1.0, DBGridEh1->widthScale());
     resize(qRound(688 * scale), qRound(388 * scale));
-    if (const QScreen *screen = this->screen())
-        move(screen->availableGeometry().center() - rect().center());
+    moveToScreenCentre(*this);
 
     runCommand(this, [this] { dtGive.open(); });
 }

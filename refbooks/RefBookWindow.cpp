@@ -1,14 +1,15 @@
 #include "refbooks/RefBookWindow.h"
 
 #include "app/MainData.h"
+#include "refbooks/RefBooksLog.h"
 #include "store/DbError.h"
 #include "widgets/DBGrid.h"
 #include "widgets/ErrorBox.h"
 #include "widgets/ErrorExplainer.h"
+#include "widgets/ScreenCentre.h"
 
 #include <QPushButton>
 #include <QRegularExpression>
-#include <QScreen>
 #include <QStyle>
 #include <algorithm>
 
@@ -21,8 +22,7 @@ RefBookWindow::RefBookWindow(MainData &data, const Design &design, QWidget *pare
     setWindowTitle(design.caption);
     setModal(true);
     setFixedSize(311, 364);
-    if (const QScreen *screen = this->screen())
-        move(screen->availableGeometry().center() - rect().center());
+    moveToScreenCentre(*this);
 
     m_dataSet.afterInsert = [this](QueryDataSet &ds) { dataSetAfterInsert(ds); };
 
@@ -60,8 +60,9 @@ RefBookWindow::~RefBookWindow()
     // A row not yet stored goes with the window.
     try {
         m_dataSet.close();
-    } catch (const DbError &) {
+    } catch (const DbError &e) {
         // A connection that has gone away has nothing left to keep.
+        qCInfo(lcRefBooks) << "reference book closed with" << e.text();
     }
 }
 

@@ -7,12 +7,12 @@
 #include "widgets/ErrorBox.h"
 #include "widgets/IconSet.h"
 #include "widgets/Prompt.h"
+#include "widgets/ScreenCentre.h"
 
 #include <QAction>
 #include <QBoxLayout>
 #include <QBuffer>
 #include <QMenu>
-#include <QScreen>
 #include <QToolBar>
 
 namespace {
@@ -49,8 +49,7 @@ TfFreeRep::TfFreeRep(MainData &data, QWidget *parent, SettingsStore *store)
     layout->addWidget(DBGridEh1, 1);
 
     resize(304, 362);
-    if (const QScreen *screen = this->screen())
-        move(screen->availableGeometry().center() - rect().center());
+    moveToScreenCentre(*this);
 
     FormCreate();
 }

@@ -8,6 +8,7 @@
 #include "widgets/DBGrid.h"
 #include "widgets/ErrorBox.h"
 #include "widgets/GridPrinter.h"
+#include "widgets/ScreenCentre.h"
 
 #include <QApplication>
 #include <QBoxLayout>
@@ -18,7 +19,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QScreen>
 #include <QThread>
 #include <QTimer>
 
@@ -207,8 +207,7 @@ void TfFind::showEvent(QShowEvent *event)
     // A place the user left it at wins over the centre of the screen.
     if (m_placement && m_placement->hasStoredPlacement())
         return;
-    if (const QScreen *screen = this->screen())
-        move(screen->availableGeometry().center() - rect().center());
+    moveToScreenCentre(*this);
 }
 
 void TfFind::BitBtn1Click()

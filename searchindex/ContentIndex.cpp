@@ -276,11 +276,16 @@ bool ContentIndex::addSegment(const IndexSegment::Batch &batch)
                              .arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0'));
     const QString path = QDir(m_folder).filePath(name);
     QString error;
-    if (!IndexSegment::write(path, batch, &error))
+    if (!IndexSegment::write(path, batch, &error)) {
+        qCWarning(lcSearchIndex, "index file %s not written: %s", qPrintable(path),
+                  qPrintable(error));
         return false;
+    }
     auto seg = IndexSegment::open(path);
-    if (!seg)
+    if (!seg) {
+        qCWarning(lcSearchIndex, "index file %s written but not readable", qPrintable(path));
         return false;
+    }
     m_segments.push_back(std::move(seg));
     m_states.push_back({name, {}});
     return true;
@@ -331,6 +336,8 @@ void ContentIndex::build(Connection &connection)
     addHoles(recent, generator, std::move(seen), m_disks);
     QString error;
     m_built = saveState(&error);
+    if (!m_built)
+        qCWarning(lcSearchIndex, "index state not saved: %s", qPrintable(error));
 }
 
 bool ContentIndex::isKnown(qint32 disk, qint32 key) const
@@ -339,28 +346,41 @@ bool ContentIndex::isKnown(qint32 disk, qint32 key) const
     return findEntry(disk, key, &ref);
 }
 
-QList<qint32> ContentIndex::rootKeys(qint32 disk) const
+template<typename Visit> void ContentIndex::forEachPart(qint32 disk, Visit visit) const
 {
-    QList<qint32> roots;
     for (size_t s = 0; s < m_segments.size(); ++s) {
         if (m_states[s].masked.contains(disk))
             continue;
         const IndexSegment &seg = *m_segments[s];
         const IndexSegment::Range r = seg.rangeOf(disk);
+        if (!r.isEmpty() && !visit(quint32(s), seg, r))
+            return;
+    }
+}
+
+QList<qint32> ContentIndex::rootKeys(qint32 disk) const
+{
+    QList<qint32> roots;
+    forEachPart(disk, [&](quint32, const IndexSegment &seg, IndexSegment::Range r) {
         for (quint32 e = r.first; e < r.last; ++e) {
             if (seg.parent(e) == IndexSegment::NoParent)
                 roots << seg.key(e);
         }
-    }
+        return true;
+    });
     return roots;
 }
 
 void ContentIndex::mask(qint32 disk)
 {
-    for (size_t s = 0; s < m_segments.size(); ++s) {
-        if (!m_segments[s]->rangeOf(disk).isEmpty())
-            m_states[s].masked.insert(disk);
-    }
+    // Entries masked before stay masked: only the unmasked parts need marking.
+    std::vector<quint32> parts;
+    forEachPart(disk, [&](quint32 s, const IndexSegment &, IndexSegment::Range) {
+        parts.push_back(s);
+        return true;
+    });
+    for (quint32 s : parts)
+        m_states[s].masked.insert(disk);
 }
 
 void ContentIndex::addHoles(qint64 above, qint64 upTo, std::vector<qint64> seen,
@@ -623,8 +643,10 @@ ContentIndex::Update ContentIndex::update(Connection &connection, qint64 maxRows
     m_disks = disks;
     m_generator = generator;
     QString error;
-    if (!saveState(&error))
+    if (!saveState(&error)) {
+        qCWarning(lcSearchIndex, "index state not saved, built anew: %s", qPrintable(error));
         return Update::Foreign;
+    }
     return Update::Updated;
 }
 
@@ -634,20 +656,15 @@ std::vector<ContentIndex::Ref> ContentIndex::scanDisk(qint32 disk, const QByteAr
     std::vector<Ref> refs;
     std::vector<quint32> hits;
     int parts = 0;
-    for (size_t s = 0; s < m_segments.size(); ++s) {
-        if (m_states[s].masked.contains(disk))
-            continue;
-        const IndexSegment &seg = *m_segments[s];
-        const IndexSegment::Range r = seg.rangeOf(disk);
-        if (r.isEmpty())
-            continue;
+    forEachPart(disk, [&](quint32 s, const IndexSegment &seg, IndexSegment::Range r) {
         hits.clear();
         seg.scan(r, needle, hits, roots);
         if (!hits.empty())
             ++parts;
         for (quint32 h : hits)
-            refs.push_back({quint32(s), h});
-    }
+            refs.push_back({s, h});
+        return true;
+    });
     // A disk read in several turns has entries in several segments.
     if (parts > 1)
         std::sort(refs.begin(), refs.end(),
@@ -657,20 +674,16 @@ std::vector<ContentIndex::Ref> ContentIndex::scanDisk(qint32 disk, const QByteAr
 
 bool ContentIndex::findEntry(qint32 disk, qint32 key, Ref *ref) const
 {
-    for (size_t s = 0; s < m_segments.size(); ++s) {
-        if (m_states[s].masked.contains(disk))
-            continue;
-        const IndexSegment &seg = *m_segments[s];
-        const IndexSegment::Range r = seg.rangeOf(disk);
-        if (r.isEmpty())
-            continue;
+    bool found = false;
+    forEachPart(disk, [&](quint32 s, const IndexSegment &seg, IndexSegment::Range r) {
         const qint64 e = seg.find(r, key);
         if (e >= 0) {
-            *ref = {quint32(s), quint32(e)};
-            return true;
+            *ref = {s, quint32(e)};
+            found = true;
         }
-    }
-    return false;
+        return !found;
+    });
+    return found;
 }
 
 qint64 ContentIndex::entryCount() const

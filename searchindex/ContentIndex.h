@@ -89,6 +89,9 @@ private:
     void clear();
     bool isKnown(qint32 disk, qint32 key) const;
     QList<qint32> rootKeys(qint32 disk) const;
+    // Calls visit(segment number, segment, the disk's range there) for each segment holding
+    // current entries of the disk, in segment order, until visit returns false.
+    template<typename Visit> void forEachPart(qint32 disk, Visit visit) const;
     void mask(qint32 disk);
     bool addSegment(const IndexSegment::Batch &batch);
     void identify(Connection &connection, qint64 *generator, QString *stamp) const;

@@ -54,8 +54,9 @@ std::shared_ptr<const ContentIndex> SearchIndex::prepare(Connection &connection)
     ContentIndex::Update result = ContentIndex::Update::Foreign;
     try {
         result = m_index->update(connection, MaxSearchFetch);
-    } catch (const DbError &) {
+    } catch (const DbError &e) {
         // The server's own search will say what is wrong.
+        qCInfo(lcSearchIndex, "index not brought up to date: %s", qPrintable(e.text()));
         return nullptr;
     }
     switch (result) {

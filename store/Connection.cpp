@@ -2,6 +2,7 @@
 
 #include "store/DbError.h"
 #include "store/FbApi.h"
+#include "store/StoreLog.h"
 
 #include <algorithm>
 #include <optional>
@@ -26,8 +27,9 @@ Connection::~Connection()
 {
     try {
         close();
-    } catch (const DbError &) {
+    } catch (const DbError &e) {
         // Nothing to report to at destruction; the server rolls back what was not committed.
+        qCWarning(lcStore) << "closing at destruction failed:" << e.text();
     }
 }
 

@@ -3,6 +3,7 @@
 #include "store/Connection.h"
 #include "store/DbError.h"
 #include "store/FbApi.h"
+#include "store/StoreLog.h"
 
 #include <QDir>
 #include <QStringList>
@@ -62,8 +63,9 @@ ServiceManager::~ServiceManager()
 {
     try {
         detach();
-    } catch (const DbError &) {
+    } catch (const DbError &e) {
         // The server has gone; the handle is released all the same.
+        qCDebug(lcStore) << "service manager detach failed:" << e.text();
     }
 }
 

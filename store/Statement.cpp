@@ -3,6 +3,7 @@
 #include "store/Connection.h"
 #include "store/DbError.h"
 #include "store/FbApi.h"
+#include "store/StoreLog.h"
 
 #include <QDateTime>
 #include <QElapsedTimer>
@@ -143,8 +144,9 @@ Statement::~Statement()
 {
     try {
         free();
-    } catch (const DbError &) {
+    } catch (const DbError &e) {
         // The handle dies with the attachment anyway.
+        qCDebug(lcStore) << "statement not freed:" << e.text();
     }
 }
 

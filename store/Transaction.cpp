@@ -3,6 +3,7 @@
 #include "store/Connection.h"
 #include "store/DbError.h"
 #include "store/FbApi.h"
+#include "store/StoreLog.h"
 
 Transaction::Transaction(Connection &connection) : m_connection(connection) { }
 
@@ -84,8 +85,9 @@ Transaction::CommitHold::~CommitHold()
     if (--m_transaction.m_holds == 0 && m_transaction.m_pending) {
         try {
             m_transaction.commitRetaining();
-        } catch (const DbError &) {
+        } catch (const DbError &e) {
             // The work stays in the running transaction; the next commit takes it.
+            qCWarning(lcStore) << "commit at the end of a hold failed:" << e.text();
         }
     }
 }

@@ -2,6 +2,7 @@
 
 #include "store/Field.h"
 #include "store/QueryDataSet.h"
+#include "widgets/WidgetsLog.h"
 
 #include <QScopedValueRollback>
 
@@ -60,7 +61,8 @@ void DBLookupComboBox::fillList()
                     addItem(Field::displayText(lookup->value(row, result->index())),
                             lookup->value(row, key->index()));
             }
-        } catch (const std::exception &) {
+        } catch (const std::exception &e) {
+            qCInfo(lcWidgets) << "lookup list not read:" << e.what();
             clear();
         }
     }

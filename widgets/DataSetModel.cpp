@@ -3,6 +3,7 @@
 #include "store/Field.h"
 #include "store/QueryDataSet.h"
 #include "widgets/ErrorBox.h"
+#include "widgets/WidgetsLog.h"
 
 #include <QLocale>
 #include <QScopedValueRollback>
@@ -366,7 +367,8 @@ QVariant DataSetModel::data(const QModelIndex &index, int role) const
         default:
             return {};
         }
-    } catch (const std::exception &) {
+    } catch (const std::exception &e) {
+        qCInfo(lcWidgets) << "cell" << row << column << "not read:" << e.what();
         return {};
     }
 }

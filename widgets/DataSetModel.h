@@ -35,9 +35,9 @@ public:
         // Stretching columns share the width the fixed ones leave, in proportion to width.
         bool stretch = false;
         // No alignment: numbers to the right, everything else to the left.
-        Qt::Alignment alignment;
+        Qt::Alignment alignment = {};
         // Display text of a value; without one, the field's usual text.
-        std::function<QString(const QVariant &)> format;
+        std::function<QString(const QVariant &)> format = {};
         bool readOnly = false;
     };
 

@@ -3,6 +3,7 @@
 #include "store/Field.h"
 #include "store/QueryDataSet.h"
 #include "widgets/ErrorBox.h"
+#include "widgets/WidgetsLog.h"
 
 #include <QScopedValueRollback>
 #include <QWidget>
@@ -55,7 +56,8 @@ QVariant FieldLink::value() const
     // A lookup field may fetch its source; a failure there shows as no value, as in the grid.
     try {
         return f->value();
-    } catch (const std::exception &) {
+    } catch (const std::exception &e) {
+        qCInfo(lcWidgets) << "field" << m_fieldName << "not read:" << e.what();
         return {};
     }
 }

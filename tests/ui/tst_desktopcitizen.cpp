@@ -10,7 +10,7 @@
 #include "app/uAbout.h"
 #include "browser/DiskListFormat.h"
 #include "browser/uMain.h"
-#include "disk/LendingColors.h"
+#include "lending/LendingColors.h"
 #include "lending/uGive.h"
 #include "platform/SettingsStore.h"
 #include "store/Connection.h"

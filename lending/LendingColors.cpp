@@ -1,4 +1,4 @@
-#include "disk/LendingColors.h"
+#include "lending/LendingColors.h"
 
 namespace LendingColors {
 

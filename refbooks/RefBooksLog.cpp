@@ -1,0 +1,3 @@
+#include "refbooks/RefBooksLog.h"
+
+Q_LOGGING_CATEGORY(lcRefBooks, "kodra.refbooks", QtWarningMsg)
