@@ -6,8 +6,13 @@
 #include "tests/support/FixedVolumeSource.h"
 #include "tests/support/TestCatalogue.h"
 
+#include <QProcess>
+#include <QScopeGuard>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
+
+#include <unistd.h>
 
 namespace {
 
@@ -189,6 +194,31 @@ private Q_SLOTS:
         watcher.rescan();
         QCOMPARE(gone.count(), 2);
         QCOMPARE(gone.at(1).at(0).value<VolumeList::Volume>().device, QStringLiteral("/dev/sr1"));
+    }
+
+    // The kernel's mark on the mount table wakes the watcher: a mount and an unmount are told
+    // without polling.
+    void watcherWakesOnRealMount()
+    {
+        if (::geteuid() != 0)
+            QSKIP("mounting needs root");
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        MountWatcher watcher;
+        QVERIFY(watcher.start());
+        QSignalSpy appeared(&watcher, &MountWatcher::appeared);
+        QSignalSpy gone(&watcher, &MountWatcher::gone);
+        QCOMPARE(QProcess::execute(QStringLiteral("mount"),
+                                   {QStringLiteral("-t"), QStringLiteral("tmpfs"),
+                                    QStringLiteral("kodratest"), dir.path()}),
+                 0);
+        auto unmount
+            = qScopeGuard([&] { QProcess::execute(QStringLiteral("umount"), {dir.path()}); });
+        QTRY_COMPARE_WITH_TIMEOUT(appeared.count(), 1, 2000);
+        QCOMPARE(appeared.at(0).at(0).value<VolumeList::Volume>().mountPoint, dir.path());
+        unmount.dismiss();
+        QCOMPARE(QProcess::execute(QStringLiteral("umount"), {dir.path()}), 0);
+        QTRY_COMPARE_WITH_TIMEOUT(gone.count(), 1, 2000);
     }
 };
 
