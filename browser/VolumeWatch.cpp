@@ -7,8 +7,12 @@
 #include <QBoxLayout>
 #include <QToolButton>
 
-VolumeWatch::VolumeWatch(QBoxLayout *bars, std::function<Connection *()> catalogue, QObject *parent)
-    : QObject(parent), m_layout(bars), m_catalogue(std::move(catalogue))
+VolumeWatch::VolumeWatch(QBoxLayout *bars, std::function<Connection *()> catalogue,
+                         MountWatcher::Lister lister, QObject *parent)
+    : QObject(parent),
+      m_layout(bars),
+      m_catalogue(std::move(catalogue)),
+      m_watcher(std::move(lister))
 {
     connect(&m_watcher, &MountWatcher::appeared, this, &VolumeWatch::appeared);
     connect(&m_watcher, &MountWatcher::gone, this, &VolumeWatch::gone);
