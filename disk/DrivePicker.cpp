@@ -50,13 +50,39 @@ DrivePicker::DrivePicker(const QList<VolumeList::Volume> &volumes, QWidget *pare
 
 void DrivePicker::build(const QList<VolumeList::Volume> &volumes)
 {
-    for (const VolumeList::Volume &volume : volumes) {
-        addItem(style()->standardIcon(pixmapOf(volume.kind)), volume.mountPoint, volume.mountPoint);
-        setItemData(count() - 1, int(volume.kind), kKindRole);
-    }
+    for (const VolumeList::Volume &volume : volumes)
+        addVolume(count(), volume);
     addItem(style()->standardIcon(QStyle::SP_DirOpenIcon), otherFolderText);
     setItemData(count() - 1, true, kOtherRole);
     setCurrentIndex(-1);
+}
+
+void DrivePicker::addVolume(int index, const VolumeList::Volume &volume)
+{
+    insertItem(index, style()->standardIcon(pixmapOf(volume.kind)), volume.mountPoint,
+               volume.mountPoint);
+    setItemData(index, int(volume.kind), kKindRole);
+}
+
+void DrivePicker::updateVolumes(const QList<VolumeList::Volume> &volumes)
+{
+    const QString chosen = drive();
+    // Volumes lead the list; the folders chosen and "another folder" follow.
+    while (count() > 0 && itemData(0, kKindRole).isValid())
+        removeItem(0);
+    for (int i = 0; i < volumes.size(); ++i) {
+        const int folder = findData(volumes[i].mountPoint);
+        if (folder >= 0)
+            removeItem(folder);
+        addVolume(i, volumes[i]);
+    }
+    int index = chosen.isEmpty() ? -1 : findData(chosen);
+    if (index < 0) {
+        const QString first = firstDrive();
+        index = first.isEmpty() ? -1 : findData(first);
+    }
+    setCurrentIndex(index);
+    m_last = index;
 }
 
 bool DrivePicker::isOtherItem(int index) const

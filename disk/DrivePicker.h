@@ -25,10 +25,16 @@ public:
     // removable one other than "/"; empty when there is neither.
     QString firstDrive() const;
 
+    // The volumes mounted now in place of those listed: folders the user chose stay, the
+    // chosen drive stays chosen while it is there; with none chosen, a disc or stick that
+    // came is taken.
+    void updateVolumes(const QList<VolumeList::Volume> &volumes);
+
     static const QString otherFolderText;
 
 private:
     void build(const QList<VolumeList::Volume> &volumes);
+    void addVolume(int index, const VolumeList::Volume &volume);
     int addFolder(const QString &folder);
     void itemActivated(int index);
     bool isOtherItem(int index) const;

@@ -7,7 +7,9 @@
 #include "disk/DiskReader.h"
 #include "disk/DrivePicker.h"
 #include "disk/FileSearch.h"
+#include "disk/VolumeSource.h"
 #include "lending/LendingColors.h"
+#include "platform/MountWatcher.h"
 #include "platform/SettingsStore.h"
 #include "store/DbError.h"
 #include "widgets/DBDateEdit.h"
@@ -90,6 +92,11 @@ TfEdtDisk::TfEdtDisk(MainData &data, ConnectionSettings &settings, SettingsStore
 
     // The drive last used; without one, or when it is gone, a disc or a removable volume.
     eDriveCD->setDrive(m_settings.cd.isEmpty() ? eDriveCD->firstDrive() : m_settings.cd);
+    // Volumes coming and going show in the picker, but a read in progress keeps its drive.
+    m_volumes = std::make_unique<MountWatcher>([] { return VolumeSource::instance().drives(); });
+    connect(m_volumes.get(), &MountWatcher::appeared, this, &TfEdtDisk::volumesChanged);
+    connect(m_volumes.get(), &MountWatcher::gone, this, &TfEdtDisk::volumesChanged);
+    m_volumes->start();
 
     dtGive.open();
     // A disk's lendings are few: the grid shows them all at once.
@@ -463,6 +470,12 @@ void TfEdtDisk::closeEvent(QCloseEvent *event)
     QDialog::closeEvent(event);
 }
 
+void TfEdtDisk::volumesChanged()
+{
+    if (!m_reading)
+        eDriveCD->updateVolumes(m_volumes->volumes());
+}
+
 void TfEdtDisk::aReadExecute()
 {
     if (m_reading)
@@ -516,6 +529,8 @@ void TfEdtDisk::aReadExecute()
             Prompt::instance().message(this, incomplete, QStringLiteral("Kodra"),
                                        QMessageBox::Warning, QMessageBox::Ok);
     });
+    // Volumes that came or went during the read show once it is over.
+    QMetaObject::invokeMethod(this, &TfEdtDisk::volumesChanged, Qt::QueuedConnection);
 }
 
 void TfEdtDisk::aFindFileExecute()

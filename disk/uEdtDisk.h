@@ -12,6 +12,7 @@ class DBGrid;
 class DiskReader;
 class DrivePicker;
 class FileSearch;
+class MountWatcher;
 class MainData;
 class QAction;
 class QSplitter;
@@ -71,6 +72,7 @@ private:
     QWidget *createContentArea();
     void createActions();
     void setupGive();
+    void volumesChanged();
     void dtGiveBeforeInsert(QueryDataSet &ds);
     void dtGiveAfterInsert(QueryDataSet &ds);
     void layoutInitially(int recordHeight);
@@ -82,6 +84,7 @@ private:
     std::unique_ptr<ContentWriter> dtContent;
     std::unique_ptr<DiskReader> m_reader;
     std::unique_ptr<FileSearch> m_search;
+    std::unique_ptr<MountWatcher> m_volumes;
     QSplitter *m_splitter = nullptr;
     QWidget *m_buttonBar = nullptr;
     qreal m_scale = 1;

@@ -128,6 +128,53 @@ private Q_SLOTS:
         QCOMPARE(picker.drive(), cancel ? QStringLiteral("/media/stick") : folder.path());
         QCOMPARE(picker.count(), cancel ? 3 : 4);
     }
+
+    // Volumes coming and going while the editor is open: the chosen drive stays while it is
+    // there, folders the user chose stay, and a disc that comes is taken when none was chosen.
+    void volumesFollowed_data()
+    {
+        QTest::addColumn<QStringList>("before");
+        QTest::addColumn<QString>("chosen");
+        QTest::addColumn<QStringList>("after");
+        QTest::addColumn<QString>("expected");
+        QTest::addColumn<int>("items");
+        const QStringList both {"/media/cdrom:optical", "/media/stick:removable"};
+        QTest::newRow("chosen stays when another comes")
+            << QStringList {"/media/stick:removable"} << "/media/stick" << both << "/media/stick"
+            << 3;
+        QTest::newRow("chosen gone: the disc")
+            << both << "/media/stick" << QStringList {"/media/cdrom:optical"} << "/media/cdrom"
+            << 2;
+        QTest::newRow("none chosen: the disc that came")
+            << QStringList {"/:fixed"} << "" << QStringList {"/:fixed", "/media/cdrom:optical"}
+            << "/media/cdrom" << 3;
+        QTest::newRow("all gone: none") << both << "/media/cdrom" << QStringList {} << "" << 1;
+    }
+    void volumesFollowed()
+    {
+        QFETCH(QStringList, before);
+        QFETCH(QString, chosen);
+        QFETCH(QStringList, after);
+        QFETCH(QString, expected);
+        QFETCH(int, items);
+        DrivePicker picker(FixedVolumeSource::volumesOf(before));
+        picker.setDrive(chosen);
+        picker.updateVolumes(FixedVolumeSource::volumesOf(after));
+        QCOMPARE(picker.drive(), expected);
+        QCOMPARE(picker.count(), items);
+        QCOMPARE(picker.itemText(items - 1), DrivePicker::otherFolderText);
+    }
+
+    void folderChosenStaysWhenVolumesChange()
+    {
+        QTemporaryDir dir;
+        DrivePicker picker(FixedVolumeSource::volumesOf({"/media/stick:removable"}));
+        picker.setDrive(dir.path());
+        picker.updateVolumes(FixedVolumeSource::volumesOf({"/media/cdrom:optical"}));
+        QCOMPARE(picker.drive(), dir.path());
+        QCOMPARE(picker.count(), 3);
+        QCOMPARE(picker.itemText(0), QStringLiteral("/media/cdrom"));
+    }
 };
 
 QTEST_MAIN(TestDrivePicker)
