@@ -620,6 +620,12 @@ void benchReread(const QString &root, int files, int rounds)
             .arg(bare, 0, 'f', 2)
             .arg(changes.files()));
 
+    // The floor of any read: the reader's own walker, with nothing written.
+    const double walker = plainWalk(root, walked).wall;
+    say(QStringLiteral("the reader's walker alone: %1 s, %2 x the bare walk")
+            .arg(walker, 0, 'f', 2)
+            .arg(walker / bareWalk(root, walked).wall, 0, 'f', 2));
+
     FixedVolumeSource volumes;
     volumes.volumes.insert(root,
                            {QStringLiteral("BENCH"), QStringLiteral("1A2B3C4D"), 4700000000LL});
