@@ -247,16 +247,22 @@ DiskReader::Outcome DiskReader::read(const QString &drive, Mode mode)
                 removeContents(diskId);
             }
         }
-        const int rootKey
-            = dtContent.append(0, ContentWriter::Root, root, 0, QDateTime::currentDateTime());
-        if (stored) {
+        const QDateTime now = QDateTime::currentDateTime();
+        const int rootKey = [&] {
+            if (!stored)
+                return dtContent.append(0, ContentWriter::Root, root, 0, now);
             // The root entry has a new key and the old one goes: a search index that saw the
-            // old one, here or on another workstation, then takes the disk in anew.
-            dtContent.flush();
-            dtContent.adopt(storedRoot, rootKey);
+            // old one, here or on another workstation, then takes the disk in anew. One step,
+            // so that a killed read leaves one root entry.
+            Transaction::CommitHold swap(m_data.DefDatabase.transaction(),
+                                         Transaction::CommitHold::Mode::Whole);
+            const int key = dtContent.append(0, ContentWriter::Root, root, 0, now);
+            dtContent.adopt(storedRoot, key);
             dtContent.remove(storedRoot);
+            dtContent.flush();
             stored->meetRoot(storedRoot);
-        }
+            return key;
+        }();
         walk(drive, start, rootKey, storedRoot, stored.get());
         if (stored) {
             // What the walk did not meet is gone, also after a stop: what stays is what was
