@@ -343,6 +343,38 @@ private Q_SLOTS:
         QVERIFY(again.value(QStringLiteral("/new.txt")).key > before.value(QString()).key);
     }
 
+    // A change the catalogue refuses ends the read with its error: what was written stays, and
+    // so does every entry not yet compared, under the one new root entry.
+    void refusedChangeKeepsTheRest()
+    {
+        const QString drive = tree(QStringLiteral("refused"));
+        const QByteArray root = QFile::encodeName(drive);
+        QVERIFY(makeDir(root));
+        QVERIFY(buildBefore(root));
+        m_volumes->volumes.insert(drive, {kLabel, kSerial, kCapacity});
+        const auto cat = catalogueWithDisk();
+        QVERIFY2(cat->isValid(), qPrintable(cat->error()));
+        QCOMPARE(readInto(*cat, drive, true), QString());
+        const QMap<QString, Stored> before = entries(*cat);
+        cat->exec({QStringLiteral("create exception E_REFUSED 'Запись отклонена'"),
+                   QStringLiteral("create trigger TCONTENT_REFUSE for TCONTENT before update as "
+                                  "begin if (new.FCONTENT = 'grow.txt' and new.FSIZE <> old.FSIZE) "
+                                  "then exception E_REFUSED; end")});
+        QVERIFY(change(root));
+        const QString error = readInto(*cat, drive, true);
+        QVERIFY2(error.contains(QStringLiteral("Запись отклонена")), qPrintable(error));
+
+        const QMap<QString, Stored> again = entries(*cat);
+        QVERIFY(again.value(QString()).key != before.value(QString()).key);
+        for (auto it = before.cbegin(); it != before.cend(); ++it)
+            QVERIFY2(again.contains(it.key()), qPrintable(it.key()));
+        for (auto it = again.cbegin(); it != again.cend(); ++it)
+            QVERIFY2(!it.key().contains(QStringLiteral("<orphan>"))
+                         && !it.key().endsWith(QStringLiteral("(again)")),
+                     qPrintable(it.key()));
+        QVERIFY(again.value(QStringLiteral("/grow.txt")).row.contains(QStringLiteral("size 1 ")));
+    }
+
     // Closing the dialog halfway leaves what a stopped read into an empty disk leaves; what
     // was met keeps its key.
     void stoppedReadKeepsWhatWasRead_data()
