@@ -2,12 +2,14 @@
 // read time to the walk time, the memory a read takes and a file search over the result. A
 // breakdown of the per-entry cost follows, each part timed on its own over the same tree.
 //
-// Usage: bench_reader [files [rounds [delay-us [rows,per,call [all|two|engine]]]]]
+// Usage: bench_reader [files [rounds [delay-us [rows,per,call [all|two|engine|reread]]]]]
 //   files: default 100000, spread over files/10 folders; rounds: default 3, interleaved;
 //   delay-us: the slow drive's cost per directory entry, default 50 (0: none); rows,per,call:
 //   further block sizes to compare with the default; two: only the one-at-a-time read and
 //   the default, for large trees; engine: those two and the default on catalogues whose
-//   engine work per row differs (forced writes, page size, indexes), measured only.
+//   engine work per row differs (forced writes, page size, indexes), measured only; reread:
+//   the tree (and a folder of 1,000 files) read again in replace mode, unchanged and after a
+//   round of changes, in place and written anew.
 
 #include "app/ConnectionSettings.h"
 #include "app/MainData.h"
@@ -25,6 +27,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QDirIterator>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
@@ -39,6 +42,7 @@
 #include <random>
 #include <sys/prctl.h>
 #include <sys/stat.h>
+#include <sys/time.h>
 #include <unistd.h>
 #include <vector>
 
@@ -510,7 +514,188 @@ double walkSeconds(const QString &root, int rounds)
     return best;
 }
 
-enum class WaysShown { All, Two, Engine };
+enum class WaysShown { All, Two, Engine, Reread };
+
+// The changes between two reads of a round: 1 % of the files rewritten with another size and
+// date, 1 % removed and as many added, the folder of 1,000 files renamed. Odd and even rounds
+// undo each other's removals, additions and renaming, so that every round changes as much.
+class Changes
+{
+public:
+    explicit Changes(const QString &root) : m_root(root)
+    {
+        QStringList files;
+        QDirIterator it(root, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+        while (it.hasNext())
+            files << it.next();
+        files.sort();
+        for (qsizetype i = 0; i < files.size(); ++i) {
+            if (files[i].contains(kBigFolder))
+                continue;
+            if (i % 100 == 0)
+                m_changed << files[i];
+            else if (i % 100 == 33)
+                m_removed << files[i];
+            else if (i % 100 == 66)
+                m_added << QFileInfo(files[i]).path() + QStringLiteral("/added %1.txt").arg(i);
+        }
+        m_added = m_added.mid(0, m_removed.size());
+    }
+
+    qsizetype files() const { return m_changed.size() + m_removed.size() + m_added.size(); }
+
+    void apply(int round)
+    {
+        const bool odd = round % 2 == 1;
+        for (const QString &path : m_changed)
+            write(path, odd ? 100 : 50, 1500000000 + round);
+        for (const QString &path : m_removed) {
+            if (odd)
+                QFile::remove(path);
+            else
+                write(path, 10, 1500000000);
+        }
+        for (const QString &path : m_added) {
+            if (odd)
+                write(path, 10, 1500000000);
+            else
+                QFile::remove(path);
+        }
+        const QString big = m_root + QLatin1Char('/') + kBigFolder;
+        const QString renamed = big + QStringLiteral(" renamed");
+        if (!QDir().rename(odd ? big : renamed, odd ? renamed : big))
+            die(QStringLiteral("cannot rename ") + big);
+    }
+
+    // The folder of 1,000 files the changes rename.
+    static bool makeBig(const QString &root)
+    {
+        const QString big = root + QLatin1Char('/') + kBigFolder;
+        if (!QDir().mkpath(big))
+            return false;
+        for (int i = 0; i < 1000; ++i) {
+            if (!write(big + QStringLiteral("/big %1.dat").arg(i), i % 50, 1500000000))
+                return false;
+        }
+        return true;
+    }
+
+private:
+    static bool write(const QString &path, int size, qint64 seconds)
+    {
+        QFile f(path);
+        if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate)
+            || f.write(QByteArray(size, 'c')) != size)
+            return false;
+        f.close();
+        const timeval times[2] {{time_t(seconds), 0}, {time_t(seconds), 0}};
+        return ::utimes(QFile::encodeName(path).constData(), times) == 0;
+    }
+
+    static inline const QString kBigFolder = QStringLiteral("Big folder");
+    QString m_root;
+    QStringList m_changed;
+    QStringList m_removed;
+    QStringList m_added;
+};
+
+// The tree read once, then again per round: after the round's changes in place, unchanged in
+// place, unchanged written anew (the read before entries were compared); each as its ratio to
+// the bare walk measured just before it.
+void benchReread(const QString &root, int files, int rounds)
+{
+    TreeMaker maker(root, files);
+    QElapsedTimer made;
+    made.start();
+    if (!maker.make() || !Changes::makeBig(root))
+        die(QStringLiteral("cannot make the tree under ") + root);
+    Changes changes(root);
+    qint64 walked = 0;
+    const double bare = bareWalk(root, walked).wall;
+    say(QStringLiteral("tree: %1 entries (%2 files, a folder of 1,000 files), made in %3 s; bare "
+                       "walk %4 s; %5 files change per round")
+            .arg(walked)
+            .arg(files + 1000)
+            .arg(double(made.elapsed()) / 1000, 0, 'f', 1)
+            .arg(bare, 0, 'f', 2)
+            .arg(changes.files()));
+
+    // The floor of any read: the reader's own walker, with nothing written.
+    const double walker = plainWalk(root, walked).wall;
+    say(QStringLiteral("the reader's walker alone: %1 s, %2 x the bare walk")
+            .arg(walker, 0, 'f', 2)
+            .arg(walker / bareWalk(root, walked).wall, 0, 'f', 2));
+
+    FixedVolumeSource volumes;
+    volumes.volumes.insert(root,
+                           {QStringLiteral("BENCH"), QStringLiteral("1A2B3C4D"), 4700000000LL});
+    const auto cat = freshCatalogue();
+    MainData data;
+    connectTo(data, *cat);
+    ContentWriter dtContent(data.DefDatabase, data.spNextID, QStringLiteral("dtContent"));
+    DiskReader reader(data, dtContent, nullptr);
+    qint64 written = 0;
+    QObject::connect(&reader, &DiskReader::entryWritten, [&](qint64 n) { written = n; });
+
+    struct Kind
+    {
+        QString name;
+        bool inPlace;
+        std::vector<double> ratios;
+        std::vector<double> seconds;
+        qint64 growth = 0;
+    };
+    std::vector<Kind> kinds {
+        {QStringLiteral("first read (empty disk)"), true, {}, {}, 0},
+        {QStringLiteral("after the changes, in place"), true, {}, {}, 0},
+        {QStringLiteral("unchanged, in place"), true, {}, {}, 0},
+        {QStringLiteral("unchanged, written anew (removed, then every entry inserted)"),
+         false,
+         {},
+         {},
+         0},
+    };
+    bool peakReset = true;
+    auto measure = [&](Kind &kind) {
+        qint64 entries = 0;
+        const double baseline = bareWalk(root, entries).wall;
+        reader.setInPlace(kind.inPlace);
+        ::sync();
+        peakReset = resetPeak() && peakReset;
+        const qint64 rssBefore = procField("status", "VmRSS");
+        const Stopwatch watch;
+        reader.read(root, DiskReader::Mode::Replace);
+        const double t = watch.elapsed().wall;
+        kind.growth = qMax(kind.growth, procField("status", "VmHWM") - rssBefore);
+        kind.ratios.push_back(t / baseline);
+        kind.seconds.push_back(t);
+        const int stored = scalarInt(
+            *cat, QStringLiteral("select count(*) from TCONTENT where FDISKID = %1").arg(kDiskId));
+        if (written != entries || stored != entries + 1)
+            die(kind.name
+                + QStringLiteral(": read %1 entries and stored %2 rows of %3 walked")
+                      .arg(written)
+                      .arg(stored)
+                      .arg(entries));
+    };
+    measure(kinds[0]);
+    for (int round = 1; round <= rounds; ++round) {
+        changes.apply(round);
+        for (size_t k = 1; k < kinds.size(); ++k)
+            measure(kinds[k]);
+    }
+    say(QStringLiteral("read again / bare walk, median of %1 rounds (goals: unchanged <= 1.5, "
+                       "changed <= 1.8, memory < 100 MB at 1,100,000 entries):")
+            .arg(rounds));
+    for (const Kind &kind : kinds) {
+        say(QStringLiteral("  %1: %2 (%3 s; memory +%4 MB%5)")
+                .arg(kind.name)
+                .arg(median(kind.ratios), 0, 'f', 2)
+                .arg(median(kind.seconds), 0, 'f', 2)
+                .arg(double(kind.growth) / 1024, 0, 'f', 1)
+                .arg(peakReset ? QString() : QStringLiteral(", peak not resettable")));
+    }
+}
 
 void benchRead(const QString &root, int files, int rounds, const std::vector<int> &rowsPerCall,
                int delayUs, WaysShown waysShown)
@@ -721,16 +906,21 @@ int main(int argc, char *argv[])
         rowsPerCall.push_back(k.toInt());
     const WaysShown waysShown = args.value(5) == QLatin1String("two") ? WaysShown::Two
         : args.value(5) == QLatin1String("engine")                    ? WaysShown::Engine
+        : args.value(5) == QLatin1String("reread")                    ? WaysShown::Reread
                                                                       : WaysShown::All;
     if (files < 10 || rounds < 1)
         die(QStringLiteral("usage: bench_reader [files [rounds [delay-us [rows,per,call "
-                           "[all|two|engine]]]]]   (at least 10 files)"));
+                           "[all|two|engine|reread]]]]]   (at least 10 files)"));
     QTemporaryDir dir;
     if (!dir.isValid())
         die(QStringLiteral("no temporary folder"));
     SignalCleanup::addFolder(dir.path());
     const QString root = dir.filePath(QStringLiteral("drive"));
     try {
+        if (waysShown == WaysShown::Reread) {
+            benchReread(root, files, rounds);
+            return 0;
+        }
         benchRead(root, files, rounds, rowsPerCall, delayUs, waysShown);
         qint64 entries = 0;
         const Timing walk = plainWalk(root, entries);

@@ -1,6 +1,6 @@
 // The engine's share of a read: the rows of a read of files entries, made in memory, written
-// into TCONTENT by one prepared block of k inserts, commits with retain once a second, as the
-// reader writes them. Each variant of the catalogue or of the block is timed against the
+// into TCONTENT by the reader's own writer (one prepared block of k inserts, commits with retain
+// once a second). Each variant of the catalogue or of the block is timed against the
 // reader's own way, the rounds interleaved; given as the median in microseconds per row.
 //
 // Usage: bench_rowcost [files [rounds [variant,variant...]]]
@@ -11,9 +11,10 @@
 //   copy of the table whose name column holds N characters), async (forced writes off).
 
 #include "bench/BenchDisk.h"
+#include "disk/ContentWriter.h"
 #include "store/Connection.h"
 #include "store/DbError.h"
-#include "store/Statement.h"
+#include "store/StoredProc.h"
 #include "store/Transaction.h"
 #include "tests/support/SignalCleanup.h"
 #include "tests/support/TestCatalogue.h"
@@ -24,7 +25,6 @@
 #include <QFile>
 #include <QProcess>
 #include <algorithm>
-#include <array>
 #include <random>
 #include <vector>
 
@@ -36,27 +36,25 @@ using BenchDisk::say;
 struct Row
 {
     QString name;
-    int key = 0;
-    int owner = 0;
+    int owner = -1; // the row's place among the rows, -1 for the root entry
     int type = 0;
-    double size = 0;
+    qint64 size = 0;
     QDateTime date;
 };
 
 // One root, files/10 folders ten to a folder, the files spread evenly; names as bench_reader.
-std::vector<Row> makeRows(int files, int firstKey)
+std::vector<Row> makeRows(int files)
 {
     std::minstd_rand rng(20240501);
     std::vector<Row> rows;
     const QDateTime when = QDateTime::currentDateTime();
-    rows.push_back({QStringLiteral("/tmp/drive: BENCH, ID=1A2B3C4D"), firstKey, 0, 2, 0, when});
+    rows.push_back({QStringLiteral("/tmp/drive: BENCH, ID=1A2B3C4D"), -1, 2, 0, when});
     const int folderCount = std::max(1, files / 10);
-    std::vector<int> folderKeys;
+    std::vector<int> folders;
     for (int f = 0; f < folderCount; ++f) {
-        const int owner = f < 10 ? firstKey : folderKeys[size_t(f / 10 - 1)];
-        folderKeys.push_back(firstKey + int(rows.size()));
-        rows.push_back(
-            {QStringLiteral("Photos 2019 %1").arg(f), folderKeys.back(), owner, 1, 0, when});
+        const int owner = f < 10 ? 0 : folders[size_t(f / 10 - 1)];
+        folders.push_back(int(rows.size()));
+        rows.push_back({QStringLiteral("Photos 2019 %1").arg(f), owner, 1, 0, when});
     }
     for (int i = 0; i < files; ++i) {
         QString name;
@@ -89,8 +87,7 @@ std::vector<Row> makeRows(int files, int firstKey)
         default:
             name = QStringLiteral(".config_%1.ini").arg(i);
         }
-        rows.push_back({name, firstKey + int(rows.size()), folderKeys[size_t(i % folderCount)], 0,
-                        double(i % 3 == 0 ? 0 : i % 97), when});
+        rows.push_back({name, folders[size_t(i % folderCount)], 0, i % 3 == 0 ? 0 : i % 97, when});
     }
     return rows;
 }
@@ -148,30 +145,25 @@ Variant variant(const QString &name)
     return v;
 }
 
-const char *const kColumns[]
-    = {"FCONTENT", "FCONTENTID", "FDATE", "FDISKID", "FOWNCONTENTID", "FSIZE", "FTYPE"};
-
-QString block(int rows, const QString &textType, const QString &table)
+// The reader's writer with the variant's statement in place of its own.
+class VariantWriter : public ContentWriter
 {
-    QStringList params;
-    QStringList inserts;
-    for (int r = 0; r < rows; ++r) {
-        QStringList values;
-        for (const char *column : kColumns) {
-            const QString name = QStringLiteral("%1%2").arg(QLatin1String(column)).arg(r);
-            const bool text = !textType.isEmpty() && qstrcmp(column, "FCONTENT") == 0;
-            params << (text ? QStringLiteral("%1 %2 = :%1").arg(name, textType)
-                            : QStringLiteral("%1 type of column TCONTENT.%2 = :%1")
-                                  .arg(name, QLatin1String(column)));
-            values << QLatin1Char(':') + name;
-        }
-        inserts << QStringLiteral("insert into %2 (FCONTENT, FCONTENTID, FDATE, FDISKID, "
-                                  "FOWNCONTENTID, FSIZE, FTYPE) values (%1);")
-                       .arg(values.join(QStringLiteral(", ")), table);
+public:
+    VariantWriter(Connection &connection, StoredProc &nextId, const Variant &v)
+        : ContentWriter(connection, nextId, QStringLiteral("dtContent")), m_variant(v)
+    {
+        setTuning({Tuning().maxKeysPerDraw, v.k});
     }
-    return QStringLiteral("execute block (%1) as begin %2 end")
-        .arg(params.join(QStringLiteral(", ")), inserts.join(QLatin1Char(' ')));
-}
+
+protected:
+    QString changeSql(Change change, int rows) const override
+    {
+        return ContentWriter::changeSql(change, rows, m_variant.table, m_variant.textType);
+    }
+
+private:
+    const Variant &m_variant;
+};
 
 std::unique_ptr<TestCatalogue> catalogueFor(const Variant &v)
 {
@@ -218,51 +210,27 @@ Written writeOnce(const Variant &v, int files)
     auto c = cat->connection();
     c->open();
     c->transaction().start();
-    const std::vector<Row> rows = makeRows(files, 1000);
-    Statement stmt(*c);
-    stmt.prepare(block(v.k, v.textType, v.table));
-    std::vector<std::array<int, 7>> at;
-    for (int r = 0; r < v.k; ++r) {
-        std::array<int, 7> a {};
-        for (size_t i = 0; i < 7; ++i)
-            a[i] = stmt.paramIndex(QLatin1String(kColumns[i]) + QString::number(r));
-        at.push_back(a);
-    }
-    Statement single(*c);
-    single.prepare(block(1, v.textType, v.table));
-    std::array<int, 7> one {};
-    for (size_t i = 0; i < 7; ++i)
-        one[i] = single.paramIndex(QLatin1String(kColumns[i]) + QLatin1Char('0'));
-    auto bind = [](Statement &s, const std::array<int, 7> &a, const Row &row) {
-        s.setParam(a[0], row.name);
-        s.setParam(a[1], row.key);
-        s.setParam(a[2], row.date);
-        s.setParam(a[3], BenchDisk::DiskId);
-        s.setParam(a[4], row.owner != 0 ? QVariant(row.owner) : QVariant());
-        s.setParam(a[5], row.size);
-        s.setParam(a[6], row.type);
-    };
+    const std::vector<Row> rows = makeRows(files);
+    StoredProc nextId(*c, QStringLiteral("spNextID"), QStringLiteral("GETNEXTID"));
+    VariantWriter writer(*c, nextId, v);
+    writer.open(BenchDisk::DiskId);
+    std::vector<int> keys;
+    keys.reserve(rows.size());
     ::sync();
     const qint64 bytesBefore = writtenBytes();
     QElapsedTimer t;
     t.start();
     {
         Transaction::CommitHold hold(c->transaction());
-        size_t r = 0;
-        for (; r + size_t(v.k) <= rows.size(); r += size_t(v.k)) {
-            for (size_t i = 0; i < size_t(v.k); ++i)
-                bind(stmt, at[i], rows[r + i]);
-            stmt.execute();
-            c->transaction().workDone();
-        }
-        for (; r < rows.size(); ++r) {
-            bind(single, one, rows[r]);
-            single.execute();
-            c->transaction().workDone();
-        }
+        for (const Row &row : rows)
+            keys.push_back(writer.append(row.owner < 0 ? 0 : keys[size_t(row.owner)],
+                                         ContentWriter::EntryType(row.type), row.name, row.size,
+                                         row.date));
+        writer.flush();
     }
     const Written result {double(t.nsecsElapsed()) / 1e3 / double(rows.size()),
                           double(writtenBytes() - bytesBefore) / 1048576};
+    writer.close();
     c->transaction().commit();
     c->close();
     // Every row as written: a variant that changes what is stored is no way to keep.
@@ -276,11 +244,12 @@ Written writeOnce(const Variant &v, int files)
     for (size_t r = 0; r < rows.size(); ++r) {
         const QVariantList &got = stored[qsizetype(r)];
         const Row &row = rows[r];
-        if (got[0].toInt() != row.key || got[1].toInt() != row.owner || got[2].toInt() != row.type
-            || got[3].toString() != row.name || got[4].toDouble() != row.size)
+        const int owner = row.owner < 0 ? 0 : keys[size_t(row.owner)];
+        if (got[0].toInt() != keys[r] || got[1].toInt() != owner || got[2].toInt() != row.type
+            || got[3].toString() != row.name || got[4].toDouble() != double(row.size))
             die(v.name
                 + QStringLiteral(": row %1 is stored as %2, written as %3")
-                      .arg(row.key)
+                      .arg(keys[r])
                       .arg(got[3].toString(), row.name));
     }
     return result;

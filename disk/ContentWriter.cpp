@@ -9,34 +9,15 @@
 #include <limits>
 
 namespace {
-const QString kInsert = QStringLiteral(
-    "insert into TCONTENT (FCONTENT, FCONTENTID, FDATE, FDISKID, FOWNCONTENTID, FSIZE, FTYPE) "
-    "values (:FCONTENT, :FCONTENTID, :FDATE, :FDISKID, :FOWNCONTENTID, :FSIZE, :FTYPE)");
-
-const char *const kColumns[]
-    = {"FCONTENT", "FCONTENTID", "FDATE", "FDISKID", "FOWNCONTENTID", "FSIZE", "FTYPE"};
-
-// The insert above for rows rows in one call: one block whose parameters have the columns'
-// own types, so that each value is converted exactly as the single insert converts it.
-QString blockInsert(int rows)
-{
-    QStringList params;
-    QStringList inserts;
-    for (int r = 0; r < rows; ++r) {
-        QStringList values;
-        for (const char *column : kColumns) {
-            const QString name = QStringLiteral("%1%2").arg(QLatin1String(column)).arg(r);
-            params << QStringLiteral("%1 type of column TCONTENT.%2 = :%1")
-                          .arg(name, QLatin1String(column));
-            values << QLatin1Char(':') + name;
-        }
-        inserts << QStringLiteral("insert into TCONTENT (FCONTENT, FCONTENTID, FDATE, FDISKID, "
-                                  "FOWNCONTENTID, FSIZE, FTYPE) values (%1);")
-                       .arg(values.join(QStringLiteral(", ")));
-    }
-    return QStringLiteral("execute block (%1) as begin %2 end")
-        .arg(params.join(QStringLiteral(", ")), inserts.join(QLatin1Char(' ')));
-}
+// The columns each kind of change sets; the key comes last where it picks the row.
+const QStringList kInsertColumns {QStringLiteral("FCONTENT"),      QStringLiteral("FCONTENTID"),
+                                  QStringLiteral("FDATE"),         QStringLiteral("FDISKID"),
+                                  QStringLiteral("FOWNCONTENTID"), QStringLiteral("FSIZE"),
+                                  QStringLiteral("FTYPE")};
+const QStringList kUpdateColumns {QStringLiteral("FOWNCONTENTID"), QStringLiteral("FTYPE"),
+                                  QStringLiteral("FSIZE"), QStringLiteral("FDATE"),
+                                  QStringLiteral("FCONTENTID")};
+const QStringList kRemoveColumns {QStringLiteral("FCONTENTID")};
 
 // A column without a character set of its own takes the catalogue's default.
 const QString kColumn = QStringLiteral(
@@ -78,18 +59,64 @@ ContentWriter::ContentWriter(Connection &connection, StoredProc &nextId, const Q
 
 ContentWriter::~ContentWriter()
 {
-    m_insert.reset();
+    release();
     m_connection.removeClient(this);
 }
 
-void ContentWriter::open(int diskId)
+QString ContentWriter::changeSql(Change change, int rows) const
 {
-    if (isOpen())
-        return;
-    m_connection.ensureConnected();
-    Transaction &tr = m_connection.transaction();
-    if (!tr.isActive())
-        tr.start();
+    return changeSql(change, rows, QStringLiteral("TCONTENT"), QString());
+}
+
+QString ContentWriter::changeSql(Change change, int rows, const QString &table,
+                                 const QString &nameType)
+{
+    const QStringList &columns = change == Change::Insert ? kInsertColumns
+        : change == Change::Update                        ? kUpdateColumns
+                                                          : kRemoveColumns;
+    // One statement with its parameters named column + suffix.
+    auto statement = [&](const QString &suffix) {
+        QStringList params;
+        for (const QString &column : columns)
+            params << QLatin1Char(':') + column + suffix;
+        switch (change) {
+        case Change::Insert:
+            return QStringLiteral("insert into %1 (%2) values (%3)")
+                .arg(table, columns.join(QStringLiteral(", ")), params.join(QStringLiteral(", ")));
+        case Change::Update: {
+            QStringList sets;
+            for (qsizetype c = 0; c + 1 < columns.size(); ++c)
+                sets << columns[c] + QStringLiteral(" = ") + params[c];
+            return QStringLiteral("update %1 set %2 where FCONTENTID = %3")
+                .arg(table, sets.join(QStringLiteral(", ")), params.constLast());
+        }
+        case Change::Remove:
+            break;
+        }
+        return QStringLiteral("delete from %1 where FCONTENTID = %2")
+            .arg(table, params.constLast());
+    };
+    if (rows <= 1)
+        return statement(QString());
+    QStringList params;
+    QStringList statements;
+    for (int r = 0; r < rows; ++r) {
+        const QString suffix = QString::number(r);
+        for (const QString &column : columns) {
+            const QString name = column + suffix;
+            params
+                << (!nameType.isEmpty() && column == QLatin1String("FCONTENT")
+                        ? QStringLiteral("%1 %2 = :%1").arg(name, nameType)
+                        : QStringLiteral("%1 type of column TCONTENT.%2 = :%1").arg(name, column));
+        }
+        statements << statement(suffix) + QLatin1Char(';');
+    }
+    return QStringLiteral("execute block (%1) as begin %2 end")
+        .arg(params.join(QStringLiteral(", ")), statements.join(QLatin1Char(' ')));
+}
+
+void ContentWriter::prepare(Batch &batch)
+{
     auto slotsOf = [](const Statement &statement, const QString &suffix) {
         Slots at;
         at.content = statement.paramIndex(QStringLiteral("FCONTENT") + suffix);
@@ -101,22 +128,36 @@ void ContentWriter::open(int diskId)
         at.type = statement.paramIndex(QStringLiteral("FTYPE") + suffix);
         return at;
     };
-    auto insert = std::make_unique<Statement>(m_connection);
-    insert->prepare(kInsert);
-    m_row = slotsOf(*insert, QString());
-    m_blockRows.clear();
-    m_block.reset();
+    auto single = std::make_unique<Statement>(m_connection);
+    single->prepare(changeSql(batch.change, 1));
+    batch.row = slotsOf(*single, QString());
+    batch.blockRows.clear();
+    batch.block.reset();
     if (m_tuning.rowsPerCall > 1) {
         auto block = std::make_unique<Statement>(m_connection);
-        block->prepare(blockInsert(m_tuning.rowsPerCall));
+        block->prepare(changeSql(batch.change, m_tuning.rowsPerCall));
         for (int r = 0; r < m_tuning.rowsPerCall; ++r)
-            m_blockRows.push_back(slotsOf(*block, QString::number(r)));
-        m_block = std::move(block);
+            batch.blockRows.push_back(slotsOf(*block, QString::number(r)));
+        batch.block = std::move(block);
     }
-    m_insert = std::move(insert);
+    batch.single = std::move(single);
+    batch.pending.clear();
+    batch.pending.reserve(size_t(qMax(1, m_tuning.rowsPerCall)));
+}
+
+void ContentWriter::open(int diskId)
+{
+    if (isOpen())
+        return;
+    m_connection.ensureConnected();
+    Transaction &tr = m_connection.transaction();
+    if (!tr.isActive())
+        tr.start();
+    // The inserts last: they tell that the writer is open.
+    prepare(m_updates);
+    prepare(m_removals);
+    prepare(m_inserts);
     m_diskId = diskId;
-    m_pending.clear();
-    m_pending.reserve(size_t(qMax(1, m_tuning.rowsPerCall)));
     // Each read draws its own keys: they then ascend from the read's first entry on.
     m_draw.reset();
     m_drawSize = 0;
@@ -124,15 +165,29 @@ void ContentWriter::open(int diskId)
     m_keyLast = -1;
 }
 
+void ContentWriter::release()
+{
+    for (Batch *batch : {&m_inserts, &m_updates, &m_removals}) {
+        batch->pending.clear();
+        batch->single.reset();
+        batch->block.reset();
+    }
+    m_adopt.reset();
+    m_draw.reset();
+}
+
 void ContentWriter::close()
 {
     if (!isOpen())
         return;
-    m_pending.clear();
-    m_insert.reset();
-    m_block.reset();
-    m_draw.reset();
+    release();
     m_connection.transaction().checkAutoStop();
+}
+
+qsizetype ContentWriter::pending() const
+{
+    return qsizetype(m_inserts.pending.size() + m_updates.pending.size()
+                     + m_removals.pending.size());
 }
 
 int ContentWriter::nextKey()
@@ -169,74 +224,133 @@ int ContentWriter::nextKey()
 int ContentWriter::append(int owner, EntryType type, const QString &name, qint64 size,
                           const QDateTime &date)
 {
-    if (!isOpen())
-        throw DbError(objectName()
-                      + QStringLiteral(": Cannot perform this operation on a "
-                                       "closed dataset"));
+    throwIfClosed();
     Row row;
     row.text = storable(name, &row.replaced);
-    row.key = nextKey();
     row.date = date;
     row.owner = owner;
     row.size = size;
     row.type = int(type);
+    row.key = nextKey();
     const int key = row.key;
-    m_pending.push_back(std::move(row));
-    if (m_pending.size() >= size_t(qMax(1, m_tuning.rowsPerCall)))
-        flush();
+    take(m_inserts, std::move(row));
     return key;
+}
+
+void ContentWriter::update(int key, int owner, EntryType type, qint64 size, const QDateTime &date)
+{
+    Row row;
+    row.key = key;
+    row.date = date;
+    row.owner = owner;
+    row.size = size;
+    row.type = int(type);
+    take(m_updates, std::move(row));
+}
+
+void ContentWriter::remove(int key)
+{
+    Row row;
+    row.key = key;
+    take(m_removals, std::move(row));
+}
+
+void ContentWriter::adopt(int from, int to)
+{
+    throwIfClosed();
+    if (!m_adopt) {
+        auto adopt = std::make_unique<Statement>(m_connection);
+        adopt->prepare(QStringLiteral("update TCONTENT set FOWNCONTENTID = :TOKEY where FDISKID "
+                                      "= :FDISKID and FOWNCONTENTID = :FROMKEY"));
+        m_adopt = std::move(adopt);
+    }
+    m_adopt->setParam(QStringLiteral("TOKEY"), to);
+    m_adopt->setParam(QStringLiteral("FDISKID"), m_diskId);
+    m_adopt->setParam(QStringLiteral("FROMKEY"), from);
+    m_adopt->execute();
+    m_connection.transaction().workDone();
+}
+
+void ContentWriter::throwIfClosed() const
+{
+    if (!isOpen())
+        throw DbError(objectName()
+                      + QStringLiteral(": Cannot perform this operation on a "
+                                       "closed dataset"));
+}
+
+void ContentWriter::take(Batch &batch, Row &&row)
+{
+    throwIfClosed();
+    batch.pending.push_back(std::move(row));
+    if (batch.pending.size() >= size_t(qMax(1, m_tuning.rowsPerCall)))
+        flush(batch);
 }
 
 void ContentWriter::bind(Statement &statement, const Slots &at, const Row &row)
 {
-    statement.setParam(at.content, row.text);
+    // A kind of change sets only some of the columns.
+    if (at.content >= 0)
+        statement.setParam(at.content, row.text);
     statement.setParam(at.key, row.key);
-    statement.setParam(at.date, row.date.isValid() ? QVariant(row.date) : QVariant());
-    statement.setParam(at.disk, m_diskId);
-    statement.setParam(at.owner, row.owner != 0 ? QVariant(row.owner) : QVariant());
+    if (at.date >= 0)
+        statement.setParam(at.date, row.date.isValid() ? QVariant(row.date) : QVariant());
+    if (at.disk >= 0)
+        statement.setParam(at.disk, m_diskId);
+    if (at.owner >= 0)
+        statement.setParam(at.owner, row.owner != 0 ? QVariant(row.owner) : QVariant());
     // The column is a double: exact for every size a file system can hold.
-    statement.setParam(at.size, double(row.size));
-    statement.setParam(at.type, row.type);
+    if (at.size >= 0)
+        statement.setParam(at.size, double(row.size));
+    if (at.type >= 0)
+        statement.setParam(at.type, row.type);
 }
 
-void ContentWriter::writeRows(size_t from, size_t count)
+void ContentWriter::writeRows(Batch &batch, size_t from, size_t count)
 {
     if (count > 1) {
         for (size_t r = 0; r < count; ++r)
-            bind(*m_block, m_blockRows[r], m_pending[from + r]);
-        m_block->execute();
+            bind(*batch.block, batch.blockRows[r], batch.pending[from + r]);
+        batch.block->execute();
     } else {
-        bind(*m_insert, m_row, m_pending[from]);
-        m_insert->execute();
+        bind(*batch.single, batch.row, batch.pending[from]);
+        batch.single->execute();
     }
     for (size_t r = from; r < from + count; ++r) {
-        if (m_pending[r].replaced)
+        if (batch.pending[r].replaced)
             ++m_replacedNames;
     }
     m_connection.transaction().workDone();
 }
 
-void ContentWriter::flush()
+void ContentWriter::flush(Batch &batch)
 {
-    if (!isOpen() || m_pending.empty())
+    if (!isOpen() || batch.pending.empty())
         return;
-    const auto done = qScopeGuard([this] { m_pending.clear(); });
-    const size_t rows = m_pending.size();
-    const size_t block = m_block ? size_t(m_tuning.rowsPerCall) : 1;
+    const auto done = qScopeGuard([&batch] { batch.pending.clear(); });
+    const size_t rows = batch.pending.size();
+    const size_t block = batch.block ? size_t(m_tuning.rowsPerCall) : 1;
     size_t at = 0;
     while (block > 1 && rows - at >= block) {
         try {
-            writeRows(at, block);
+            writeRows(batch, at, block);
         } catch (const DbError &) {
             // A refused block stores nothing: its rows go one by one, so that those before
             // the refused one are stored and its own error is the one thrown.
             for (size_t r = at; r < at + block; ++r)
-                writeRows(r, 1);
+                writeRows(batch, r, 1);
         }
         at += block;
     }
     for (; at < rows; ++at)
-        writeRows(at, 1);
+        writeRows(batch, at, 1);
+}
+
+void ContentWriter::flush()
+{
+    flush(m_inserts);
+    flush(m_updates);
+    flush(m_removals);
 }
 
 void ContentWriter::describeColumn()
@@ -286,8 +400,5 @@ QString ContentWriter::storable(const QString &name, bool *replaced) const
 
 void ContentWriter::connectionClosing()
 {
-    m_pending.clear();
-    m_insert.reset();
-    m_block.reset();
-    m_draw.reset();
+    release();
 }

@@ -13,9 +13,9 @@ class StoredProc;
 
 // dtContent of the disk editor: writes the entries of a read into TCONTENT. Keys come from
 // SQ_MAIN in ranges drawn as they are needed, so they still ascend in writing order and stay
-// unique across workstations; entries are inserted several at a time by one prepared block
-// of inserts. Written rows are not kept, so a read of a million entries needs no more memory
-// than one of ten.
+// unique across workstations; entries are inserted, changed and removed several at a time by
+// one prepared block of statements per kind of change. Written rows are not kept, so a read
+// of a million entries needs no more memory than one of ten.
 class ContentWriter : public QObject, public ConnectionClient
 {
     Q_OBJECT
@@ -42,18 +42,32 @@ public:
     void open(int diskId);
     // Rows not yet written by flush() are dropped: a read that failed keeps what it wrote.
     void close();
-    bool isOpen() const { return m_insert != nullptr; }
+    bool isOpen() const { return m_inserts.single != nullptr; }
     int diskId() const { return m_diskId; }
 
     // Takes one entry under the entry owner (0: none, a root entry) and returns its key. The
     // name is stored as storable() makes it. The row is inserted with the next rows of a call,
     // at the latest by flush().
     int append(int owner, EntryType type, const QString &name, qint64 size, const QDateTime &date);
-    // Inserts the entries taken and not yet written, in the order taken. When one of them is
-    // refused, those before it are stored, the others dropped, and the error is thrown.
+    // Takes new values for the stored entry key, written as append() writes; its name stays.
+    void update(int key, int owner, EntryType type, qint64 size, const QDateTime &date);
+    // Takes the stored entry key for removal (its entries are not removed with it).
+    void remove(int key);
+    // Puts the entries under the entry from under the entry to, at once.
+    void adopt(int from, int to);
+    // An entry that stays as it was stored: counted among the replaced names when its name
+    // is one, as if it had been written anew.
+    void keep(bool replacedName)
+    {
+        if (replacedName)
+            ++m_replacedNames;
+    }
+    // Writes the changes taken and not yet written: inserts in the order taken, then updates,
+    // then removals. When one of them is refused, those of its kind before it are stored, the
+    // others dropped, and the error is thrown.
     void flush();
-    // Entries taken and not yet written.
-    qsizetype pending() const { return qsizetype(m_pending.size()); }
+    // Changes taken and not yet written.
+    qsizetype pending() const;
 
     // Reads the length and character set of the column FCONTENT from the catalogue, once per
     // read: older catalogues keep names in WIN1251. Starts the count of replaced names anew.
@@ -67,6 +81,17 @@ public:
 
     void connectionClosing() override;
     bool holdsTransaction() const override { return isOpen(); }
+
+protected:
+    enum class Change { Insert, Update, Remove };
+    // The statement writing rows changes of one kind in one call: the plain statement for one
+    // row, else one block whose parameters have the columns' own types, so that each value is
+    // converted exactly as the plain statement converts it. Benchmarks put variants in place.
+    virtual QString changeSql(Change change, int rows) const;
+    // That statement on table, with the name's parameters of type nameType (empty: the
+    // column's own).
+    static QString changeSql(Change change, int rows, const QString &table,
+                             const QString &nameType);
 
 private:
     struct Row
@@ -90,19 +115,33 @@ private:
         int size = -1;
         int type = -1;
     };
+    // The statements of one kind of change and the rows waiting for them.
+    struct Batch
+    {
+        Change change = Change::Insert;
+        std::unique_ptr<Statement> single;
+        std::unique_ptr<Statement> block; // rowsPerCall rows in one call
+        Slots row;
+        std::vector<Slots> blockRows;
+        std::vector<Row> pending;
+    };
+    void throwIfClosed() const;
     int nextKey();
+    void prepare(Batch &batch);
+    void take(Batch &batch, Row &&row);
     void bind(Statement &statement, const Slots &slots, const Row &row);
-    void writeRows(size_t from, size_t count);
+    void writeRows(Batch &batch, size_t from, size_t count);
+    void flush(Batch &batch);
+    void release();
 
     Connection &m_connection;
     StoredProc &m_nextId;
     Tuning m_tuning;
-    std::unique_ptr<Statement> m_insert;
-    std::unique_ptr<Statement> m_block; // rowsPerCall rows in one call
+    Batch m_inserts {Change::Insert, {}, {}, {}, {}, {}};
+    Batch m_updates {Change::Update, {}, {}, {}, {}, {}};
+    Batch m_removals {Change::Remove, {}, {}, {}, {}, {}};
+    std::unique_ptr<Statement> m_adopt;
     std::unique_ptr<Statement> m_draw; // a range of keys from SQ_MAIN
-    Slots m_row;
-    std::vector<Slots> m_blockRows;
-    std::vector<Row> m_pending;
     int m_drawSize = 0;
     int m_keyNext = 0; // the rest of the range drawn: m_keyNext to m_keyLast
     int m_keyLast = -1;

@@ -3,6 +3,7 @@
 #include "app/GracefulExit.h"
 #include "app/MainData.h"
 #include "disk/ContentWriter.h"
+#include "disk/StoredContent.h"
 #include "disk/VolumeSource.h"
 #include "disk/uProgress.h"
 #include "platform/BackgroundWalk.h"
@@ -211,22 +212,64 @@ DiskReader::Outcome DiskReader::read(const QString &drive, Mode mode)
         });
 
         dtContent.close();
+        dtContent.open(diskId);
+        // The same volume read again is compared with what is stored; another one replaces it.
+        int storedRoot = 0;
         if (mode == Mode::Replace) {
-            ibsDelContent->setParam(QStringLiteral("FDISKID"), diskId);
-            ibsDelContent->execute();
-            ibsDelContent->close();
+            if (m_inPlace)
+                storedRoot = sameVolumeRoot(diskId, root);
+            if (storedRoot == 0)
+                removeContents(diskId);
         }
         if (clearTree)
             clearTree();
-        dtContent.open(diskId);
 
         progress->show();
         enableEditor(false);
 
         Transaction::CommitHold hold(m_data.DefDatabase.transaction());
-        const int rootKey
-            = dtContent.append(0, ContentWriter::Root, root, 0, QDateTime::currentDateTime());
-        walk(drive, start, rootKey);
+        std::unique_ptr<StoredContent> stored;
+        if (storedRoot != 0) {
+            stored = std::make_unique<StoredContent>();
+            QElapsedTimer sinceEvents;
+            sinceEvents.start();
+            const bool loaded = stored->load(m_data.DefDatabase, diskId, [&] {
+                if (sinceEvents.hasExpired(kEventsEveryMs)) {
+                    QCoreApplication::processEvents();
+                    sinceEvents.restart();
+                }
+                return m_progress && m_progress->isVisible();
+            });
+            if (!loaded) {
+                // Stopped before the walk began: nothing of the disk is read.
+                stored.reset();
+                storedRoot = 0;
+                removeContents(diskId);
+            }
+        }
+        const QDateTime now = QDateTime::currentDateTime();
+        const int rootKey = [&] {
+            if (!stored)
+                return dtContent.append(0, ContentWriter::Root, root, 0, now);
+            // The root entry has a new key and the old one goes: a search index that saw the
+            // old one, here or on another workstation, then takes the disk in anew. One step,
+            // so that a killed read leaves one root entry.
+            Transaction::CommitHold swap(m_data.DefDatabase.transaction(),
+                                         Transaction::CommitHold::Mode::Whole);
+            const int key = dtContent.append(0, ContentWriter::Root, root, 0, now);
+            dtContent.adopt(storedRoot, key);
+            dtContent.remove(storedRoot);
+            dtContent.flush();
+            stored->meetRoot(storedRoot);
+            return key;
+        }();
+        walk(drive, start, rootKey, storedRoot, stored.get());
+        if (stored) {
+            // What the walk did not meet is gone, also after a stop: what stays is what was
+            // read, as when the disk is written anew.
+            stored->forEachUnmet([this](int key) { dtContent.remove(key); });
+            dtContent.flush();
+        }
         // The user closed the dialog: what was read stays, known as a part.
         stopped = !progress->isVisible();
     }
@@ -253,15 +296,40 @@ DiskReader::Outcome DiskReader::read(const QString &drive, Mode mode)
     return Outcome::Read;
 }
 
+int DiskReader::sameVolumeRoot(int diskId, const QString &root)
+{
+    // The newest root entry of the same text, should the disk hold several.
+    int key = 0;
+    for (const auto &[rootKey, text] : StoredContent::roots(m_data.DefDatabase, diskId)) {
+        if (text == dtContent.storable(root))
+            key = rootKey;
+    }
+    return key;
+}
+
+void DiskReader::removeContents(int diskId)
+{
+    ibsDelContent->setParam(QStringLiteral("FDISKID"), diskId);
+    ibsDelContent->execute();
+    ibsDelContent->close();
+}
+
 QString DiskReader::stoppedText(qint64 files)
 {
     return QStringLiteral("Чтение прервано: прочитано %1 файлов.").arg(files);
 }
 
-void DiskReader::walk(const QString &drive, const QString &start, int rootKey)
+void DiskReader::walk(const QString &drive, const QString &start, int rootKey, int storedRoot,
+                      StoredContent *stored)
 {
-    // The keys of the folders on the current path: owners[d - 1] holds entries of depth d.
-    std::vector<int> owners {rootKey};
+    // The folders on the current path: owners[d - 1] holds entries of depth d. A folder that
+    // was stored before has its stored entries compared with the walk's.
+    struct Owner
+    {
+        int key;
+        int stored; // 0: a new folder
+    };
+    std::vector<Owner> owners {{rootKey, storedRoot}};
     qint64 entries = 0;
     // Window events are looked at before every entry, but handed out at most every few
     // milliseconds: asking the window system costs a system call, as much as walking an entry.
@@ -273,6 +341,21 @@ void DiskReader::walk(const QString &drive, const QString &start, int rootKey)
         m_unreadFolders = faults.folders;
         m_unreadEntries = faults.entries;
     });
+    // The entry stored before is kept, changed where the walk differs; else a new one is written.
+    auto write = [&](const Owner &owner, ContentWriter::EntryType type, const QString &name,
+                     qint64 size, const QDateTime &date) -> Owner {
+        if (stored && owner.stored != 0) {
+            bool replaced = false;
+            const QString text = dtContent.storable(name, &replaced);
+            if (const StoredContent::Entry *was = stored->meet(owner.stored, text)) {
+                if (!StoredContent::holds(*was, type, size, date))
+                    dtContent.update(was->key, owner.key, type, size, date);
+                dtContent.keep(replaced);
+                return {was->key, was->key};
+            }
+        }
+        return {dtContent.append(owner.key, type, name, size, date), 0};
+    };
     QString shownFor;
     QString shown;
     auto take = [&](const DirectoryWalker::Entry &entry) {
@@ -282,12 +365,12 @@ void DiskReader::walk(const QString &drive, const QString &start, int rootKey)
         }
         if (!m_progress || !m_progress->isVisible())
             return false;
-        const int owner = owners[size_t(entry.depth - 1)];
+        const Owner owner = owners[size_t(entry.depth - 1)];
         if (entry.isDirectory()) {
-            const int key
-                = dtContent.append(owner, ContentWriter::Directory, entry.name, 0, entry.modified);
+            const Owner folder
+                = write(owner, ContentWriter::Directory, entry.name, 0, entry.modified);
             owners.resize(size_t(entry.depth) + 1);
-            owners[size_t(entry.depth)] = key;
+            owners[size_t(entry.depth)] = folder;
         } else {
             m_foundBytes += entry.size;
             ++m_foundFiles;
@@ -297,7 +380,7 @@ void DiskReader::walk(const QString &drive, const QString &start, int rootKey)
                 shown = shownFolder(drive, start, shownFor);
             }
             m_progress->fileFound(shown + entry.name, m_foundFiles, m_foundBytes, m_capacity);
-            dtContent.append(owner, ContentWriter::File, entry.name, entry.size, entry.modified);
+            write(owner, ContentWriter::File, entry.name, entry.size, entry.modified);
         }
         Q_EMIT entryWritten(++entries);
         return true;

@@ -10,13 +10,16 @@
 
 class ContentWriter;
 class MainData;
+class StoredContent;
 class QueryDataSet;
 class SqlStatement;
 class QWidget;
 
 // Reads the volume in a drive into the current disk of dtDisk: label, serial number and size
 // into the disk record, one content entry for the volume and one for every folder and file
-// under it, depth first, with the progress dialog open until the walk ends.
+// under it, depth first, with the progress dialog open until the walk ends. Read again in
+// replace mode, the same volume (a root entry of the same text) is compared with its stored
+// entries and only the differences are written: what stayed keeps its row and key.
 class DiskReader : public QObject
 {
     Q_OBJECT
@@ -63,6 +66,9 @@ public:
 
     // Whether the drive is walked on a thread of its own (the default) or on this one.
     void setWalkAhead(bool walkAhead) { m_walkAhead = walkAhead; }
+    // Whether replace mode writes only the differences from the stored entries (the default)
+    // or removes them all and writes every entry anew; tests and benchmarks compare both.
+    void setInPlace(bool inPlace) { m_inPlace = inPlace; }
 
 Q_SIGNALS:
     // An entry was taken into the read (after the root entry: 1, 2, ...); it is stored with the
@@ -72,7 +78,10 @@ Q_SIGNALS:
 private:
     bool confirmDuplicates(const QString &serial);
     static QString startFolder(const QString &drive);
-    void walk(const QString &drive, const QString &start, int rootKey);
+    int sameVolumeRoot(int diskId, const QString &root);
+    void removeContents(int diskId);
+    void walk(const QString &drive, const QString &start, int rootKey, int storedRoot,
+              StoredContent *stored);
     void enableEditor(bool enabled);
 
     MainData &m_data;
@@ -87,4 +96,5 @@ private:
     qint64 m_unreadFolders = 0;
     qint64 m_unreadEntries = 0;
     bool m_walkAhead = true;
+    bool m_inPlace = true;
 };

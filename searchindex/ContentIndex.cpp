@@ -485,6 +485,23 @@ bool ContentIndex::wentBack(Connection &connection, const QList<qint32> &disks) 
     const size_t count = std::min(witnesses.size(), size_t(kWitnesses));
     std::partial_sort(witnesses.begin(), witnesses.begin() + qsizetype(count), witnesses.end(),
                       [](const Witness &a, const Witness &b) { return a.key > b.key; });
+    // A disk whose root entries are gone was read anew, which an update takes in: its entries
+    // are gone or, read again in place, those under the root entry hang from its new one.
+    Statement r(connection);
+    r.prepare(QStringLiteral("select count(*) from TCONTENT where FDISKID = :D and "
+                             "FOWNCONTENTID is null and FCONTENTID = :K"));
+    auto readAnew = [&](qint32 disk) {
+        for (qint32 root : rootKeys(disk)) {
+            r.setParam(QStringLiteral("D"), disk);
+            r.setParam(QStringLiteral("K"), root);
+            r.execute();
+            const bool there = r.fetch() && r.value(0).toInt() != 0;
+            r.closeCursor();
+            if (!there)
+                return true;
+        }
+        return false;
+    };
     Statement s(connection);
     s.prepare(entrySelect(QStringLiteral("FCONTENTID = :K")));
     for (size_t i = 0; i < count; ++i) {
@@ -497,28 +514,13 @@ bool ContentIndex::wentBack(Connection &connection, const QList<qint32> &disks) 
         if (s.fetch()) {
             const IndexSegment::Entry e = entryOf(s);
             s.closeCursor();
-            if (e.disk != disk || e.parent != seg.parent(range.last - 1)
-                || e.folded != seg.lastName(range))
+            if (e.disk != disk || e.folded != seg.lastName(range))
+                return true;
+            if (e.parent != seg.parent(range.last - 1) && !readAnew(disk))
                 return true;
             continue;
         }
-        // Gone with its disk's root entries: the disk was read anew, which an update takes in.
-        const QList<qint32> roots = rootKeys(disk);
-        Statement r(connection);
-        r.prepare(QStringLiteral("select count(*) from TCONTENT where FDISKID = :D and "
-                                 "FOWNCONTENTID is null and FCONTENTID = :K"));
-        bool replaced = false;
-        for (qint32 root : roots) {
-            r.setParam(QStringLiteral("D"), disk);
-            r.setParam(QStringLiteral("K"), root);
-            r.execute();
-            if (!r.fetch() || r.value(0).toInt() == 0) {
-                replaced = true;
-                break;
-            }
-            r.closeCursor();
-        }
-        if (!replaced)
+        if (!readAnew(disk))
             return true;
     }
     return false;

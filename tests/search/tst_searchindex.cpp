@@ -509,8 +509,9 @@ private Q_SLOTS:
     void indexAgreesWithFindAfterEachChange_data()
     {
         QTest::addColumn<QString>("change");
-        for (const char *change : {"read", "replace", "add mode", "delete disk", "move disk",
-                                   "rename folder", "restore", "another connection's read"})
+        for (const char *change :
+             {"read", "replace", "update read", "add mode", "delete disk", "move disk",
+              "rename folder", "restore", "another connection's read"})
             QTest::newRow(change) << QString::fromLatin1(change);
     }
     void indexAgreesWithFindAfterEachChange()
@@ -529,6 +530,28 @@ private Q_SLOTS:
             readInto(2001, QMessageBox::Yes);
             QCOMPARE(entryCount(QStringLiteral("ёлка")), 0);
             QCOMPARE(entryCount(QStringLiteral("ёлочка")), 1);
+        } else if (change == QLatin1String("update read")) {
+            // Read, changed and read again in place: entries renamed, gone, kept and new.
+            readInto(2001, QMessageBox::Yes);
+            QCOMPARE(entryCount(QStringLiteral("ёлочка")), 1);
+            compareAll("the volume read");
+            const QStringList changed {QStringLiteral("сосна.mp3"),
+                                       QStringLiteral("Новая/Песня.MP3"),
+                                       QStringLiteral("added.mp3")};
+            writeVolume(changed);
+            readInto(2001, QMessageBox::Yes);
+            QCOMPARE(entryCount(QStringLiteral("ёлочка")), 0);
+            QCOMPARE(entryCount(QStringLiteral("сосна")), 1);
+            QCOMPARE(entryCount(QStringLiteral("added")), 1);
+            QCOMPARE(entryCount(QStringLiteral("fresh")), 0);
+            compareAll("read again");
+            // The disk's newest entry, kept, now hangs from the new root entry: the index is
+            // brought up to date, not built anew.
+            const int segments = ready()->segmentCount();
+            writeVolume(changed + QStringList {QStringLiteral("ещё.mp3")});
+            readInto(2001, QMessageBox::Yes);
+            QCOMPARE(ready()->segmentCount(), segments + 1);
+            QCOMPARE(entryCount(QStringLiteral("ещё")), 1);
         } else if (change == QLatin1String("add mode")) {
             readInto(2001, QMessageBox::No);
             QCOMPARE(entryCount(QStringLiteral("mp3")), before + 2);
