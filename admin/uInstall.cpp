@@ -2,8 +2,8 @@
 
 #include "admin/CatalogueService.h"
 #include "admin/FileNameEdit.h"
+#include "app/Catalogue.h"
 #include "app/ConnectionSettings.h"
-#include "app/MainData.h"
 #include "app/ProgramFiles.h"
 #include "store/Connection.h"
 #include "store/DbError.h"
@@ -20,7 +20,7 @@
 #include <QScreen>
 #include <QVBoxLayout>
 
-TfInstall::TfInstall(MainData &data, ConnectionSettings &settings, QWidget *parent)
+TfInstall::TfInstall(Catalogue &data, ConnectionSettings &settings, QWidget *parent)
     : QDialog(parent),
       m_data(data),
       m_settings(settings),
@@ -154,7 +154,7 @@ void TfInstall::ownerRequest(bool add)
     const QString owner = eKodra->text();
     const QString ownerPass = eKodraPass->text();
     const bool ok = runCommand(this, [&] {
-        m_data.DefDatabase.close();
+        m_data.DefDatabase().close();
         WaitCursor wait;
         // The account goes to the server that serves the catalogue named below.
         m_service->attach(eDatabaseName->fileName(), eSYSDBA->text(), eSYSPass->text());
@@ -206,7 +206,7 @@ bool TfInstall::createClearDatabase()
         return false;
 
     const bool ok = runCommand(this, [&] {
-        m_data.DefDatabase.close();
+        m_data.DefDatabase().close();
         // The owner as last stored, not the texts now in the owner fields.
         m_service->attach(database, m_settings.userName, m_settings.userPass);
         WaitCursor wait;

@@ -4,7 +4,7 @@
 
 class CatalogueService;
 class FileNameEdit;
-class MainData;
+class Catalogue;
 class QLineEdit;
 class QPushButton;
 struct ConnectionSettings;
@@ -16,7 +16,7 @@ class TfInstall : public QDialog
     Q_OBJECT
 
 public:
-    TfInstall(MainData &data, ConnectionSettings &settings, QWidget *parent = nullptr);
+    TfInstall(Catalogue &data, ConnectionSettings &settings, QWidget *parent = nullptr);
     ~TfInstall() override;
 
     // The buttons' commands, callable from tests as the buttons call them.
@@ -51,7 +51,7 @@ private:
     // add: create the owner; otherwise change the owner's password.
     void ownerRequest(bool add);
 
-    MainData &m_data;
+    Catalogue &m_data;
     ConnectionSettings &m_settings;
     CatalogueService *m_service;
     QString m_templatePath;

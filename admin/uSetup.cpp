@@ -2,8 +2,8 @@
 
 #include "admin/CatalogueService.h"
 #include "admin/FileNameEdit.h"
+#include "app/Catalogue.h"
 #include "app/ConnectionSettings.h"
-#include "app/MainData.h"
 #include "store/Connection.h"
 #include "store/DbError.h"
 #include "widgets/ErrorBox.h"
@@ -34,7 +34,7 @@ private:
 
 } // namespace
 
-TfSetup::TfSetup(MainData &data, ConnectionSettings &settings, QWidget *parent)
+TfSetup::TfSetup(Catalogue &data, ConnectionSettings &settings, QWidget *parent)
     : QDialog(parent), m_data(data), m_settings(settings), m_service(new CatalogueService(this))
 {
     setObjectName(QStringLiteral("fSetup"));
@@ -121,7 +121,7 @@ void TfSetup::done(int result)
 void TfSetup::closeMainConnection()
 {
     // The lists close and the connection's work is committed before the server is asked.
-    m_data.DefDatabase.close();
+    m_data.DefDatabase().close();
 }
 
 void TfSetup::bBackupClick()

@@ -4,7 +4,7 @@
 
 class CatalogueService;
 class FileNameEdit;
-class MainData;
+class Catalogue;
 class QPushButton;
 struct ConnectionSettings;
 
@@ -14,7 +14,7 @@ class TfSetup : public QDialog
     Q_OBJECT
 
 public:
-    TfSetup(MainData &data, ConnectionSettings &settings, QWidget *parent = nullptr);
+    TfSetup(Catalogue &data, ConnectionSettings &settings, QWidget *parent = nullptr);
     ~TfSetup() override;
 
     // The buttons' commands, callable from tests as the buttons call them.
@@ -36,7 +36,7 @@ public:
 private:
     void closeMainConnection();
 
-    MainData &m_data;
+    Catalogue &m_data;
     ConnectionSettings &m_settings;
     CatalogueService *m_service;
 };

@@ -9,8 +9,8 @@
 //   the default, for large trees; engine: those two and the default on catalogues whose
 //   engine work per row differs (forced writes, page size, indexes), measured only.
 
+#include "app/Catalogue.h"
 #include "app/ConnectionSettings.h"
-#include "app/MainData.h"
 #include "bench/BenchDisk.h"
 #include "disk/ContentWriter.h"
 #include "disk/DiskReader.h"
@@ -275,7 +275,7 @@ Timing plainWalk(const QString &root, qint64 &entries)
 }
 
 // The main data objects connected to the catalogue, on the bench disk.
-void connectTo(MainData &data, const TestCatalogue &cat)
+void connectTo(Catalogue &data, const TestCatalogue &cat)
 {
     ConnectionSettings settings;
     settings.databaseName = cat.path();
@@ -283,8 +283,8 @@ void connectTo(MainData &data, const TestCatalogue &cat)
     settings.userPass = QStringLiteral("TARLO");
     if (!CatalogueSample::connectMain(data, settings))
         die(QStringLiteral("cannot connect to ") + cat.path());
-    if (!data.dtFolder.locate(QStringLiteral("FFOLDERID"), kFolderId)
-        || !data.dtDisk.locate(QStringLiteral("FDISKID"), kDiskId))
+    if (!data.dtFolder().locate(QStringLiteral("FFOLDERID"), kFolderId)
+        || !data.dtDisk().locate(QStringLiteral("FDISKID"), kDiskId))
         die(QStringLiteral("the bench disk is not in the list"));
 }
 
@@ -379,9 +379,9 @@ ReadResult readOnce(const QString &root, const Way &way, qint64 walked, bool sea
                               QStringLiteral("-user"), QStringLiteral("KODRA"), cat->path()})
             != 0)
         die(QStringLiteral("gfix could not switch forced writes off"));
-    MainData data;
+    Catalogue data;
     connectTo(data, *cat);
-    ContentWriter dtContent(data.DefDatabase, data.spNextID, QStringLiteral("dtContent"));
+    ContentWriter dtContent(data.DefDatabase(), data.spNextID(), QStringLiteral("dtContent"));
     dtContent.setTuning(way.tuning);
     DiskReader reader(data, dtContent, nullptr);
     reader.setWalkAhead(way.walkAhead);
@@ -447,7 +447,7 @@ ReadResult readOnce(const QString &root, const Way &way, qint64 walked, bool sea
     double firstMs = 0;
     double bestMs = 0;
     for (int round = 0; round < 3; ++round) {
-        FileSearch search(data.DefDatabase);
+        FileSearch search(data.DefDatabase());
         QElapsedTimer t;
         t.start();
         const std::optional<int> key = search.step(kDiskId, kNeedle.toLower());
@@ -668,16 +668,16 @@ void benchParts(const QString &root, qint64 entries, double walkWall)
     // The writes: GETNEXTID and the insert per entry through dtContent, commits held.
     {
         const auto cat = freshCatalogue();
-        MainData data;
+        Catalogue data;
         connectTo(data, *cat);
-        ContentWriter dtContent(data.DefDatabase, data.spNextID, QStringLiteral("dtContent"));
+        ContentWriter dtContent(data.DefDatabase(), data.spNextID(), QStringLiteral("dtContent"));
         dtContent.setTuning({1, 1});
         dtContent.open(kDiskId);
         ::sync();
         const qint64 writtenBefore = procField("io", "write_bytes");
         const Stopwatch watch;
         {
-            Transaction::CommitHold hold(data.DefDatabase.transaction());
+            Transaction::CommitHold hold(data.DefDatabase().transaction());
             std::vector<int> owners {dtContent.append(
                 0, ContentWriter::Root, QStringLiteral("bench"), 0, QDateTime::currentDateTime())};
             DirectoryWalker::walk(root, [&](const DirectoryWalker::Entry &e) {

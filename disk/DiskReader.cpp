@@ -1,7 +1,7 @@
 #include "disk/DiskReader.h"
 
+#include "app/Catalogue.h"
 #include "app/GracefulExit.h"
-#include "app/MainData.h"
 #include "disk/ContentWriter.h"
 #include "disk/VolumeSource.h"
 #include "disk/uProgress.h"
@@ -40,13 +40,14 @@ QString shownFolder(const QString &drive, const QString &start, const QString &f
 }
 } // namespace
 
-DiskReader::DiskReader(MainData &data, ContentWriter &content, QWidget *editor)
+DiskReader::DiskReader(Catalogue &data, ContentWriter &content, QWidget *editor)
     : m_data(data),
       dtContent(content),
       m_editor(editor),
-      dtCheckDisk(std::make_unique<QueryDataSet>(data.DefDatabase, QStringLiteral("dtCheckDisk"))),
+      dtCheckDisk(
+          std::make_unique<QueryDataSet>(data.DefDatabase(), QStringLiteral("dtCheckDisk"))),
       ibsDelContent(
-          std::make_unique<SqlStatement>(data.DefDatabase, QStringLiteral("ibsDelContent")))
+          std::make_unique<SqlStatement>(data.DefDatabase(), QStringLiteral("ibsDelContent")))
 {
     dtCheckDisk->setSelectSql(
         {QStringLiteral("select * from TDISK where FUNIQUE=:VUNIQUE and FDISKID<>:VDISKID")});
@@ -124,7 +125,7 @@ bool DiskReader::confirmDuplicates(const QString &serial)
     // Every volume whose serial is unknown would otherwise match every other such disk.
     if (serial.isEmpty())
         return true;
-    QueryDataSet &disk = m_data.dtDisk;
+    QueryDataSet &disk = m_data.dtDisk();
     dtCheckDisk->close();
     dtCheckDisk->setParam(QStringLiteral("VDISKID"),
                           disk.fieldByName(QStringLiteral("FDISKID")).value());
@@ -172,7 +173,7 @@ DiskReader::Outcome DiskReader::read(const QString &drive, Mode mode)
         return Outcome::Declined;
 
     WaitCursor wait;
-    QueryDataSet &disk = m_data.dtDisk;
+    QueryDataSet &disk = m_data.dtDisk();
     if (disk.state() == QueryDataSet::State::Insert)
         disk.post();
     if (disk.state() != QueryDataSet::State::Edit)
@@ -223,7 +224,7 @@ DiskReader::Outcome DiskReader::read(const QString &drive, Mode mode)
         progress->show();
         enableEditor(false);
 
-        Transaction::CommitHold hold(m_data.DefDatabase.transaction());
+        Transaction::CommitHold hold(m_data.DefDatabase().transaction());
         const int rootKey
             = dtContent.append(0, ContentWriter::Root, root, 0, QDateTime::currentDateTime());
         walk(drive, start, rootKey);

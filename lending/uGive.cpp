@@ -1,7 +1,7 @@
 #include "lending/uGive.h"
 
+#include "app/Catalogue.h"
 #include "app/ConnectionSettings.h"
-#include "app/MainData.h"
 #include "disk/LendingColors.h"
 #include "store/DbError.h"
 #include "widgets/DBGrid.h"
@@ -43,9 +43,9 @@ constexpr int DefaultColumnWidth = 64;
 
 } // namespace
 
-TfGive::TfGive(MainData &data, SettingsStore *store, QWidget *parent)
+TfGive::TfGive(Catalogue &data, SettingsStore *store, QWidget *parent)
     : QDialog(parent),
-      dtGive(data.DefDatabase, QStringLiteral("dtGive")),
+      dtGive(data.DefDatabase(), QStringLiteral("dtGive")),
       fsGive(this, store, ConnectionSettings::section + QStringLiteral("\\Give"))
 {
     setObjectName(QStringLiteral("fGive"));

@@ -8,7 +8,7 @@
 #include <memory>
 
 class DBGrid;
-class MainData;
+class Catalogue;
 class QAction;
 class QToolBar;
 class SettingsStore;
@@ -22,7 +22,7 @@ class TfGive : public QDialog
     Q_OBJECT
 
 public:
-    TfGive(MainData &data, SettingsStore *store, QWidget *parent = nullptr);
+    TfGive(Catalogue &data, SettingsStore *store, QWidget *parent = nullptr);
     ~TfGive() override;
 
     // The toggles in the order their conditions are joined.

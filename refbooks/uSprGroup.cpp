@@ -21,7 +21,7 @@ RefBookWindow::Design design()
 
 } // namespace
 
-TfSprGroup::TfSprGroup(MainData &data, QWidget *parent)
+TfSprGroup::TfSprGroup(Catalogue &data, QWidget *parent)
     : RefBookWindow(data, design(), parent), dtSprGroup(dataSet())
 {
     setObjectName(QStringLiteral("fSprGroup"));

@@ -25,7 +25,7 @@ RefBookWindow::Design design()
 
 } // namespace
 
-TfSprMan::TfSprMan(MainData &data, QWidget *parent)
+TfSprMan::TfSprMan(Catalogue &data, QWidget *parent)
     : RefBookWindow(data, design(), parent), dtSprMan(dataSet())
 {
     setObjectName(QStringLiteral("fSprMan"));

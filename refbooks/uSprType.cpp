@@ -21,7 +21,7 @@ RefBookWindow::Design design()
 
 } // namespace
 
-TfSprType::TfSprType(MainData &data, QWidget *parent)
+TfSprType::TfSprType(Catalogue &data, QWidget *parent)
     : RefBookWindow(data, design(), parent), dtSprType(dataSet())
 {
     setObjectName(QStringLiteral("fSprType"));

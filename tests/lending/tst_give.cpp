@@ -1,4 +1,4 @@
-#include "app/MainData.h"
+#include "app/Catalogue.h"
 #include "browser/TDBTreeView.h"
 #include "browser/uMain.h"
 #include "lending/uGive.h"
@@ -35,7 +35,7 @@ private:
     std::unique_ptr<TfGive> m_give;
     std::unique_ptr<QAbstractItemModelTester> m_tester;
 
-    MainData &data() { return m_f->data(); }
+    Catalogue &data() { return m_f->data(); }
     DataSetModel &model() { return *m_give->DBGridEh1->dataSetModel(); }
     int column(const char *field) { return model().columnOfField(QString::fromLatin1(field)); }
 
@@ -137,8 +137,11 @@ private:
                         header->height() / 2);
         QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, at);
     }
-    int folderKey() { return data().dtFolder.fieldByName(QStringLiteral("FFOLDERID")).asInteger(); }
-    int diskKey() { return data().dtDisk.fieldByName(QStringLiteral("FDISKID")).asInteger(); }
+    int folderKey()
+    {
+        return data().dtFolder().fieldByName(QStringLiteral("FFOLDERID")).asInteger();
+    }
+    int diskKey() { return data().dtDisk().fieldByName(QStringLiteral("FDISKID")).asInteger(); }
 
 private Q_SLOTS:
     void init()
@@ -429,14 +432,15 @@ private Q_SLOTS:
         QCOMPARE(diskKey(), disk);
         QTreeWidgetItem *node = m_f->main().DBTreeView1->currentItem();
         QVERIFY(node);
-        QCOMPARE(node->text(0), data().dtFolder.fieldByName(QStringLiteral("FFOLDER")).asString());
-        QCOMPARE(m_f->main().DBGridEh1->currentIndex().row(), data().dtDisk.currentRow());
+        QCOMPARE(node->text(0),
+                 data().dtFolder().fieldByName(QStringLiteral("FFOLDER")).asString());
+        QCOMPARE(m_f->main().DBGridEh1->currentIndex().row(), data().dtDisk().currentRow());
     }
 
     // 500 more lendings of disks "Диск-000" ... "Диск-499", in the main window's transaction.
     void addLendings()
     {
-        Statement stmt(data().DefDatabase);
+        Statement stmt(data().DefDatabase());
         stmt.prepare(QStringLiteral(
             "execute block as declare i integer = 0; begin while (i < 500) do begin "
             "insert into TDISK (FDISKID, FFOLDERID, FMANID, FNAME, FNN) values (10000 + :i, "

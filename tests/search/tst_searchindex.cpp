@@ -1,4 +1,4 @@
-#include "app/MainData.h"
+#include "app/Catalogue.h"
 #include "browser/uMain.h"
 #include "disk/DrivePicker.h"
 #include "disk/FileSearch.h"
@@ -231,9 +231,9 @@ private:
     std::unique_ptr<MainWindowFixture> m_f;
     std::unique_ptr<FixedVolumeSource> m_volumes;
 
-    MainData &data() { return m_f->data(); }
-    Connection &db() { return data().DefDatabase; }
-    SearchIndex &index() { return data().searchIndex; }
+    Catalogue &data() { return m_f->data(); }
+    Connection &db() { return data().DefDatabase(); }
+    SearchIndex &index() { return data().searchIndex(); }
 
     void inTransaction()
     {
@@ -274,7 +274,7 @@ private:
         const auto enable = qScopeGuard([this] { index().setEnabled(true); });
         if (indexed && !ready())
             return {QStringLiteral("<no index>")};
-        TfFind find(data(), m_f->main().DBGridEh1, &m_f->main());
+        TfFind find(data(), &m_f->main());
         find.eDisk->setText(disk);
         find.eFile->setText(file);
         find.BitBtn1Click();
@@ -534,20 +534,20 @@ private Q_SLOTS:
             QCOMPARE(entryCount(QStringLiteral("mp3")), before + 2);
         } else if (change == QLatin1String("delete disk")) {
             QVERIFY(m_f->locateDisk(2001));
-            data().dtDisk.remove();
+            data().dtDisk().remove();
             QCOMPARE(entryCount(QStringLiteral("ёлка")), 0);
         } else if (change == QLatin1String("move disk")) {
-            data().dtMoveDisk.setSql(
+            data().dtMoveDisk().setSql(
                 QStringLiteral("update TDISK set FFOLDERID = :F where FDISKID = :D"));
-            data().dtMoveDisk.setParam(QStringLiteral("F"), 1002);
-            data().dtMoveDisk.setParam(QStringLiteral("D"), 2001);
-            data().dtMoveDisk.execute();
+            data().dtMoveDisk().setParam(QStringLiteral("F"), 1002);
+            data().dtMoveDisk().setParam(QStringLiteral("D"), 2001);
+            data().dtMoveDisk().execute();
             QVERIFY(findRows(QStringLiteral("ЁЛКА"), QString()).constFirst().contains("Архив"));
         } else if (change == QLatin1String("rename folder")) {
-            QVERIFY(data().dtFolder.locate(QStringLiteral("FFOLDERID"), 1001));
-            data().dtFolder.edit();
-            data().dtFolder.fieldByName(QStringLiteral("FFOLDER")).setString("Яшик");
-            data().dtFolder.post();
+            QVERIFY(data().dtFolder().locate(QStringLiteral("FFOLDERID"), 1001));
+            data().dtFolder().edit();
+            data().dtFolder().fieldByName(QStringLiteral("FFOLDER")).setString("Яшик");
+            data().dtFolder().post();
             QVERIFY(findRows(QStringLiteral("ЁЛКА"), QString()).constFirst().contains("Яшик"));
         } else if (change == QLatin1String("restore")) {
             // The same keys, other names: only the catalogue's identity tells them apart.
@@ -583,7 +583,7 @@ private Q_SLOTS:
     void searchWindowUsesTheIndex()
     {
         QVERIFY(ready());
-        TfFind find(data(), m_f->main().DBGridEh1, &m_f->main());
+        TfFind find(data(), &m_f->main());
         find.setModal(false);
         find.show();
         find.eFile->setText(QStringLiteral("mp3"));
@@ -604,7 +604,7 @@ private Q_SLOTS:
         find.DBGridEh1->setFocus();
         find.dtFind.moveTo(0);
         find.BitBtn1Click();
-        QCOMPARE(data().dtDisk.fieldByName(QStringLiteral("FDISKID")).asInteger(), 2001);
+        QCOMPARE(data().dtDisk().fieldByName(QStringLiteral("FDISKID")).asInteger(), 2001);
     }
 
     void fileSearchStepsAsFindFile_data()
@@ -642,7 +642,7 @@ private Q_SLOTS:
     void searchWithoutIndexGoesToTheServer()
     {
         index().setEnabled(false);
-        TfFind find(data(), m_f->main().DBGridEh1, &m_f->main());
+        TfFind find(data(), &m_f->main());
         find.eFile->setText(QStringLiteral("mp3"));
         find.BitBtn1Click();
         QVERIFY(!find.wasIndexed());
@@ -888,7 +888,7 @@ private Q_SLOTS:
     // holds, and the disk editor does not send it to the server.
     void overlongTextsFindNothing()
     {
-        TfFind find(data(), m_f->main().DBGridEh1, &m_f->main());
+        TfFind find(data(), &m_f->main());
         find.eDisk->setText(QString(300, QLatin1Char('d')));
         find.eFile->setText(QString(1025, QLatin1Char('x')));
         QCOMPARE(find.eDisk->text().size(), 255);
