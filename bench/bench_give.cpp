@@ -90,9 +90,9 @@ int main(int argc, char *argv[])
     // Settings of its own: the window keeps its layout there, not in the user's file.
     SettingsStore store(dir.filePath(QStringLiteral("Kodra.ini")));
 
-    const QStringList plain = TfGive::initialSelect();
+    const QStringList plain = Debtors::statement({}, Debtors::defaultOrdering);
     const QStringList out
-        = TfGive::withFilter(plain, TfGive::filterText({false, false, true, false}));
+        = Debtors::statement({false, false, true, false}, Debtors::defaultOrdering);
     const double alone = fetchAlone(data.DefDatabase(), plain);
     const double aloneOut = fetchAlone(data.DefDatabase(), out);
 
@@ -123,7 +123,7 @@ int main(int argc, char *argv[])
         give.show();
         QCoreApplication::processEvents();
         for (int run = 0; run < 3; ++run) {
-            if (give.isOn(TfGive::Given)) {
+            if (give.isOn(Debtors::NotReturned)) {
                 give.aOwnExecute(give.aGiven);
                 QCoreApplication::processEvents();
             }
