@@ -498,7 +498,7 @@ void TfEdtDisk::aReadExecute()
                 return;
             mode = answer == QMessageBox::Yes ? DiskReader::Mode::Replace : DiskReader::Mode::Add;
         }
-        const int disk = m_data.dtDisk().fieldByName(QStringLiteral("FDISKID")).asInteger();
+        const int disk = m_data.currentDisk();
         DiskReader::Outcome outcome = DiskReader::Outcome::Declined;
         {
             const auto told = qScopeGuard([this, disk, &outcome] {
@@ -526,7 +526,7 @@ void TfEdtDisk::aFindFileExecute()
         return;
     runCommand(this, [this, &text] {
         WaitCursor wait;
-        const int disk = m_data.dtDisk().fieldByName(QStringLiteral("FDISKID")).asInteger();
+        const int disk = m_data.currentDisk();
         const std::optional<int> key = m_search->step(disk, text);
         if (!key) {
             Prompt::instance().message(this, QStringLiteral("Ничего не найдено !"),

@@ -3,6 +3,7 @@
 #include "disk/DrivePicker.h"
 #include "disk/FileSearch.h"
 #include "disk/uEdtDisk.h"
+#include "search/CatalogueSearch.h"
 #include "search/uFind.h"
 #include "searchindex/IndexText.h"
 #include "searchindex/IndexedFind.h"
@@ -266,27 +267,26 @@ private:
             columns << IndexedFind::columnName(c);
         return columns;
     }
-    // The rows the search window shows for the texts as typed, with or without the index.
-    QStringList windowRows(const QString &file, const QString &disk, bool indexed,
+    // The rows a search finds for the texts as typed, with or without the index.
+    QStringList searchRows(const QString &file, const QString &disk, bool indexed,
                            const QStringList &columns)
     {
         index().setEnabled(indexed);
         const auto enable = qScopeGuard([this] { index().setEnabled(true); });
         if (indexed && !ready())
             return {QStringLiteral("<no index>")};
-        TfFind find(data(), &m_f->main());
-        find.eDisk->setText(disk);
-        find.eFile->setText(file);
-        find.BitBtn1Click();
-        if (find.wasIndexed()
+        CatalogueSearch search(db(), &index());
+        const bool wasIndexed = search.find(file, disk);
+        if (wasIndexed
             != (indexed && IndexedFind::canAnswer(IndexText::upper(file), IndexText::upper(disk))))
-            return {QStringLiteral("<index used: %1>").arg(find.wasIndexed())};
-        find.dtFind.fetchAll();
+            return {QStringLiteral("<index used: %1>").arg(wasIndexed)};
+        QueryDataSet &found = search.results();
+        found.fetchAll();
         QStringList rows;
-        for (int r = 0; r < find.dtFind.fetchedCount(); ++r) {
+        for (int r = 0; r < found.fetchedCount(); ++r) {
             QStringList values;
             for (const QString &c : columns)
-                values << text(find.dtFind.value(r, find.dtFind.fieldByName(c).index()));
+                values << text(found.value(r, found.fieldByName(c).index()));
             rows << values.join(QLatin1Char('|'));
         }
         return rows;
@@ -642,12 +642,10 @@ private Q_SLOTS:
     void searchWithoutIndexGoesToTheServer()
     {
         index().setEnabled(false);
-        TfFind find(data(), &m_f->main());
-        find.eFile->setText(QStringLiteral("mp3"));
-        find.BitBtn1Click();
-        QVERIFY(!find.wasIndexed());
-        find.dtFind.fetchAll();
-        QCOMPARE(find.dtFind.fetchedCount(), entryCount(QStringLiteral("mp3")));
+        CatalogueSearch search(db(), &index());
+        QVERIFY(!search.find(QStringLiteral("mp3"), QString()));
+        search.results().fetchAll();
+        QCOMPARE(search.results().fetchedCount(), entryCount(QStringLiteral("mp3")));
         index().setEnabled(true);
     }
 
@@ -864,8 +862,8 @@ private Q_SLOTS:
         const QStringList columns {QStringLiteral("FDISKID"), QStringLiteral("FCONTENTFULL"),
                                    QStringLiteral("FCONTENTSIZE")};
         const QStringList expected = findRows(file, disk, columns);
-        QCOMPARE(windowRows(file, disk, true, columns), expected);
-        QCOMPARE(windowRows(file, disk, false, columns), expected);
+        QCOMPARE(searchRows(file, disk, true, columns), expected);
+        QCOMPARE(searchRows(file, disk, false, columns), expected);
         if (IndexedFind::canAnswer(IndexText::upper(file), IndexText::upper(disk))) {
             auto built = ready();
             QVERIFY(built);
