@@ -3,8 +3,8 @@
 #include "admin/AdminRequest.h"
 #include "admin/CatalogueService.h"
 #include "admin/FileNameEdit.h"
+#include "app/Catalogue.h"
 #include "app/ConnectionSettings.h"
-#include "app/MainData.h"
 #include "app/ProgramFiles.h"
 #include "store/Connection.h"
 #include "widgets/Prompt.h"
@@ -19,7 +19,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-TfInstall::TfInstall(MainData &data, ConnectionSettings &settings, QWidget *parent)
+TfInstall::TfInstall(Catalogue &data, ConnectionSettings &settings, QWidget *parent)
     : QDialog(parent),
       m_data(data),
       m_settings(settings),
@@ -197,7 +197,7 @@ bool TfInstall::createClearDatabase()
 
 AdminRequest TfInstall::request()
 {
-    return AdminRequest(this, *m_service, m_data.DefDatabase);
+    return AdminRequest(this, *m_service, m_data.DefDatabase());
 }
 
 void TfInstall::bOKClick()

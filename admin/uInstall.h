@@ -5,7 +5,7 @@
 class AdminRequest;
 class CatalogueService;
 class FileNameEdit;
-class MainData;
+class Catalogue;
 class QLineEdit;
 class QPushButton;
 struct ConnectionSettings;
@@ -17,7 +17,7 @@ class TfInstall : public QDialog
     Q_OBJECT
 
 public:
-    TfInstall(MainData &data, ConnectionSettings &settings, QWidget *parent = nullptr);
+    TfInstall(Catalogue &data, ConnectionSettings &settings, QWidget *parent = nullptr);
     ~TfInstall() override;
 
     // The buttons' commands, callable from tests as the buttons call them.
@@ -53,7 +53,7 @@ private:
     void ownerRequest(bool add);
     AdminRequest request();
 
-    MainData &m_data;
+    Catalogue &m_data;
     ConnectionSettings &m_settings;
     CatalogueService *m_service;
     QString m_templatePath;

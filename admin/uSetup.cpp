@@ -3,8 +3,8 @@
 #include "admin/AdminRequest.h"
 #include "admin/CatalogueService.h"
 #include "admin/FileNameEdit.h"
+#include "app/Catalogue.h"
 #include "app/ConnectionSettings.h"
-#include "app/MainData.h"
 #include "store/Connection.h"
 #include "widgets/ErrorBox.h"
 #include "widgets/ScreenCentre.h"
@@ -16,7 +16,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-TfSetup::TfSetup(MainData &data, ConnectionSettings &settings, QWidget *parent)
+TfSetup::TfSetup(Catalogue &data, ConnectionSettings &settings, QWidget *parent)
     : QDialog(parent), m_data(data), m_settings(settings), m_service(new CatalogueService(this))
 {
     setObjectName(QStringLiteral("fSetup"));
@@ -98,7 +98,7 @@ void TfSetup::done(int result)
 
 AdminRequest TfSetup::request()
 {
-    return AdminRequest(this, *m_service, m_data.DefDatabase);
+    return AdminRequest(this, *m_service, m_data.DefDatabase());
 }
 
 void TfSetup::bBackupClick()
@@ -161,7 +161,7 @@ void TfSetup::bOKClick()
     const bool ok = runCommand(this, [this] {
         // The lists close and the connection's work is committed before another catalogue.
         if (eDatabaseName->text() != m_settings.databaseName)
-            m_data.DefDatabase.close();
+            m_data.DefDatabase().close();
     });
     if (!ok)
         return;

@@ -5,7 +5,7 @@
 class AdminRequest;
 class CatalogueService;
 class FileNameEdit;
-class MainData;
+class Catalogue;
 class QPushButton;
 struct ConnectionSettings;
 
@@ -15,7 +15,7 @@ class TfSetup : public QDialog
     Q_OBJECT
 
 public:
-    TfSetup(MainData &data, ConnectionSettings &settings, QWidget *parent = nullptr);
+    TfSetup(Catalogue &data, ConnectionSettings &settings, QWidget *parent = nullptr);
     ~TfSetup() override;
 
     // The buttons' commands, callable from tests as the buttons call them.
@@ -37,7 +37,7 @@ public:
 private:
     AdminRequest request();
 
-    MainData &m_data;
+    Catalogue &m_data;
     ConnectionSettings &m_settings;
     CatalogueService *m_service;
 };

@@ -1,6 +1,6 @@
 #include "app/CatalogueSession.h"
 
-#include "app/MainData.h"
+#include "app/Catalogue.h"
 #include "app/SchemaUpkeep.h"
 #include "platform/SettingsStore.h"
 #include "store/Connection.h"
@@ -9,7 +9,7 @@
 
 const QString CatalogueSession::version = QStringLiteral("1.0");
 
-CatalogueSession::CatalogueSession(MainData &data, SettingsStore &store)
+CatalogueSession::CatalogueSession(Catalogue &data, SettingsStore &store)
     : m_data(data), m_store(store)
 { }
 
@@ -26,25 +26,25 @@ bool CatalogueSession::hasRunBefore() const
 
 void CatalogueSession::connect(QWidget *messageParent)
 {
-    MainData &d = m_data;
+    Catalogue &d = m_data;
     const QString path = m_settings.databasePath();
-    d.DefDatabase.setDatabaseName(path);
-    d.DefDatabase.setParams(m_settings.connectionParams());
+    d.DefDatabase().setDatabaseName(path);
+    d.DefDatabase().setParams(m_settings.connectionParams());
     if (Connection::isLocalPath(path)) {
         m_guard.take(path);
         try {
-            d.DefDatabase.open();
+            d.DefDatabase().open();
         } catch (const DbError &e) {
             m_guard.release();
             throw LocalCatalogueGuard::explained(path, e);
         }
     } else {
         m_guard.release();
-        d.DefDatabase.open();
+        d.DefDatabase().open();
     }
 
-    d.spVer.execute();
-    const QString found = d.spVer.paramAsString(QStringLiteral("VERSION"));
+    d.spVer().execute();
+    const QString found = d.spVer().paramAsString(QStringLiteral("VERSION"));
     if (found != version) {
         Prompt::instance().message(messageParent,
                                    QStringLiteral("Версия указанной базы данных ") + found
@@ -53,25 +53,23 @@ void CatalogueSession::connect(QWidget *messageParent)
                                    QMessageBox::Critical, QMessageBox::Ok);
         return;
     }
-    SchemaUpkeep::addMissing(d.DefDatabase);
-    d.dtFolder.open();
-    d.dtDisk.open();
+    SchemaUpkeep::addMissing(d.DefDatabase());
+    d.dtFolder().open();
+    d.dtDisk().open();
     const QString &section = ConnectionSettings::section;
-    d.dtFolder.locate(QStringLiteral("FFOLDERID"),
-                      m_store.readInteger(section, QStringLiteral("FolderID"), 1));
-    d.dtDisk.locate(QStringLiteral("FDISKID"),
-                    m_store.readInteger(section, QStringLiteral("DiskID"), 1));
+    d.dtFolder().locate(QStringLiteral("FFOLDERID"),
+                        m_store.readInteger(section, QStringLiteral("FolderID"), 1));
+    d.dtDisk().locate(QStringLiteral("FDISKID"),
+                      m_store.readInteger(section, QStringLiteral("DiskID"), 1));
 }
 
 void CatalogueSession::saveSettings()
 {
     m_settings.write(m_store);
-    const MainData &d = m_data;
+    const Catalogue &d = m_data;
     const QString &section = ConnectionSettings::section;
-    if (d.dtFolder.isOpen())
-        m_store.writeInteger(section, QStringLiteral("FolderID"),
-                             d.dtFolder.fieldByName(QStringLiteral("FFOLDERID")).asInteger());
-    if (d.dtDisk.isOpen())
-        m_store.writeInteger(section, QStringLiteral("DiskID"),
-                             d.dtDisk.fieldByName(QStringLiteral("FDISKID")).asInteger());
+    if (d.dtFolder().isOpen())
+        m_store.writeInteger(section, QStringLiteral("FolderID"), d.currentFolder());
+    if (d.dtDisk().isOpen())
+        m_store.writeInteger(section, QStringLiteral("DiskID"), d.currentDisk());
 }

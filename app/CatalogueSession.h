@@ -3,7 +3,7 @@
 #include "app/ConnectionSettings.h"
 #include "app/LocalCatalogueGuard.h"
 
-class MainData;
+class Catalogue;
 class SettingsStore;
 class QWidget;
 
@@ -16,7 +16,7 @@ public:
     // The schema version this program works with.
     static const QString version;
 
-    CatalogueSession(MainData &data, SettingsStore &store);
+    CatalogueSession(Catalogue &data, SettingsStore &store);
 
     ConnectionSettings &settings() { return m_settings; }
     SettingsStore &store() { return m_store; }
@@ -35,7 +35,7 @@ public:
     void saveSettings();
 
 private:
-    MainData &m_data;
+    Catalogue &m_data;
     SettingsStore &m_store;
     ConnectionSettings m_settings;
     // A local catalogue stays locked from the connect on, until another one is connected.

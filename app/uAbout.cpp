@@ -2,7 +2,7 @@
 
 #include "widgets/ContrastColour.h"
 
-#include "app/MainData.h"
+#include "app/Catalogue.h"
 #include "store/DbError.h"
 
 #include <QCoreApplication>
@@ -50,7 +50,7 @@ QLabel *link(QWidget *parent, const QString &text, const QString &target, int x,
 
 } // namespace
 
-TfAbout::TfAbout(MainData &data, QWidget *parent)
+TfAbout::TfAbout(Catalogue &data, QWidget *parent)
     : QDialog(parent), openUrl([](const QUrl &url) { QDesktopServices::openUrl(url); })
 {
     setObjectName(QStringLiteral("fAbout"));
@@ -116,10 +116,10 @@ TfAbout::TfAbout(MainData &data, QWidget *parent)
     bOK->setDefault(true);
     connect(bOK, &QPushButton::clicked, this, &QDialog::accept);
 
-    if (data.DefDatabase.isConnected()) {
+    if (data.DefDatabase().isConnected()) {
         try {
-            data.spVer.execute();
-            lVer->setText(data.spVer.paramAsString(QStringLiteral("VERSION")));
+            data.spVer().execute();
+            lVer->setText(data.spVer().paramAsString(QStringLiteral("VERSION")));
         } catch (const DbError &e) {
             lVer->setText(QStringLiteral("Ошибка ") + e.text());
         }

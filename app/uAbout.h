@@ -4,7 +4,7 @@
 #include <QUrl>
 #include <functional>
 
-class MainData;
+class Catalogue;
 class QLabel;
 class QPushButton;
 
@@ -14,7 +14,7 @@ class TfAbout : public QDialog
     Q_OBJECT
 
 public:
-    TfAbout(MainData &data, QWidget *parent = nullptr);
+    TfAbout(Catalogue &data, QWidget *parent = nullptr);
 
     static const QString mailAddress;
     static const QString webAddress;

@@ -39,25 +39,25 @@ void folderTree(const TestCatalogue &cat)
         "else i - mod(mod(i, 111) - 11, 10) - 1 end; "
         "insert into TFOLDER (FFOLDERID, FFOLDER, FOWNFOLDERID) values (100000 + :i, "
         "'Папка ' || (20000 - :i), iif(:p = 0, 0, 100000 + :p)); i = i + 1; end end")});
-    MainData data;
-    cat.configure(data.DefDatabase);
-    data.DefDatabase.open();
+    Catalogue data;
+    cat.configure(data.DefDatabase());
+    data.DefDatabase().open();
 
     const double fetchOnly = bestMs(3, [&] {
-        data.dtFolder.close();
-        data.dtFolder.open();
-        data.dtFolder.fetchAll();
+        data.dtFolder().close();
+        data.dtFolder().open();
+        data.dtFolder().fetchAll();
     });
-    data.dtFolder.close();
-    const int rows = data.dtFolder.fetchedCount();
+    data.dtFolder().close();
+    const int rows = data.dtFolder().fetchedCount();
 
     TDBTreeView tree;
-    FolderCommands::setupFolderTree(tree, data.dtFolder);
+    FolderCommands::setupFolderTree(tree, data.dtFolder());
     tree.resize(300, 600);
     tree.show();
     const double load = bestMs(3, [&] {
-        data.dtFolder.close();
-        data.dtFolder.open();
+        data.dtFolder().close();
+        data.dtFolder().open();
         QCoreApplication::processEvents();
     });
     int nodes = 0;
@@ -105,9 +105,9 @@ void diskList(const TestCatalogue &cat)
         die(QStringLiteral("the main window did not start"));
     if (!prompt.shown.isEmpty())
         die(prompt.shown.first().text);
-    if (!window.data().dtFolder.isOpen())
+    if (!window.data().dtFolder().isOpen())
         die(QStringLiteral("the main window did not connect"));
-    QueryDataSet &folder = window.data().dtFolder;
+    QueryDataSet &folder = window.data().dtFolder();
     auto firstScreen = [&](int key) {
         return bestMs(3, [&] {
             folder.locate(QStringLiteral("FFOLDERID"), 9003);
@@ -123,7 +123,7 @@ void diskList(const TestCatalogue &cat)
                        "(%3 rows fetched), ratio %4 (goal <= 2)")
             .arg(small, 0, 'f', 1)
             .arg(large, 0, 'f', 1)
-            .arg(window.data().dtDisk.fetchedCount())
+            .arg(window.data().dtDisk().fetchedCount())
             .arg(large / small, 0, 'f', 2));
 }
 

@@ -8,7 +8,7 @@
 //
 // Usage: bench_find [runs]   (default 3; the best run of each counts)
 
-#include "app/MainData.h"
+#include "app/Catalogue.h"
 #include "bench/BenchDisk.h"
 #include "browser/uMain.h"
 #include "platform/SettingsStore.h"
@@ -159,9 +159,9 @@ int main(int argc, char *argv[])
         die(QStringLiteral("the main window did not start"));
     if (!prompt.shown.isEmpty())
         die(prompt.shown.first().text);
-    Connection &db = window.data().DefDatabase;
+    Connection &db = window.data().DefDatabase();
 
-    TfFind find(window.data(), window.DBGridEh1, &window);
+    TfFind find(window.data(), &window);
     find.setModal(false);
     find.show();
 

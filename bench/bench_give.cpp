@@ -4,7 +4,7 @@
 // "Невозвращенные" on, as ratios to fetching the first 1000 rows of the same statement alone
 // on the same connection in the same run. Goal: ratio <= 2.
 
-#include "app/MainData.h"
+#include "app/Catalogue.h"
 #include "bench/BenchDisk.h"
 #include "lending/uGive.h"
 #include "platform/SettingsStore.h"
@@ -82,19 +82,19 @@ int main(int argc, char *argv[])
         die(cat.error());
     fill(cat);
 
-    MainData data;
-    cat.configure(data.DefDatabase);
-    data.DefDatabase.open();
-    data.DefDatabase.transaction().start();
+    Catalogue data;
+    cat.configure(data.DefDatabase());
+    data.DefDatabase().open();
+    data.DefDatabase().transaction().start();
     QTemporaryDir dir;
     // Settings of its own: the window keeps its layout there, not in the user's file.
     SettingsStore store(dir.filePath(QStringLiteral("Kodra.ini")));
 
-    const QStringList plain = TfGive::initialSelect();
+    const QStringList plain = Debtors::statement({}, Debtors::defaultOrdering);
     const QStringList out
-        = TfGive::withFilter(plain, TfGive::filterText({false, false, true, false}));
-    const double alone = fetchAlone(data.DefDatabase, plain);
-    const double aloneOut = fetchAlone(data.DefDatabase, out);
+        = Debtors::statement({false, false, true, false}, Debtors::defaultOrdering);
+    const double alone = fetchAlone(data.DefDatabase(), plain);
+    const double aloneOut = fetchAlone(data.DefDatabase(), out);
 
     int rows = 0;
     int fetched = 0;
@@ -123,7 +123,7 @@ int main(int argc, char *argv[])
         give.show();
         QCoreApplication::processEvents();
         for (int run = 0; run < 3; ++run) {
-            if (give.isOn(TfGive::Given)) {
+            if (give.isOn(Debtors::NotReturned)) {
                 give.aOwnExecute(give.aGiven);
                 QCoreApplication::processEvents();
             }
@@ -141,6 +141,6 @@ int main(int argc, char *argv[])
             .arg(toggled, 0, 'f', 1)
             .arg(outRows)
             .arg(toggled / aloneOut, 0, 'f', 2));
-    data.DefDatabase.close();
+    data.DefDatabase().close();
     return 0;
 }

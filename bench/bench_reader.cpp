@@ -11,8 +11,8 @@
 //   the tree (and a folder of 1,000 files) read again in replace mode, unchanged and after a
 //   round of changes, in place and written anew.
 
+#include "app/Catalogue.h"
 #include "app/ConnectionSettings.h"
-#include "app/MainData.h"
 #include "bench/BenchDisk.h"
 #include "disk/ContentWriter.h"
 #include "disk/DiskReader.h"
@@ -279,7 +279,7 @@ Timing plainWalk(const QString &root, qint64 &entries)
 }
 
 // The main data objects connected to the catalogue, on the bench disk.
-void connectTo(MainData &data, const TestCatalogue &cat)
+void connectTo(Catalogue &data, const TestCatalogue &cat)
 {
     ConnectionSettings settings;
     settings.databaseName = cat.path();
@@ -287,8 +287,8 @@ void connectTo(MainData &data, const TestCatalogue &cat)
     settings.userPass = QStringLiteral("TARLO");
     if (!CatalogueSample::connectMain(data, settings))
         die(QStringLiteral("cannot connect to ") + cat.path());
-    if (!data.dtFolder.locate(QStringLiteral("FFOLDERID"), kFolderId)
-        || !data.dtDisk.locate(QStringLiteral("FDISKID"), kDiskId))
+    if (!data.dtFolder().locate(QStringLiteral("FFOLDERID"), kFolderId)
+        || !data.dtDisk().locate(QStringLiteral("FDISKID"), kDiskId))
         die(QStringLiteral("the bench disk is not in the list"));
 }
 
@@ -383,9 +383,9 @@ ReadResult readOnce(const QString &root, const Way &way, qint64 walked, bool sea
                               QStringLiteral("-user"), QStringLiteral("KODRA"), cat->path()})
             != 0)
         die(QStringLiteral("gfix could not switch forced writes off"));
-    MainData data;
+    Catalogue data;
     connectTo(data, *cat);
-    ContentWriter dtContent(data.DefDatabase, data.spNextID, QStringLiteral("dtContent"));
+    ContentWriter dtContent(data.DefDatabase(), data.spNextID(), QStringLiteral("dtContent"));
     dtContent.setTuning(way.tuning);
     DiskReader reader(data, dtContent, nullptr);
     reader.setWalkAhead(way.walkAhead);
@@ -451,7 +451,7 @@ ReadResult readOnce(const QString &root, const Way &way, qint64 walked, bool sea
     double firstMs = 0;
     double bestMs = 0;
     for (int round = 0; round < 3; ++round) {
-        FileSearch search(data.DefDatabase);
+        FileSearch search(data.DefDatabase());
         QElapsedTimer t;
         t.start();
         const std::optional<int> key = search.step(kDiskId, kNeedle.toLower());
@@ -630,9 +630,9 @@ void benchReread(const QString &root, int files, int rounds)
     volumes.volumes.insert(root,
                            {QStringLiteral("BENCH"), QStringLiteral("1A2B3C4D"), 4700000000LL});
     const auto cat = freshCatalogue();
-    MainData data;
+    Catalogue data;
     connectTo(data, *cat);
-    ContentWriter dtContent(data.DefDatabase, data.spNextID, QStringLiteral("dtContent"));
+    ContentWriter dtContent(data.DefDatabase(), data.spNextID(), QStringLiteral("dtContent"));
     DiskReader reader(data, dtContent, nullptr);
     qint64 written = 0;
     QObject::connect(&reader, &DiskReader::entryWritten, [&](qint64 n) { written = n; });
@@ -853,16 +853,16 @@ void benchParts(const QString &root, qint64 entries, double walkWall)
     // The writes: GETNEXTID and the insert per entry through dtContent, commits held.
     {
         const auto cat = freshCatalogue();
-        MainData data;
+        Catalogue data;
         connectTo(data, *cat);
-        ContentWriter dtContent(data.DefDatabase, data.spNextID, QStringLiteral("dtContent"));
+        ContentWriter dtContent(data.DefDatabase(), data.spNextID(), QStringLiteral("dtContent"));
         dtContent.setTuning({1, 1});
         dtContent.open(kDiskId);
         ::sync();
         const qint64 writtenBefore = procField("io", "write_bytes");
         const Stopwatch watch;
         {
-            Transaction::CommitHold hold(data.DefDatabase.transaction());
+            Transaction::CommitHold hold(data.DefDatabase().transaction());
             std::vector<int> owners {dtContent.append(
                 0, ContentWriter::Root, QStringLiteral("bench"), 0, QDateTime::currentDateTime())};
             DirectoryWalker::walk(root, [&](const DirectoryWalker::Entry &e) {

@@ -6,7 +6,7 @@
 // reading its rows alone on the same connection in the same run. Goal: ratio <= 2, the engine
 // adding no more than the reading does.
 
-#include "app/MainData.h"
+#include "app/Catalogue.h"
 #include "bench/BenchDisk.h"
 #include "reportengine/BuiltReport.h"
 #include "reportengine/ReportBuilder.h"
@@ -127,9 +127,9 @@ int main(int argc, char *argv[])
     fill(cat);
     QTemporaryDir dir;
 
-    MainData data;
-    cat.configure(data.DefDatabase);
-    data.DefDatabase.open();
+    Catalogue data;
+    cat.configure(data.DefDatabase());
+    data.DefDatabase().open();
 
     {
         TfStat1 stat(data, nullptr);
@@ -137,13 +137,13 @@ int main(int argc, char *argv[])
                stat.frdtStat1, dir.filePath(QStringLiteral("stat.pdf")));
     }
 
-    data.dtFolder.open();
-    if (!data.dtFolder.locate(QStringLiteral("FFOLDERID"), LabelFolder))
+    data.dtFolder().open();
+    if (!data.dtFolder().locate(QStringLiteral("FFOLDERID"), LabelFolder))
         die(QStringLiteral("the label folder is missing"));
-    if (!data.dtDisk.isOpen())
-        data.dtDisk.open();
-    ReportDataSource frDisks(QStringLiteral("frDisks"), data.dtDisk);
-    report(QStringLiteral("Labels of 10,000 disks"), data.dtDisk, labels(), frDisks,
+    if (!data.dtDisk().isOpen())
+        data.dtDisk().open();
+    ReportDataSource frDisks(QStringLiteral("frDisks"), data.dtDisk());
+    report(QStringLiteral("Labels of 10,000 disks"), data.dtDisk(), labels(), frDisks,
            dir.filePath(QStringLiteral("labels.pdf")));
     return 0;
 }

@@ -3,7 +3,7 @@
 //
 // Usage: bench_store [entries] [write|read]   (defaults: 100000, both parts)
 
-#include "app/MainData.h"
+#include "app/Catalogue.h"
 #include "bench/BenchDisk.h"
 #include "store/DbError.h"
 #include "store/FbApi.h"
@@ -179,21 +179,21 @@ void verifyWritten(const TestCatalogue &cat, const std::vector<Entry> &tree)
 Rate writeLayer(const std::vector<Entry> &tree)
 {
     const auto cat = freshCatalogue();
-    MainData data;
-    cat->configure(data.DefDatabase);
-    data.DefDatabase.open();
-    data.DefDatabase.transaction().start();
-    SqlStatement insert(data.DefDatabase, QStringLiteral("dtContentInsert"));
+    Catalogue data;
+    cat->configure(data.DefDatabase());
+    data.DefDatabase().open();
+    data.DefDatabase().transaction().start();
+    SqlStatement insert(data.DefDatabase(), QStringLiteral("dtContentInsert"));
     insert.setSql(QString::fromLatin1(kInsertSql));
     std::vector<int> ids(tree.size());
 
     const Stopwatch watch;
     {
-        Transaction::CommitHold hold(data.DefDatabase.transaction());
+        Transaction::CommitHold hold(data.DefDatabase().transaction());
         for (size_t i = 0; i < tree.size(); ++i) {
             const Entry &e = tree[i];
-            data.spNextID.execute();
-            ids[i] = data.spNextID.paramAsInteger(QStringLiteral("ID"));
+            data.spNextID().execute();
+            ids[i] = data.spNextID().paramAsInteger(QStringLiteral("ID"));
             insert.setParam(QStringLiteral("FCONTENTID"), ids[i]);
             insert.setParam(QStringLiteral("FDISKID"), kDiskId);
             insert.setParam(QStringLiteral("FOWNCONTENTID"),
@@ -206,7 +206,7 @@ Rate writeLayer(const std::vector<Entry> &tree)
         }
     }
     const Rate rate = rateOf(tree.size(), watch);
-    data.DefDatabase.close();
+    data.DefDatabase().close();
     verifyWritten(*cat, tree);
     return rate;
 }

@@ -35,7 +35,7 @@ constexpr int kTreeWidth = 177;
 TfMain::TfMain(SettingsStore *store, QWidget *parent)
     : QMainWindow(parent),
       m_store(store),
-      m_data(std::make_unique<MainData>()),
+      m_data(std::make_unique<Catalogue>()),
       m_session(*m_data, *store),
       fsMain(this, store, ConnectionSettings::section)
 {
@@ -58,9 +58,9 @@ TfMain::TfMain(SettingsStore *store, QWidget *parent)
     connect(&fsMain, &FormStorage::placementRestored, this, &TfMain::layoutRestored);
     connect(&fsMain, &FormStorage::placementSaved, this, &TfMain::layoutSaved);
 
-    m_data->dtDisk.afterInsert = [this](QueryDataSet &ds) { dtDiskAfterInsert(ds); };
-    m_data->dtFolder.afterScroll = [this](QueryDataSet &) { folderScrolled(); };
-    QueryDataSet *folder = &m_data->dtFolder;
+    m_data->dtDisk().afterInsert = [this](QueryDataSet &ds) { dtDiskAfterInsert(ds); };
+    m_data->dtFolder().afterScroll = [this](QueryDataSet &) { folderScrolled(); };
+    QueryDataSet *folder = &m_data->dtFolder();
     connect(folder, &QueryDataSet::dataReset, this, &TfMain::updateDiskCommands);
     connect(folder, &QueryDataSet::dataSetChanged, this, &TfMain::updateDiskCommands);
     connect(folder, &QueryDataSet::currentRowChanged, this, &TfMain::updateDiskCommands);
@@ -68,12 +68,14 @@ TfMain::TfMain(SettingsStore *store, QWidget *parent)
     setDiskEditor([](TfMain &main) {
         TfEdtDisk editor(main.data(), main.settings(), &main.store(), &main);
         // The search index takes in what a read wrote once the read is over.
-        connect(&editor, &TfEdtDisk::contentsRead, &main.data().searchIndex,
+        connect(&editor, &TfEdtDisk::contentsRead, &main.data().searchIndex(),
                 &SearchIndex::refreshInBackground);
         return editor.exec() == QDialog::Accepted;
     });
 
-    Connection &db = m_data->DefDatabase;
+    // A disk gone to from another window is shown in the disk list, which takes the keys.
+    connect(m_data.get(), &Catalogue::wentTo, this, [this] { DBGridEh1->setFocus(); });
+    Connection &db = m_data->DefDatabase();
     connect(&db, &Connection::afterConnect, this, [this] { updateConnectCaption(true); });
     connect(&db, &Connection::afterDisconnect, this, [this] { updateConnectCaption(false); });
 }
@@ -89,7 +91,7 @@ void TfMain::createPanes()
     m_splitter->setChildrenCollapsible(false);
     DBTreeView1 = new TDBTreeView(m_splitter);
     DBTreeView1->setObjectName(QStringLiteral("DBTreeView1"));
-    FolderCommands::setupFolderTree(*DBTreeView1, m_data->dtFolder);
+    FolderCommands::setupFolderTree(*DBTreeView1, m_data->dtFolder());
     PopupMenu1 = new QMenu(this);
     PopupMenu1->addAction(aAddFolder);
     PopupMenu1->addAction(aDelFolder);
@@ -128,7 +130,7 @@ void TfMain::createPanes()
 
 void TfMain::createDiskList()
 {
-    m_diskList = new DiskList(DBGridEh1, m_data->dtDisk, this);
+    m_diskList = new DiskList(DBGridEh1, m_data->dtDisk(), this);
     PopupMenu2 = new QMenu(this);
     PopupMenu2->addAction(aAddDisk);
     PopupMenu2->addAction(aEditDisk);
@@ -142,7 +144,7 @@ void TfMain::createDiskList()
 
 void TfMain::folderScrolled()
 {
-    const QueryDataSet &folder = m_data->dtFolder;
+    const QueryDataSet &folder = m_data->dtFolder();
     if (folder.isOpen() && folder.currentRow() >= 0)
         DBGridEh1->dataSetModel()->setColumnTitle(
             0, folder.fieldByName(QStringLiteral("FFOLDER")).asString());
@@ -150,7 +152,7 @@ void TfMain::folderScrolled()
 
 void TfMain::diskListActivated()
 {
-    QueryDataSet &disk = m_data->dtDisk;
+    QueryDataSet &disk = m_data->dtDisk();
     if (!m_diskEditor || !hasCurrentFolder() || disk.state() != QueryDataSet::State::Browse)
         return;
     if (disk.isEmpty())
@@ -267,7 +269,7 @@ void TfMain::setDiskEditor(DiskEditor editor)
 
 bool TfMain::hasCurrentFolder() const
 {
-    const QueryDataSet &folder = m_data->dtFolder;
+    const QueryDataSet &folder = m_data->dtFolder();
     return folder.isOpen() && !folder.isEmpty() && folder.currentRow() >= 0;
 }
 
@@ -290,7 +292,7 @@ void TfMain::commitListEdit()
 void TfMain::dtDiskAfterInsert(QueryDataSet &ds)
 {
     ds.fieldByName(QStringLiteral("FFOLDERID"))
-        .setValue(m_data->dtFolder.fieldByName(QStringLiteral("FFOLDERID")).value());
+        .setValue(m_data->dtFolder().fieldByName(QStringLiteral("FFOLDERID")).value());
     ds.fieldByName(QStringLiteral("FMANID")).setInteger(1);
     editDisk();
 }
@@ -299,7 +301,7 @@ void TfMain::editDisk()
 {
     if (!m_diskEditor)
         return;
-    QueryDataSet &disk = m_data->dtDisk;
+    QueryDataSet &disk = m_data->dtDisk();
     const auto cancelPending = [&disk] {
         if (disk.state() == QueryDataSet::State::Edit
             || disk.state() == QueryDataSet::State::Insert)
@@ -321,7 +323,7 @@ void TfMain::editDisk()
 
 void TfMain::aAddDiskExecute()
 {
-    QueryDataSet &disk = m_data->dtDisk;
+    QueryDataSet &disk = m_data->dtDisk();
     // A row edited in place is stored by the insert first; a new row is already the editor's.
     if (!aAddDisk->isEnabled() || disk.state() == QueryDataSet::State::Insert)
         return;
@@ -339,7 +341,7 @@ void TfMain::aDelDiskExecute()
 {
     if (!aDelDisk->isEnabled())
         return;
-    QueryDataSet &disk = m_data->dtDisk;
+    QueryDataSet &disk = m_data->dtDisk();
     const QString name
         = disk.isOpen() ? disk.fieldByName(QStringLiteral("FNAME")).asString() : QString();
     const auto answer = Prompt::instance().message(
@@ -354,21 +356,22 @@ void TfMain::aRefreshExecute()
 {
     runCommand(this, [this] {
         WaitCursor wait;
-        MainData &d = *m_data;
+        Catalogue &d = *m_data;
         // Re-reading leaves the row being edited: it is stored first, as leaving it would.
-        d.dtFolder.checkBrowseMode();
-        d.dtDisk.checkBrowseMode();
-        const int folder = d.dtFolder.isOpen()
-            ? d.dtFolder.fieldByName(QStringLiteral("FFOLDERID")).asInteger()
+        d.dtFolder().checkBrowseMode();
+        d.dtDisk().checkBrowseMode();
+        const int folder = d.dtFolder().isOpen()
+            ? d.dtFolder().fieldByName(QStringLiteral("FFOLDERID")).asInteger()
             : 0;
-        const int disk
-            = d.dtDisk.isOpen() ? d.dtDisk.fieldByName(QStringLiteral("FDISKID")).asInteger() : 0;
-        d.dtDisk.close();
-        d.dtFolder.close();
-        d.dtFolder.open();
-        d.dtDisk.open();
-        d.dtFolder.locate(QStringLiteral("FFOLDERID"), folder);
-        d.dtDisk.locate(QStringLiteral("FDISKID"), disk);
+        const int disk = d.dtDisk().isOpen()
+            ? d.dtDisk().fieldByName(QStringLiteral("FDISKID")).asInteger()
+            : 0;
+        d.dtDisk().close();
+        d.dtFolder().close();
+        d.dtFolder().open();
+        d.dtDisk().open();
+        d.dtFolder().locate(QStringLiteral("FFOLDERID"), folder);
+        d.dtDisk().locate(QStringLiteral("FDISKID"), disk);
     });
 }
 
@@ -390,22 +393,22 @@ void TfMain::DBTreeView1DragDrop(QObject *sender, QObject *source, const QPoint 
         return;
     const int disk = m_diskList->draggedDisk();
     const bool moved = runCommand(this, [this, disk] {
-        MainData &d = *m_data;
-        d.dtMoveDisk.setParam(QStringLiteral("FDISKID"), disk);
-        d.dtMoveDisk.setParam(QStringLiteral("FFOLDERID"),
-                              d.dtFolder.fieldByName(QStringLiteral("FFOLDERID")).value());
-        d.dtMoveDisk.execute();
+        Catalogue &d = *m_data;
+        d.dtMoveDisk().setParam(QStringLiteral("FDISKID"), disk);
+        d.dtMoveDisk().setParam(QStringLiteral("FFOLDERID"),
+                                d.dtFolder().fieldByName(QStringLiteral("FFOLDERID")).value());
+        d.dtMoveDisk().execute();
     });
     if (!moved)
         return;
     aRefreshExecute();
-    runCommand(this, [this, disk] { m_data->dtDisk.locate(QStringLiteral("FDISKID"), disk); });
+    runCommand(this, [this, disk] { m_data->dtDisk().locate(QStringLiteral("FDISKID"), disk); });
 }
 
 void TfMain::aSetupExecute()
 {
     TfSetup dialog(*m_data, settings(), this);
-    if (dialog.exec() == QDialog::Accepted && !m_data->DefDatabase.isConnected())
+    if (dialog.exec() == QDialog::Accepted && !m_data->DefDatabase().isConnected())
         aConnectExecute();
 }
 
@@ -414,11 +417,11 @@ void TfMain::aInstallExecute()
     TfInstall dialog(*m_data, settings(), this);
     if (dialog.exec() != QDialog::Accepted)
         return;
-    if (!m_data->DefDatabase.isConnected())
+    if (!m_data->DefDatabase().isConnected())
         aConnectExecute();
     // A new catalogue is known from now on: a program that dies before its first close must
     // not greet the user with the installation dialog again.
-    if (m_data->DefDatabase.isConnected())
+    if (m_data->DefDatabase().isConnected())
         aSaveSetupExecute();
 }
 
@@ -443,28 +446,23 @@ void TfMain::aGiveExecute()
         disk = list.fieldByName(QStringLiteral("FDISKID")).asInteger();
     });
     // The lists closed (disconnected) have nothing to show the disk in.
-    MainData &d = *m_data;
-    if (folder == 0 || !d.dtFolder.isOpen())
-        return;
-    runCommand(this, [&d, folder, disk] {
-        d.dtFolder.locate(QStringLiteral("FFOLDERID"), folder);
-        d.dtDisk.locate(QStringLiteral("FDISKID"), disk);
-    });
+    if (folder != 0)
+        runCommand(this, [this, folder, disk] { m_data->goTo(folder, disk); });
 }
 
 void TfMain::aManExecute()
 {
-    runRefBook([this] { return std::make_unique<TfSprMan>(*m_data, this); }, m_data->dtMan);
+    runRefBook([this] { return std::make_unique<TfSprMan>(*m_data, this); }, m_data->dtMan());
 }
 
 void TfMain::aTypeExecute()
 {
-    runRefBook([this] { return std::make_unique<TfSprType>(*m_data, this); }, m_data->dtType);
+    runRefBook([this] { return std::make_unique<TfSprType>(*m_data, this); }, m_data->dtType());
 }
 
 void TfMain::aGroupsExecute()
 {
-    runRefBook([this] { return std::make_unique<TfSprGroup>(*m_data, this); }, m_data->dtGroup);
+    runRefBook([this] { return std::make_unique<TfSprGroup>(*m_data, this); }, m_data->dtGroup());
 }
 
 void TfMain::runRefBook(const std::function<std::unique_ptr<QDialog>()> &make, QueryDataSet &lookup)
@@ -478,8 +476,8 @@ void TfMain::runRefBook(const std::function<std::unique_ptr<QDialog>()> &make, Q
 
 void TfMain::aFindExecute()
 {
-    // The search window moves the lists to a found disk itself; its result is not needed.
-    TfFind find(*m_data, DBGridEh1, this, m_store);
+    // The search window asks the catalogue to go to a found disk; its result is not needed.
+    TfFind find(*m_data, this, m_store);
     find.exec();
 }
 
@@ -532,7 +530,7 @@ void TfMain::firstShow()
 
 void TfMain::aConnectExecute()
 {
-    Connection &db = m_data->DefDatabase;
+    Connection &db = m_data->DefDatabase();
     if (db.isConnected()) {
         runCommand(this, [&db] { db.close(); });
         return;

@@ -1,7 +1,7 @@
 #pragma once
 
+#include "app/Catalogue.h"
 #include "app/CatalogueSession.h"
-#include "app/MainData.h"
 #include "browser/DiskList.h"
 #include "browser/TCustomAutoTreeView.h"
 #include "widgets/FormStorage.h"
@@ -28,7 +28,7 @@ public:
     explicit TfMain(SettingsStore *store, QWidget *parent = nullptr);
     ~TfMain() override;
 
-    MainData &data() { return *m_data; }
+    Catalogue &data() { return *m_data; }
     SettingsStore &store() { return *m_store; }
     // The in-memory connection settings (read on the first show, written at each save).
     ConnectionSettings &settings() { return m_session.settings(); }
@@ -118,7 +118,7 @@ private:
 
 private:
     SettingsStore *m_store;
-    std::unique_ptr<MainData> m_data;
+    std::unique_ptr<Catalogue> m_data;
     CatalogueSession m_session;
     QSplitter *m_splitter = nullptr;
     bool m_shown = false;

@@ -1,6 +1,6 @@
 #include "disk/ContentTree.h"
 
-#include "app/MainData.h"
+#include "app/Catalogue.h"
 #include "widgets/ErrorBox.h"
 #include "widgets/IconSet.h"
 
@@ -10,12 +10,12 @@
 #include <QSet>
 #include <QStyle>
 
-ContentTree::ContentTree(MainData &data, QWidget *parent)
+ContentTree::ContentTree(Catalogue &data, QWidget *parent)
     : QTreeWidget(parent),
       m_data(data),
       dtContentBranch(
-          std::make_unique<QueryDataSet>(data.DefDatabase, QStringLiteral("dtContentBranch"))),
-      ibsGetOwner(std::make_unique<SqlStatement>(data.DefDatabase, QStringLiteral("ibsGetOwner")))
+          std::make_unique<QueryDataSet>(data.DefDatabase(), QStringLiteral("dtContentBranch"))),
+      ibsGetOwner(std::make_unique<SqlStatement>(data.DefDatabase(), QStringLiteral("ibsGetOwner")))
 {
     setObjectName(QStringLiteral("tvDisk"));
     setHeaderHidden(true);
@@ -73,7 +73,7 @@ QString ContentTree::nodeText(const QString &name, int type, const QDateTime &da
 
 int ContentTree::currentDisk() const
 {
-    const QueryDataSet &disk = m_data.dtDisk;
+    const QueryDataSet &disk = m_data.dtDisk();
     if (!disk.isOpen() || disk.currentRow() < 0)
         return 0;
     return disk.fieldByName(QStringLiteral("FDISKID")).asInteger();

@@ -4,7 +4,7 @@
 #include <QTreeWidget>
 #include <memory>
 
-class MainData;
+class Catalogue;
 class QueryDataSet;
 class SqlStatement;
 
@@ -17,7 +17,7 @@ class ContentTree : public QTreeWidget
 public:
     enum Role { KeyRole = Qt::UserRole + 1, LoadedRole };
 
-    explicit ContentTree(MainData &data, QWidget *parent = nullptr);
+    explicit ContentTree(Catalogue &data, QWidget *parent = nullptr);
     ~ContentTree() override;
 
     // Loads the children of node (nullptr: the top level) whose entry key is owner (0 for the
@@ -46,7 +46,7 @@ private:
     int ownerOf(int key);
     QTreeWidgetItem *childWithKey(QTreeWidgetItem *node, int key) const;
 
-    MainData &m_data;
+    Catalogue &m_data;
     std::unique_ptr<QueryDataSet> dtContentBranch;
     std::unique_ptr<SqlStatement> ibsGetOwner;
     QIcon m_images[3];

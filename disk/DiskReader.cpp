@@ -1,7 +1,7 @@
 #include "disk/DiskReader.h"
 
+#include "app/Catalogue.h"
 #include "app/GracefulExit.h"
-#include "app/MainData.h"
 #include "disk/ContentWriter.h"
 #include "disk/StoredContent.h"
 #include "disk/VolumeSource.h"
@@ -41,13 +41,14 @@ QString shownFolder(const QString &drive, const QString &start, const QString &f
 }
 } // namespace
 
-DiskReader::DiskReader(MainData &data, ContentWriter &content, QWidget *editor)
+DiskReader::DiskReader(Catalogue &data, ContentWriter &content, QWidget *editor)
     : m_data(data),
       dtContent(content),
       m_editor(editor),
-      dtCheckDisk(std::make_unique<QueryDataSet>(data.DefDatabase, QStringLiteral("dtCheckDisk"))),
+      dtCheckDisk(
+          std::make_unique<QueryDataSet>(data.DefDatabase(), QStringLiteral("dtCheckDisk"))),
       ibsDelContent(
-          std::make_unique<SqlStatement>(data.DefDatabase, QStringLiteral("ibsDelContent")))
+          std::make_unique<SqlStatement>(data.DefDatabase(), QStringLiteral("ibsDelContent")))
 {
     dtCheckDisk->setSelectSql(
         {QStringLiteral("select * from TDISK where FUNIQUE=:VUNIQUE and FDISKID<>:VDISKID")});
@@ -125,7 +126,7 @@ bool DiskReader::confirmDuplicates(const QString &serial)
     // Every volume whose serial is unknown would otherwise match every other such disk.
     if (serial.isEmpty())
         return true;
-    QueryDataSet &disk = m_data.dtDisk;
+    QueryDataSet &disk = m_data.dtDisk();
     dtCheckDisk->close();
     dtCheckDisk->setParam(QStringLiteral("VDISKID"),
                           disk.fieldByName(QStringLiteral("FDISKID")).value());
@@ -173,7 +174,7 @@ DiskReader::Outcome DiskReader::read(const QString &drive, Mode mode)
         return Outcome::Declined;
 
     WaitCursor wait;
-    QueryDataSet &disk = m_data.dtDisk;
+    QueryDataSet &disk = m_data.dtDisk();
     if (disk.state() == QueryDataSet::State::Insert)
         disk.post();
     if (disk.state() != QueryDataSet::State::Edit)
@@ -227,13 +228,13 @@ DiskReader::Outcome DiskReader::read(const QString &drive, Mode mode)
         progress->show();
         enableEditor(false);
 
-        Transaction::CommitHold hold(m_data.DefDatabase.transaction());
+        Transaction::CommitHold hold(m_data.DefDatabase().transaction());
         std::unique_ptr<StoredContent> stored;
         if (storedRoot != 0) {
             stored = std::make_unique<StoredContent>();
             QElapsedTimer sinceEvents;
             sinceEvents.start();
-            const bool loaded = stored->load(m_data.DefDatabase, diskId, [&] {
+            const bool loaded = stored->load(m_data.DefDatabase(), diskId, [&] {
                 if (sinceEvents.hasExpired(kEventsEveryMs)) {
                     QCoreApplication::processEvents();
                     sinceEvents.restart();
@@ -254,7 +255,7 @@ DiskReader::Outcome DiskReader::read(const QString &drive, Mode mode)
             // The root entry has a new key and the old one goes: a search index that saw the
             // old one, here or on another workstation, then takes the disk in anew. One step,
             // so that a killed read leaves one root entry.
-            Transaction::CommitHold swap(m_data.DefDatabase.transaction(),
+            Transaction::CommitHold swap(m_data.DefDatabase().transaction(),
                                          Transaction::CommitHold::Mode::Whole);
             const int key = dtContent.append(0, ContentWriter::Root, root, 0, now);
             dtContent.adopt(storedRoot, key);
@@ -300,7 +301,7 @@ int DiskReader::sameVolumeRoot(int diskId, const QString &root)
 {
     // The newest root entry of the same text, should the disk hold several.
     int key = 0;
-    for (const auto &[rootKey, text] : StoredContent::roots(m_data.DefDatabase, diskId)) {
+    for (const auto &[rootKey, text] : StoredContent::roots(m_data.DefDatabase(), diskId)) {
         if (text == dtContent.storable(root))
             key = rootKey;
     }

@@ -9,7 +9,7 @@
 #include <memory>
 
 class ContentWriter;
-class MainData;
+class Catalogue;
 class StoredContent;
 class QueryDataSet;
 class SqlStatement;
@@ -30,7 +30,7 @@ public:
 
     // editor's contents are disabled while the walk runs and its progress dialog is the
     // editor's child; dtContent writes the entries.
-    DiskReader(MainData &data, ContentWriter &dtContent, QWidget *editor);
+    DiskReader(Catalogue &data, ContentWriter &dtContent, QWidget *editor);
     ~DiskReader() override;
 
     // Empties the content tree once the old entries are gone (replace) or before new ones
@@ -84,7 +84,7 @@ private:
               StoredContent *stored);
     void enableEditor(bool enabled);
 
-    MainData &m_data;
+    Catalogue &m_data;
     ContentWriter &dtContent;
     QWidget *m_editor;
     std::unique_ptr<QueryDataSet> dtCheckDisk;

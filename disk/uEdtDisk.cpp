@@ -1,7 +1,7 @@
 #include "disk/uEdtDisk.h"
 
+#include "app/Catalogue.h"
 #include "app/ConnectionSettings.h"
-#include "app/MainData.h"
 #include "disk/ContentTree.h"
 #include "disk/ContentWriter.h"
 #include "disk/DiskReader.h"
@@ -42,15 +42,15 @@ constexpr int kMargin = 8;
 
 } // namespace
 
-TfEdtDisk::TfEdtDisk(MainData &data, ConnectionSettings &settings, SettingsStore *store,
+TfEdtDisk::TfEdtDisk(Catalogue &data, ConnectionSettings &settings, SettingsStore *store,
                      QWidget *parent)
     : QDialog(parent),
-      dtGive(data.DefDatabase, QStringLiteral("dtGive")),
+      dtGive(data.DefDatabase(), QStringLiteral("dtGive")),
       m_data(data),
       m_settings(settings),
-      dtContent(std::make_unique<ContentWriter>(data.DefDatabase, data.spNextID,
+      dtContent(std::make_unique<ContentWriter>(data.DefDatabase(), data.spNextID(),
                                                 QStringLiteral("dtContent"))),
-      m_search(std::make_unique<FileSearch>(data.DefDatabase, &data.searchIndex)),
+      m_search(std::make_unique<FileSearch>(data.DefDatabase(), &data.searchIndex())),
       fsEdtDisk(this, store, ConnectionSettings::section + QStringLiteral("\\EdtDisk"))
 {
     // Earlier versions kept the layout in a section of its own at the top.
@@ -129,7 +129,7 @@ void TfEdtDisk::setupGive()
         "FMANID=:FMANID, FRETDATE=:FRETDATE where FGIVEID=:FGIVEID"));
     dtGive.setDeleteSql(QStringLiteral("delete from TGIVE where FGIVEID=:FGIVEID"));
     dtGive.setGeneratorField(QStringLiteral("FGIVEID"));
-    dtGive.setMasterSource(&m_data.dtDisk);
+    dtGive.setMasterSource(&m_data.dtDisk());
     dtGive.addField(FieldDef::column("FCOMMENT", FieldType::String, 255));
     dtGive.addField(FieldDef::column("FCTRLDATE", FieldType::Date));
     dtGive.addField(FieldDef::column("FDISKID", FieldType::Integer, 0, true));
@@ -137,7 +137,7 @@ void TfEdtDisk::setupGive()
     dtGive.addField(FieldDef::column("FGIVEID", FieldType::Integer, 0, true));
     dtGive.addField(FieldDef::column("FMANID", FieldType::Integer, 0, true));
     dtGive.addField(FieldDef::column("FRETDATE", FieldType::Date));
-    dtGive.addLookupField(QStringLiteral("FMAN"), 255, QStringLiteral("FMANID"), &m_data.dtMan,
+    dtGive.addLookupField(QStringLiteral("FMAN"), 255, QStringLiteral("FMANID"), &m_data.dtMan(),
                           QStringLiteral("FMANID"), QStringLiteral("FNAME"));
     dtGive.beforeInsert = [this](QueryDataSet &ds) { dtGiveBeforeInsert(ds); };
     dtGive.afterInsert = [this](QueryDataSet &ds) { dtGiveAfterInsert(ds); };
@@ -146,7 +146,7 @@ void TfEdtDisk::setupGive()
 void TfEdtDisk::dtGiveBeforeInsert(QueryDataSet &)
 {
     // A new disk is stored before a lending refers to it, so the lending gets its final key.
-    QueryDataSet &disk = m_data.dtDisk;
+    QueryDataSet &disk = m_data.dtDisk();
     if (disk.state() == QueryDataSet::State::Edit || disk.state() == QueryDataSet::State::Insert)
         disk.post();
 }
@@ -154,7 +154,7 @@ void TfEdtDisk::dtGiveBeforeInsert(QueryDataSet &)
 void TfEdtDisk::dtGiveAfterInsert(QueryDataSet &ds)
 {
     ds.fieldByName(QStringLiteral("FDISKID"))
-        .setValue(m_data.dtDisk.fieldByName(QStringLiteral("FDISKID")).value());
+        .setValue(m_data.dtDisk().fieldByName(QStringLiteral("FDISKID")).value());
     ds.fieldByName(QStringLiteral("FGIVEDATE")).setDate(QDate::currentDate());
 }
 
@@ -190,7 +190,7 @@ QWidget *TfEdtDisk::createRecordArea()
 {
     const qreal scale = m_scale;
     auto px = [scale](int width) { return int(width * scale); };
-    QueryDataSet *disk = &m_data.dtDisk;
+    QueryDataSet *disk = &m_data.dtDisk();
 
     auto *area = new QWidget(this);
     area->setObjectName(QStringLiteral("pRecord"));
@@ -261,11 +261,11 @@ QWidget *TfEdtDisk::createRecordArea()
     row->addStretch();
 
     row = newRow();
-    auto *man = lookup("FMANID", &m_data.dtMan, "FNAME", 137);
+    auto *man = lookup("FMANID", &m_data.dtMan(), "FNAME", 137);
     add(row, QStringLiteral("Владелец *"), man);
-    auto *type = lookup("FTYPEID", &m_data.dtType, "FTYPE", 69);
+    auto *type = lookup("FTYPEID", &m_data.dtType(), "FTYPE", 69);
     add(row, QStringLiteral("Тип"), type);
-    auto *group = lookup("FGROUPID", &m_data.dtGroup, "FGROUP", 161);
+    auto *group = lookup("FGROUPID", &m_data.dtGroup(), "FGROUP", 161);
     add(row, QStringLiteral("Группа"), group);
     row->addStretch();
 
@@ -436,7 +436,7 @@ void TfEdtDisk::showEvent(QShowEvent *event)
 void TfEdtDisk::aOKExecute()
 {
     runCommand(this, [this] {
-        QueryDataSet &disk = m_data.dtDisk;
+        QueryDataSet &disk = m_data.dtDisk();
         using State = QueryDataSet::State;
         if (disk.state() == State::Edit || disk.state() == State::Insert)
             disk.post();
@@ -511,7 +511,7 @@ void TfEdtDisk::aReadExecute()
                 return;
             mode = answer == QMessageBox::Yes ? DiskReader::Mode::Replace : DiskReader::Mode::Add;
         }
-        const int disk = m_data.dtDisk.fieldByName(QStringLiteral("FDISKID")).asInteger();
+        const int disk = m_data.currentDisk();
         DiskReader::Outcome outcome = DiskReader::Outcome::Declined;
         {
             const auto told = qScopeGuard([this, disk, &outcome] {
@@ -541,7 +541,7 @@ void TfEdtDisk::aFindFileExecute()
         return;
     runCommand(this, [this, &text] {
         WaitCursor wait;
-        const int disk = m_data.dtDisk.fieldByName(QStringLiteral("FDISKID")).asInteger();
+        const int disk = m_data.currentDisk();
         const std::optional<int> key = m_search->step(disk, text);
         if (!key) {
             Prompt::instance().message(this, QStringLiteral("Ничего не найдено !"),

@@ -13,7 +13,7 @@ class DiskReader;
 class DrivePicker;
 class FileSearch;
 class MountWatcher;
-class MainData;
+class Catalogue;
 class QAction;
 class QSplitter;
 class SettingsStore;
@@ -27,7 +27,7 @@ class TfEdtDisk : public QDialog
     Q_OBJECT
 
 public:
-    TfEdtDisk(MainData &data, ConnectionSettings &settings, SettingsStore *store,
+    TfEdtDisk(Catalogue &data, ConnectionSettings &settings, SettingsStore *store,
               QWidget *parent = nullptr);
     ~TfEdtDisk() override;
 
@@ -79,7 +79,7 @@ private:
     int contentHeight() const;
     void setContentHeight(int height);
 
-    MainData &m_data;
+    Catalogue &m_data;
     ConnectionSettings &m_settings;
     std::unique_ptr<ContentWriter> dtContent;
     std::unique_ptr<DiskReader> m_reader;

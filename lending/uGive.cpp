@@ -1,7 +1,8 @@
 #include "lending/uGive.h"
 
+#include "app/Catalogue.h"
 #include "app/ConnectionSettings.h"
-#include "app/MainData.h"
+#include "app/Catalogue.h"
 #include "lending/LendingColors.h"
 #include "store/DbError.h"
 #include "widgets/DBGrid.h"
@@ -12,20 +13,11 @@
 
 #include <QAction>
 #include <QBoxLayout>
+#include <QScopeGuard>
 #include <QToolBar>
 #include <algorithm>
 
 namespace {
-
-const QString OrderBy = QStringLiteral("order by");
-
-// The condition of each toggle, in the order they are joined.
-const std::array<QString, 4> Fragments {
-    QStringLiteral("d.FMANID<>1"),
-    QStringLiteral("d.FMANID=1"),
-    QStringLiteral("g.FRETDATE is null"),
-    QStringLiteral("(g.FCTRLDATE<current_date and g.FCTRLDATE is not null)"),
-};
 
 DataSetModel::Column column(const char *field, const QString &title, int width, bool stretch)
 {
@@ -43,17 +35,16 @@ constexpr int DefaultColumnWidth = 64;
 
 } // namespace
 
-TfGive::TfGive(MainData &data, SettingsStore *store, QWidget *parent)
+TfGive::TfGive(Catalogue &data, SettingsStore *store, QWidget *parent)
     : QDialog(parent),
-      dtGive(data.DefDatabase, QStringLiteral("dtGive")),
+      m_debtors(data.DefDatabase()),
+      dtGive(m_debtors.rows()),
       fsGive(this, store, ConnectionSettings::section + QStringLiteral("\\Give"))
 {
     setObjectName(QStringLiteral("fGive"));
     setWindowTitle(QStringLiteral("Должники"));
     setModal(true);
     setSizeGripEnabled(true);
-
-    dtGive.setSelectSql(initialSelect());
 
     createActions();
     auto *layout = new QVBoxLayout(this);
@@ -68,7 +59,7 @@ TfGive::TfGive(MainData &data, SettingsStore *store, QWidget *parent)
     resize(qRound(688 * scale), qRound(388 * scale));
     moveToScreenCentre(*this);
 
-    runCommand(this, [this] { dtGive.open(); });
+    runCommand(this, [this] { m_debtors.open(); });
 }
 
 TfGive::~TfGive()
@@ -79,41 +70,6 @@ TfGive::~TfGive()
     } catch (const DbError &) {
         // Nothing was changed here; a connection that has gone away has nothing to keep.
     }
-}
-
-QStringList TfGive::initialSelect()
-{
-    return {
-        QStringLiteral("select d.FDISKID,"),
-        QStringLiteral("d.FFOLDERID,"),
-        QStringLiteral("g.FCOMMENT,"),
-        QStringLiteral("g.FCTRLDATE,"),
-        QStringLiteral("g.FDISKID,"),
-        QStringLiteral("g.FGIVEDATE,"),
-        QStringLiteral("g.FGIVEID,"),
-        QStringLiteral("d.FMANID,"),
-        QStringLiteral("g.FMANID FGIVEMANID,"),
-        QStringLiteral("g.FRETDATE,"),
-        QStringLiteral("m.FNAME,"),
-        QStringLiteral("d.FNN,"),
-        QStringLiteral("d.FNAME FDISKNAME,"),
-        QStringLiteral("d.FCOMMENT FDISKCOMMENT,"),
-        QStringLiteral("d.FGETDATE,"),
-        QStringLiteral("d.FTYPEID,"),
-        QStringLiteral("t.FTYPE,"),
-        QStringLiteral("f.FFOLDER,"),
-        QStringLiteral("f.FFOLDERFULL,"),
-        QStringLiteral("mo.FNAME FOWNNAME"),
-        QStringLiteral("from TDISK d"),
-        QStringLiteral("left join GETFOLDERFULL(d.FFOLDERID) f on (d.FDISKID is not null)"),
-        QStringLiteral("left join TTYPE t on (t.FTYPEID=d.FTYPEID)"),
-        QStringLiteral("inner join TGIVE g on (g.FDISKID=d.FDISKID)"),
-        QStringLiteral("inner join TMAN mo on (mo.FMANID=d.FMANID)"),
-        QStringLiteral("inner join TMAN m on (m.FMANID=g.FMANID)"),
-        QString(),
-        OrderBy,
-        QStringLiteral(" f.FFOLDERFULL, d.FNN, d.FNAME, g.FGIVEDATE"),
-    };
 }
 
 void TfGive::createActions()
@@ -196,33 +152,11 @@ void TfGive::createGrid()
         [model](int col, SortableTitles::Mark mark) {
             model->setSortMark(col, DataSetModel::SortMark(int(mark)));
         });
+    m_titles->setReorder([this](const QString &ordering) { m_debtors.orderBy(ordering); });
     DBGridEh1->setTitleClickHandler([this](int col) { m_titles->titleClick(col); });
 
     connect(DBGridEh1, &DBGrid::activatedByKey, this, &TfGive::chooseRow);
     connect(DBGridEh1, &DBGrid::activatedByDoubleClick, this, &TfGive::chooseRow);
-}
-
-QString TfGive::filterText(const std::array<bool, 4> &on)
-{
-    QString condition;
-    for (size_t i = 0; i < on.size(); ++i) {
-        if (!on[i])
-            continue;
-        if (!condition.isEmpty())
-            condition += QStringLiteral(" AND ");
-        condition += Fragments[i];
-    }
-    return condition.isEmpty() ? condition : QStringLiteral("where ") + condition;
-}
-
-QStringList TfGive::withFilter(const QStringList &lines, const QString &filter)
-{
-    QStringList result = lines;
-    for (qsizetype i = 1; i < result.size(); ++i) {
-        if (result[i] == OrderBy)
-            result[i - 1] = filter;
-    }
-    return result;
 }
 
 void TfGive::aOwnExecute(QAction *toggle)
@@ -231,13 +165,11 @@ void TfGive::aOwnExecute(QAction *toggle)
     const auto found = std::find(toggles.begin(), toggles.end(), toggle);
     if (found == toggles.end())
         return;
-    const size_t index = size_t(found - toggles.begin());
-    runCommand(this, [this, toggle, index] {
-        dtGive.close();
-        m_on[index] = !m_on[index];
-        toggle->setChecked(m_on[index]);
-        dtGive.setSelectSql(withFilter(dtGive.selectSql(), filterText(m_on)));
-        dtGive.open();
+    const auto filter = Debtors::Filter(found - toggles.begin());
+    runCommand(this, [this, toggle, filter] {
+        // The button shows the filter as it stands, also when the list was not read again.
+        const auto shown = qScopeGuard([&] { toggle->setChecked(m_debtors.isOn(filter)); });
+        m_debtors.toggle(filter);
     });
 }
 

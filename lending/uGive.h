@@ -1,32 +1,35 @@
 #pragma once
 
+#include "lending/Debtors.h"
 #include "store/QueryDataSet.h"
 #include "widgets/FormStorage.h"
 
 #include <QDialog>
-#include <array>
 #include <memory>
 
 class DBGrid;
-class MainData;
+class Catalogue;
 class QAction;
 class QToolBar;
 class SettingsStore;
 class SortableTitles;
 
-// The debtors list: every lending with its disk, folder, type, owner and borrower, narrowed by
-// four toggles and sorted on the server by a title click. It only reads. OK means a row was
-// chosen: the caller reads the folder and disk of dtGive's current row before destroying it.
+// The debtors window: the list of Debtors in a grid, its four filters as toggles, sorted on the
+// server by a title click. It only reads. OK means a row was chosen: the caller reads the folder
+// and disk of dtGive's current row before destroying it.
 class TfGive : public QDialog
 {
     Q_OBJECT
 
+    // Declared first: dtGive below is its list.
+    Debtors m_debtors;
+
 public:
-    TfGive(MainData &data, SettingsStore *store, QWidget *parent = nullptr);
+    TfGive(Catalogue &data, SettingsStore *store, QWidget *parent = nullptr);
     ~TfGive() override;
 
-    // The toggles in the order their conditions are joined.
-    enum Toggle { Own, Alien, Given, Eval };
+    // The toggles: "Не мои", "Мои", "Невозвращенные", "Просроченные".
+    using Toggle = Debtors::Filter;
 
     // Commands, callable from tests as the toolbar calls them. One handler serves the four
     // toggles; it knows which one from the command that ran it.
@@ -35,15 +38,7 @@ public:
     void aPrintExecute();
     void aExitExecute();
 
-    bool isOn(Toggle toggle) const { return m_on[size_t(toggle)]; }
-
-    // The WHERE clause of the toggles that are on, empty when none is.
-    static QString filterText(const std::array<bool, 4> &on);
-    // Replaces the line before every line that is exactly "order by".
-    static QStringList withFilter(const QStringList &lines, const QString &filter);
-    // The statement as the window opens it: one select item or join per line, then the
-    // filter slot, "order by" and the sort slot.
-    static QStringList initialSelect();
+    bool isOn(Toggle toggle) const { return m_debtors.isOn(toggle); }
 
     QAction *aPrint = nullptr;
     QAction *aOwn = nullptr;
@@ -52,7 +47,7 @@ public:
     QAction *aEval = nullptr;
     QAction *aExit = nullptr;
 
-    QueryDataSet dtGive;
+    QueryDataSet &dtGive;
     DBGrid *DBGridEh1 = nullptr;
     QToolBar *toolBar() const { return m_toolBar; }
     SortableTitles &titles() { return *m_titles; }
@@ -64,7 +59,6 @@ private:
     void chooseRow();
 
     QToolBar *m_toolBar = nullptr;
-    std::array<bool, 4> m_on {};
     std::unique_ptr<SortableTitles> m_titles;
     FormStorage fsGive;
 };

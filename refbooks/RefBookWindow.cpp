@@ -1,6 +1,6 @@
 #include "refbooks/RefBookWindow.h"
 
-#include "app/MainData.h"
+#include "app/Catalogue.h"
 #include "refbooks/RefBooksLog.h"
 #include "store/DbError.h"
 #include "widgets/DBGrid.h"
@@ -13,11 +13,11 @@
 #include <QStyle>
 #include <algorithm>
 
-RefBookWindow::RefBookWindow(MainData &data, const Design &design, QWidget *parent)
+RefBookWindow::RefBookWindow(Catalogue &data, const Design &design, QWidget *parent)
     : QDialog(parent),
       m_data(data),
       m_keyField(design.keyField),
-      m_dataSet(data.DefDatabase, design.dataSetName, design.tableName)
+      m_dataSet(data.DefDatabase(), design.dataSetName, design.tableName)
 {
     setWindowTitle(design.caption);
     setModal(true);

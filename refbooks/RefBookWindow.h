@@ -7,7 +7,7 @@
 
 class DBGrid;
 class DbError;
-class MainData;
+class Catalogue;
 class QPushButton;
 
 // One reference book (people, media types, media groups): a table edited in place in a grid,
@@ -34,7 +34,7 @@ public:
         QList<std::pair<QString, QString>> inUse;
     };
 
-    RefBookWindow(MainData &data, const Design &design, QWidget *parent = nullptr);
+    RefBookWindow(Catalogue &data, const Design &design, QWidget *parent = nullptr);
     ~RefBookWindow() override;
 
     // OK: the window's result first, then the row being edited is stored; the window ends
@@ -49,7 +49,7 @@ private:
     void dataSetAfterInsert(QueryDataSet &ds);
     static QString explain(const Design &design, const DbError &error);
 
-    MainData &m_data;
+    Catalogue &m_data;
     QString m_keyField;
     TableDataSet m_dataSet;
 };

@@ -2,7 +2,7 @@
 
 #include "refbooks/RefBookDesigns.h"
 
-TfSprGroup::TfSprGroup(MainData &data, QWidget *parent)
+TfSprGroup::TfSprGroup(Catalogue &data, QWidget *parent)
     : RefBookWindow(data, RefBookDesigns::mediaGroups(), parent), dtSprGroup(dataSet())
 {
     setObjectName(QStringLiteral("fSprGroup"));

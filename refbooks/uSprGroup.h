@@ -8,7 +8,7 @@ class TfSprGroup : public RefBookWindow
     Q_OBJECT
 
 public:
-    explicit TfSprGroup(MainData &data, QWidget *parent = nullptr);
+    explicit TfSprGroup(Catalogue &data, QWidget *parent = nullptr);
 
     TableDataSet &dtSprGroup;
 };

@@ -2,7 +2,7 @@
 
 #include "refbooks/RefBookDesigns.h"
 
-TfSprMan::TfSprMan(MainData &data, QWidget *parent)
+TfSprMan::TfSprMan(Catalogue &data, QWidget *parent)
     : RefBookWindow(data, RefBookDesigns::people(), parent), dtSprMan(dataSet())
 {
     setObjectName(QStringLiteral("fSprMan"));

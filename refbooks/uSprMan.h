@@ -8,7 +8,7 @@ class TfSprMan : public RefBookWindow
     Q_OBJECT
 
 public:
-    explicit TfSprMan(MainData &data, QWidget *parent = nullptr);
+    explicit TfSprMan(Catalogue &data, QWidget *parent = nullptr);
 
     TableDataSet &dtSprMan;
 };

@@ -2,7 +2,7 @@
 
 #include "refbooks/RefBookDesigns.h"
 
-TfSprType::TfSprType(MainData &data, QWidget *parent)
+TfSprType::TfSprType(Catalogue &data, QWidget *parent)
     : RefBookWindow(data, RefBookDesigns::mediaTypes(), parent), dtSprType(dataSet())
 {
     setObjectName(QStringLiteral("fSprType"));

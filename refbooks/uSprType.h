@@ -8,7 +8,7 @@ class TfSprType : public RefBookWindow
     Q_OBJECT
 
 public:
-    explicit TfSprType(MainData &data, QWidget *parent = nullptr);
+    explicit TfSprType(Catalogue &data, QWidget *parent = nullptr);
 
     TableDataSet &dtSprType;
 };

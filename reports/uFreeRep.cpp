@@ -1,7 +1,7 @@
 #include "reports/uFreeRep.h"
 
+#include "app/Catalogue.h"
 #include "app/ConnectionSettings.h"
-#include "app/MainData.h"
 #include "store/DbError.h"
 #include "widgets/DBGrid.h"
 #include "widgets/ErrorBox.h"
@@ -23,10 +23,10 @@ const QString NameField = QStringLiteral("FREPORT");
 
 } // namespace
 
-TfFreeRep::TfFreeRep(MainData &data, QWidget *parent, SettingsStore *store)
+TfFreeRep::TfFreeRep(Catalogue &data, QWidget *parent, SettingsStore *store)
     : QDialog(parent),
-      dtReport(data.DefDatabase, QStringLiteral("dtReport"), QStringLiteral("TREPORT")),
-      frDisks(QStringLiteral("frDisks"), data.dtDisk),
+      dtReport(data.DefDatabase(), QStringLiteral("dtReport"), QStringLiteral("TREPORT")),
+      frDisks(QStringLiteral("frDisks"), data.dtDisk()),
       frReport1(this),
       m_data(data)
 {

@@ -9,7 +9,7 @@
 #include <memory>
 
 class DBGrid;
-class MainData;
+class Catalogue;
 class QAction;
 class QMenu;
 class QToolBar;
@@ -24,7 +24,7 @@ class TfFreeRep : public QDialog
 
 public:
     // With a store the window comes back at the size and place it was left.
-    TfFreeRep(MainData &data, QWidget *parent = nullptr, SettingsStore *store = nullptr);
+    TfFreeRep(Catalogue &data, QWidget *parent = nullptr, SettingsStore *store = nullptr);
     ~TfFreeRep() override;
 
     // Commands, callable from tests as the toolbar and the menu call them.
@@ -61,6 +61,6 @@ private:
     // as it is. False when the stored template could not be read (the engine has said so).
     bool loadCurrent();
 
-    MainData &m_data;
+    Catalogue &m_data;
     QToolBar *m_toolBar = nullptr;
 };

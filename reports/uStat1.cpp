@@ -1,6 +1,6 @@
 #include "reports/uStat1.h"
 
-#include "app/MainData.h"
+#include "app/Catalogue.h"
 
 namespace {
 
@@ -41,9 +41,9 @@ ReportBand band(BandKind kind, double height, std::initializer_list<Box> boxes)
 
 } // namespace
 
-TfStat1::TfStat1(MainData &data, QWidget *parent)
+TfStat1::TfStat1(Catalogue &data, QWidget *parent)
     : QWidget(parent),
-      dtStat1(data.DefDatabase, QStringLiteral("dtStat1"), this),
+      dtStat1(data.DefDatabase(), QStringLiteral("dtStat1"), this),
       frdtStat1(QStringLiteral("frdtStat1"), dtStat1),
       frStat1(parent)
 {

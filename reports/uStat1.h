@@ -6,7 +6,7 @@
 
 #include <QWidget>
 
-class MainData;
+class Catalogue;
 
 // The holder of the statistics report ("Статистика"): the query over the disks counted by
 // folder, the report's data source over it and the report with its fixed layout. It is never
@@ -16,7 +16,7 @@ class TfStat1 : public QWidget
     Q_OBJECT
 
 public:
-    TfStat1(MainData &data, QWidget *parent);
+    TfStat1(Catalogue &data, QWidget *parent);
     ~TfStat1() override;
 
     // The report's layout: A4 portrait, a title, one line per folder and the totals.

@@ -1,7 +1,7 @@
 #include "search/uFind.h"
 
+#include "app/Catalogue.h"
 #include "app/ConnectionSettings.h"
-#include "app/MainData.h"
 #include "searchindex/IndexText.h"
 #include "searchindex/IndexedFind.h"
 #include "store/DbError.h"
@@ -59,11 +59,11 @@ bool isUserInput(QEvent::Type type)
 
 } // namespace
 
-TfFind::TfFind(MainData &data, QWidget *diskList, QWidget *parent, SettingsStore *store)
+TfFind::TfFind(Catalogue &data, QWidget *parent, SettingsStore *store)
     : QDialog(parent),
-      dtFind(data.DefDatabase, QStringLiteral("dtFind")),
       m_data(data),
-      m_diskList(diskList)
+      m_search(data.DefDatabase(), &data.searchIndex()),
+      dtFind(m_search.results())
 {
     setObjectName(QStringLiteral("fFind"));
     if (store)
@@ -74,7 +74,6 @@ TfFind::TfFind(MainData &data, QWidget *diskList, QWidget *parent, SettingsStore
                    | Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint);
     setModal(true);
 
-    dtFind.setSelectSql({QStringLiteral("select * from FIND(:VCONTENT, :VDISK)")});
     dtFind.setFetchWait(
         [this](QThread &worker, const std::function<void()> &stop) { waitForRows(worker, stop); });
 
@@ -225,40 +224,7 @@ void TfFind::BitBtn1Click()
 
 void TfFind::search()
 {
-    dtFind.close();
-    // Upper-cased code point by code point, as the server compares: the locale's rules would
-    // turn "ß" into "SS" and find other names than the server finds for the text typed.
-    const QString disk = IndexText::upper(eDisk->text());
-    const QString content = IndexText::upper(eFile->text());
-    dtFind.setParam(QStringLiteral("VDISK"), disk);
-    dtFind.setParam(QStringLiteral("VCONTENT"), content);
-    m_indexed = false;
-    dtFind.setRowSource(nullptr);
-    if (IndexedFind::canAnswer(content, disk)) {
-        if (auto index = m_data.searchIndex.prepare(m_data.DefDatabase)) {
-            m_indexed = true;
-            dtFind.setRowSource([this, index, content, disk]() -> RowCache::Reader {
-                auto find = std::make_shared<IndexedFind>(
-                    m_data.DefDatabase, *index, m_data.searchIndex.diskOrder(), content, disk);
-                std::vector<int> at;
-                for (int c = 0; c < IndexedFind::ColumnCount; ++c) {
-                    const Field *f = dtFind.findField(IndexedFind::columnName(c));
-                    at.push_back(f ? f->index() : -1);
-                }
-                return [find, index, at](RowCache::Row &row) {
-                    std::vector<QVariant> values;
-                    if (!find->next(values))
-                        return false;
-                    for (size_t c = 0; c < at.size(); ++c) {
-                        if (at[c] >= 0)
-                            row[size_t(at[c])] = std::move(values[c]);
-                    }
-                    return true;
-                };
-            });
-        }
-    }
-    dtFind.open();
+    m_indexed = m_search.find(eFile->text(), eDisk->text());
     m_inputsChanged = false;
     if (DBGridEh1->isVisible() && DBGridEh1->isEnabled())
         DBGridEh1->setFocus();
@@ -267,16 +233,10 @@ void TfFind::search()
 void TfFind::jump()
 {
     // An empty result has no disk to go to: the main window stays as it is.
-    if (!dtFind.isEmpty()) {
-        const qint64 folder = dtFind.fieldByName(QStringLiteral("FFOLDERID")).asInteger();
-        const qint64 disk = dtFind.fieldByName(QStringLiteral("FDISKID")).asInteger();
-        // The folder tree follows its dataset, and the disk list is re-read for the folder.
-        m_data.dtFolder.locate(QStringLiteral("FFOLDERID"), folder);
-        m_data.dtDisk.locate(QStringLiteral("FDISKID"), disk);
-    }
+    if (!dtFind.isEmpty())
+        m_data.goTo(dtFind.fieldByName(QStringLiteral("FFOLDERID")).asInteger(),
+                    dtFind.fieldByName(QStringLiteral("FDISKID")).asInteger());
     accept();
-    if (m_diskList)
-        m_diskList->setFocus();
 }
 
 void TfFind::BitBtn3Click()

@@ -1,33 +1,35 @@
 #pragma once
 
+#include "search/CatalogueSearch.h"
 #include "store/QueryDataSet.h"
 #include "widgets/FormStorage.h"
 
 #include <QDialog>
-#include <QPointer>
 #include <functional>
 #include <memory>
 
 class DBGrid;
-class MainData;
+class Catalogue;
 class QLineEdit;
 class QPushButton;
 class QThread;
 
 // The search window: disks by a text in their name and files by a text in theirs, across the
 // whole catalogue. Enter searches when an input has changed since the last search; otherwise
-// it goes to the disk of the current result in the main window's lists and closes the window.
+// it asks the catalogue to go to the disk of the current result and closes the window.
 // The server looks for rows on a worker thread: the window stays live, and Esc stops a search
 // that runs, keeping what it has found.
 class TfFind : public QDialog
 {
     Q_OBJECT
 
+    // Declared first: the results below are its rows.
+    Catalogue &m_data;
+    CatalogueSearch m_search;
+
 public:
-    // diskList is the main window's disk list: it takes the keyboard focus after a jump.
     // With a store the window comes back at the size and place it was left.
-    TfFind(MainData &data, QWidget *diskList, QWidget *parent = nullptr,
-           SettingsStore *store = nullptr);
+    TfFind(Catalogue &data, QWidget *parent = nullptr, SettingsStore *store = nullptr);
     ~TfFind() override;
 
     // Commands, callable from tests as the buttons call them.
@@ -45,7 +47,8 @@ public:
     // Whether the last search was answered by the local index rather than the server's scan.
     bool wasIndexed() const { return m_indexed; }
 
-    QueryDataSet dtFind;
+    // The results of the last search.
+    QueryDataSet &dtFind;
     QLineEdit *eDisk = nullptr;
     QLineEdit *eFile = nullptr;
     QPushButton *BitBtn3 = nullptr;
@@ -66,8 +69,6 @@ private:
     void jump();
     void waitForRows(QThread &worker, const std::function<void()> &stop);
 
-    MainData &m_data;
-    QPointer<QWidget> m_diskList;
     std::function<void()> m_stop;
     bool m_inputsChanged = false;
     bool m_indexed = false;

@@ -54,6 +54,10 @@ void SortableTitles::titleClick(int column)
         m_markChanged(column, m_marks[size_t(column)]);
 
     const QString ordering = key + (descending ? QStringLiteral(" desc") : QStringLiteral(" asc"));
+    if (m_reorder) {
+        m_reorder(ordering);
+        return;
+    }
     m_dataSet.close();
     m_dataSet.setSelectSql(withOrdering(m_dataSet.selectSql(), ordering));
     m_dataSet.open();

@@ -20,6 +20,9 @@ public:
     // column that does not sort.
     using SortKey = std::function<QString(int column)>;
     using MarkChanged = std::function<void(int column, Mark mark)>;
+    // Reads the list again in an ordering ("3 asc"); by default the line after "order by" is
+    // rewritten in the dataset's select.
+    using Reorder = std::function<void(const QString &ordering)>;
 
     SortableTitles(QueryDataSet &dataSet, int columns, SortKey key, MarkChanged markChanged = {});
 
@@ -27,6 +30,8 @@ public:
     // fails; the dataset then stays closed.
     void titleClick(int column);
     Mark mark(int column) const { return m_marks[size_t(column)]; }
+    // For a list whose owner puts its statement together itself.
+    void setReorder(Reorder reorder) { m_reorder = std::move(reorder); }
 
     // Replaces the line after every line that is exactly "order by".
     static QStringList withOrdering(const QStringList &lines, const QString &ordering);
@@ -40,5 +45,6 @@ private:
     QueryDataSet &m_dataSet;
     SortKey m_key;
     MarkChanged m_markChanged;
+    Reorder m_reorder;
     std::vector<Mark> m_marks;
 };

@@ -1,8 +1,8 @@
 #include "admin/CatalogueService.h"
 #include "admin/FileNameEdit.h"
 #include "admin/uInstall.h"
+#include "app/Catalogue.h"
 #include "app/ConnectionSettings.h"
-#include "app/MainData.h"
 #include "platform/SettingsStore.h"
 #include "store/DbError.h"
 #include "store/Statement.h"
@@ -30,7 +30,7 @@ private:
     std::unique_ptr<QTemporaryDir> m_dir;
     QString m_folder;
     QString m_db;
-    std::unique_ptr<MainData> m_data;
+    std::unique_ptr<Catalogue> m_data;
     ConnectionSettings m_settings;
     std::unique_ptr<RecordingPrompt> m_prompt;
     std::unique_ptr<ScriptedFilePicker> m_picker;
@@ -79,7 +79,7 @@ private Q_SLOTS:
         m_settings.userName = QStringLiteral("KODRA");
         m_settings.userPass = QStringLiteral("TARLO");
         m_settings.cd = QStringLiteral("D");
-        m_data = std::make_unique<MainData>();
+        m_data = std::make_unique<Catalogue>();
         m_prompt = std::make_unique<RecordingPrompt>();
         m_picker = std::make_unique<ScriptedFilePicker>();
     }
@@ -179,7 +179,7 @@ private Q_SLOTS:
             dlg.bChangeUserClick();
         expectOneBox(text, QStringLiteral("Не указан пароль"), QMessageBox::NoIcon,
                      QMessageBox::Ok);
-        QVERIFY(m_data->DefDatabase.isConnected());
+        QVERIFY(m_data->DefDatabase().isConnected());
         QCOMPARE(m_settings.userName, QStringLiteral("KODRA"));
     }
 
@@ -245,18 +245,18 @@ private Q_SLOTS:
         }
         if (answer == QMessageBox::Cancel) {
             QVERIFY(m_prompt->shown.isEmpty());
-            QVERIFY(m_data->DefDatabase.isConnected());
+            QVERIFY(m_data->DefDatabase().isConnected());
             QCOMPARE(CatalogueSample::snapshot(m_db, m_settings.connectionParams()), before);
             return;
         }
         expectOneBox(done, QStringLiteral("База создана"), QMessageBox::NoIcon, QMessageBox::Ok);
-        QVERIFY(!m_data->DefDatabase.isConnected());
+        QVERIFY(!m_data->DefDatabase().isConnected());
         // The restore has finished when the message shows: OK connects to a whole catalogue.
         dlg.bOKClick();
         QCOMPARE(dlg.result(), int(QDialog::Accepted));
         QVERIFY(connectMain());
         // One folder to put disks in, current at once.
-        QCOMPARE(m_data->dtFolder.fieldByName(QStringLiteral("FFOLDER")).asString(),
+        QCOMPARE(m_data->dtFolder().fieldByName(QStringLiteral("FFOLDER")).asString(),
                  TestCatalogue::startFolderName());
         QCOMPARE(versionOf(m_db), QStringLiteral("1.0"));
         const QStringList rows = CatalogueSample::snapshot(m_db, m_settings.connectionParams());
@@ -294,7 +294,7 @@ private Q_SLOTS:
         dlg.eDatabaseName->setText(databaseText.replace(QStringLiteral("%D"), m_db));
         dlg.bCreateClearClick();
         expectOneBox(text, caption, QMessageBox::Warning, QMessageBox::Ok);
-        QVERIFY(m_data->DefDatabase.isConnected());
+        QVERIFY(m_data->DefDatabase().isConnected());
     }
 
     void templateLiesBesideTheProgram()
@@ -353,7 +353,7 @@ private Q_SLOTS:
         QCOMPARE(CatalogueSample::snapshot(m_db, m_settings.connectionParams()), before);
         QVERIFY(!QFileInfo::exists(CatalogueService::restoringFile(m_db)));
         QVERIFY(connectMain());
-        QVERIFY(!m_data->dtFolder.isEmpty());
+        QVERIFY(!m_data->dtFolder().isEmpty());
     }
 
     void okStoresTheFieldsAndCancelDoesNot_data()
@@ -464,10 +464,10 @@ private Q_SLOTS:
         QCOMPARE(m_prompt->shown.size(), 1);
         QCOMPARE(m_prompt->shown.first().caption, QStringLiteral("База создана"));
         dlg.bOKClick();
-        QVERIFY(!m_data->DefDatabase.isConnected());
+        QVERIFY(!m_data->DefDatabase().isConnected());
         QVERIFY(connectMain());
-        QVERIFY(m_data->DefDatabase.isConnected());
-        QVERIFY(m_data->dtDisk.isOpen());
+        QVERIFY(m_data->DefDatabase().isConnected());
+        QVERIFY(m_data->dtDisk().isOpen());
         QCOMPARE(versionOf(m_db), QStringLiteral("1.0"));
     }
 };

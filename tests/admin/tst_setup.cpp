@@ -2,8 +2,8 @@
 #include "admin/FileNameEdit.h"
 #include "admin/ServiceProgress.h"
 #include "admin/uSetup.h"
+#include "app/Catalogue.h"
 #include "app/ConnectionSettings.h"
-#include "app/MainData.h"
 #include "store/Connection.h"
 #include "store/DbError.h"
 #include "store/Statement.h"
@@ -36,7 +36,7 @@ private:
     QString m_folder;
     QString m_db;
     QString m_backup;
-    std::unique_ptr<MainData> m_data;
+    std::unique_ptr<Catalogue> m_data;
     ConnectionSettings m_settings;
     std::unique_ptr<RecordingPrompt> m_prompt;
     std::unique_ptr<ScriptedFilePicker> m_picker;
@@ -61,7 +61,7 @@ private:
     // own (its header and garbage collection), whatever the dialog did.
     QString catalogueStamp()
     {
-        Connection &db = m_data->DefDatabase;
+        Connection &db = m_data->DefDatabase();
         if (!db.isConnected())
             return {};
         if (!db.transaction().isActive())
@@ -109,7 +109,7 @@ private Q_SLOTS:
         m_settings.userPass = QStringLiteral("TARLO");
         m_settings.cd = QStringLiteral("D");
         CatalogueSample::exec(m_db, m_settings.connectionParams(), CatalogueSample::rows());
-        m_data = std::make_unique<MainData>();
+        m_data = std::make_unique<Catalogue>();
         QVERIFY(connectMain());
         m_prompt = std::make_unique<RecordingPrompt>();
         m_picker = std::make_unique<ScriptedFilePicker>();
@@ -249,7 +249,7 @@ private Q_SLOTS:
         }
         QCOMPARE(field->text(),
                  expectedText == QLatin1String("<unchanged>") ? before : expectedText);
-        QVERIFY(m_data->DefDatabase.isConnected());
+        QVERIFY(m_data->DefDatabase().isConnected());
     }
 
     void backupChangeRestoreReadsBackAsBackedUp()
@@ -263,8 +263,8 @@ private Q_SLOTS:
                      QStringLiteral("Резервное копирование успешно"), QMessageBox::NoIcon,
                      QMessageBox::Ok);
         QVERIFY(QFileInfo::exists(m_backup));
-        QVERIFY(!m_data->DefDatabase.isConnected());
-        QVERIFY(!m_data->dtFolder.isOpen());
+        QVERIFY(!m_data->DefDatabase().isConnected());
+        QVERIFY(!m_data->dtFolder().isOpen());
         QVERIFY(dlg.isEnabled());
         QCOMPARE(QGuiApplication::overrideCursor(), nullptr);
         // The program followed the server's output to its end.
@@ -294,14 +294,14 @@ private Q_SLOTS:
                  QStringLiteral("ОК. Восстановление из резервной копии выполнено успешно."));
         QCOMPARE(m_prompt->shown[1].caption, QStringLiteral("База восстановлена"));
         QCOMPARE(m_prompt->shown[1].icon, QMessageBox::NoIcon);
-        QVERIFY(!m_data->DefDatabase.isConnected());
+        QVERIFY(!m_data->DefDatabase().isConnected());
 
         QCOMPARE(snapshot(m_db), atBackup);
         QVERIFY(!QFileInfo::exists(CatalogueService::restoringFile(m_db)));
         // Closing with OK: the main window connects again.
         dlg.bOKClick();
         QVERIFY(connectMain());
-        QCOMPARE(m_data->dtFolder.isEmpty(), false);
+        QCOMPARE(m_data->dtFolder().isEmpty(), false);
     }
 
     void progressShowsTheCurrentStep()
@@ -381,8 +381,8 @@ private Q_SLOTS:
             dlg.bRestoreClick();
         expectOneBox(text, caption, QMessageBox::Warning, QMessageBox::Ok);
         // Nothing else happened: the connection and its lists are still open.
-        QVERIFY(m_data->DefDatabase.isConnected());
-        QVERIFY(m_data->dtDisk.isOpen());
+        QVERIFY(m_data->DefDatabase().isConnected());
+        QVERIFY(m_data->dtDisk().isOpen());
         QVERIFY(!QFileInfo::exists(m_backup));
         QCOMPARE(catalogueStamp(), before);
     }
@@ -413,8 +413,8 @@ private Q_SLOTS:
                                              "восстановлении ?"),
                      QStringLiteral("Перезаписать ?"), QMessageBox::Warning,
                      QMessageBox::Ok | QMessageBox::Cancel);
-        QVERIFY(m_data->DefDatabase.isConnected());
-        QVERIFY(m_data->dtFolder.isOpen());
+        QVERIFY(m_data->DefDatabase().isConnected());
+        QVERIFY(m_data->dtFolder().isOpen());
         QCOMPARE(hashOf(m_backup), backupBefore);
         QCOMPARE(catalogueStamp(), databaseBefore);
     }
@@ -490,12 +490,12 @@ private Q_SLOTS:
             QVERIFY2(error.text.contains(mentioned), qPrintable(error.text));
         QVERIFY(dlg.isEnabled());
         QCOMPARE(QGuiApplication::overrideCursor(), nullptr);
-        QVERIFY(!m_data->DefDatabase.isConnected());
+        QVERIFY(!m_data->DefDatabase().isConnected());
         // The catalogue is as it was, nothing is left beside it, and the program goes on.
         QVERIFY(!QFileInfo::exists(CatalogueService::restoringFile(m_db)));
         QCOMPARE(snapshot(m_db), before);
         QVERIFY(connectMain());
-        QVERIFY(m_data->dtDisk.isOpen());
+        QVERIFY(m_data->dtDisk().isOpen());
     }
 
     void okReconnectsOnlyForAnotherCatalogue_data()
@@ -520,17 +520,17 @@ private Q_SLOTS:
         dlg.bOKClick();
         QCOMPARE(dlg.result(), int(QDialog::Accepted));
         QVERIFY(m_prompt->shown.isEmpty());
-        QCOMPARE(m_data->DefDatabase.isConnected(), !changeDatabase);
+        QCOMPARE(m_data->DefDatabase().isConnected(), !changeDatabase);
         QCOMPARE(m_settings.databaseName, changeDatabase ? quoted(second) : quoted(m_db));
         QCOMPARE(m_settings.databaseBackup,
                  changeBackup ? quoted(m_folder + QStringLiteral("/other.fbk")) : quoted(m_backup));
         // The main window connects after OK when the connection is closed.
-        if (!m_data->DefDatabase.isConnected())
+        if (!m_data->DefDatabase().isConnected())
             QVERIFY(connectMain());
-        QCOMPARE(m_data->DefDatabase.databaseName(), changeDatabase ? second : m_db);
+        QCOMPARE(m_data->DefDatabase().databaseName(), changeDatabase ? second : m_db);
         // The new catalogue holds only the folder it starts with.
-        m_data->dtFolder.fetchAll();
-        QCOMPARE(m_data->dtFolder.fetchedCount() == 1, changeDatabase);
+        m_data->dtFolder().fetchAll();
+        QCOMPARE(m_data->dtFolder().fetchedCount() == 1, changeDatabase);
     }
 
     void cancelKeepsTheSettings()
@@ -543,7 +543,7 @@ private Q_SLOTS:
         QCOMPARE(dlg.result(), int(QDialog::Rejected));
         QCOMPARE(m_settings.databaseName, before.databaseName);
         QCOMPARE(m_settings.databaseBackup, before.databaseBackup);
-        QVERIFY(m_data->DefDatabase.isConnected());
+        QVERIFY(m_data->DefDatabase().isConnected());
     }
 };
 

@@ -1,4 +1,4 @@
-#include "app/MainData.h"
+#include "app/Catalogue.h"
 #include "disk/ContentTree.h"
 #include "disk/uEdtDisk.h"
 #include "tests/support/MainWindowFixture.h"

@@ -1,4 +1,4 @@
-#include "app/MainData.h"
+#include "app/Catalogue.h"
 #include "browser/uMain.h"
 #include "disk/ContentTree.h"
 #include "disk/DiskReader.h"
@@ -136,7 +136,7 @@ private:
     std::unique_ptr<FixedVolumeSource> m_volumes;
     QTemporaryDir m_drive;
 
-    MainData &data() { return m_f->data(); }
+    Catalogue &data() { return m_f->data(); }
     TestCatalogue &catalogue() { return m_f->catalogue(); }
     QVariant diskValue(int disk, const char *column)
     {
@@ -428,7 +428,7 @@ private Q_SLOTS:
         QVERIFY(start());
         m_volumes->volumes[m_drive.path()].usedBytes = used;
         QVERIFY(m_f->locateDisk(2001));
-        QueryDataSet &disk = data().dtDisk;
+        QueryDataSet &disk = data().dtDisk();
         disk.edit();
         disk.fieldByName(QStringLiteral("FCOMMENT"))
             .setString(QStringLiteral("Старый комментарий"));
@@ -598,7 +598,7 @@ private Q_SLOTS:
         QCOMPARE(error.caption, QStringLiteral("Kodra"));
         QVERIFY2(error.text.contains(drive) && error.text.contains(reason), qPrintable(error.text));
         QCOMPARE(stored(2001), before);
-        QCOMPARE(data().dtDisk.state(), QueryDataSet::State::Browse);
+        QCOMPARE(data().dtDisk().state(), QueryDataSet::State::Browse);
         QCOMPARE(editor->tvDisk->topLevelItemCount(), 1);
         QVERIFY(editor->aRead->isEnabled());
         QVERIFY(!editor->reader().progress());

@@ -23,7 +23,7 @@ class TestEdtDisk : public QObject
 private:
     std::unique_ptr<MainWindowFixture> m_f;
 
-    MainData &data() { return m_f->data(); }
+    Catalogue &data() { return m_f->data(); }
     int count(const QString &select) { return m_f->catalogue().scalar(select).toInt(); }
     static DBEdit *edit(QWidget *editor, const char *name)
     {
@@ -61,7 +61,7 @@ private Q_SLOTS:
         m_f->main().aAddDisk->trigger();
         QCOMPARE(caption, QStringLiteral("Носитель в базе"));
         QCOMPARE(count(QStringLiteral("select count(*) from TDISK")), before);
-        QCOMPARE(data().dtDisk.state(), QueryDataSet::State::Browse);
+        QCOMPARE(data().dtDisk().state(), QueryDataSet::State::Browse);
         QVERIFY(m_f->prompt().shown.isEmpty());
     }
 
@@ -84,7 +84,7 @@ private Q_SLOTS:
             typeText(edit(editor, "eNAME"), QStringLiteral("Новый"));
             editor->DBGridEh1->setFocus();
             QTest::keyClick(editor->DBGridEh1, Qt::Key_Insert);
-            diskState = data().dtDisk.state();
+            diskState = data().dtDisk().state();
             QueryDataSet &give = editor->dtGive;
             diskOfLending = give.fieldByName(QStringLiteral("FDISKID")).asInteger();
             lentOn = give.fieldByName(QStringLiteral("FGIVEDATE")).asDate();
@@ -210,7 +210,7 @@ private Q_SLOTS:
                      .toString(),
                  QStringLiteral("Bach BWV"));
         QCOMPARE(m_f->main().settings().cd, folder.path());
-        QCOMPARE(data().dtDisk.fieldByName(QStringLiteral("FNAME")).asString(),
+        QCOMPARE(data().dtDisk().fieldByName(QStringLiteral("FNAME")).asString(),
                  QStringLiteral("Bach BWV"));
     }
 
@@ -232,7 +232,7 @@ private Q_SLOTS:
         QCOMPARE(m_f->prompt().shown.size(), 1);
         QCOMPARE(m_f->prompt().shown.at(0).text,
                  QStringLiteral("Field 'FNAME' must have a value."));
-        QCOMPARE(data().dtDisk.state(), QueryDataSet::State::Browse);
+        QCOMPARE(data().dtDisk().state(), QueryDataSet::State::Browse);
     }
 
     // With the stored drive gone the editor takes a disc, then a removable volume, never the

@@ -2,8 +2,8 @@
 // reader had written up to its last commit. The program is its own child: started with
 // --read-child it reads a tree into a disk and reports its progress on stdout.
 
+#include "app/Catalogue.h"
 #include "app/ConnectionSettings.h"
-#include "app/MainData.h"
 #include "disk/ContentWriter.h"
 #include "disk/DiskReader.h"
 #include "store/DbError.h"
@@ -64,18 +64,18 @@ int readChild(int argc, char *argv[])
     FixedVolumeSource volumes;
     volumes.volumes.insert(tree, {QStringLiteral("kill"), QStringLiteral("0BADF00D"), 1LL << 30});
 
-    MainData data;
+    Catalogue data;
     ConnectionSettings settings;
     settings.databaseName = args[2];
     settings.userName = QStringLiteral("KODRA");
     settings.userPass = QStringLiteral("TARLO");
     if (!CatalogueSample::connectMain(data, settings))
         return 3;
-    if (!data.dtDisk.locate(QStringLiteral("FDISKID"), diskId)) {
+    if (!data.dtDisk().locate(QStringLiteral("FDISKID"), diskId)) {
         std::fprintf(stderr, "disk %d is not in the list\n", diskId);
         return 4;
     }
-    ContentWriter dtContent(data.DefDatabase, data.spNextID, QStringLiteral("dtContent"));
+    ContentWriter dtContent(data.DefDatabase(), data.spNextID(), QStringLiteral("dtContent"));
     DiskReader reader(data, dtContent, nullptr);
     qint64 written = 0;
     QObject::connect(&reader, &DiskReader::entryWritten, [&written](qint64 entries) {

@@ -2,8 +2,8 @@
 // for every entry as the walk meets it. Whatever the reader does to go faster, both must leave
 // the same rows behind.
 
+#include "app/Catalogue.h"
 #include "app/ConnectionSettings.h"
-#include "app/MainData.h"
 #include "disk/ContentWriter.h"
 #include "disk/DiskReader.h"
 #include "platform/DirectoryWalker.h"
@@ -147,7 +147,7 @@ QVariantList diskRecord(const TestCatalogue &cat)
 // The reader's way: the main window's data objects and DiskReader as the editor drives them.
 struct ReaderRun
 {
-    MainData data;
+    Catalogue data;
     std::unique_ptr<ContentWriter> dtContent;
     std::unique_ptr<DiskReader> reader;
 
@@ -158,9 +158,9 @@ struct ReaderRun
         settings.userName = QStringLiteral("KODRA");
         settings.userPass = QStringLiteral("TARLO");
         if (!CatalogueSample::connectMain(data, settings)
-            || !data.dtDisk.locate(QStringLiteral("FDISKID"), kDiskId))
+            || !data.dtDisk().locate(QStringLiteral("FDISKID"), kDiskId))
             return false;
-        dtContent = std::make_unique<ContentWriter>(data.DefDatabase, data.spNextID,
+        dtContent = std::make_unique<ContentWriter>(data.DefDatabase(), data.spNextID(),
                                                     QStringLiteral("dtContent"));
         reader = std::make_unique<DiskReader>(data, *dtContent, nullptr);
         return true;
@@ -275,7 +275,7 @@ private Q_SLOTS:
         } catch (const DbError &e) {
             QFAIL(qPrintable(e.text()));
         }
-        run.data.DefDatabase.close();
+        run.data.DefDatabase().close();
 
         const QStringList read = entries(*cat);
         QCOMPARE(read.size(), m_referenceEntries.size());
@@ -345,7 +345,7 @@ private Q_SLOTS:
             error = e.text();
         }
         QVERIFY2(error.contains(QStringLiteral("Запись отклонена")), qPrintable(error));
-        run.data.DefDatabase.close();
+        run.data.DefDatabase().close();
 
         QStringList stored;
         for (const QVariantList &row :

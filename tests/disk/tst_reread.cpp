@@ -4,7 +4,7 @@
 // not change keeps its key.
 
 #include "app/ConnectionSettings.h"
-#include "app/MainData.h"
+#include "app/Catalogue.h"
 #include "disk/ContentWriter.h"
 #include "disk/DiskReader.h"
 #include "disk/uProgress.h"
@@ -120,7 +120,7 @@ QVariantList diskRecord(const TestCatalogue &cat)
 // The reader as the disk editor drives it.
 struct ReaderRun
 {
-    MainData data;
+    Catalogue data;
     std::unique_ptr<ContentWriter> dtContent;
     std::unique_ptr<DiskReader> reader;
 
@@ -131,9 +131,9 @@ struct ReaderRun
         settings.userName = QStringLiteral("KODRA");
         settings.userPass = QStringLiteral("TARLO");
         if (!CatalogueSample::connectMain(data, settings)
-            || !data.dtDisk.locate(QStringLiteral("FDISKID"), kDiskId))
+            || !data.dtDisk().locate(QStringLiteral("FDISKID"), kDiskId))
             return false;
-        dtContent = std::make_unique<ContentWriter>(data.DefDatabase, data.spNextID,
+        dtContent = std::make_unique<ContentWriter>(data.DefDatabase(), data.spNextID(),
                                                     QStringLiteral("dtContent"));
         reader = std::make_unique<DiskReader>(data, *dtContent, nullptr);
         return true;
@@ -160,7 +160,7 @@ QString readInto(const TestCatalogue &cat, const QString &tree, bool inPlace, in
     } catch (const DbError &e) {
         error = e.text();
     }
-    run.data.DefDatabase.close();
+    run.data.DefDatabase().close();
     return error;
 }
 

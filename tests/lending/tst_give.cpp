@@ -1,9 +1,10 @@
-#include "app/MainData.h"
+#include "app/Catalogue.h"
 #include "browser/TDBTreeView.h"
 #include "browser/uMain.h"
 #include "lending/uGive.h"
 #include "platform/SettingsStore.h"
 #include "store/Statement.h"
+#include "tests/support/LendingSample.h"
 #include "tests/support/MainWindowFixture.h"
 #include "tests/support/PdfTools.h"
 #include "widgets/DBGrid.h"
@@ -35,49 +36,9 @@ private:
     std::unique_ptr<TfGive> m_give;
     std::unique_ptr<QAbstractItemModelTester> m_tester;
 
-    MainData &data() { return m_f->data(); }
+    Catalogue &data() { return m_f->data(); }
     DataSetModel &model() { return *m_give->DBGridEh1->dataSetModel(); }
     int column(const char *field) { return model().columnOfField(QString::fromLatin1(field)); }
-
-    // Lendings, their dates counted in days from today:
-    //   3001 my disk Bach (folder Диски), out, due 10 days ago: overdue
-    //   3002 Mozart of Иванов (folder Другая), out, due today
-    //   3003 my disk Chopin (folder Диски / Архив), returned on its due date
-    //   3004 Vivaldi of Петров (folder Другая), lent to me, returned a day after its due date
-    //   3005 my disk Bach, out, no due date
-    static QStringList rows()
-    {
-        return {
-            QStringLiteral("insert into TFOLDER (FFOLDERID, FFOLDER, FOWNFOLDERID) values "
-                           "(1002, 'Архив', 1001)"),
-            QStringLiteral("insert into TFOLDER (FFOLDERID, FFOLDER, FOWNFOLDERID) values "
-                           "(1003, 'Другая', 0)"),
-            QStringLiteral("insert into TMAN (FMANID, FNAME) values (501, 'Иванов')"),
-            QStringLiteral("insert into TMAN (FMANID, FNAME) values (502, 'Петров')"),
-            QStringLiteral("insert into TDISK (FDISKID, FFOLDERID, FMANID, FTYPEID, FNAME, FNN) "
-                           "values (2001, 1001, 1, 2, 'Bach', 1)"),
-            QStringLiteral("insert into TDISK (FDISKID, FFOLDERID, FMANID, FNAME, FNN) values "
-                           "(2002, 1003, 501, 'Mozart', 2)"),
-            QStringLiteral("insert into TDISK (FDISKID, FFOLDERID, FMANID, FTYPEID, FNAME, FNN) "
-                           "values (2003, 1002, 1, 3, 'Chopin', 3)"),
-            QStringLiteral("insert into TDISK (FDISKID, FFOLDERID, FMANID, FNAME, FNN) values "
-                           "(2004, 1003, 502, 'Vivaldi', 4)"),
-            QStringLiteral("insert into TGIVE (FGIVEID, FDISKID, FMANID, FGIVEDATE, FCTRLDATE, "
-                           "FRETDATE) values (3001, 2001, 501, current_date - 20, "
-                           "current_date - 10, null)"),
-            QStringLiteral("insert into TGIVE (FGIVEID, FDISKID, FMANID, FGIVEDATE, FCTRLDATE, "
-                           "FRETDATE) values (3002, 2002, 502, current_date - 5, current_date, "
-                           "null)"),
-            QStringLiteral("insert into TGIVE (FGIVEID, FDISKID, FMANID, FGIVEDATE, FCTRLDATE, "
-                           "FRETDATE) values (3003, 2003, 502, current_date - 30, "
-                           "current_date - 20, current_date - 20)"),
-            QStringLiteral("insert into TGIVE (FGIVEID, FDISKID, FMANID, FGIVEDATE, FCTRLDATE, "
-                           "FRETDATE) values (3004, 2004, 1, current_date - 30, "
-                           "current_date - 20, current_date - 19)"),
-            QStringLiteral("insert into TGIVE (FGIVEID, FDISKID, FMANID, FGIVEDATE, FCTRLDATE, "
-                           "FRETDATE) values (3005, 2001, 502, current_date - 3, null, null)"),
-        };
-    }
 
     // The debtors list shown, not modal, over the main window.
     void openList()
@@ -137,14 +98,17 @@ private:
                         header->height() / 2);
         QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, at);
     }
-    int folderKey() { return data().dtFolder.fieldByName(QStringLiteral("FFOLDERID")).asInteger(); }
-    int diskKey() { return data().dtDisk.fieldByName(QStringLiteral("FDISKID")).asInteger(); }
+    int folderKey()
+    {
+        return data().dtFolder().fieldByName(QStringLiteral("FFOLDERID")).asInteger();
+    }
+    int diskKey() { return data().dtDisk().fieldByName(QStringLiteral("FDISKID")).asInteger(); }
 
 private Q_SLOTS:
     void init()
     {
         m_f = std::make_unique<MainWindowFixture>();
-        const QString error = m_f->start(rows());
+        const QString error = m_f->start(LendingSample::rows());
         QVERIFY2(error.isEmpty(), qPrintable(error));
     }
     void cleanup()
@@ -258,10 +222,11 @@ private Q_SLOTS:
     {
         QFETCH(QList<bool>, on);
         QFETCH(QString, text);
-        QCOMPARE(TfGive::filterText({on[0], on[1], on[2], on[3]}), text);
+        const Debtors::Filters filters {on[0], on[1], on[2], on[3]};
+        QCOMPARE(Debtors::condition(filters), text);
         // The filter goes into the line before "order by"; nothing else changes.
-        const QStringList lines = TfGive::initialSelect();
-        const QStringList filtered = TfGive::withFilter(lines, text);
+        const QStringList lines = Debtors::statement({}, Debtors::defaultOrdering);
+        const QStringList filtered = Debtors::statement(filters, Debtors::defaultOrdering);
         QCOMPARE(filtered.size(), lines.size());
         for (int i = 0; i < lines.size(); ++i)
             QCOMPARE(filtered[i], i == lines.size() - 3 ? text : lines[i]);
@@ -270,17 +235,18 @@ private Q_SLOTS:
     // The statement is the one the list is defined with, line by line.
     void statementLines()
     {
-        QCOMPARE(TfGive::initialSelect().join(QLatin1Char(' ')).simplified(),
-                 QStringLiteral(
-                     "select d.FDISKID, d.FFOLDERID, g.FCOMMENT, g.FCTRLDATE, g.FDISKID, "
-                     "g.FGIVEDATE, g.FGIVEID, d.FMANID, g.FMANID FGIVEMANID, g.FRETDATE, "
-                     "m.FNAME, d.FNN, d.FNAME FDISKNAME, d.FCOMMENT FDISKCOMMENT, d.FGETDATE, "
-                     "d.FTYPEID, t.FTYPE, f.FFOLDER, f.FFOLDERFULL, mo.FNAME FOWNNAME from TDISK "
-                     "d left join GETFOLDERFULL(d.FFOLDERID) f on (d.FDISKID is not null) left "
-                     "join TTYPE t on (t.FTYPEID=d.FTYPEID) inner join TGIVE g on "
-                     "(g.FDISKID=d.FDISKID) inner join TMAN mo on (mo.FMANID=d.FMANID) inner "
-                     "join TMAN m on (m.FMANID=g.FMANID) order by f.FFOLDERFULL, d.FNN, "
-                     "d.FNAME, g.FGIVEDATE"));
+        QCOMPARE(
+            Debtors::statement({}, Debtors::defaultOrdering).join(QLatin1Char(' ')).simplified(),
+            QStringLiteral(
+                "select d.FDISKID, d.FFOLDERID, g.FCOMMENT, g.FCTRLDATE, g.FDISKID, "
+                "g.FGIVEDATE, g.FGIVEID, d.FMANID, g.FMANID FGIVEMANID, g.FRETDATE, "
+                "m.FNAME, d.FNN, d.FNAME FDISKNAME, d.FCOMMENT FDISKCOMMENT, d.FGETDATE, "
+                "d.FTYPEID, t.FTYPE, f.FFOLDER, f.FFOLDERFULL, mo.FNAME FOWNNAME from TDISK "
+                "d left join GETFOLDERFULL(d.FFOLDERID) f on (d.FDISKID is not null) left "
+                "join TTYPE t on (t.FTYPEID=d.FTYPEID) inner join TGIVE g on "
+                "(g.FDISKID=d.FDISKID) inner join TMAN mo on (mo.FMANID=d.FMANID) inner "
+                "join TMAN m on (m.FMANID=g.FMANID) order by f.FFOLDERFULL, d.FNN, "
+                "d.FNAME, g.FGIVEDATE"));
     }
 
     void colours_data()
@@ -429,14 +395,15 @@ private Q_SLOTS:
         QCOMPARE(diskKey(), disk);
         QTreeWidgetItem *node = m_f->main().DBTreeView1->currentItem();
         QVERIFY(node);
-        QCOMPARE(node->text(0), data().dtFolder.fieldByName(QStringLiteral("FFOLDER")).asString());
-        QCOMPARE(m_f->main().DBGridEh1->currentIndex().row(), data().dtDisk.currentRow());
+        QCOMPARE(node->text(0),
+                 data().dtFolder().fieldByName(QStringLiteral("FFOLDER")).asString());
+        QCOMPARE(m_f->main().DBGridEh1->currentIndex().row(), data().dtDisk().currentRow());
     }
 
     // 500 more lendings of disks "Диск-000" ... "Диск-499", in the main window's transaction.
     void addLendings()
     {
-        Statement stmt(data().DefDatabase);
+        Statement stmt(data().DefDatabase());
         stmt.prepare(QStringLiteral(
             "execute block as declare i integer = 0; begin while (i < 500) do begin "
             "insert into TDISK (FDISKID, FFOLDERID, FMANID, FNAME, FNN) values (10000 + :i, "

@@ -1,4 +1,4 @@
-#include "app/MainData.h"
+#include "app/Catalogue.h"
 #include "browser/uMain.h"
 #include "refbooks/RefBookWindow.h"
 #include "refbooks/uSprGroup.h"
@@ -25,7 +25,7 @@ class TestRefBooks : public QObject
 private:
     std::unique_ptr<MainWindowFixture> m_f;
 
-    MainData &data() { return m_f->data(); }
+    Catalogue &data() { return m_f->data(); }
     QVariant scalar(const QString &select) { return m_f->catalogue().scalar(select); }
     int count(const QString &select) { return scalar(select).toInt(); }
     int generator() { return count(QStringLiteral("select gen_id(SQ_MAIN, 0) from rdb$database")); }
@@ -39,9 +39,9 @@ private:
     }
     QueryDataSet &lookup(const QString &table)
     {
-        return table == QLatin1String("TMAN") ? data().dtMan
-            : table == QLatin1String("TTYPE") ? data().dtType
-                                              : data().dtGroup;
+        return table == QLatin1String("TMAN") ? data().dtMan()
+            : table == QLatin1String("TTYPE") ? data().dtType()
+                                              : data().dtGroup();
     }
     static QStringList lookupNames(QueryDataSet &ds, const QString &field)
     {
@@ -295,7 +295,7 @@ private Q_SLOTS:
         const QString expected = leaveRow ? QStringLiteral("Сидоров") : QStringLiteral("Иванов");
         QCOMPARE(scalar(QStringLiteral("select FNAME from TMAN where FMANID = 501")).toString(),
                  expected);
-        QVERIFY(lookupNames(data().dtMan, QStringLiteral("FNAME")).contains(expected));
+        QVERIFY(lookupNames(data().dtMan(), QStringLiteral("FNAME")).contains(expected));
     }
 
     // A name changed in a reference book shows for the disks that use it.
@@ -325,7 +325,7 @@ private Q_SLOTS:
         QFETCH(QString, diskField);
         QVERIFY(m_f->locateDisk(2001));
         const QString renamed = QStringLiteral("Переименован");
-        QVERIFY(data().dtDisk.fieldByName(diskField).asString() != renamed);
+        QVERIFY(data().dtDisk().fieldByName(diskField).asString() != renamed);
         const bool ran = run(command, [&](RefBookWindow &book) {
             goToKey(book, keyField, key);
             typeIntoCell(book, nameField, renamed);
@@ -333,12 +333,12 @@ private Q_SLOTS:
         });
         QVERIFY(ran);
         QVERIFY2(m_f->prompt().shown.isEmpty(), qPrintable(m_f->prompt().shown.value(0).text));
-        QCOMPARE(data().dtDisk.fieldByName(QStringLiteral("FDISKID")).asInteger(), 2001);
-        QCOMPARE(data().dtDisk.fieldByName(diskField).asString(), renamed);
+        QCOMPARE(data().dtDisk().fieldByName(QStringLiteral("FDISKID")).asInteger(), 2001);
+        QCOMPARE(data().dtDisk().fieldByName(diskField).asString(), renamed);
         DataSetModel *list = m_f->main().DBGridEh1->dataSetModel();
         const int column = list->columnOfField(diskField);
         if (column >= 0)
-            QCOMPARE(list->displayText(data().dtDisk.currentRow(), column), renamed);
+            QCOMPARE(list->displayText(data().dtDisk().currentRow(), column), renamed);
     }
 
     void ctrlDelete_data()
@@ -382,7 +382,7 @@ private Q_SLOTS:
         QCOMPARE(shownRows, deleted ? rows - 1 : rows);
         QCOMPARE(count(QStringLiteral("select count(*) from TMAN where FMANID = %1").arg(key)),
                  deleted ? 0 : 1);
-        QCOMPARE(lookupNames(data().dtMan, QStringLiteral("FNAME")).size(),
+        QCOMPARE(lookupNames(data().dtMan(), QStringLiteral("FNAME")).size(),
                  deleted ? rows - 1 : rows);
     }
 
@@ -448,7 +448,7 @@ private Q_SLOTS:
     {
         // In the main window's own transaction, which the reference book shares.
         for (const char *sql : {"update TDISK set FGROUPID = null", "delete from TGROUP"}) {
-            Statement stmt(data().DefDatabase);
+            Statement stmt(data().DefDatabase());
             stmt.prepare(QString::fromLatin1(sql));
             stmt.execute();
         }

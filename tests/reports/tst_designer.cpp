@@ -1,4 +1,4 @@
-#include "app/MainData.h"
+#include "app/Catalogue.h"
 #include "browser/uMain.h"
 #include "reportengine/DesignCanvas.h"
 #include "reportengine/ObjectInspector.h"
@@ -129,7 +129,7 @@ private Q_SLOTS:
         });
         QVERIFY2(failed.isEmpty(), qPrintable(failed));
         m_source
-            = std::make_unique<ReportDataSource>(QStringLiteral("frDisks"), m_f->data().dtDisk);
+            = std::make_unique<ReportDataSource>(QStringLiteral("frDisks"), m_f->data().dtDisk());
     }
     void cleanup() { m_designer.reset(); }
     void cleanupTestCase()

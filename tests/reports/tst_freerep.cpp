@@ -1,4 +1,4 @@
-#include "app/MainData.h"
+#include "app/Catalogue.h"
 #include "browser/uMain.h"
 #include "reportengine/DesignCanvas.h"
 #include "reportengine/ReportDesigner.h"
@@ -38,7 +38,7 @@ private:
 
     static constexpr int sleeveKey = 17;
 
-    MainData &data() { return m_f->data(); }
+    Catalogue &data() { return m_f->data(); }
     RecordingPrompt &prompt() { return m_f->prompt(); }
     QList<QVariantList> rows(const QString &select) { return m_f->catalogue().rows(select); }
 
@@ -533,7 +533,7 @@ private Q_SLOTS:
     void emptyDiskListGivesNoLabels()
     {
         start();
-        QVERIFY(data().dtDisk.isEmpty());
+        QVERIFY(data().dtDisk().isEmpty());
         openWindow();
         goToKey(sleeveKey);
         ModalWatch watch;
@@ -592,7 +592,7 @@ private Q_SLOTS:
             expected[number - 1] = name;
         }
         start(disks);
-        data().dtDisk.first();
+        data().dtDisk().first();
         openWindow();
         goToKey(key);
         BuiltReport built;
@@ -616,7 +616,7 @@ private Q_SLOTS:
         for (const QString &value : std::as_const(values))
             QVERIFY2(first.contains(value), qPrintable(value));
         // The run leaves the disk list on its last disk.
-        QCOMPARE(data().dtDisk.currentRow(), 29);
+        QCOMPARE(data().dtDisk().currentRow(), 29);
 
         QTemporaryDir dir;
         const QString pdf = dir.filePath(QStringLiteral("labels.pdf"));

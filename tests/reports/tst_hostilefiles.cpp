@@ -1,4 +1,4 @@
-#include "app/MainData.h"
+#include "app/Catalogue.h"
 #include "browser/uMain.h"
 #include "reportengine/BuiltReport.h"
 #include "reportengine/ReportDesigner.h"
@@ -249,7 +249,7 @@ private:
     // label window sees it.
     void storeTemplate(const QByteArray &bytes)
     {
-        SqlStatement insert(m_f->data().DefDatabase, QStringLiteral("ibsHostile"));
+        SqlStatement insert(m_f->data().DefDatabase(), QStringLiteral("ibsHostile"));
         insert.setSql(QStringLiteral("insert into TREPORT (FREPORTID, FFRF, FREPORT) values "
                                      "(:FREPORTID, :FFRF, 'Чужая')"));
         insert.setParam(QStringLiteral("FREPORTID"), Key);
@@ -259,7 +259,7 @@ private:
 
     QByteArray storedTemplate()
     {
-        SqlStatement select(m_f->data().DefDatabase, QStringLiteral("ibsHostileRead"));
+        SqlStatement select(m_f->data().DefDatabase(), QStringLiteral("ibsHostileRead"));
         select.setSql(QStringLiteral("select FFRF from TREPORT where FREPORTID = :FREPORTID"));
         select.setParam(QStringLiteral("FREPORTID"), Key);
         select.execute();

@@ -1,4 +1,4 @@
-#include "app/MainData.h"
+#include "app/Catalogue.h"
 #include "browser/uMain.h"
 #include "reportengine/ReportExporter.h"
 #include "reportengine/ReportFormatter.h"
@@ -325,7 +325,7 @@ private Q_SLOTS:
     // opens and the holder is gone. (Last: it leaves the catalogue disconnected.)
     void queryFailureShowsTheErrorAndNoPreview()
     {
-        Connection &db = m_fixture->data().DefDatabase;
+        Connection &db = m_fixture->data().DefDatabase();
         db.close();
         db.setDatabaseName(m_fixture->catalogue().folder() + QStringLiteral("/missing.gdb"));
         ModalWatch watch;

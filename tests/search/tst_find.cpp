@@ -33,10 +33,13 @@ private:
     std::unique_ptr<TfFind> m_find;
 
     TfMain &main() { return m_fx->main(); }
-    MainData &data() { return m_fx->data(); }
+    Catalogue &data() { return m_fx->data(); }
     DataSetModel &results() { return *m_find->DBGridEh1->dataSetModel(); }
-    int folderKey() { return data().dtFolder.fieldByName(QStringLiteral("FFOLDERID")).asInteger(); }
-    int diskKey() { return data().dtDisk.fieldByName(QStringLiteral("FDISKID")).asInteger(); }
+    int folderKey()
+    {
+        return data().dtFolder().fieldByName(QStringLiteral("FFOLDERID")).asInteger();
+    }
+    int diskKey() { return data().dtDisk().fieldByName(QStringLiteral("FDISKID")).asInteger(); }
     int column(const char *field) { return results().columnOfField(QLatin1String(field)); }
     QString cell(int row, const char *field) { return results().displayText(row, column(field)); }
     QStringList column(const char *field, int rows)
@@ -50,7 +53,7 @@ private:
     // The window as the main window opens it, shown without blocking the test.
     void openWindow()
     {
-        m_find = std::make_unique<TfFind>(data(), main().DBGridEh1, &main());
+        m_find = std::make_unique<TfFind>(data(), &main());
         m_find->setModal(false);
         m_find->show();
         QVERIFY(MainWindowFixture::activate(m_find.get()));
@@ -182,7 +185,7 @@ private Q_SLOTS:
     void enterInAFreshWindowDoesNothing()
     {
         openWindow();
-        QSignalSpy diskReads(&data().dtDisk, &QueryDataSet::dataReset);
+        QSignalSpy diskReads(&data().dtDisk(), &QueryDataSet::dataReset);
         enterIn(m_find->eDisk);
         QVERIFY(!m_find->dtFind.isOpen());
         QVERIFY(m_find->isVisible());
@@ -300,7 +303,7 @@ private Q_SLOTS:
         QCOMPARE(diskKey(), 2002);
         QCOMPARE(main().DBTreeView1->currentItem(), main().DBTreeView1->nodeByKey(1003));
         QCOMPARE(main().DBTreeView1->currentItem()->text(0), QStringLiteral("Джаз"));
-        QCOMPARE(main().DBGridEh1->currentIndex().row(), data().dtDisk.currentRow());
+        QCOMPARE(main().DBGridEh1->currentIndex().row(), data().dtDisk().currentRow());
         QCOMPARE(main().DBGridEh1->dataSetModel()->displayText(
                      main().DBGridEh1->currentIndex().row(), 0),
                  QStringLiteral("Coltrane"));
@@ -316,7 +319,7 @@ private Q_SLOTS:
         QTest::keyClick(m_find->DBGridEh1, Qt::Key_Down);
         QTest::keyClick(m_find->DBGridEh1, Qt::Key_Down);
         QCOMPARE(m_find->dtFind.currentRow(), 2);
-        QSignalSpy diskReads(&data().dtDisk, &QueryDataSet::dataReset);
+        QSignalSpy diskReads(&data().dtDisk(), &QueryDataSet::dataReset);
         // The button does what Enter does.
         m_find->BitBtn1->click();
         QVERIFY(!m_find->isVisible());
@@ -363,15 +366,15 @@ private Q_SLOTS:
     void emptyResultThenEnterClosesAndMovesNothing()
     {
         // Away from the first disk, so that a stray re-read of the list would show.
-        QVERIFY(data().dtFolder.locate(QStringLiteral("FFOLDERID"), 1002));
-        QVERIFY(data().dtDisk.locate(QStringLiteral("FDISKID"), 2003));
+        QVERIFY(data().dtFolder().locate(QStringLiteral("FFOLDERID"), 1002));
+        QVERIFY(data().dtDisk().locate(QStringLiteral("FDISKID"), 2003));
         openWindow();
         search(m_find->eFile, QStringLiteral("нет такого"));
         QVERIFY(m_find->dtFind.isOpen());
         QCOMPARE(results().rowCount(), 0);
         QVERIFY(m_find->isVisible());
-        QSignalSpy folderMoves(&data().dtFolder, &QueryDataSet::currentRowChanged);
-        QSignalSpy diskReads(&data().dtDisk, &QueryDataSet::dataReset);
+        QSignalSpy folderMoves(&data().dtFolder(), &QueryDataSet::currentRowChanged);
+        QSignalSpy diskReads(&data().dtDisk(), &QueryDataSet::dataReset);
         enterIn(m_find->DBGridEh1);
         QVERIFY(!m_find->isVisible());
         QCOMPARE(folderMoves.count(), 0);
@@ -385,7 +388,7 @@ private Q_SLOTS:
         openWindow();
         search(m_find->eFile, QStringLiteral("abcde"));
         QCOMPARE(results().rowCount(), 1);
-        Statement gone(data().DefDatabase);
+        Statement gone(data().DefDatabase());
         gone.prepare(QStringLiteral("delete from TDISK where FDISKID = 2003"));
         gone.execute();
         enterIn(m_find->DBGridEh1);
@@ -507,12 +510,12 @@ private Q_SLOTS:
     {
         openWindow();
         // The server answers (the input takes no text it would refuse), and fails.
-        data().searchIndex.setEnabled(false);
+        data().searchIndex().setEnabled(false);
         m_find->dtFind.setSelectSql(
             {QStringLiteral("select * from FIND(cast(:VCONTENT as varchar(2)), :VDISK)")});
         m_find->eFile->setText(QStringLiteral("abc"));
         enterIn(m_find->eFile);
-        data().searchIndex.setEnabled(true);
+        data().searchIndex().setEnabled(true);
         QCOMPARE(m_fx->prompt().shown.size(), 1);
         QCOMPARE(m_fx->prompt().shown[0].caption, QStringLiteral("Kodra"));
         QCOMPARE(m_fx->prompt().shown[0].icon, QMessageBox::Critical);

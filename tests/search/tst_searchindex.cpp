@@ -1,8 +1,9 @@
-#include "app/MainData.h"
+#include "app/Catalogue.h"
 #include "browser/uMain.h"
 #include "disk/DrivePicker.h"
 #include "disk/FileSearch.h"
 #include "disk/uEdtDisk.h"
+#include "search/CatalogueSearch.h"
 #include "search/uFind.h"
 #include "searchindex/IndexText.h"
 #include "searchindex/IndexedFind.h"
@@ -231,9 +232,9 @@ private:
     std::unique_ptr<MainWindowFixture> m_f;
     std::unique_ptr<FixedVolumeSource> m_volumes;
 
-    MainData &data() { return m_f->data(); }
-    Connection &db() { return data().DefDatabase; }
-    SearchIndex &index() { return data().searchIndex; }
+    Catalogue &data() { return m_f->data(); }
+    Connection &db() { return data().DefDatabase(); }
+    SearchIndex &index() { return data().searchIndex(); }
 
     void inTransaction()
     {
@@ -266,27 +267,26 @@ private:
             columns << IndexedFind::columnName(c);
         return columns;
     }
-    // The rows the search window shows for the texts as typed, with or without the index.
-    QStringList windowRows(const QString &file, const QString &disk, bool indexed,
+    // The rows a search finds for the texts as typed, with or without the index.
+    QStringList searchRows(const QString &file, const QString &disk, bool indexed,
                            const QStringList &columns)
     {
         index().setEnabled(indexed);
         const auto enable = qScopeGuard([this] { index().setEnabled(true); });
         if (indexed && !ready())
             return {QStringLiteral("<no index>")};
-        TfFind find(data(), m_f->main().DBGridEh1, &m_f->main());
-        find.eDisk->setText(disk);
-        find.eFile->setText(file);
-        find.BitBtn1Click();
-        if (find.wasIndexed()
+        CatalogueSearch search(db(), &index());
+        const bool wasIndexed = search.find(file, disk);
+        if (wasIndexed
             != (indexed && IndexedFind::canAnswer(IndexText::upper(file), IndexText::upper(disk))))
-            return {QStringLiteral("<index used: %1>").arg(find.wasIndexed())};
-        find.dtFind.fetchAll();
+            return {QStringLiteral("<index used: %1>").arg(wasIndexed)};
+        QueryDataSet &found = search.results();
+        found.fetchAll();
         QStringList rows;
-        for (int r = 0; r < find.dtFind.fetchedCount(); ++r) {
+        for (int r = 0; r < found.fetchedCount(); ++r) {
             QStringList values;
             for (const QString &c : columns)
-                values << text(find.dtFind.value(r, find.dtFind.fieldByName(c).index()));
+                values << text(found.value(r, found.fieldByName(c).index()));
             rows << values.join(QLatin1Char('|'));
         }
         return rows;
@@ -557,20 +557,20 @@ private Q_SLOTS:
             QCOMPARE(entryCount(QStringLiteral("mp3")), before + 2);
         } else if (change == QLatin1String("delete disk")) {
             QVERIFY(m_f->locateDisk(2001));
-            data().dtDisk.remove();
+            data().dtDisk().remove();
             QCOMPARE(entryCount(QStringLiteral("ёлка")), 0);
         } else if (change == QLatin1String("move disk")) {
-            data().dtMoveDisk.setSql(
+            data().dtMoveDisk().setSql(
                 QStringLiteral("update TDISK set FFOLDERID = :F where FDISKID = :D"));
-            data().dtMoveDisk.setParam(QStringLiteral("F"), 1002);
-            data().dtMoveDisk.setParam(QStringLiteral("D"), 2001);
-            data().dtMoveDisk.execute();
+            data().dtMoveDisk().setParam(QStringLiteral("F"), 1002);
+            data().dtMoveDisk().setParam(QStringLiteral("D"), 2001);
+            data().dtMoveDisk().execute();
             QVERIFY(findRows(QStringLiteral("ЁЛКА"), QString()).constFirst().contains("Архив"));
         } else if (change == QLatin1String("rename folder")) {
-            QVERIFY(data().dtFolder.locate(QStringLiteral("FFOLDERID"), 1001));
-            data().dtFolder.edit();
-            data().dtFolder.fieldByName(QStringLiteral("FFOLDER")).setString("Яшик");
-            data().dtFolder.post();
+            QVERIFY(data().dtFolder().locate(QStringLiteral("FFOLDERID"), 1001));
+            data().dtFolder().edit();
+            data().dtFolder().fieldByName(QStringLiteral("FFOLDER")).setString("Яшик");
+            data().dtFolder().post();
             QVERIFY(findRows(QStringLiteral("ЁЛКА"), QString()).constFirst().contains("Яшик"));
         } else if (change == QLatin1String("restore")) {
             // The same keys, other names: only the catalogue's identity tells them apart.
@@ -606,7 +606,7 @@ private Q_SLOTS:
     void searchWindowUsesTheIndex()
     {
         QVERIFY(ready());
-        TfFind find(data(), m_f->main().DBGridEh1, &m_f->main());
+        TfFind find(data(), &m_f->main());
         find.setModal(false);
         find.show();
         find.eFile->setText(QStringLiteral("mp3"));
@@ -627,7 +627,7 @@ private Q_SLOTS:
         find.DBGridEh1->setFocus();
         find.dtFind.moveTo(0);
         find.BitBtn1Click();
-        QCOMPARE(data().dtDisk.fieldByName(QStringLiteral("FDISKID")).asInteger(), 2001);
+        QCOMPARE(data().dtDisk().fieldByName(QStringLiteral("FDISKID")).asInteger(), 2001);
     }
 
     void fileSearchStepsAsFindFile_data()
@@ -665,12 +665,10 @@ private Q_SLOTS:
     void searchWithoutIndexGoesToTheServer()
     {
         index().setEnabled(false);
-        TfFind find(data(), m_f->main().DBGridEh1, &m_f->main());
-        find.eFile->setText(QStringLiteral("mp3"));
-        find.BitBtn1Click();
-        QVERIFY(!find.wasIndexed());
-        find.dtFind.fetchAll();
-        QCOMPARE(find.dtFind.fetchedCount(), entryCount(QStringLiteral("mp3")));
+        CatalogueSearch search(db(), &index());
+        QVERIFY(!search.find(QStringLiteral("mp3"), QString()));
+        search.results().fetchAll();
+        QCOMPARE(search.results().fetchedCount(), entryCount(QStringLiteral("mp3")));
         index().setEnabled(true);
     }
 
@@ -887,8 +885,8 @@ private Q_SLOTS:
         const QStringList columns {QStringLiteral("FDISKID"), QStringLiteral("FCONTENTFULL"),
                                    QStringLiteral("FCONTENTSIZE")};
         const QStringList expected = findRows(file, disk, columns);
-        QCOMPARE(windowRows(file, disk, true, columns), expected);
-        QCOMPARE(windowRows(file, disk, false, columns), expected);
+        QCOMPARE(searchRows(file, disk, true, columns), expected);
+        QCOMPARE(searchRows(file, disk, false, columns), expected);
         if (IndexedFind::canAnswer(IndexText::upper(file), IndexText::upper(disk))) {
             auto built = ready();
             QVERIFY(built);
@@ -911,7 +909,7 @@ private Q_SLOTS:
     // holds, and the disk editor does not send it to the server.
     void overlongTextsFindNothing()
     {
-        TfFind find(data(), m_f->main().DBGridEh1, &m_f->main());
+        TfFind find(data(), &m_f->main());
         find.eDisk->setText(QString(300, QLatin1Char('d')));
         find.eFile->setText(QString(1025, QLatin1Char('x')));
         QCOMPARE(find.eDisk->text().size(), 255);

@@ -2,8 +2,8 @@
 #include "admin/FileNameEdit.h"
 #include "admin/uInstall.h"
 #include "admin/uSetup.h"
+#include "app/Catalogue.h"
 #include "app/ConnectionSettings.h"
-#include "app/MainData.h"
 #include "browser/uMain.h"
 #include "disk/ContentWriter.h"
 #include "disk/DiskReader.h"
@@ -47,7 +47,7 @@ private:
     QString m_path; // the catalogue as the server sees it
     QString m_owner;
     QString m_ownerPassword;
-    std::unique_ptr<MainData> m_data;
+    std::unique_ptr<Catalogue> m_data;
     ConnectionSettings m_settings;
     std::unique_ptr<RecordingPrompt> m_prompt;
 
@@ -138,7 +138,7 @@ private Q_SLOTS:
         m_settings.userName = QStringLiteral("KODRA");
         m_settings.userPass = QStringLiteral("TARLO");
         m_settings.cd = QStringLiteral("D");
-        m_data = std::make_unique<MainData>();
+        m_data = std::make_unique<Catalogue>();
         m_prompt = std::make_unique<RecordingPrompt>();
     }
     void cleanup()
@@ -163,11 +163,11 @@ private Q_SLOTS:
             return;
         // The catalogue is the owner's, and the main connection opens it on the server.
         QVERIFY(connectMain());
-        QCOMPARE(m_data->dtFolder.fieldByName(QStringLiteral("FFOLDER")).asString(),
+        QCOMPARE(m_data->dtFolder().fieldByName(QStringLiteral("FFOLDER")).asString(),
                  TestCatalogue::startFolderName());
-        m_data->spVer.execute();
-        QCOMPARE(m_data->spVer.paramAsString(QStringLiteral("VERSION")), QStringLiteral("1.0"));
-        Statement owner(m_data->DefDatabase);
+        m_data->spVer().execute();
+        QCOMPARE(m_data->spVer().paramAsString(QStringLiteral("VERSION")), QStringLiteral("1.0"));
+        Statement owner(m_data->DefDatabase());
         owner.prepare(QStringLiteral("select MON$OWNER from MON$DATABASE"));
         owner.execute();
         QVERIFY(owner.fetch());
@@ -187,7 +187,7 @@ private Q_SLOTS:
         QVERIFY2(m_prompt->shown.first().text.contains(m_owner),
                  qPrintable(m_prompt->shown.first().text));
         QCOMPARE(m_settings.userName, QStringLiteral("KODRA"));
-        QVERIFY(!m_data->DefDatabase.isConnected());
+        QVERIFY(!m_data->DefDatabase().isConnected());
     }
 
     void ownerPasswordChange()
@@ -206,7 +206,7 @@ private Q_SLOTS:
         QCOMPARE(m_prompt->shown.first().caption, QStringLiteral("Пароль сменен"));
         QCOMPARE(m_settings.userPass, newPassword);
         QVERIFY(connectMain());
-        QVERIFY(m_data->DefDatabase.isConnected());
+        QVERIFY(m_data->DefDatabase().isConnected());
         // The old password no longer opens the catalogue.
         Connection old;
         old.setDatabaseName(m_settings.databasePath());
@@ -269,8 +269,8 @@ private Q_SLOTS:
         QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden),
                  QStringList({QStringLiteral("shared kodra.gdb")}));
         QVERIFY(connectMain());
-        m_data->spVer.execute();
-        QCOMPARE(m_data->spVer.paramAsString(QStringLiteral("VERSION")), QStringLiteral("1.0"));
+        m_data->spVer().execute();
+        QCOMPARE(m_data->spVer().paramAsString(QStringLiteral("VERSION")), QStringLiteral("1.0"));
     }
 
     void ownerLeftWithoutTheRight_data()
@@ -419,9 +419,10 @@ private Q_SLOTS:
         }
         other.transaction().commit();
         QVERIFY(connectMain());
-        QVERIFY(m_data->dtDisk.locate(QStringLiteral("FDISKID"), 5001));
+        QVERIFY(m_data->dtDisk().locate(QStringLiteral("FDISKID"), 5001));
 
-        ContentWriter dtContent(m_data->DefDatabase, m_data->spNextID, QStringLiteral("dtContent"));
+        ContentWriter dtContent(m_data->DefDatabase(), m_data->spNextID(),
+                                QStringLiteral("dtContent"));
         DiskReader reader(*m_data, dtContent, nullptr);
         QList<int> otherKeys;
         connect(&reader, &DiskReader::entryWritten, this, [&](qint64 entries) {
@@ -464,7 +465,7 @@ private Q_SLOTS:
         QCOMPARE(ownerOf.value(keys.first()), 0);
         for (const int key : keys.mid(1))
             QVERIFY(ownerOf.value(key) < key && keys.contains(ownerOf.value(key)));
-        QCOMPARE(m_data->dtDisk.fieldByName(QStringLiteral("FFILES")).asInteger(), 200);
+        QCOMPARE(m_data->dtDisk().fieldByName(QStringLiteral("FFILES")).asInteger(), 200);
     }
 
     void aFetchStopsOnTheServer()
@@ -523,7 +524,7 @@ private Q_SLOTS:
         QCOMPARE(m_prompt->shown.size(), 1);
         QCOMPARE(m_prompt->shown.first().text,
                  QStringLiteral("ОК. Резервное копирование выполненно успешно."));
-        QVERIFY(!m_data->DefDatabase.isConnected());
+        QVERIFY(!m_data->DefDatabase().isConnected());
         // The server wrote the file (this machine is the server).
         QVERIFY(QFileInfo::exists(m_dir->filePath(QStringLiteral("shared kodra.fbk"))));
         QVERIFY(!output.isEmpty());
@@ -544,7 +545,7 @@ private Q_SLOTS:
                  QStringLiteral("ОК. Восстановление из резервной копии выполнено успешно."));
         QCOMPARE(snapshot(), atBackup);
         QVERIFY(connectMain());
-        QVERIFY(!m_data->dtFolder.isEmpty());
+        QVERIFY(!m_data->dtFolder().isEmpty());
     }
 
     void backupWithAWrongOwnerPassword()
@@ -584,13 +585,13 @@ private Q_SLOTS:
         QSignalSpy started(&w, &TfMain::startupFinished);
         w.show();
         QVERIFY(started.wait(30000));
-        QVERIFY(w.data().DefDatabase.isConnected());
+        QVERIFY(w.data().DefDatabase().isConnected());
         QVERIFY(m_prompt->shown.isEmpty());
 
         QVERIFY(control("stop"));
         // The next command that needs the server gets its text in the error box.
-        w.data().dtFolder.close();
-        const bool ok = runCommand(&w, [&w] { w.data().dtFolder.open(); });
+        w.data().dtFolder().close();
+        const bool ok = runCommand(&w, [&w] { w.data().dtFolder().open(); });
         QVERIFY(!ok);
         QVERIFY(!m_prompt->shown.isEmpty());
         QCOMPARE(m_prompt->shown.last().caption, QStringLiteral("Kodra"));
@@ -598,15 +599,15 @@ private Q_SLOTS:
         qInfo("server's text: %s", qPrintable(m_prompt->shown.last().text));
         // Disconnecting works whatever the server says.
         w.aConnectExecute();
-        QVERIFY(!w.data().DefDatabase.isConnected());
+        QVERIFY(!w.data().DefDatabase().isConnected());
 
         QVERIFY(control("start"));
         m_prompt->shown.clear();
         w.aConnectExecute();
         QVERIFY(m_prompt->shown.isEmpty());
-        QVERIFY(w.data().DefDatabase.isConnected());
-        QVERIFY(w.data().dtFolder.isOpen());
-        QVERIFY(!w.data().dtFolder.isEmpty());
+        QVERIFY(w.data().DefDatabase().isConnected());
+        QVERIFY(w.data().dtFolder().isOpen());
+        QVERIFY(!w.data().dtFolder().isEmpty());
         w.aConnectExecute();
     }
 };

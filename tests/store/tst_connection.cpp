@@ -1,4 +1,4 @@
-#include "app/MainData.h"
+#include "app/Catalogue.h"
 #include "store/DbError.h"
 #include "tests/support/TestCatalogue.h"
 
@@ -168,20 +168,20 @@ private Q_SLOTS:
         QVERIFY(QDir().mkpath(QFileInfo(path).absolutePath()));
         QVERIFY(QFile::copy(m_cat->path(), path));
 
-        MainData data;
-        data.DefDatabase.setDatabaseName(path);
-        data.DefDatabase.setParams(TestCatalogue::params());
-        QSignalSpy connected(&data.DefDatabase, &Connection::afterConnect);
-        data.DefDatabase.open();
+        Catalogue data;
+        data.DefDatabase().setDatabaseName(path);
+        data.DefDatabase().setParams(TestCatalogue::params());
+        QSignalSpy connected(&data.DefDatabase(), &Connection::afterConnect);
+        data.DefDatabase().open();
         QCOMPARE(connected.count(), 1);
-        data.spVer.execute();
-        QCOMPARE(data.spVer.paramAsString(QStringLiteral("VERSION")), QStringLiteral("1.0"));
-        data.dtFolder.open();
-        data.dtFolder.insert();
-        data.dtFolder.fieldByName(QStringLiteral("FFOLDER")).setString(file);
-        data.dtFolder.post();
-        const int key = data.dtFolder.fieldByName(QStringLiteral("FFOLDERID")).asInteger();
-        data.DefDatabase.close();
+        data.spVer().execute();
+        QCOMPARE(data.spVer().paramAsString(QStringLiteral("VERSION")), QStringLiteral("1.0"));
+        data.dtFolder().open();
+        data.dtFolder().insert();
+        data.dtFolder().fieldByName(QStringLiteral("FFOLDER")).setString(file);
+        data.dtFolder().post();
+        const int key = data.dtFolder().fieldByName(QStringLiteral("FFOLDERID")).asInteger();
+        data.DefDatabase().close();
         // Written into the copy, not into the catalogue it came from.
         QCOMPARE(
             scalarOn(path,
@@ -274,18 +274,18 @@ private Q_SLOTS:
         QFETCH(QString, sql);
         QFETCH(bool, select);
         QFETCH(QString, message);
-        MainData data;
-        m_cat->configure(data.DefDatabase);
-        data.dtFolder.open();
-        data.dtFolder.insert();
-        data.dtFolder.fieldByName(QStringLiteral("FFOLDER")).setString(QStringLiteral("До"));
-        data.dtFolder.post();
+        Catalogue data;
+        m_cat->configure(data.DefDatabase());
+        data.dtFolder().open();
+        data.dtFolder().insert();
+        data.dtFolder().fieldByName(QStringLiteral("FFOLDER")).setString(QStringLiteral("До"));
+        data.dtFolder().post();
         const QString man
             = m_cat->scalar(QStringLiteral("select FNAME from TMAN where FMANID = 1")).toString();
         const int people = m_cat->scalar(QStringLiteral("select count(*) from TMAN")).toInt();
 
-        QueryDataSet query(data.DefDatabase, QStringLiteral("dtProbe"));
-        SqlStatement stmt(data.DefDatabase, QStringLiteral("ibsProbe"));
+        QueryDataSet query(data.DefDatabase(), QStringLiteral("dtProbe"));
+        SqlStatement stmt(data.DefDatabase(), QStringLiteral("ibsProbe"));
         ISC_STATUS code = 0;
         QString text;
         if (select) {
@@ -300,20 +300,20 @@ private Q_SLOTS:
         QVERIFY2(text.contains(message), qPrintable(text));
 
         // Connection, transaction and the open dataset all go on.
-        QVERIFY(data.DefDatabase.isConnected());
-        QVERIFY(data.DefDatabase.transaction().isActive());
-        QCOMPARE(data.dtFolder.state(), QueryDataSet::State::Browse);
-        data.dtFolder.insert();
-        data.dtFolder.fieldByName(QStringLiteral("FFOLDER")).setString(QStringLiteral("После"));
-        data.dtFolder.post();
+        QVERIFY(data.DefDatabase().isConnected());
+        QVERIFY(data.DefDatabase().transaction().isActive());
+        QCOMPARE(data.dtFolder().state(), QueryDataSet::State::Browse);
+        data.dtFolder().insert();
+        data.dtFolder().fieldByName(QStringLiteral("FFOLDER")).setString(QStringLiteral("После"));
+        data.dtFolder().post();
         stmt.setSql(QStringLiteral("update TMAN set FCOMMENT = 'ок' where FMANID = 1"));
         stmt.execute();
-        data.dtFolder.close();
-        data.dtMan.open();
-        QVERIFY(data.dtMan.locate(QStringLiteral("FMANID"), 1));
-        QCOMPARE(data.dtMan.fieldByName(QStringLiteral("FCOMMENT")).asString(),
+        data.dtFolder().close();
+        data.dtMan().open();
+        QVERIFY(data.dtMan().locate(QStringLiteral("FMANID"), 1));
+        QCOMPARE(data.dtMan().fieldByName(QStringLiteral("FCOMMENT")).asString(),
                  QStringLiteral("ок"));
-        data.DefDatabase.close();
+        data.DefDatabase().close();
 
         // Both folders kept; the refused statement changed nothing.
         QCOMPARE(m_cat

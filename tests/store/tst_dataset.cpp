@@ -1,4 +1,4 @@
-#include "app/MainData.h"
+#include "app/Catalogue.h"
 #include "store/DbError.h"
 #include "store/Statement.h"
 #include "tests/support/TestCatalogue.h"
@@ -15,7 +15,7 @@ private:
     enum class Change { Fetch, Insert, CancelNewRow, Delete, PostNewRow, Frozen };
 
     std::unique_ptr<TestCatalogue> m_cat;
-    std::unique_ptr<MainData> m_data;
+    std::unique_ptr<Catalogue> m_data;
 
     qint64 generatorValue() const
     {
@@ -33,8 +33,8 @@ private:
     }
     void openLists()
     {
-        m_data->dtFolder.open();
-        m_data->dtDisk.open();
+        m_data->dtFolder().open();
+        m_data->dtDisk().open();
     }
     static QString errorOf(const std::function<void()> &f)
     {
@@ -65,46 +65,47 @@ private Q_SLOTS:
             QStringLiteral("insert into TDISK (FDISKID, FFOLDERID, FMANID, FNAME, FNN) values "
                            "(2003, 1002, 1, 'Solaris', 1)"),
         });
-        m_data = std::make_unique<MainData>();
-        m_cat->configure(m_data->DefDatabase);
+        m_data = std::make_unique<Catalogue>();
+        m_cat->configure(m_data->DefDatabase());
     }
     void cleanup() { m_data.reset(); }
 
     void cancelledNewDiskConsumesOneKey()
     {
         openLists();
-        QVERIFY(m_data->dtFolder.locate(QStringLiteral("FFOLDERID"), 1001));
+        QVERIFY(m_data->dtFolder().locate(QStringLiteral("FFOLDERID"), 1001));
         const qint64 before = generatorValue();
-        QCOMPARE(rowCount(m_data->dtDisk), 2);
-        m_data->dtDisk.insert();
-        QCOMPARE(m_data->dtDisk.state(), QueryDataSet::State::Insert);
-        QCOMPARE(m_data->dtDisk.fieldByName(QStringLiteral("FDISKID")).asLargeInt(), before + 1);
-        QVERIFY(!m_data->dtDisk.isModified());
-        m_data->dtDisk.cancel();
-        QCOMPARE(rowCount(m_data->dtDisk), 2);
-        QCOMPARE(m_data->dtDisk.fieldByName(QStringLiteral("FNAME")).asString(),
+        QCOMPARE(rowCount(m_data->dtDisk()), 2);
+        m_data->dtDisk().insert();
+        QCOMPARE(m_data->dtDisk().state(), QueryDataSet::State::Insert);
+        QCOMPARE(m_data->dtDisk().fieldByName(QStringLiteral("FDISKID")).asLargeInt(), before + 1);
+        QVERIFY(!m_data->dtDisk().isModified());
+        m_data->dtDisk().cancel();
+        QCOMPARE(rowCount(m_data->dtDisk()), 2);
+        QCOMPARE(m_data->dtDisk().fieldByName(QStringLiteral("FNAME")).asString(),
                  QStringLiteral("Bach"));
         QCOMPARE(generatorValue(), before + 1);
         // The next new row does not reuse the drawn value.
-        m_data->dtDisk.insert();
-        QCOMPARE(m_data->dtDisk.fieldByName(QStringLiteral("FDISKID")).asLargeInt(), before + 2);
-        m_data->dtDisk.cancel();
+        m_data->dtDisk().insert();
+        QCOMPARE(m_data->dtDisk().fieldByName(QStringLiteral("FDISKID")).asLargeInt(), before + 2);
+        m_data->dtDisk().cancel();
         QCOMPARE(count(QStringLiteral("TDISK")), 3);
     }
 
     void newFolderTakesKeyFromGetNextId()
     {
-        m_data->dtFolder.open();
+        m_data->dtFolder().open();
         const qint64 before = generatorValue();
-        m_data->dtFolder.insert();
+        m_data->dtFolder().insert();
         // One value for the row, one from GETNEXTID which replaced it.
         QCOMPARE(generatorValue(), before + 2);
-        QCOMPARE(m_data->dtFolder.fieldByName(QStringLiteral("FFOLDERID")).asLargeInt(),
+        QCOMPARE(m_data->dtFolder().fieldByName(QStringLiteral("FFOLDERID")).asLargeInt(),
                  before + 2);
-        QVERIFY(m_data->dtFolder.isModified());
-        m_data->dtFolder.fieldByName(QStringLiteral("FFOLDER"))
+        QVERIFY(m_data->dtFolder().isModified());
+        m_data->dtFolder()
+            .fieldByName(QStringLiteral("FFOLDER"))
             .setString(QStringLiteral("Новая папка"));
-        m_data->dtFolder.post();
+        m_data->dtFolder().post();
         QCOMPARE(m_cat
                      ->scalar(QStringLiteral("select FFOLDER from TFOLDER where FFOLDERID = %1")
                                   .arg(before + 2))
@@ -115,93 +116,93 @@ private Q_SLOTS:
     void detailFollowsMaster()
     {
         int opens = 0;
-        m_data->dtDisk.afterOpen = [&opens](QueryDataSet &) { ++opens; };
+        m_data->dtDisk().afterOpen = [&opens](QueryDataSet &) { ++opens; };
         openLists();
-        QCOMPARE(m_data->dtFolder.fieldByName(QStringLiteral("FFOLDERID")).asInteger(), 1001);
-        QCOMPARE(rowCount(m_data->dtDisk), 2);
+        QCOMPARE(m_data->dtFolder().fieldByName(QStringLiteral("FFOLDERID")).asInteger(), 1001);
+        QCOMPARE(rowCount(m_data->dtDisk()), 2);
         opens = 0;
-        m_data->dtFolder.next();
+        m_data->dtFolder().next();
         QCOMPARE(opens, 1);
-        QCOMPARE(m_data->dtDisk.fieldByName(QStringLiteral("FNAME")).asString(),
+        QCOMPARE(m_data->dtDisk().fieldByName(QStringLiteral("FNAME")).asString(),
                  QStringLiteral("Solaris"));
         // A locate walks past rows but re-reads the detail once.
         opens = 0;
-        m_data->dtFolder.locate(QStringLiteral("FFOLDERID"), 1003);
+        m_data->dtFolder().locate(QStringLiteral("FFOLDERID"), 1003);
         QCOMPARE(opens, 1);
-        QVERIFY(m_data->dtDisk.isEmpty());
+        QVERIFY(m_data->dtDisk().isEmpty());
         // Frozen controls hold the detail back until they are released, then it re-reads once.
         opens = 0;
-        m_data->dtFolder.disableControls();
-        m_data->dtFolder.first();
-        m_data->dtFolder.next();
+        m_data->dtFolder().disableControls();
+        m_data->dtFolder().first();
+        m_data->dtFolder().next();
         QCOMPARE(opens, 0);
-        m_data->dtFolder.enableControls();
+        m_data->dtFolder().enableControls();
         QCOMPARE(opens, 1);
-        QCOMPARE(m_data->dtDisk.fieldByName(QStringLiteral("FNAME")).asString(),
+        QCOMPARE(m_data->dtDisk().fieldByName(QStringLiteral("FNAME")).asString(),
                  QStringLiteral("Solaris"));
         // Closing the master leaves the detail as it was.
-        m_data->dtFolder.first();
-        m_data->dtFolder.close();
-        QVERIFY(m_data->dtDisk.isOpen());
-        QCOMPARE(rowCount(m_data->dtDisk), 2);
+        m_data->dtFolder().first();
+        m_data->dtFolder().close();
+        QVERIFY(m_data->dtDisk().isOpen());
+        QCOMPARE(rowCount(m_data->dtDisk()), 2);
     }
 
     void detailOfEmptyMasterHasNoRows()
     {
         m_cat->exec({QStringLiteral("delete from TDISK"), QStringLiteral("delete from TFOLDER")});
         openLists();
-        QVERIFY(m_data->dtFolder.isEmpty());
-        QVERIFY(m_data->dtDisk.isOpen());
-        QVERIFY(m_data->dtDisk.isEmpty());
-        QVERIFY(m_data->dtDisk.eof());
+        QVERIFY(m_data->dtFolder().isEmpty());
+        QVERIFY(m_data->dtDisk().isOpen());
+        QVERIFY(m_data->dtDisk().isEmpty());
+        QVERIFY(m_data->dtDisk().eof());
     }
 
     void locateMissKeepsCurrentRow()
     {
         openLists();
-        m_data->dtDisk.next();
-        QCOMPARE(m_data->dtDisk.fieldByName(QStringLiteral("FDISKID")).asInteger(), 2002);
-        QVERIFY(!m_data->dtDisk.locate(QStringLiteral("FDISKID"), 999999));
-        QCOMPARE(m_data->dtDisk.fieldByName(QStringLiteral("FDISKID")).asInteger(), 2002);
-        QVERIFY(m_data->dtDisk.locate(QStringLiteral("FDISKID"), 2001));
-        QCOMPARE(m_data->dtDisk.currentRow(), 0);
+        m_data->dtDisk().next();
+        QCOMPARE(m_data->dtDisk().fieldByName(QStringLiteral("FDISKID")).asInteger(), 2002);
+        QVERIFY(!m_data->dtDisk().locate(QStringLiteral("FDISKID"), 999999));
+        QCOMPARE(m_data->dtDisk().fieldByName(QStringLiteral("FDISKID")).asInteger(), 2002);
+        QVERIFY(m_data->dtDisk().locate(QStringLiteral("FDISKID"), 2001));
+        QCOMPARE(m_data->dtDisk().currentRow(), 0);
         // Locate next starts after the current row and never goes back.
-        QVERIFY(!m_data->dtDisk.locateNext(QStringLiteral("FDISKID"), 2001));
-        QCOMPARE(m_data->dtDisk.currentRow(), 0);
-        QCOMPARE(errorOf([&] { m_data->dtDisk.locate(QStringLiteral("NOSUCH"), 1); }),
+        QVERIFY(!m_data->dtDisk().locateNext(QStringLiteral("FDISKID"), 2001));
+        QCOMPARE(m_data->dtDisk().currentRow(), 0);
+        QCOMPARE(errorOf([&] { m_data->dtDisk().locate(QStringLiteral("NOSUCH"), 1); }),
                  QStringLiteral("dtDisk: Field 'NOSUCH' not found"));
     }
 
     void requiredFieldStopsPost()
     {
         openLists();
-        QSignalSpy focus(&m_data->dtDisk, &QueryDataSet::focusFieldRequested);
-        m_data->dtDisk.afterInsert = [](QueryDataSet &ds) {
+        QSignalSpy focus(&m_data->dtDisk(), &QueryDataSet::focusFieldRequested);
+        m_data->dtDisk().afterInsert = [](QueryDataSet &ds) {
             ds.fieldByName(QStringLiteral("FFOLDERID")).setInteger(1001);
             ds.fieldByName(QStringLiteral("FMANID")).setInteger(1);
         };
-        m_data->dtDisk.insert();
-        QVERIFY(m_data->dtDisk.isModified());
+        m_data->dtDisk().insert();
+        QVERIFY(m_data->dtDisk().isModified());
         // Moving away from a row filled only by the handler posts it, and fails on FNAME.
-        QCOMPARE(errorOf([&] { m_data->dtDisk.first(); }),
+        QCOMPARE(errorOf([&] { m_data->dtDisk().first(); }),
                  QStringLiteral("Field 'FNAME' must have a value"));
         QCOMPARE(focus.count(), 1);
         QCOMPARE(focus.at(0).at(0).toString(), QStringLiteral("FNAME"));
-        QCOMPARE(m_data->dtDisk.state(), QueryDataSet::State::Insert);
+        QCOMPARE(m_data->dtDisk().state(), QueryDataSet::State::Insert);
         // An empty text is no value either.
-        m_data->dtDisk.fieldByName(QStringLiteral("FNAME")).setString(QString());
-        QCOMPARE(errorOf([&] { m_data->dtDisk.post(); }),
+        m_data->dtDisk().fieldByName(QStringLiteral("FNAME")).setString(QString());
+        QCOMPARE(errorOf([&] { m_data->dtDisk().post(); }),
                  QStringLiteral("Field 'FNAME' must have a value"));
         QCOMPARE(count(QStringLiteral("TDISK")), 3);
-        m_data->dtDisk.fieldByName(QStringLiteral("FNAME")).setString(QStringLiteral("Zappa"));
-        m_data->dtDisk.post();
+        m_data->dtDisk().fieldByName(QStringLiteral("FNAME")).setString(QStringLiteral("Zappa"));
+        m_data->dtDisk().post();
         QCOMPARE(count(QStringLiteral("TDISK")), 4);
     }
 
     void postedRowStaysBehindFetchedRowsWithOldStatus()
     {
         openLists();
-        auto &ds = m_data->dtDisk;
+        auto &ds = m_data->dtDisk();
         QCOMPARE(rowCount(ds), 2);
         ds.first();
         ds.insert();
@@ -220,7 +221,7 @@ private Q_SLOTS:
     void movingAwayFromNewRowReachesTheChosenRow()
     {
         openLists();
-        auto &ds = m_data->dtDisk;
+        auto &ds = m_data->dtDisk();
         QCOMPARE(rowCount(ds), 2);
         ds.first();
         ds.insert();
@@ -241,20 +242,20 @@ private Q_SLOTS:
 
     void emptyAndClosedDeleteMessages()
     {
-        QCOMPARE(errorOf([&] { m_data->dtDisk.remove(); }),
+        QCOMPARE(errorOf([&] { m_data->dtDisk().remove(); }),
                  QStringLiteral("dtDisk: Cannot perform this operation on a closed dataset"));
         openLists();
-        m_data->dtFolder.locate(QStringLiteral("FFOLDERID"), 1003);
-        QCOMPARE(errorOf([&] { m_data->dtDisk.remove(); }),
+        m_data->dtFolder().locate(QStringLiteral("FFOLDERID"), 1003);
+        QCOMPARE(errorOf([&] { m_data->dtDisk().remove(); }),
                  QStringLiteral("dtDisk: Cannot perform this operation on an empty dataset"));
     }
 
     void deleteMovesToNextRow()
     {
         openLists();
-        m_data->dtDisk.first();
-        m_data->dtDisk.remove();
-        QCOMPARE(m_data->dtDisk.fieldByName(QStringLiteral("FNAME")).asString(),
+        m_data->dtDisk().first();
+        m_data->dtDisk().remove();
+        QCOMPARE(m_data->dtDisk().fieldByName(QStringLiteral("FNAME")).asString(),
                  QStringLiteral("Mozart"));
         QCOMPARE(count(QStringLiteral("TDISK")), 2);
     }
@@ -263,23 +264,23 @@ private Q_SLOTS:
     {
         openLists();
         // The folder holds disks: the server refuses and the dataset keeps the row.
-        const QString text = errorOf([&] { m_data->dtFolder.remove(); });
+        const QString text = errorOf([&] { m_data->dtFolder().remove(); });
         QVERIFY2(text.contains(QStringLiteral("FOREIGN KEY"), Qt::CaseInsensitive),
                  qPrintable(text));
         QVERIFY(text.contains(QStringLiteral("\r\n")));
         QVERIFY(!text.endsWith(QLatin1Char('.')));
-        QCOMPARE(rowCount(m_data->dtFolder), 3);
+        QCOMPARE(rowCount(m_data->dtFolder()), 3);
         QCOMPARE(count(QStringLiteral("TFOLDER")), 3);
     }
 
     void oneShotStatementNeedsRunningTransaction()
     {
-        m_data->dtMoveDisk.setParam(QStringLiteral("FFOLDERID"), 1002);
-        m_data->dtMoveDisk.setParam(QStringLiteral("FDISKID"), 2001);
-        QCOMPARE(errorOf([&] { m_data->dtMoveDisk.execute(); }),
+        m_data->dtMoveDisk().setParam(QStringLiteral("FFOLDERID"), 1002);
+        m_data->dtMoveDisk().setParam(QStringLiteral("FDISKID"), 2001);
+        QCOMPARE(errorOf([&] { m_data->dtMoveDisk().execute(); }),
                  QStringLiteral("Transaction is not active"));
         openLists();
-        m_data->dtMoveDisk.execute();
+        m_data->dtMoveDisk().execute();
         QCOMPARE(
             m_cat->scalar(QStringLiteral("select FFOLDERID from TDISK where FDISKID=2001")).toInt(),
             1002);
@@ -288,36 +289,37 @@ private Q_SLOTS:
     void autoStopCommitsWhenLastDatasetCloses()
     {
         openLists();
-        QVERIFY(m_data->dtMan.isOpen()); // opened with the disk list's lookups
-        Transaction &tr = m_data->DefDatabase.transaction();
-        m_data->dtDisk.close();
-        m_data->dtFolder.close();
+        QVERIFY(m_data->dtMan().isOpen()); // opened with the disk list's lookups
+        Transaction &tr = m_data->DefDatabase().transaction();
+        m_data->dtDisk().close();
+        m_data->dtFolder().close();
         QVERIFY(tr.isActive());
-        m_data->dtMan.close();
-        m_data->dtType.close();
+        m_data->dtMan().close();
+        m_data->dtType().close();
         QVERIFY(tr.isActive());
-        m_data->dtGroup.close();
+        m_data->dtGroup().close();
         QVERIFY(!tr.isActive());
         // The version check runs with nothing open and commits right after.
-        m_data->spVer.execute();
+        m_data->spVer().execute();
         QVERIFY(!tr.isActive());
-        QCOMPARE(m_data->spVer.paramAsString(QStringLiteral("VERSION")), QStringLiteral("1.0"));
+        QCOMPARE(m_data->spVer().paramAsString(QStringLiteral("VERSION")), QStringLiteral("1.0"));
     }
 
     void disconnectClosesAndCommits()
     {
         openLists();
-        QSignalSpy disconnected(&m_data->DefDatabase, &Connection::afterDisconnect);
-        m_data->dtFolder.edit();
-        m_data->dtFolder.fieldByName(QStringLiteral("FFOLDER"))
+        QSignalSpy disconnected(&m_data->DefDatabase(), &Connection::afterDisconnect);
+        m_data->dtFolder().edit();
+        m_data->dtFolder()
+            .fieldByName(QStringLiteral("FFOLDER"))
             .setString(QStringLiteral("Renamed"));
-        m_data->dtFolder.post();
-        m_data->dtDisk.edit();
-        m_data->dtDisk.fieldByName(QStringLiteral("FCOMMENT")).setString(QStringLiteral("kept?"));
-        m_data->DefDatabase.close();
+        m_data->dtFolder().post();
+        m_data->dtDisk().edit();
+        m_data->dtDisk().fieldByName(QStringLiteral("FCOMMENT")).setString(QStringLiteral("kept?"));
+        m_data->DefDatabase().close();
         QCOMPARE(disconnected.count(), 1);
-        QVERIFY(!m_data->dtDisk.isOpen());
-        QVERIFY(!m_data->dtMan.isOpen());
+        QVERIFY(!m_data->dtDisk().isOpen());
+        QVERIFY(!m_data->dtMan().isOpen());
         QCOMPARE(m_cat->scalar(QStringLiteral("select FFOLDER from TFOLDER where FFOLDERID=1001"))
                      .toString(),
                  QStringLiteral("Renamed"));
@@ -325,17 +327,17 @@ private Q_SLOTS:
         QVERIFY(m_cat->scalar(QStringLiteral("select FCOMMENT from TDISK where FDISKID=2001"))
                     .isNull());
         // Opening a dataset reconnects silently.
-        QSignalSpy connected(&m_data->DefDatabase, &Connection::afterConnect);
-        m_data->dtFolder.open();
+        QSignalSpy connected(&m_data->DefDatabase(), &Connection::afterConnect);
+        m_data->dtFolder().open();
         QCOMPARE(connected.count(), 1);
-        QVERIFY(m_data->DefDatabase.isConnected());
+        QVERIFY(m_data->DefDatabase().isConnected());
     }
 
     void postedRowIsDurableAtOnce()
     {
         openLists();
-        m_data->dtDisk.insert();
-        auto &ds = m_data->dtDisk;
+        m_data->dtDisk().insert();
+        auto &ds = m_data->dtDisk();
         ds.fieldByName(QStringLiteral("FFOLDERID")).setInteger(1001);
         ds.fieldByName(QStringLiteral("FMANID")).setInteger(1);
         ds.fieldByName(QStringLiteral("FNAME")).setString(QStringLiteral("café – 日本.txt"));
@@ -345,7 +347,7 @@ private Q_SLOTS:
         QCOMPARE(m_cat->scalar(QStringLiteral("select FNAME from TDISK where FDISKID=%1").arg(key))
                      .toString(),
                  QStringLiteral("café – 日本.txt"));
-        QVERIFY(m_data->DefDatabase.transaction().isActive());
+        QVERIFY(m_data->DefDatabase().transaction().isActive());
         QVERIFY(ds.isOpen());
         QCOMPARE(ds.state(), QueryDataSet::State::Browse);
     }
@@ -357,8 +359,8 @@ private Q_SLOTS:
             "insert into TDISK (FDISKID, FFOLDERID, FMANID, FNAME, FNN) values "
             "(100000 + :i, 1003, 1, 'D' || :i, :i); i = i + 1; end end")});
         openLists();
-        m_data->dtFolder.locate(QStringLiteral("FFOLDERID"), 1003);
-        auto &ds = m_data->dtDisk;
+        m_data->dtFolder().locate(QStringLiteral("FFOLDERID"), 1003);
+        auto &ds = m_data->dtDisk();
         QCOMPARE(ds.fetchedCount(), 1);
         QSignalSpy fetched(&ds, &QueryDataSet::rowsFetched);
         ds.fetchMore();
@@ -412,7 +414,7 @@ private Q_SLOTS:
         QFETCH(int, change);
         QFETCH(QStringList, told);
         openLists();
-        auto &ds = m_data->dtDisk;
+        auto &ds = m_data->dtDisk();
         const int name = ds.fieldByName(QStringLiteral("FNAME")).index();
         QStringList log;
         const auto record = [&](const char *signal, std::initializer_list<int> rows) {
@@ -496,8 +498,8 @@ private Q_SLOTS:
             {QStringLiteral("execute block as declare i integer = 3; begin while (i <= 6) do begin "
                             "insert into TDISK (FDISKID, FFOLDERID, FMANID, FNAME, FNN) values "
                             "(2100 + :i, 1001, 1, 'D' || :i, :i); i = i + 1; end end")});
-        m_data->DefDatabase.open();
-        QueryDataSet ds(m_data->DefDatabase, QStringLiteral("dtFailing"));
+        m_data->DefDatabase().open();
+        QueryDataSet ds(m_data->DefDatabase(), QStringLiteral("dtFailing"));
         ds.setSelectSql({QStringLiteral("select FDISKID, 10 / (5 - FNN) as X from TDISK "
                                         "where FFOLDERID = 1001 order by FDISKID")});
         ds.open();
@@ -526,20 +528,20 @@ private Q_SLOTS:
         const QString typeName
             = m_cat->scalar(QStringLiteral("select FTYPE from TTYPE order by FTYPEID")).toString();
         openLists();
-        auto &ds = m_data->dtDisk;
+        auto &ds = m_data->dtDisk();
         QCOMPARE(ds.fieldByName(QStringLiteral("FTYPE")).asString(), typeName);
         QCOMPARE(ds.fieldByName(QStringLiteral("FMAN")).asString(),
                  m_cat->scalar(QStringLiteral("select FNAME from TMAN where FMANID=1")).toString());
         ds.next();
         QVERIFY(ds.fieldByName(QStringLiteral("FTYPE")).isNull());
-        m_data->dtType.close();
+        m_data->dtType().close();
         ds.first();
         QVERIFY(ds.fieldByName(QStringLiteral("FTYPE")).isNull());
     }
 
     void tableDatasetWritesByKeyAndRefreshKeepsRow()
     {
-        auto &man = m_data->dtMan;
+        auto &man = m_data->dtMan();
         man.afterInsert
             = [this](QueryDataSet &ds) { m_data->assignNextId(ds, QStringLiteral("FMANID")); };
         man.open();

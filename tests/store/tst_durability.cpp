@@ -1,4 +1,4 @@
-#include "app/MainData.h"
+#include "app/Catalogue.h"
 #include "store/DbError.h"
 #include "tests/support/SignalCleanup.h"
 #include "tests/support/TestCatalogue.h"
@@ -38,10 +38,10 @@ void say(const QByteArray &line)
     std::abort(); // not reached
 }
 
-void connect(MainData &data, const QString &path)
+void connect(Catalogue &data, const QString &path)
 {
-    data.DefDatabase.setDatabaseName(path);
-    data.DefDatabase.setParams(TestCatalogue::params());
+    data.DefDatabase().setDatabaseName(path);
+    data.DefDatabase().setParams(TestCatalogue::params());
 }
 
 int committedEntries(const QString &path, int disk)
@@ -62,13 +62,13 @@ int committedEntries(const QString &path, int disk)
 // Posts <count> folders through dtFolder, says so, and dies without disconnecting.
 int childFolders(const QString &path, int count)
 {
-    MainData data;
+    Catalogue data;
     connect(data, path);
-    data.dtFolder.open();
+    data.dtFolder().open();
     for (int i = 0; i < count; ++i) {
-        data.dtFolder.insert();
-        data.dtFolder.fieldByName(QStringLiteral("FFOLDER")).setString(folderName(i));
-        data.dtFolder.post();
+        data.dtFolder().insert();
+        data.dtFolder().fieldByName(QStringLiteral("FFOLDER")).setString(folderName(i));
+        data.dtFolder().post();
     }
     say("posted");
     die();
@@ -81,11 +81,11 @@ int childFolders(const QString &path, int count)
 // <whole> hold commits nothing before its end.
 int childBulk(const QString &path, int disk, bool endHold, bool whole)
 {
-    MainData data;
+    Catalogue data;
     connect(data, path);
-    data.dtFolder.open();
-    Transaction &tr = data.DefDatabase.transaction();
-    SqlStatement insert(data.DefDatabase, QStringLiteral("dtContentInsert"));
+    data.dtFolder().open();
+    Transaction &tr = data.DefDatabase().transaction();
+    SqlStatement insert(data.DefDatabase(), QStringLiteral("dtContentInsert"));
     insert.setSql(QStringLiteral(
         "insert into TCONTENT (FCONTENTID, FDISKID, FOWNCONTENTID, FTYPE, FCONTENT, FSIZE, "
         "FDATE) values (:FCONTENTID, :FDISKID, null, 0, :FCONTENT, :FSIZE, :FDATE)"));
@@ -107,9 +107,9 @@ int childBulk(const QString &path, int disk, bool endHold, bool whole)
         qint64 startedAt = 0;
         do {
             startedAt = clock.elapsed();
-            data.spNextID.execute();
+            data.spNextID().execute();
             insert.setParam(QStringLiteral("FCONTENTID"),
-                            data.spNextID.paramByName(QStringLiteral("ID")));
+                            data.spNextID().paramByName(QStringLiteral("ID")));
             insert.setParam(QStringLiteral("FCONTENT"),
                             QStringLiteral("файл %1.txt").arg(inserted));
             insert.setParam(QStringLiteral("FSIZE"), double(inserted));
@@ -201,19 +201,19 @@ private:
         for (const QString &line : report.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
             QVERIFY2(allowed.match(line.trimmed()).hasMatch(), qPrintable(report));
 
-        MainData data;
-        m_cat->configure(data.DefDatabase);
-        data.spVer.execute();
-        QCOMPARE(data.spVer.paramAsString(QStringLiteral("VERSION")), QStringLiteral("1.0"));
-        data.dtFolder.open();
+        Catalogue data;
+        m_cat->configure(data.DefDatabase());
+        data.spVer().execute();
+        QCOMPARE(data.spVer().paramAsString(QStringLiteral("VERSION")), QStringLiteral("1.0"));
+        data.dtFolder().open();
         const int before = [&data] {
-            data.dtFolder.fetchAll();
-            return data.dtFolder.fetchedCount();
+            data.dtFolder().fetchAll();
+            return data.dtFolder().fetchedCount();
         }();
-        data.dtFolder.insert();
-        data.dtFolder.fieldByName(QStringLiteral("FFOLDER")).setString(QStringLiteral("После"));
-        data.dtFolder.post();
-        data.DefDatabase.close();
+        data.dtFolder().insert();
+        data.dtFolder().fieldByName(QStringLiteral("FFOLDER")).setString(QStringLiteral("После"));
+        data.dtFolder().post();
+        data.DefDatabase().close();
         QCOMPARE(m_cat->scalar(QStringLiteral("select count(*) from TFOLDER")).toInt(), before + 1);
     }
 
@@ -238,18 +238,18 @@ private Q_SLOTS:
         QCOMPARE(said, QStringList {QStringLiteral("posted")});
 
         // Every posted folder is there, on a fresh connection.
-        MainData data;
-        m_cat->configure(data.DefDatabase);
-        data.dtFolder.open();
+        Catalogue data;
+        m_cat->configure(data.DefDatabase());
+        data.dtFolder().open();
         QSet<QString> names;
-        for (; !data.dtFolder.eof(); data.dtFolder.next())
-            names.insert(data.dtFolder.fieldByName(QStringLiteral("FFOLDER")).asString());
+        for (; !data.dtFolder().eof(); data.dtFolder().next())
+            names.insert(data.dtFolder().fieldByName(QStringLiteral("FFOLDER")).asString());
         QSet<QString> expected;
         for (int i = 0; i < count; ++i)
             expected.insert(folderName(i));
         QCOMPARE(names, expected);
-        QCOMPARE(data.dtFolder.fetchedCount(), count);
-        data.DefDatabase.close();
+        QCOMPARE(data.dtFolder().fetchedCount(), count);
+        data.DefDatabase().close();
         checkOpensCleanly();
     }
 

@@ -1,4 +1,4 @@
-#include "app/MainData.h"
+#include "app/Catalogue.h"
 #include "store/DbError.h"
 #include "tests/support/TestCatalogue.h"
 
@@ -14,12 +14,12 @@ class TestSchema : public QObject
 
 private:
     std::unique_ptr<TestCatalogue> m_cat;
-    std::unique_ptr<MainData> m_data;
+    std::unique_ptr<Catalogue> m_data;
 
     // Every row of a select, each as its fields by name (upper case), read by a query dataset.
     QList<QVariantMap> select(const QString &sql, const QVariantMap &params = {}) const
     {
-        QueryDataSet ds(m_data->DefDatabase, QStringLiteral("dtProbe"));
+        QueryDataSet ds(m_data->DefDatabase(), QStringLiteral("dtProbe"));
         ds.setSelectSql({sql});
         for (auto it = params.begin(); it != params.end(); ++it)
             ds.setParam(it.key(), it.value());
@@ -109,19 +109,19 @@ private Q_SLOTS:
     {
         m_cat = std::make_unique<TestCatalogue>();
         QVERIFY2(m_cat->isValid(), qPrintable(m_cat->error()));
-        m_data = std::make_unique<MainData>();
-        m_cat->configure(m_data->DefDatabase);
+        m_data = std::make_unique<Catalogue>();
+        m_cat->configure(m_data->DefDatabase());
     }
     void cleanup() { m_data.reset(); }
 
     void versionIsExactlyOnePointZero()
     {
-        m_data->spVer.execute();
-        const QVariant version = m_data->spVer.paramByName(QStringLiteral("VERSION"));
+        m_data->spVer().execute();
+        const QVariant version = m_data->spVer().paramByName(QStringLiteral("VERSION"));
         QCOMPARE(version.typeId(), int(QMetaType::QString));
         QCOMPARE(version.toString(), QStringLiteral("1.0"));
         // The call committed its own transaction.
-        QVERIFY(!m_data->DefDatabase.transaction().isActive());
+        QVERIFY(!m_data->DefDatabase().transaction().isActive());
     }
 
     void nextIdLiesAboveTemplateKeys_data()
@@ -158,8 +158,8 @@ private Q_SLOTS:
         // Each call gives a new key, increasing, above every key of the template.
         int previous = allMax;
         for (int i = 0; i < 3; ++i) {
-            m_data->spNextID.execute();
-            const int id = m_data->spNextID.paramAsInteger(QStringLiteral("ID"));
+            m_data->spNextID().execute();
+            const int id = m_data->spNextID().paramAsInteger(QStringLiteral("ID"));
             QVERIFY2(id > previous,
                      qPrintable(QStringLiteral("%1 after %2").arg(id).arg(previous)));
             QCOMPARE(count(table, QStringLiteral("%1 = %2").arg(key).arg(id)), 0);
@@ -169,18 +169,18 @@ private Q_SLOTS:
 
     void nextIdSharesTheGenerator()
     {
-        m_data->spNextID.execute();
-        const int first = m_data->spNextID.paramAsInteger(QStringLiteral("ID"));
+        m_data->spNextID().execute();
+        const int first = m_data->spNextID().paramAsInteger(QStringLiteral("ID"));
         QCOMPARE(scalar(QStringLiteral("select gen_id(SQ_MAIN, 0) from rdb$database")).toInt(),
                  first);
         // A key drawn from SQ_MAIN (a new disk row) and GETNEXTID come from one sequence.
-        m_data->dtFolder.open();
-        m_data->dtDisk.open();
-        m_data->dtDisk.insert();
-        QCOMPARE(m_data->dtDisk.fieldByName(QStringLiteral("FDISKID")).asInteger(), first + 1);
-        m_data->dtDisk.cancel();
-        m_data->spNextID.execute();
-        QCOMPARE(m_data->spNextID.paramAsInteger(QStringLiteral("ID")), first + 2);
+        m_data->dtFolder().open();
+        m_data->dtDisk().open();
+        m_data->dtDisk().insert();
+        QCOMPARE(m_data->dtDisk().fieldByName(QStringLiteral("FDISKID")).asInteger(), first + 1);
+        m_data->dtDisk().cancel();
+        m_data->spNextID().execute();
+        QCOMPARE(m_data->spNextID().paramAsInteger(QStringLiteral("ID")), first + 2);
     }
 
     void startingRowsExist_data()
@@ -206,8 +206,8 @@ private Q_SLOTS:
         QFETCH(QString, name);
         QFETCH(int, requiredKey);
         QueryDataSet *ds = nullptr;
-        const std::initializer_list<QueryDataSet *> lookups {&m_data->dtMan, &m_data->dtType,
-                                                             &m_data->dtGroup};
+        const std::initializer_list<QueryDataSet *> lookups {&m_data->dtMan(), &m_data->dtType(),
+                                                             &m_data->dtGroup()};
         for (QueryDataSet *candidate : lookups) {
             if (candidate->name() == dataset)
                 ds = candidate;
@@ -612,7 +612,7 @@ private Q_SLOTS:
         QVERIFY(count(QStringLiteral("TCONTENT"), QStringLiteral("FDISKID=6001")) > 0);
 
         // A dataset over the whole table deletes the one row, as the windows do.
-        TableDataSet ds(m_data->DefDatabase, QStringLiteral("dtDelete"), table);
+        TableDataSet ds(m_data->DefDatabase(), QStringLiteral("dtDelete"), table);
         ds.open();
         QVERIFY(ds.locate(key, id));
         const int rowsShown = [&ds] {
@@ -660,11 +660,12 @@ private Q_SLOTS:
         ds.refresh();
         QCOMPARE(ds.fieldByName(key).asInteger(), id);
         ds.close();
-        m_data->dtFolder.open();
-        m_data->dtFolder.insert();
-        m_data->dtFolder.fieldByName(QStringLiteral("FFOLDER"))
+        m_data->dtFolder().open();
+        m_data->dtFolder().insert();
+        m_data->dtFolder()
+            .fieldByName(QStringLiteral("FFOLDER"))
             .setString(QStringLiteral("После ошибки"));
-        m_data->dtFolder.post();
+        m_data->dtFolder().post();
         QCOMPARE(count(QStringLiteral("TFOLDER"), QStringLiteral("FFOLDER = 'После ошибки'")), 1);
     }
 };

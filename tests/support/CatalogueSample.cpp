@@ -1,7 +1,7 @@
 #include "tests/support/CatalogueSample.h"
 
+#include "app/Catalogue.h"
 #include "app/ConnectionSettings.h"
-#include "app/MainData.h"
 #include "store/Connection.h"
 #include "store/DbError.h"
 #include "store/Statement.h"
@@ -104,14 +104,14 @@ void CatalogueSample::exec(const QString &databaseName, const QStringList &param
     connection.close();
 }
 
-bool CatalogueSample::connectMain(MainData &data, const ConnectionSettings &settings)
+bool CatalogueSample::connectMain(Catalogue &data, const ConnectionSettings &settings)
 {
     try {
-        data.DefDatabase.setDatabaseName(settings.databasePath());
-        data.DefDatabase.setParams(settings.connectionParams());
-        data.DefDatabase.open();
-        data.dtFolder.open();
-        data.dtDisk.open();
+        data.DefDatabase().setDatabaseName(settings.databasePath());
+        data.DefDatabase().setParams(settings.connectionParams());
+        data.DefDatabase().open();
+        data.dtFolder().open();
+        data.dtDisk().open();
         return true;
     } catch (const DbError &e) {
         qWarning("cannot connect: %s", qPrintable(e.text()));

@@ -3,7 +3,7 @@
 #include <QStringList>
 
 class Connection;
-class MainData;
+class Catalogue;
 struct ConnectionSettings;
 
 // A small catalogue's worth of rows (folders, disks, contents, lendings, a label template)
@@ -21,5 +21,5 @@ public:
                      const QStringList &statements);
     // Connects the main window's data objects as the connection command does and opens the
     // lists; false, with the server's text as a warning, when the catalogue cannot be opened.
-    static bool connectMain(MainData &data, const ConnectionSettings &settings);
+    static bool connectMain(Catalogue &data, const ConnectionSettings &settings);
 };

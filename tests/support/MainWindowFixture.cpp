@@ -19,7 +19,7 @@ MainWindowFixture::~MainWindowFixture()
     m_main.reset();
 }
 
-MainData &MainWindowFixture::data()
+Catalogue &MainWindowFixture::data()
 {
     return m_main->data();
 }
@@ -51,7 +51,7 @@ QString MainWindowFixture::start(const QStringList &rows, const QString &backup)
     m_main->show();
     if (!started.wait(30000))
         return QStringLiteral("the main window did not start");
-    if (!data().dtDisk.isOpen())
+    if (!data().dtDisk().isOpen())
         return QStringLiteral("the disk list did not open: ")
             + (m_prompt.shown.isEmpty() ? QString() : m_prompt.shown.constLast().text);
     return {};
@@ -59,7 +59,7 @@ QString MainWindowFixture::start(const QStringList &rows, const QString &backup)
 
 bool MainWindowFixture::locateDisk(int diskId)
 {
-    return data().dtDisk.locate(QStringLiteral("FDISKID"), diskId);
+    return data().dtDisk().locate(QStringLiteral("FDISKID"), diskId);
 }
 
 std::unique_ptr<TfEdtDisk> MainWindowFixture::openEditor()

@@ -7,7 +7,7 @@
 #include <QTemporaryDir>
 #include <memory>
 
-class MainData;
+class Catalogue;
 class SettingsStore;
 class TfEdtDisk;
 class TfMain;
@@ -26,7 +26,7 @@ public:
 
     TestCatalogue &catalogue() { return *m_catalogue; }
     TfMain &main() { return *m_main; }
-    MainData &data();
+    Catalogue &data();
     SettingsStore &store() { return *m_store; }
     RecordingPrompt &prompt() { return m_prompt; }
 

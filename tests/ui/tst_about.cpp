@@ -1,4 +1,4 @@
-#include "app/MainData.h"
+#include "app/Catalogue.h"
 #include "app/uAbout.h"
 #include "tests/support/TestCatalogue.h"
 
@@ -38,22 +38,22 @@ private Q_SLOTS:
             cat.exec({QStringLiteral("alter procedure GETVERSION returns (VERSION varchar(10)) "
                                      "as begin %1 end")
                           .arg(body)});
-        MainData data;
-        cat.configure(data.DefDatabase);
+        Catalogue data;
+        cat.configure(data.DefDatabase());
         if (connect)
-            data.DefDatabase.open();
+            data.DefDatabase().open();
         TfAbout about(data);
         QVERIFY(about.lVer->text().startsWith(shown));
         if (shown == QLatin1String("Ошибка "))
             QVERIFY(about.lVer->text().contains(QStringLiteral("divide"), Qt::CaseInsensitive)
                     || about.lVer->text().contains(QStringLiteral("zero"), Qt::CaseInsensitive));
-        QCOMPARE(data.DefDatabase.isConnected(), connect);
+        QCOMPARE(data.DefDatabase().isConnected(), connect);
         QCOMPARE(about.lVerClt->text(), QStringLiteral("1.0"));
     }
 
     void buildDateAndLinks()
     {
-        MainData data;
+        Catalogue data;
         TfAbout about(data);
         const QDate built
             = QFileInfo(QCoreApplication::applicationFilePath()).lastModified().date();

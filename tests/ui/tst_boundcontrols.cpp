@@ -1,4 +1,4 @@
-#include "app/MainData.h"
+#include "app/Catalogue.h"
 #include "store/DbError.h"
 #include "tests/support/RecordingPrompt.h"
 #include "tests/support/TestCatalogue.h"
@@ -22,7 +22,7 @@ class TestBoundControls : public QObject
 
 private:
     std::unique_ptr<TestCatalogue> m_cat;
-    std::unique_ptr<MainData> m_data;
+    std::unique_ptr<Catalogue> m_data;
     std::unique_ptr<RecordingPrompt> m_prompt;
     std::unique_ptr<QWidget> m_form;
     DBEdit *m_name = nullptr;
@@ -31,7 +31,7 @@ private:
     DBDateEdit *m_date = nullptr;
     DBEdit *m_size = nullptr;
 
-    QueryDataSet &disks() { return m_data->dtDisk; }
+    QueryDataSet &disks() { return m_data->dtDisk(); }
     QVariant current(const char *field)
     {
         return disks().fieldByName(QLatin1String(field)).value();
@@ -59,9 +59,9 @@ private:
 
     void openFolder(int folderId)
     {
-        m_data->dtFolder.open();
+        m_data->dtFolder().open();
         disks().open();
-        QVERIFY(m_data->dtFolder.locate(QStringLiteral("FFOLDERID"), folderId));
+        QVERIFY(m_data->dtFolder().locate(QStringLiteral("FFOLDERID"), folderId));
     }
     // Key clicks for any text: QTest::keyClicks knows Latin-1 only.
     // Selects the whole content of a control with the keyboard and types over it; nothing to
@@ -103,8 +103,8 @@ private Q_SLOTS:
                 "FCOMMENT, FFULLSIZE) values (2003, 1001, 1, 'Vivaldi', 3, '2021-06-01', "
                 "'Времена года\nВенеция', 1.25)"),
         });
-        m_data = std::make_unique<MainData>();
-        m_cat->configure(m_data->DefDatabase);
+        m_data = std::make_unique<Catalogue>();
+        m_cat->configure(m_data->DefDatabase());
         m_prompt = std::make_unique<RecordingPrompt>();
 
         m_form = std::make_unique<QWidget>();
@@ -126,7 +126,7 @@ private Q_SLOTS:
         layout->addRow(QStringLiteral("Комментарий"), m_comment);
         m_name->setField(&disks(), QStringLiteral("FNAME"));
         m_comment->setField(&disks(), QStringLiteral("FCOMMENT"));
-        m_type->setField(&disks(), QStringLiteral("FTYPEID"), &m_data->dtType,
+        m_type->setField(&disks(), QStringLiteral("FTYPEID"), &m_data->dtType(),
                          QStringLiteral("FTYPEID"), QStringLiteral("FTYPE"));
         m_date->setField(&disks(), QStringLiteral("FGETDATE"));
         m_size->setField(&disks(), QStringLiteral("FFULLSIZE"));
@@ -253,7 +253,7 @@ private Q_SLOTS:
 
     void lookupListsNamesAndWritesKey()
     {
-        m_data->dtType.open();
+        m_data->dtType().open();
         openFolder(1001);
         QStringList names;
         for (int i = 0; i < m_type->count(); ++i)
@@ -291,7 +291,7 @@ private Q_SLOTS:
         QCOMPARE(m_type->currentText(), QStringLiteral("Blu-ray"));
 
         // The list follows its source: a new name, a renamed one, a removed one.
-        QueryDataSet &types = m_data->dtType;
+        QueryDataSet &types = m_data->dtType();
         types.insert();
         types.fieldByName(QStringLiteral("FTYPEID")).setInteger(20);
         types.fieldByName(QStringLiteral("FTYPE")).setString(QStringLiteral("Кассета"));
@@ -354,7 +354,7 @@ private Q_SLOTS:
     {
         QFETCH(QString, control);
         QFETCH(QString, field);
-        m_data->dtType.open();
+        m_data->dtType().open();
         openFolder(1001);
         disks().fieldByName(field).setRequired(true);
         // Focus starts elsewhere: the memo, or the edit when the memo is the one asked for.
@@ -376,13 +376,13 @@ private Q_SLOTS:
     void noRowShowsEmptyReadOnly()
     {
         QFETCH(bool, closed);
-        m_data->dtType.open();
+        m_data->dtType().open();
         openFolder(1001);
         QCOMPARE(shown().at(0), QStringLiteral("Bach"));
         if (closed)
             disks().close();
         else
-            QVERIFY(m_data->dtFolder.locate(QStringLiteral("FFOLDERID"), 1002));
+            QVERIFY(m_data->dtFolder().locate(QStringLiteral("FFOLDERID"), 1002));
         QCOMPARE(shown(), QStringList(5));
         QVERIFY(m_name->isReadOnly());
         QVERIFY(m_comment->isReadOnly());
@@ -400,7 +400,7 @@ private Q_SLOTS:
         if (closed)
             disks().open();
         else
-            QVERIFY(m_data->dtFolder.locate(QStringLiteral("FFOLDERID"), 1001));
+            QVERIFY(m_data->dtFolder().locate(QStringLiteral("FFOLDERID"), 1001));
         QCOMPARE(shown(), bach());
         QVERIFY(!m_name->isReadOnly());
         QVERIFY(!m_comment->isReadOnly());

@@ -1,4 +1,4 @@
-#include "app/MainData.h"
+#include "app/Catalogue.h"
 #include "tests/support/RecordingPrompt.h"
 #include "tests/support/TestCatalogue.h"
 #include "widgets/DBGrid.h"
@@ -74,13 +74,13 @@ private:
     enum class Action { Fetch, Insert, Delete, CancelNewRow, PostNewRow };
 
     std::unique_ptr<TestCatalogue> m_cat;
-    std::unique_ptr<MainData> m_data;
+    std::unique_ptr<Catalogue> m_data;
     std::unique_ptr<RecordingPrompt> m_prompt;
     std::unique_ptr<DBGrid> m_grid;
     DataSetModel *m_model = nullptr;
     std::unique_ptr<QAbstractItemModelTester> m_tester;
 
-    QueryDataSet &disks() { return m_data->dtDisk; }
+    QueryDataSet &disks() { return m_data->dtDisk(); }
     int column(const char *field) const { return m_model->columnOfField(QLatin1String(field)); }
     int fieldIndex(const char *field) { return disks().fieldByName(QLatin1String(field)).index(); }
     QString diskName(int row) { return disks().value(row, fieldIndex("FNAME")).toString(); }
@@ -91,9 +91,9 @@ private:
 
     void openFolder(int folderId)
     {
-        m_data->dtFolder.open();
+        m_data->dtFolder().open();
         disks().open();
-        QVERIFY(m_data->dtFolder.locate(QStringLiteral("FFOLDERID"), folderId));
+        QVERIFY(m_data->dtFolder().locate(QStringLiteral("FFOLDERID"), folderId));
     }
     // The disk list as the main window shows it, with the lost/lent colours.
     // The model is checked all along, except where the checks' own fetching would spoil
@@ -187,12 +187,12 @@ private Q_SLOTS:
             QStringLiteral("insert into TGIVE (FGIVEID, FDISKID, FMANID, FGIVEDATE, FCTRLDATE) "
                            "values (3002, 2003, 20, '2020-01-01', '2020-02-01')"),
         });
-        m_data = std::make_unique<MainData>();
-        m_cat->configure(m_data->DefDatabase);
+        m_data = std::make_unique<Catalogue>();
+        m_cat->configure(m_data->DefDatabase());
         // As the main window does: a new disk belongs to the current folder and its owner.
-        m_data->dtDisk.afterInsert = [this](QueryDataSet &ds) {
+        m_data->dtDisk().afterInsert = [this](QueryDataSet &ds) {
             ds.fieldByName(QStringLiteral("FFOLDERID"))
-                .setValue(m_data->dtFolder.fieldByName(QStringLiteral("FFOLDERID")).value());
+                .setValue(m_data->dtFolder().fieldByName(QStringLiteral("FFOLDERID")).value());
             ds.fieldByName(QStringLiteral("FMANID")).setInteger(1);
         };
         m_prompt = std::make_unique<RecordingPrompt>();
@@ -269,7 +269,7 @@ private Q_SLOTS:
 
         // Another folder re-reads the list as a whole.
         resets.clear();
-        QVERIFY(m_data->dtFolder.locate(QStringLiteral("FFOLDERID"), 1002));
+        QVERIFY(m_data->dtFolder().locate(QStringLiteral("FFOLDERID"), 1002));
         QVERIFY(!resets.isEmpty());
         while (model.canFetchMore({}))
             model.fetchMore({});
@@ -461,7 +461,7 @@ private Q_SLOTS:
                  rowSelect ? m_model->columnCount() : 1);
         disks().prior();
         QCOMPARE(m_grid->currentIndex().row(), 1);
-        QVERIFY(m_data->dtFolder.locate(QStringLiteral("FFOLDERID"), 1002));
+        QVERIFY(m_data->dtFolder().locate(QStringLiteral("FFOLDERID"), 1002));
         QCOMPARE(m_grid->currentIndex().row(), 0);
         QCOMPARE(m_model->index(0, column("FNAME")).data().toString(), QStringLiteral("Solaris"));
         disks().close();
@@ -954,7 +954,7 @@ private Q_SLOTS:
         QCOMPARE(disks().currentRow(), 1);
 
         // Also where there is no row at all.
-        QVERIFY(m_data->dtFolder.locate(QStringLiteral("FFOLDERID"), 1004));
+        QVERIFY(m_data->dtFolder().locate(QStringLiteral("FFOLDERID"), 1004));
         QCOMPARE(m_model->rowCount(), 0);
         QTest::mouseDClick(m_grid->viewport(), Qt::LeftButton, {}, QPoint(40, 10));
         QCOMPARE(byMouse.count(), 2);
@@ -1054,8 +1054,8 @@ private Q_SLOTS:
         openFolder(1001);
         showGrid();
         QSignalSpy titles(m_model, &QAbstractItemModel::headerDataChanged);
-        m_model->setColumnTitle(0,
-                                m_data->dtFolder.fieldByName(QStringLiteral("FFOLDER")).asString());
+        m_model->setColumnTitle(
+            0, m_data->dtFolder().fieldByName(QStringLiteral("FFOLDER")).asString());
         QCOMPARE(titles.count(), 1);
         QCOMPARE(m_model->headerData(0, Qt::Horizontal).toString(), QStringLiteral("Музыка"));
     }

@@ -1,4 +1,4 @@
-#include "app/MainData.h"
+#include "app/Catalogue.h"
 #include "browser/FolderCommands.h"
 #include "browser/TDBTreeView.h"
 #include "store/DbError.h"
@@ -21,7 +21,7 @@ class TestDBTree : public QObject
 
 private:
     std::unique_ptr<TestCatalogue> m_cat;
-    std::unique_ptr<MainData> m_data;
+    std::unique_ptr<Catalogue> m_data;
     std::unique_ptr<RecordingPrompt> m_prompt;
     std::unique_ptr<QWidget> m_window;
     TDBTreeView *m_tree = nullptr;
@@ -57,12 +57,12 @@ private:
     }
     void open()
     {
-        m_data->dtFolder.open();
-        m_data->dtDisk.open();
+        m_data->dtFolder().open();
+        m_data->dtDisk().open();
     }
     int currentFolder() const
     {
-        return m_data->dtFolder.fieldByName(QStringLiteral("FFOLDERID")).asInteger();
+        return m_data->dtFolder().fieldByName(QStringLiteral("FFOLDERID")).asInteger();
     }
     QTreeWidgetItem *node(int key) const { return m_tree->nodeByKey(key); }
     int keyOf(QTreeWidgetItem *item) const
@@ -90,8 +90,8 @@ private:
     }
     int diskCount()
     {
-        m_data->dtDisk.fetchAll();
-        return m_data->dtDisk.fetchedCount();
+        m_data->dtDisk().fetchAll();
+        return m_data->dtDisk().fetchedCount();
     }
     // The whole tree as text: captions in display order, children in brackets.
     QString shape() const { return treeShape(m_tree); }
@@ -128,8 +128,8 @@ private Q_SLOTS:
     {
         m_cat = std::make_unique<TestCatalogue>(TestCatalogue::Folders::None);
         QVERIFY2(m_cat->isValid(), qPrintable(m_cat->error()));
-        m_data = std::make_unique<MainData>();
-        m_cat->configure(m_data->DefDatabase);
+        m_data = std::make_unique<Catalogue>();
+        m_cat->configure(m_data->DefDatabase());
         m_prompt = std::make_unique<RecordingPrompt>();
         m_window = std::make_unique<QWidget>();
         auto *layout = new QHBoxLayout(m_window.get());
@@ -139,7 +139,7 @@ private Q_SLOTS:
         layout->addWidget(m_tree);
         layout->addWidget(m_other);
         m_window->resize(420, 300);
-        FolderCommands::setupFolderTree(*m_tree, m_data->dtFolder);
+        FolderCommands::setupFolderTree(*m_tree, m_data->dtFolder());
         m_window->show();
         m_window->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
@@ -174,7 +174,7 @@ private Q_SLOTS:
         }
         open();
         if (selected) {
-            m_data->dtFolder.locate(QStringLiteral("FFOLDERID"), selected);
+            m_data->dtFolder().locate(QStringLiteral("FFOLDERID"), selected);
             click(node(selected));
             QCOMPARE(m_tree->currentItem(), node(selected));
         }
@@ -189,7 +189,7 @@ private Q_SLOTS:
         QCOMPARE(item->parent(), nullptr);
         QCOMPARE(m_tree->currentItem(), item);
         QVERIFY(item->isSelected());
-        QCOMPARE(m_data->dtFolder.state(), QueryDataSet::State::Browse);
+        QCOMPARE(m_data->dtFolder().state(), QueryDataSet::State::Browse);
         QCOMPARE(storedName(key), QStringLiteral("Новая папка"));
         QCOMPARE(m_cat
                      ->scalar(QStringLiteral("select coalesce(FOWNFOLDERID, 0) from TFOLDER "
@@ -208,7 +208,7 @@ private Q_SLOTS:
                      folderSql(1002, QStringLiteral("Gamma"), QStringLiteral("1001"))});
         open();
         click(node(1002));
-        QueryDataSet &ds = m_data->dtFolder;
+        QueryDataSet &ds = m_data->dtFolder();
         ds.insert();
         const int key = currentFolder();
         QTreeWidgetItem *item = node(key);
@@ -266,7 +266,7 @@ private Q_SLOTS:
             folderSql(3001, QStringLiteral("A"), QStringLiteral("0")),
         });
         open();
-        QCOMPARE(m_data->dtFolder.value(0, 0).toInt(), 3004);
+        QCOMPARE(m_data->dtFolder().value(0, 0).toInt(), 3004);
         QCOMPARE(shape(), QStringLiteral("A(B(C(D),C2))"));
         QCOMPARE(m_tree->dbNodes().count(), 5);
     }
@@ -308,10 +308,10 @@ private Q_SLOTS:
         }
         QCOMPARE(depth, cycle);
         // A change in the dataset loads again without losing any of them.
-        m_data->dtFolder.locate(QStringLiteral("FFOLDERID"), 1009);
-        m_data->dtFolder.edit();
-        m_data->dtFolder.fieldByName(QStringLiteral("FFOLDER")).setString(QStringLiteral("P"));
-        m_data->dtFolder.post();
+        m_data->dtFolder().locate(QStringLiteral("FFOLDERID"), 1009);
+        m_data->dtFolder().edit();
+        m_data->dtFolder().fieldByName(QStringLiteral("FFOLDER")).setString(QStringLiteral("P"));
+        m_data->dtFolder().post();
         QCOMPARE(m_tree->dbNodes().count(), cycle + 1);
         QCOMPARE(m_tree->topLevelItemCount(), 2);
         QCOMPARE(folderCount(), cycle + 1);
@@ -384,15 +384,15 @@ private Q_SLOTS:
         });
         open();
         m_tree->collapseAll();
-        QVERIFY(m_data->dtFolder.locate(QStringLiteral("FFOLDERID"), 1004));
+        QVERIFY(m_data->dtFolder().locate(QStringLiteral("FFOLDERID"), 1004));
         QCOMPARE(m_tree->currentItem(), node(1004));
         for (int key : {1001, 1002, 1003})
             QVERIFY(node(key)->isExpanded());
         QVERIFY(!m_tree->visualItemRect(node(1004)).isEmpty());
         // A key without a row changes nothing.
-        QVERIFY(!m_data->dtFolder.locate(QStringLiteral("FFOLDERID"), 4242));
+        QVERIFY(!m_data->dtFolder().locate(QStringLiteral("FFOLDERID"), 4242));
         QCOMPARE(m_tree->currentItem(), node(1004));
-        QVERIFY(m_data->dtFolder.locate(QStringLiteral("FFOLDERID"), 1005));
+        QVERIFY(m_data->dtFolder().locate(QStringLiteral("FFOLDERID"), 1005));
         QCOMPARE(m_tree->currentItem(), node(1005));
     }
 
@@ -498,7 +498,7 @@ private Q_SLOTS:
         QCOMPARE(shape(), shapeAfter);
         QCOMPARE(m_tree->dbNodes().count(), int(remaining.size()));
         QVERIFY(!m_tree->isUpdating());
-        QCOMPARE(m_data->dtFolder.state(), QueryDataSet::State::Browse);
+        QCOMPARE(m_data->dtFolder().state(), QueryDataSet::State::Browse);
         click(node(1006));
         QCOMPARE(currentFolder(), 1006);
         click(node(1002));
@@ -533,17 +533,17 @@ private Q_SLOTS:
         QVERIFY(editor);
         QCOMPARE(editor->text(), QStringLiteral("A"));
         QCOMPARE(editor->maxLength(), 255);
-        QCOMPARE(m_data->dtFolder.state(), QueryDataSet::State::Edit);
+        QCOMPARE(m_data->dtFolder().state(), QueryDataSet::State::Edit);
         editor->selectAll();
         typeText(editor, QStringLiteral("Альфа"));
         endEditing(Qt::Key(key));
         // The caption follows at once; the name is stored by the next move.
         QCOMPARE(node(1001)->text(0), shown);
-        QCOMPARE(m_data->dtFolder.isModified(), confirm);
+        QCOMPARE(m_data->dtFolder().isModified(), confirm);
         QCOMPARE(storedName(1001), QStringLiteral("A"));
         click(node(1002));
         QCOMPARE(currentFolder(), 1002);
-        QCOMPARE(m_data->dtFolder.state(), QueryDataSet::State::Browse);
+        QCOMPARE(m_data->dtFolder().state(), QueryDataSet::State::Browse);
         QCOMPARE(storedName(1001), stored);
         QCOMPARE(node(1001)->text(0), shown);
     }
@@ -582,7 +582,7 @@ private Q_SLOTS:
                          folderSql(1002, QStringLiteral("B"), QStringLiteral("0"))});
         open();
         QVERIFY(runCommand(m_tree, [this] { FolderCommands::renameFolder(*m_tree); }));
-        QCOMPARE(m_data->dtFolder.state(),
+        QCOMPARE(m_data->dtFolder().state(),
                  emptyCatalogue ? QueryDataSet::State::Insert : QueryDataSet::State::Edit);
         QVERIFY(m_tree->isEditingLabel());
         QCOMPARE(m_tree->editingNode(), node(currentFolder()));
@@ -592,7 +592,7 @@ private Q_SLOTS:
         endEditing(Qt::Key_Return);
         const int key = currentFolder();
         QCOMPARE(node(key)->text(0), QStringLiteral("Zebra"));
-        m_data->dtFolder.post();
+        m_data->dtFolder().post();
         QCOMPARE(storedName(key), QStringLiteral("Zebra"));
         QCOMPARE(shape(), emptyCatalogue ? QStringLiteral("Zebra") : QStringLiteral("B,Zebra"));
         QCOMPARE(m_tree->currentItem(), node(key));
@@ -605,7 +605,7 @@ private Q_SLOTS:
                      folderSql(1003, QStringLiteral("C"), QStringLiteral("1001"))});
         open();
         click(node(1003));
-        QueryDataSet &ds = m_data->dtFolder;
+        QueryDataSet &ds = m_data->dtFolder();
         ds.edit();
         ds.fieldByName(QStringLiteral("FOWNFOLDERID")).setInteger(1002);
         QCOMPARE(shape(), QStringLiteral("A,B(C)"));
@@ -629,10 +629,10 @@ private Q_SLOTS:
         open();
         node(1003)->setExpanded(true);
         QTreeWidgetItem *before = node(1004);
-        m_data->dtFolder.locate(QStringLiteral("FFOLDERID"), 1002);
-        m_data->dtFolder.edit();
-        m_data->dtFolder.fieldByName(QStringLiteral("FFOLDER")).setString(QStringLiteral("A2"));
-        m_data->dtFolder.post();
+        m_data->dtFolder().locate(QStringLiteral("FFOLDERID"), 1002);
+        m_data->dtFolder().edit();
+        m_data->dtFolder().fieldByName(QStringLiteral("FFOLDER")).setString(QStringLiteral("A2"));
+        m_data->dtFolder().post();
         QVERIFY(node(1003)->isExpanded());
         QCOMPARE(node(1004), before);
         QCOMPARE(shape(), QStringLiteral("A(A2),B(B1)"));
@@ -643,7 +643,7 @@ private Q_SLOTS:
         addSubtreeWithDisk();
         open();
         node(1001)->setExpanded(true);
-        QueryDataSet &ds = m_data->dtFolder;
+        QueryDataSet &ds = m_data->dtFolder();
         // Read again with a narrower select while the controls are off: one reset arrives.
         ds.disableControls();
         ds.close();
@@ -695,7 +695,7 @@ private Q_SLOTS:
         QLocale::setDefault(QLocale(locale));
         TDBTreeView tree;
         QLocale::setDefault(before);
-        FolderCommands::setupFolderTree(tree, m_data->dtFolder);
+        FolderCommands::setupFolderTree(tree, m_data->dtFolder());
         open();
         QStringList top;
         for (int i = 0; i < tree.topLevelItemCount(); ++i)
@@ -737,7 +737,7 @@ private Q_SLOTS:
         if (wasOpen) {
             open();
             QCOMPARE(m_tree->dbNodes().count(), 6);
-            m_data->dtFolder.close();
+            m_data->dtFolder().close();
         }
         QCOMPARE(m_tree->topLevelItemCount(), 0);
         QCOMPARE(m_tree->dbNodes().count(), 0);
@@ -751,7 +751,7 @@ private Q_SLOTS:
         QCOMPARE(m_prompt->shown.at(0).text, closedError);
         QCOMPARE(m_prompt->shown.at(1).text, closedError);
         QCOMPARE(m_tree->topLevelItemCount(), 0);
-        QVERIFY(!m_data->dtFolder.isOpen());
+        QVERIFY(!m_data->dtFolder().isOpen());
         QCOMPARE(folderCount(), 6);
         // Opening again fills the tree.
         open();
@@ -808,18 +808,18 @@ private Q_SLOTS:
             "'Папка ' || :k, iif(:k <= 50, 0, 100000 + :k / 10)); k = k - 1; end end")});
         QElapsedTimer timer;
         timer.start();
-        m_data->dtFolder.open();
+        m_data->dtFolder().open();
         const qint64 openMs = timer.elapsed();
         QCOMPARE(m_tree->dbNodes().count(), 20000);
         QCOMPARE(m_tree->topLevelItemCount(), 50);
         QCOMPARE(m_tree->nodeByKey(119999)->parent(), m_tree->nodeByKey(101999));
         QCOMPARE(m_tree->nodeByKey(101999)->parent(), m_tree->nodeByKey(100199));
         // A change loads all rows again into the nodes already there.
-        m_data->dtFolder.locate(QStringLiteral("FFOLDERID"), 100007);
+        m_data->dtFolder().locate(QStringLiteral("FFOLDERID"), 100007);
         timer.restart();
-        m_data->dtFolder.edit();
-        m_data->dtFolder.fieldByName(QStringLiteral("FFOLDER")).setString(QStringLiteral("Я"));
-        m_data->dtFolder.post();
+        m_data->dtFolder().edit();
+        m_data->dtFolder().fieldByName(QStringLiteral("FFOLDER")).setString(QStringLiteral("Я"));
+        m_data->dtFolder().post();
         const qint64 changeMs = timer.elapsed();
         QCOMPARE(m_tree->dbNodes().count(), 20000);
         QCOMPARE(m_tree->topLevelItem(49)->text(0), QStringLiteral("Я"));

@@ -2,9 +2,9 @@
 // folder of the user's own, one engine per catalogue file, private new catalogues and backups,
 // one running copy per user and catalogue, Qt's own texts in Russian.
 #include "admin/CatalogueService.h"
+#include "app/Catalogue.h"
 #include "app/CatalogueSession.h"
 #include "app/LocalCatalogueGuard.h"
-#include "app/MainData.h"
 #include "app/QtTranslation.h"
 #include "app/SingleInstance.h"
 #include "app/uAbout.h"
@@ -217,7 +217,7 @@ private Q_SLOTS:
 
         QTemporaryDir dir;
         SettingsStore store(dir.filePath(QStringLiteral("Kodra.ini")));
-        MainData data;
+        Catalogue data;
         CatalogueSession session(data, store);
         session.settings().databaseName = catalogue.path();
         session.settings().userName = QStringLiteral("KODRA");
@@ -231,14 +231,14 @@ private Q_SLOTS:
         QVERIFY2(text.startsWith(QStringLiteral("База данных %1 уже открыта другой программой.")
                                      .arg(catalogue.path())),
                  qPrintable(text));
-        QVERIFY(!data.DefDatabase.isConnected());
+        QVERIFY(!data.DefDatabase().isConnected());
 
         child.closeWriteChannel();
         QVERIFY(child.waitForFinished(30000));
         QCOMPARE(child.exitCode(), 0);
         session.connect(nullptr);
-        QVERIFY(data.DefDatabase.isConnected());
-        data.DefDatabase.close();
+        QVERIFY(data.DefDatabase().isConnected());
+        data.DefDatabase().close();
     }
 
     // A catalogue file of another account is named as such, with the way to share one.
@@ -382,7 +382,7 @@ private Q_SLOTS:
         QFETCH(QString, theme);
         const QPalette before = QApplication::palette();
         QApplication::setPalette(themePalette(theme));
-        MainData data;
+        Catalogue data;
         {
             TfAbout about(data);
             const QColor ground = about.palette().color(QPalette::Window);
@@ -426,7 +426,7 @@ private Q_SLOTS:
             });
             QVERIFY2(error.isEmpty(), qPrintable(error));
             fixture.main().aRefreshExecute();
-            QVERIFY(fixture.main().data().dtDisk.isOpen());
+            QVERIFY(fixture.main().data().dtDisk().isOpen());
             keepPicture(fixture.main(), QStringLiteral("main-") + theme);
             TfGive give(fixture.main().data(), &fixture.store());
             give.resize(700, 400);

@@ -30,9 +30,12 @@ private:
     QTreeWidgetItem *node(int key) { return tree()->nodeByKey(key); }
     int folderKey()
     {
-        return m_fx->data().dtFolder.fieldByName(QStringLiteral("FFOLDERID")).asInteger();
+        return m_fx->data().dtFolder().fieldByName(QStringLiteral("FFOLDERID")).asInteger();
     }
-    int diskKey() { return m_fx->data().dtDisk.fieldByName(QStringLiteral("FDISKID")).asInteger(); }
+    int diskKey()
+    {
+        return m_fx->data().dtDisk().fieldByName(QStringLiteral("FDISKID")).asInteger();
+    }
     int keyOf(QTreeWidgetItem *item)
     {
         const TDBTreeNode *record = tree()->dbNodeOf(item);
@@ -148,7 +151,7 @@ private:
             ++drags;
             during(drag);
         };
-        const int row = m_fx->data().dtDisk.currentRow();
+        const int row = m_fx->data().dtDisk().currentRow();
         const int col = grid->dataSetModel()->columnOfField(QStringLiteral("FNAME"));
         const QPoint at = grid->visualRect(grid->dataSetModel()->index(row, col)).center();
         QTest::mousePress(grid->viewport(), Qt::LeftButton, {}, at);
@@ -291,13 +294,13 @@ private Q_SLOTS:
         QCOMPARE(tree()->dragSourceNode(), nullptr);
         QVERIFY(!tree()->dragTimer()->isActive());
         QVERIFY(!tree()->isUpdating());
-        QCOMPARE(m_fx->data().dtFolder.state(), QueryDataSet::State::Browse);
+        QCOMPARE(m_fx->data().dtFolder().state(), QueryDataSet::State::Browse);
         // The records follow the nodes: the dataset and the tree still agree both ways.
         QCOMPARE(tree()->dbNodes().count(), int(expected.size()));
         tree()->setCurrentItem(node(1001));
         QCOMPARE(folderKey(), 1001);
-        QCOMPARE(m_fx->data().dtDisk.fieldByName(QStringLiteral("FFOLDERID")).asInteger(), 1001);
-        m_fx->data().dtFolder.locate(QStringLiteral("FFOLDERID"), selected);
+        QCOMPARE(m_fx->data().dtDisk().fieldByName(QStringLiteral("FFOLDERID")).asInteger(), 1001);
+        m_fx->data().dtFolder().locate(QStringLiteral("FFOLDERID"), selected);
         QCOMPARE(keyOf(tree()->currentItem()), selected);
         // The next full load sorts the moved or copied folder into its place.
         main().aRefreshExecute();
@@ -319,7 +322,7 @@ private Q_SLOTS:
         rows << QStringLiteral("alter table TFOLDER add FNOTE varchar(40)");
         start(rows);
         {
-            Statement note(m_fx->data().DefDatabase);
+            Statement note(m_fx->data().DefDatabase());
             note.prepare(QStringLiteral(
                 "update TFOLDER set FNOTE = 'верхняя полка' where FFOLDERID = 1002"));
             note.execute();
@@ -339,7 +342,7 @@ private Q_SLOTS:
         // The copy's row took the column over or not; what reaches the table is what the
         // folder statements carry.
         QCOMPARE(folderKey(), 1008);
-        QCOMPARE(m_fx->data().dtFolder.fieldByName(QStringLiteral("FNOTE")).asString(),
+        QCOMPARE(m_fx->data().dtFolder().fieldByName(QStringLiteral("FNOTE")).asString(),
                  smartCopy ? QStringLiteral("верхняя полка") : QString());
         // The disks of a copied folder stay where they are.
         QCOMPARE(disks(), QStringList({"2001 1001", "2002 1001"}));
@@ -504,13 +507,13 @@ private Q_SLOTS:
         QCOMPARE(tree()->dbNodes().count(), int(before.size()));
         QVERIFY(!tree()->isUpdating());
         QVERIFY(!tree()->isCopying());
-        QCOMPARE(m_fx->data().dtFolder.state(), QueryDataSet::State::Browse);
+        QCOMPARE(m_fx->data().dtFolder().state(), QueryDataSet::State::Browse);
         tree()->expandAll();
         QTest::mouseClick(viewport(), Qt::LeftButton, {}, rowPoint(node(1005)));
         QCOMPARE(folderKey(), 1005);
         QTest::mouseClick(viewport(), Qt::LeftButton, {}, rowPoint(node(1001)));
         QCOMPARE(folderKey(), 1001);
-        QCOMPARE(m_fx->data().dtDisk.fieldByName(QStringLiteral("FFOLDERID")).asInteger(), 1001);
+        QCOMPARE(m_fx->data().dtDisk().fieldByName(QStringLiteral("FFOLDERID")).asInteger(), 1001);
         QCOMPARE(m_fx->prompt().shown.size(), 1);
     }
 
@@ -538,7 +541,7 @@ private Q_SLOTS:
         start(sampleRows());
         tree()->expandAll();
         QCOMPARE(folderKey(), 1001);
-        QSignalSpy reopened(&m_fx->data().dtFolder, &QueryDataSet::dataReset);
+        QSignalSpy reopened(&m_fx->data().dtFolder(), &QueryDataSet::dataReset);
         QStringList expected = disks();
         expected[1] = QStringLiteral("2002 %1").arg(folder);
 
@@ -568,9 +571,10 @@ private Q_SLOTS:
         QCOMPARE(folderKey(), folder);
         QCOMPARE(keyOf(tree()->currentItem()), folder);
         QCOMPARE(diskKey(), 2002);
-        QCOMPARE(m_fx->data().dtDisk.fieldByName(QStringLiteral("FFOLDERID")).asInteger(), folder);
+        QCOMPARE(m_fx->data().dtDisk().fieldByName(QStringLiteral("FFOLDERID")).asInteger(),
+                 folder);
         QCOMPARE(main().DBGridEh1->dataSetModel()->headerData(0, Qt::Horizontal).toString(),
-                 m_fx->data().dtFolder.fieldByName(QStringLiteral("FFOLDER")).asString());
+                 m_fx->data().dtFolder().fieldByName(QStringLiteral("FFOLDER")).asString());
         QCOMPARE(tree()->dropTarget(), nullptr);
     }
 
@@ -704,11 +708,11 @@ private Q_SLOTS:
         // Pressed at the foot of the first row, moved just over the edge into the second.
         const QPoint at(firstCell.center().x(), firstCell.bottom() - 1);
         QTest::mousePress(grid->viewport(), Qt::LeftButton, {}, at);
-        QCOMPARE(m_fx->data().dtDisk.currentRow(), 0);
+        QCOMPARE(m_fx->data().dtDisk().currentRow(), 0);
         mouseMove(grid->viewport(), at + QPoint(0, 4));
         QTest::mouseRelease(grid->viewport(), Qt::LeftButton, {}, at + QPoint(0, 4));
         QCOMPARE(drags, 0);
-        QCOMPARE(m_fx->data().dtDisk.currentRow(), 1);
+        QCOMPARE(m_fx->data().dtDisk().currentRow(), 1);
     }
 };
 

@@ -37,11 +37,14 @@ private:
     std::unique_ptr<RecordingPrompt> m_prompt;
     std::unique_ptr<TfMain> m_w;
 
-    MainData &data() { return m_w->data(); }
+    Catalogue &data() { return m_w->data(); }
     DataSetModel &model() { return *m_w->DBGridEh1->dataSetModel(); }
     int column(const char *field) { return model().columnOfField(QString::fromLatin1(field)); }
-    int diskKey() { return data().dtDisk.fieldByName(QStringLiteral("FDISKID")).asInteger(); }
-    int folderKey() { return data().dtFolder.fieldByName(QStringLiteral("FFOLDERID")).asInteger(); }
+    int diskKey() { return data().dtDisk().fieldByName(QStringLiteral("FDISKID")).asInteger(); }
+    int folderKey()
+    {
+        return data().dtFolder().fieldByName(QStringLiteral("FFOLDERID")).asInteger();
+    }
     qint64 generatorValue()
     {
         return m_cat->scalar(QStringLiteral("select gen_id(SQ_MAIN, 0) from rdb$database"))
@@ -101,7 +104,7 @@ private Q_SLOTS:
         QSignalSpy started(m_w.get(), &TfMain::startupFinished);
         m_w->show();
         QVERIFY(started.wait(30000));
-        QVERIFY(data().dtDisk.isOpen());
+        QVERIFY(data().dtDisk().isOpen());
         QVERIFY(m_prompt->shown.isEmpty());
     }
     void cleanup()
@@ -115,7 +118,7 @@ private Q_SLOTS:
         QCOMPARE(diskNames(), QStringList({"Mozart", "Chopin", "Bach"}));
         // The first title follows the current folder.
         QCOMPARE(model().headerData(0, Qt::Horizontal).toString(), QStringLiteral("Музыка"));
-        data().dtFolder.locate(QStringLiteral("FFOLDERID"), 1003);
+        data().dtFolder().locate(QStringLiteral("FFOLDERID"), 1003);
         QCOMPARE(model().headerData(0, Qt::Horizontal).toString(), QStringLiteral("Пустая"));
         QCOMPARE(model().rowCount(), 0);
     }
@@ -163,8 +166,8 @@ private Q_SLOTS:
         clickTitle(name);
         QCOMPARE(diskNames(), QStringList({"Bach", "Chopin", "Mozart"}));
         QCOMPARE(model().sortMark(name), DataSetModel::SortMark::Down);
-        QCOMPARE(data().dtDisk.selectSql().at(7), QStringLiteral("FNAME asc"));
-        QCOMPARE(data().dtDisk.currentRow(), 0);
+        QCOMPARE(data().dtDisk().selectSql().at(7), QStringLiteral("FNAME asc"));
+        QCOMPARE(data().dtDisk().currentRow(), 0);
         clickTitle(name);
         QCOMPARE(diskNames(), QStringList({"Mozart", "Chopin", "Bach"}));
         QCOMPARE(model().sortMark(name), DataSetModel::SortMark::Up);
@@ -173,18 +176,18 @@ private Q_SLOTS:
         // The lookup column changes neither the marks nor the order.
         clickTitle(column("FTYPE"));
         QCOMPARE(model().sortMark(name), DataSetModel::SortMark::Down);
-        QCOMPARE(data().dtDisk.selectSql().at(7), QStringLiteral("FNAME asc"));
+        QCOMPARE(data().dtDisk().selectSql().at(7), QStringLiteral("FNAME asc"));
         // Another column starts ascending and clears the other marks.
         clickTitle(column("FSTATUS"));
         QCOMPARE(model().sortMark(name), DataSetModel::SortMark::None);
-        QCOMPARE(data().dtDisk.selectSql().at(7), QStringLiteral("FSTATUS asc"));
+        QCOMPARE(data().dtDisk().selectSql().at(7), QStringLiteral("FSTATUS asc"));
         QCOMPARE(diskNames().first(), QStringLiteral("Bach")); // no status sorts first
     }
 
     void refreshKeepsFolderDiskAndOrder()
     {
         clickTitle(column("FNAME"));
-        data().dtDisk.locate(QStringLiteral("FDISKID"), 2003);
+        data().dtDisk().locate(QStringLiteral("FDISKID"), 2003);
         m_cat->exec({QStringLiteral("insert into TDISK (FDISKID, FFOLDERID, FMANID, FNAME) "
                                     "values (2004, 1001, 1, 'Albinoni')")});
         QTest::keyClick(m_w->DBGridEh1, Qt::Key_F5);
@@ -202,8 +205,8 @@ private Q_SLOTS:
         int folderInEditor = 0;
         m_w->setDiskEditor([&](TfMain &w) {
             ++editorRuns;
-            stateInEditor = w.data().dtDisk.state();
-            folderInEditor = w.data().dtDisk.fieldByName(QStringLiteral("FFOLDERID")).asInteger();
+            stateInEditor = w.data().dtDisk().state();
+            folderInEditor = w.data().dtDisk().fieldByName(QStringLiteral("FFOLDERID")).asInteger();
             return false;
         });
         const QStringList before = diskNames();
@@ -214,7 +217,7 @@ private Q_SLOTS:
         QCOMPARE(stateInEditor, QueryDataSet::State::Insert);
         QCOMPARE(folderInEditor, 1001);
         QCOMPARE(diskNames(), before);
-        QCOMPARE(data().dtDisk.state(), QueryDataSet::State::Browse);
+        QCOMPARE(data().dtDisk().state(), QueryDataSet::State::Browse);
         QCOMPARE(generatorValue(), key + 1);
     }
 
@@ -227,31 +230,31 @@ private Q_SLOTS:
         m_w->aAddDisk->trigger();
         QCOMPARE(m_prompt->shown.size(), 1);
         QCOMPARE(m_prompt->shown.at(0).text, QStringLiteral("connection lost."));
-        QCOMPARE(data().dtDisk.state(), QueryDataSet::State::Browse);
+        QCOMPARE(data().dtDisk().state(), QueryDataSet::State::Browse);
         QCOMPARE(diskNames(), before);
     }
 
     void editorOkRefreshesWithNewDiskCurrent()
     {
         m_w->setDiskEditor([](TfMain &w) {
-            w.data().dtDisk.fieldByName(QStringLiteral("FNAME")).setString(QStringLiteral("Aaa"));
-            w.data().dtDisk.post();
+            w.data().dtDisk().fieldByName(QStringLiteral("FNAME")).setString(QStringLiteral("Aaa"));
+            w.data().dtDisk().post();
             return true;
         });
         m_w->aAddDisk->trigger();
         QCOMPARE(diskNames().first(), QStringLiteral("Aaa")); // no number sorts first
-        QCOMPARE(data().dtDisk.fieldByName(QStringLiteral("FNAME")).asString(),
+        QCOMPARE(data().dtDisk().fieldByName(QStringLiteral("FNAME")).asString(),
                  QStringLiteral("Aaa"));
-        QCOMPARE(data().dtDisk.fieldByName(QStringLiteral("FMANID")).asInteger(), 1);
+        QCOMPARE(data().dtDisk().fieldByName(QStringLiteral("FMANID")).asInteger(), 1);
     }
 
     void doubleClickAndEnterOpenTheEditor()
     {
         QStringList opened;
         m_w->setDiskEditor([&opened](TfMain &w) {
-            opened << (w.data().dtDisk.state() == QueryDataSet::State::Insert
+            opened << (w.data().dtDisk().state() == QueryDataSet::State::Insert
                            ? QStringLiteral("new")
-                           : w.data().dtDisk.fieldByName(QStringLiteral("FNAME")).asString());
+                           : w.data().dtDisk().fieldByName(QStringLiteral("FNAME")).asString());
             return false;
         });
         DBGrid *grid = m_w->DBGridEh1;
@@ -259,7 +262,7 @@ private Q_SLOTS:
         QTest::keyClick(grid, Qt::Key_Return);
         const QRect cell = grid->visualRect(model().index(1, 0));
         QTest::mouseDClick(grid->viewport(), Qt::LeftButton, {}, cell.center());
-        data().dtFolder.locate(QStringLiteral("FFOLDERID"), 1003);
+        data().dtFolder().locate(QStringLiteral("FFOLDERID"), 1003);
         QTest::mouseDClick(grid->viewport(), Qt::LeftButton, {}, QPoint(20, 20));
         QCOMPARE(opened, QStringList({"Mozart", "Chopin", "new"}));
     }
@@ -278,7 +281,7 @@ private Q_SLOTS:
             m_cat->scalar(QStringLiteral("select count(*) from TDISK where FDISKID=2002")).toInt(),
             0);
         // An empty list still asks, then the layer refuses.
-        data().dtFolder.locate(QStringLiteral("FFOLDERID"), 1003);
+        data().dtFolder().locate(QStringLiteral("FFOLDERID"), 1003);
         m_prompt->shown.clear();
         m_w->aDelDisk->trigger();
         QCOMPARE(m_prompt->shown.size(), 2);
@@ -288,7 +291,7 @@ private Q_SLOTS:
         QCOMPARE(m_prompt->shown[1].caption, QStringLiteral("Kodra"));
         // Not connected: no folder, so nothing to delete from and nothing asks.
         m_w->aConnectExecute();
-        QVERIFY(!data().DefDatabase.isConnected());
+        QVERIFY(!data().DefDatabase().isConnected());
         QVERIFY(!m_w->aDelDisk->isEnabled());
         m_prompt->shown.clear();
         m_w->aDelDisk->trigger();
@@ -332,13 +335,13 @@ private Q_SLOTS:
     void diskCommandsNeedACurrentFolder()
     {
         for (const char *sql : {"delete from TGIVE", "delete from TDISK", "delete from TFOLDER"}) {
-            Statement stmt(data().DefDatabase);
+            Statement stmt(data().DefDatabase());
             stmt.prepare(QString::fromLatin1(sql));
             stmt.execute();
         }
         DBGrid *grid = m_w->DBGridEh1;
         QTest::keyClick(grid, Qt::Key_F5);
-        QVERIFY(data().dtFolder.isEmpty());
+        QVERIFY(data().dtFolder().isEmpty());
         for (QAction *a : {m_w->aAddDisk, m_w->aEditDisk, m_w->aDelDisk})
             QVERIFY2(!a->isEnabled(), qPrintable(a->objectName()));
         int editorRuns = 0;
@@ -354,11 +357,11 @@ private Q_SLOTS:
         m_w->aAddDiskExecute();
         m_w->aEditDiskExecute();
         QCOMPARE(editorRuns, 0);
-        QCOMPARE(data().dtDisk.state(), QueryDataSet::State::Browse);
+        QCOMPARE(data().dtDisk().state(), QueryDataSet::State::Browse);
         QVERIFY(m_prompt->shown.isEmpty());
 
         {
-            Statement stmt(data().DefDatabase);
+            Statement stmt(data().DefDatabase());
             stmt.prepare(QStringLiteral("insert into TFOLDER (FFOLDERID, FFOLDER, FOWNFOLDERID) "
                                         "values (1101, 'Снова', 0)"));
             stmt.execute();
@@ -384,8 +387,8 @@ private Q_SLOTS:
         QFETCH(QString, action);
         DBGrid *grid = m_w->DBGridEh1;
         QVERIFY(MainWindowFixture::activate(m_w.get()));
-        QVERIFY(data().dtDisk.locate(QStringLiteral("FDISKID"), 2003));
-        const QModelIndex cell = model().index(data().dtDisk.currentRow(), column("FNAME"));
+        QVERIFY(data().dtDisk().locate(QStringLiteral("FDISKID"), 2003));
+        const QModelIndex cell = model().index(data().dtDisk().currentRow(), column("FNAME"));
         grid->setFocus();
         grid->setCurrentIndex(cell);
         static_cast<QAbstractItemView *>(grid)->edit(cell);
@@ -426,19 +429,19 @@ private Q_SLOTS:
         QVERIFY(!(model().flags(status) & Qt::ItemIsEditable));
         QVERIFY(model().flags(model().index(0, column("FNAME"))) & Qt::ItemIsEditable);
         QVERIFY(!model().setData(status, QStringLiteral("x")));
-        QCOMPARE(data().dtDisk.state(), QueryDataSet::State::Browse);
+        QCOMPARE(data().dtDisk().state(), QueryDataSet::State::Browse);
     }
 
     void folderPopupAddsTopLevelFolder()
     {
-        data().dtFolder.locate(QStringLiteral("FFOLDERID"), 1002);
+        data().dtFolder().locate(QStringLiteral("FFOLDERID"), 1002);
         m_w->aAddFolder->trigger();
         QVERIFY(m_prompt->shown.isEmpty());
         QTreeWidgetItem *node = m_w->DBTreeView1->currentItem();
         QVERIFY(node);
         QCOMPARE(node->text(0), QStringLiteral("Новая папка"));
         QVERIFY(!node->parent());
-        QCOMPARE(data().dtFolder.fieldByName(QStringLiteral("FFOLDER")).asString(),
+        QCOMPARE(data().dtFolder().fieldByName(QStringLiteral("FFOLDER")).asString(),
                  QStringLiteral("Новая папка"));
         QCOMPARE(model().rowCount(), 0);
     }
@@ -446,7 +449,7 @@ private Q_SLOTS:
     void pictureOfTheWindow()
     {
         m_w->resize(760, 420);
-        data().dtFolder.locate(QStringLiteral("FFOLDERID"), 1001);
+        data().dtFolder().locate(QStringLiteral("FFOLDERID"), 1001);
         m_w->DBTreeView1->expandAll();
         // The view fetches the rows it shows once its layout has run.
         QTRY_COMPARE(model().rowCount(), 3);

@@ -3,8 +3,8 @@
 // on a catalogue, opens what a row asks for and says "ready" on stdout once it is up; started
 // with --helper-child it is a test helper busy on a catalogue of its own.
 
+#include "app/Catalogue.h"
 #include "app/GracefulExit.h"
-#include "app/MainData.h"
 #include "app/uAbout.h"
 #include "browser/uMain.h"
 #include "disk/DiskReader.h"
@@ -72,9 +72,9 @@ template<typename W> void whenModal(std::function<void(W *)> act)
 // current, then the window of the mode opens.
 void openWindow(TfMain &main, const QString &mode, const QString &tree)
 {
-    MainData &d = main.data();
-    if (!d.dtDisk.isOpen() || !d.dtFolder.locate(QStringLiteral("FFOLDERID"), kFolderId)
-        || !d.dtDisk.locate(QStringLiteral("FDISKID"), kDiskId)) {
+    Catalogue &d = main.data();
+    if (!d.dtDisk().isOpen() || !d.dtFolder().locate(QStringLiteral("FFOLDERID"), kFolderId)
+        || !d.dtDisk().locate(QStringLiteral("FDISKID"), kDiskId)) {
         say(QStringLiteral("failed: the disk is not in the list"));
         QCoreApplication::exit(3);
         return;
@@ -93,8 +93,8 @@ void openWindow(TfMain &main, const QString &mode, const QString &tree)
     } else if (mode == QLatin1String("editor")) {
         whenModal<TfEdtDisk>([&d, ready](TfEdtDisk *) {
             // A change the user has not confirmed.
-            d.dtDisk.edit();
-            d.dtDisk.fieldByName(QStringLiteral("FNAME")).setString(QStringLiteral("Изменено"));
+            d.dtDisk().edit();
+            d.dtDisk().fieldByName(QStringLiteral("FNAME")).setString(QStringLiteral("Изменено"));
             ready();
         });
         main.aEditDiskExecute();

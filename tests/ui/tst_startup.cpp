@@ -107,7 +107,7 @@ private Q_SLOTS:
         });
         auto w = start();
         QCOMPARE(shownDialog, QStringLiteral("TfInstall"));
-        QVERIFY(!w->data().DefDatabase.isConnected());
+        QVERIFY(!w->data().DefDatabase().isConnected());
         QVERIFY(m_prompt->shown.isEmpty());
         QCOMPARE(w->aConnect->text(), QStringLiteral("Соединение"));
         // The defaults are in memory: the program's folder, KODRA, TARLO.
@@ -134,9 +134,9 @@ private Q_SLOTS:
         });
         {
             auto w = start();
-            QVERIFY(w->data().DefDatabase.isConnected());
-            QVERIFY(w->data().dtDisk.isOpen());
-            QCOMPARE(w->data().dtFolder.fieldByName(QStringLiteral("FFOLDER")).asString(),
+            QVERIFY(w->data().DefDatabase().isConnected());
+            QVERIFY(w->data().dtDisk().isOpen());
+            QCOMPARE(w->data().dtFolder().fieldByName(QStringLiteral("FFOLDER")).asString(),
                      TestCatalogue::startFolderName());
             QCOMPARE(m_prompt->shown.size(), 1);
             QCOMPARE(m_prompt->shown.first().caption, QStringLiteral("База создана"));
@@ -167,7 +167,7 @@ private Q_SLOTS:
             QTest::keyClick(w->DBGridEh1, Qt::Key_Insert);
             QVERIFY(!QApplication::activeModalWidget());
             QCOMPARE(m_prompt->shown.size(), 1);
-            QCOMPARE(w->data().dtDisk.fieldByName(QStringLiteral("FNAME")).asString(),
+            QCOMPARE(w->data().dtDisk().fieldByName(QStringLiteral("FNAME")).asString(),
                      QStringLiteral("Первый диск"));
             QCOMPARE(TestCatalogue::rowsIn(path,
                                            QStringLiteral("select d.FNAME, f.FFOLDER from "
@@ -182,8 +182,8 @@ private Q_SLOTS:
         m_prompt->shown.clear();
         auto again = start();
         QVERIFY(m_prompt->shown.isEmpty());
-        QVERIFY(again->data().DefDatabase.isConnected());
-        QCOMPARE(again->data().DefDatabase.databaseName(), path);
+        QVERIFY(again->data().DefDatabase().isConnected());
+        QCOMPARE(again->data().DefDatabase().databaseName(), path);
     }
 
     // A newcomer presses Enter (OK) before any catalogue exists: the program offers to make the
@@ -226,15 +226,15 @@ private Q_SLOTS:
             QVERIFY(stayedOpen);
             QCOMPARE(m_prompt->shown.size(), 1);
             QVERIFY(!QFileInfo::exists(path));
-            QVERIFY(!w->data().DefDatabase.isConnected());
+            QVERIFY(!w->data().DefDatabase().isConnected());
             return;
         }
         QVERIFY(!stayedOpen);
         QCOMPARE(m_prompt->shown.size(), 2);
         QCOMPARE(m_prompt->shown.at(1).caption, QStringLiteral("База создана"));
-        QVERIFY(w->data().DefDatabase.isConnected());
-        QCOMPARE(w->data().DefDatabase.databaseName(), path);
-        QCOMPARE(w->data().dtFolder.fieldByName(QStringLiteral("FFOLDER")).asString(),
+        QVERIFY(w->data().DefDatabase().isConnected());
+        QCOMPARE(w->data().DefDatabase().databaseName(), path);
+        QCOMPARE(w->data().dtFolder().fieldByName(QStringLiteral("FFOLDER")).asString(),
                  TestCatalogue::startFolderName());
         // The disk list takes a disk: Insert opens the disk editor.
         QString editor;
@@ -268,7 +268,7 @@ private Q_SLOTS:
         auto w = start();
         QVERIFY(m_prompt->shown.isEmpty());
         QCOMPARE(m_cat->scalar(indexCount).toInt(), 1);
-        QueryDataSet &disks = w->data().dtDisk;
+        QueryDataSet &disks = w->data().dtDisk();
         QStringList names;
         for (disks.first(); !disks.eof(); disks.next())
             names << disks.fieldByName(QStringLiteral("FNAME")).asString();
@@ -279,7 +279,7 @@ private Q_SLOTS:
     {
         m_store->writeString(section, QStringLiteral("NormPos"), QStringLiteral("10,10,706,490"));
         auto w = start();
-        const Connection &db = w->data().DefDatabase;
+        const Connection &db = w->data().DefDatabase();
         QCOMPARE(db.databaseName(),
                  QCoreApplication::applicationDirPath() + QStringLiteral("/kodra_my.gdb"));
         QCOMPARE(const_cast<Connection &>(db).params(),
@@ -300,15 +300,15 @@ private Q_SLOTS:
                                : m_cat->path());
         auto w = start();
         QVERIFY(m_prompt->shown.isEmpty());
-        QVERIFY(w->data().DefDatabase.isConnected());
-        QCOMPARE(w->data().DefDatabase.databaseName(), m_cat->path());
-        QVERIFY(w->data().dtFolder.isOpen());
-        QVERIFY(w->data().dtDisk.isOpen());
+        QVERIFY(w->data().DefDatabase().isConnected());
+        QCOMPARE(w->data().DefDatabase().databaseName(), m_cat->path());
+        QVERIFY(w->data().dtFolder().isOpen());
+        QVERIFY(w->data().dtDisk().isOpen());
         QCOMPARE(w->aConnect->text(), QStringLiteral("Соединение есть"));
         QVERIFY(w->aConnect->isChecked());
         // Connecting while connected disconnects.
         w->aConnect->trigger();
-        QVERIFY(!w->data().DefDatabase.isConnected());
+        QVERIFY(!w->data().DefDatabase().isConnected());
         QCOMPARE(w->aConnect->text(), QStringLiteral("Соединения нет"));
         QVERIFY(!w->aConnect->isChecked());
     }
@@ -337,11 +337,11 @@ private Q_SLOTS:
         QCOMPARE(box.caption, QStringLiteral("Не соответствуют версии !"));
         QCOMPARE(box.icon, QMessageBox::Critical);
         QCOMPARE(box.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
-        QVERIFY(w->data().DefDatabase.isConnected());
-        QVERIFY(!w->data().dtFolder.isOpen());
-        QVERIFY(!w->data().dtDisk.isOpen());
+        QVERIFY(w->data().DefDatabase().isConnected());
+        QVERIFY(!w->data().dtFolder().isOpen());
+        QVERIFY(!w->data().dtDisk().isOpen());
         w->aConnectExecute();
-        QVERIFY(!w->data().DefDatabase.isConnected());
+        QVERIFY(!w->data().DefDatabase().isConnected());
     }
 
     void storedFolderAndDiskAreFound_data()
@@ -373,8 +373,8 @@ private Q_SLOTS:
             m_store->writeString(section, QStringLiteral("DiskID"), diskId);
         auto w = start();
         QVERIFY(m_prompt->shown.isEmpty());
-        QCOMPARE(currentKey(w->data().dtFolder, "FFOLDERID"), folder);
-        QCOMPARE(currentKey(w->data().dtDisk, "FDISKID"), disk);
+        QCOMPARE(currentKey(w->data().dtFolder(), "FFOLDERID"), folder);
+        QCOMPARE(currentKey(w->data().dtDisk(), "FDISKID"), disk);
     }
 
     void savingKeepsOrWritesTheLists()
@@ -384,16 +384,16 @@ private Q_SLOTS:
         m_store->writeString(section, QStringLiteral("DiskID"), QStringLiteral("2003"));
         auto w = start();
         // Connected: an empty folder saves DiskID 0.
-        w->data().dtFolder.locate(QStringLiteral("FFOLDERID"), 1003);
+        w->data().dtFolder().locate(QStringLiteral("FFOLDERID"), 1003);
         w->aSaveSetupExecute();
         QCOMPARE(m_store->readString(section, QStringLiteral("FolderID"), {}),
                  QStringLiteral("1003"));
         QCOMPARE(m_store->readString(section, QStringLiteral("DiskID"), {}), QStringLiteral("0"));
         // Not connected: the stored keys stay as they were.
-        w->data().dtFolder.locate(QStringLiteral("FFOLDERID"), 1002);
+        w->data().dtFolder().locate(QStringLiteral("FFOLDERID"), 1002);
         w->aSaveSetupExecute();
         w->aConnectExecute();
-        QVERIFY(!w->data().DefDatabase.isConnected());
+        QVERIFY(!w->data().DefDatabase().isConnected());
         m_store->writeString(section, QStringLiteral("DiskID"), QStringLiteral("2003"));
         w->settings().userName = QStringLiteral("SOMEONE");
         w->aSaveSetupExecute();
@@ -412,10 +412,10 @@ private Q_SLOTS:
     {
         writeConnection(m_cat->path());
         auto w = start();
-        w->data().dtFolder.locate(QStringLiteral("FFOLDERID"), 1002);
-        w->data().dtDisk.edit();
-        w->data().dtDisk.fieldByName(QStringLiteral("FCOMMENT")).setString(QStringLiteral("x"));
-        w->data().dtDisk.post();
+        w->data().dtFolder().locate(QStringLiteral("FFOLDERID"), 1002);
+        w->data().dtDisk().edit();
+        w->data().dtDisk().fieldByName(QStringLiteral("FCOMMENT")).setString(QStringLiteral("x"));
+        w->data().dtDisk().post();
         w->aExit->trigger();
         QVERIFY(!w->isVisible());
         QCOMPARE(m_store->readString(section, QStringLiteral("FolderID"), {}),
@@ -462,14 +462,14 @@ private Q_SLOTS:
                                                               ? QStringLiteral("No such file")
                                                               : QStringLiteral("garbage.gdb")),
                  qPrintable(m_prompt->shown.first().details));
-        QVERIFY(!w->data().DefDatabase.isConnected());
+        QVERIFY(!w->data().DefDatabase().isConnected());
         QCOMPARE(w->aConnect->text(), QStringLiteral("Соединение"));
         QCOMPARE(QGuiApplication::overrideCursor(), nullptr);
         // The user corrects the path and connects.
         w->settings().databaseName = m_cat->path();
         w->aConnectExecute();
-        QVERIFY(w->data().DefDatabase.isConnected());
-        QVERIFY(w->data().dtDisk.isOpen());
+        QVERIFY(w->data().DefDatabase().isConnected());
+        QVERIFY(w->data().dtDisk().isOpen());
     }
 };
 
