@@ -423,6 +423,34 @@ void FolderTreeModel::setName(Folder *folder, const QString &name)
     }
 }
 
+void FolderTreeModel::placeAmongSiblings(Folder *folder)
+{
+    Folder *parent = folder->parent;
+    if (!parent)
+        return;
+    // Siblings out of order (a dropped folder among them) are sorted as a whole.
+    const Folder *previous = nullptr;
+    for (const Folder *sibling : parent->children) {
+        if (sibling == folder)
+            continue;
+        if (previous && sortsBefore(*sibling, *previous)) {
+            sortChildren({parent});
+            return;
+        }
+        previous = sibling;
+    }
+    const int position = sortedPosition(parent, folder);
+    const int destination = position >= folder->row ? position + 1 : position;
+    if (destination == folder->row || destination == folder->row + 1)
+        return;
+    const QModelIndex parentIndex = indexOf(parent);
+    beginMoveRows(parentIndex, folder->row, folder->row, parentIndex, destination);
+    parent->children.erase(parent->children.begin() + folder->row);
+    parent->children.insert(parent->children.begin() + position, folder);
+    renumber(parent);
+    endMoveRows();
+}
+
 void FolderTreeModel::sortChildren(const std::vector<Folder *> &parents)
 {
     const auto before = [this](const Folder *a, const Folder *b) { return sortsBefore(*a, *b); };
@@ -643,7 +671,7 @@ void FolderTreeModel::syncRow(int row)
     const QString name = rowName(row);
     if (f->name != name) {
         setName(f, name);
-        sortChildren({f->parent});
+        placeAmongSiblings(f);
     }
     const std::optional<qint64> parentKey = rowParent(row);
     if (parentKey != f->parentKey) {

@@ -111,6 +111,8 @@ private:
     void moveFolder(Folder *folder, Folder *parent, int position);
     void deleteFolder(Folder *folder);
     void setName(Folder *folder, const QString &name);
+    // A renamed folder moves to its place among sorted siblings.
+    void placeAmongSiblings(Folder *folder);
     void sortChildren(const std::vector<Folder *> &parents);
     void renumber(Folder *parent, int from = 0);
     // The parent a folder's row names, or the root; the folder stays where it is when that

@@ -13,6 +13,7 @@
 #include <QElapsedTimer>
 #include <QHBoxLayout>
 #include <QLineEdit>
+#include <QSignalSpy>
 #include <QTest>
 
 // The folder tree over the main window's dtFolder on a real catalogue, driven through the
@@ -627,6 +628,66 @@ private Q_SLOTS:
                                              "FFOLDERID = 1003"))
                      .toInt(),
                  1002);
+    }
+
+    // A change of one row reaches the views as that row's change: no reset, no new layout of
+    // the whole tree, the other folders untouched.
+    void changeOfOneRowIsTheRowsChange_data()
+    {
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<int>("inserted");
+        QTest::addColumn<int>("removed");
+        QTest::addColumn<int>("renamed");
+        QTest::addColumn<QString>("shapeAfter");
+        QTest::newRow("rename keeping the order")
+            << "rename" << 0 << 0 << 1 << QStringLiteral("A(A1),Bb(B1),C");
+        QTest::newRow("new folder")
+            << "add" << 1 << 0 << 1 << QStringLiteral("A(A1),B(B1),C,Новая папка");
+        QTest::newRow("delete with a sub-folder")
+            << "delete" << 0 << 1 << 0 << QStringLiteral("A(A1),C");
+    }
+    void changeOfOneRowIsTheRowsChange()
+    {
+        QFETCH(QString, change);
+        QFETCH(int, inserted);
+        QFETCH(int, removed);
+        QFETCH(int, renamed);
+        QFETCH(QString, shapeAfter);
+        m_cat->exec({folderSql(1001, QStringLiteral("A"), QStringLiteral("0")),
+                     folderSql(1002, QStringLiteral("A1"), QStringLiteral("1001")),
+                     folderSql(1003, QStringLiteral("B"), QStringLiteral("0")),
+                     folderSql(1004, QStringLiteral("B1"), QStringLiteral("1003")),
+                     folderSql(1005, QStringLiteral("C"), QStringLiteral("0"))});
+        open();
+        m_tree->expandAll();
+        const QPersistentModelIndex untouched = node(1002);
+        QAbstractItemModel *tree = m_tree->model();
+        QSignalSpy resets(tree, &QAbstractItemModel::modelReset);
+        QSignalSpy layouts(tree, &QAbstractItemModel::layoutChanged);
+        QSignalSpy rowsIn(tree, &QAbstractItemModel::rowsInserted);
+        QSignalSpy rowsOut(tree, &QAbstractItemModel::rowsRemoved);
+        QSignalSpy names(tree, &QAbstractItemModel::dataChanged);
+        QueryDataSet &ds = m_data->dtFolder;
+        QVERIFY(ds.locate(QStringLiteral("FFOLDERID"), 1003));
+        if (change == QLatin1String("rename")) {
+            ds.edit();
+            ds.fieldByName(QStringLiteral("FFOLDER")).setString(QStringLiteral("Bb"));
+            ds.post();
+        } else if (change == QLatin1String("add")) {
+            QVERIFY(runCommand(m_tree, [this] { FolderCommands::addFolder(*m_tree); }));
+        } else {
+            QVERIFY(runCommand(m_tree, [this] { FolderCommands::delFolder(*m_tree); }));
+        }
+        QVERIFY(m_prompt->shown.isEmpty());
+        QCOMPARE(shape(), shapeAfter);
+        QCOMPARE(resets.count(), 0);
+        QCOMPARE(layouts.count(), 0);
+        QCOMPARE(rowsIn.count(), inserted);
+        QCOMPARE(rowsOut.count(), removed);
+        QCOMPARE(names.count(), renamed);
+        QCOMPARE(QModelIndex(untouched), node(1002));
+        QVERIFY(m_tree->isExpanded(node(1001)));
+        QCOMPARE(m_tree->currentIndex(), node(currentFolder()));
     }
 
     void expansionSurvivesChanges()
