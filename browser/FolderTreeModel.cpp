@@ -489,24 +489,33 @@ void FolderTreeModel::clear()
     endResetModel();
 }
 
+void FolderTreeModel::readColumns()
+{
+    // Looked up on every reading: a select written anew may order its columns otherwise.
+    const auto column = [this](const QString &name) {
+        const Field *field = m_dataSet && !name.isEmpty() ? m_dataSet->findField(name) : nullptr;
+        return field ? field->index() : -1;
+    };
+    m_keyColumn = column(m_keyField);
+    m_parentColumn = column(m_parentField);
+    m_nameColumn = column(m_nameField);
+}
+
 void FolderTreeModel::build()
 {
     QueryDataSet *ds = m_dataSet;
     Updating updating(*this);
+    readColumns();
+    const bool readable = ds && ds->isOpen() && m_keyColumn >= 0;
+    // Read before the reset: a failure is told while the tree is still whole.
+    if (readable)
+        fetchAll();
     beginResetModel();
     m_root->children.clear();
     m_folders.clear();
     m_rows.clear();
     m_orphaned.clear();
-    m_keyColumn = m_parentColumn = m_nameColumn = -1;
-    if (ds && ds->isOpen()) {
-        m_keyColumn = ds->fieldByName(m_keyField).index();
-        m_parentColumn = m_parentField.isEmpty() ? -1 : ds->fieldByName(m_parentField).index();
-        m_nameColumn = ds->fieldByName(m_nameField).index();
-        {
-            QScopedValueRollback<bool> own(m_ownChange, true);
-            ds->fetchAll();
-        }
+    if (readable) {
         const int rows = ds->fetchedCount();
         m_rows.assign(size_t(rows), nullptr);
         std::vector<Folder *> order;
@@ -556,10 +565,8 @@ void FolderTreeModel::syncWithDataSet(bool sortAll)
         return;
     }
     Updating updating(*this);
-    {
-        QScopedValueRollback<bool> own(m_ownChange, true);
-        ds->fetchAll();
-    }
+    readColumns();
+    fetchAll();
     for (auto &entry : m_folders)
         entry.second->seen = false;
     const int rows = ds->fetchedCount();
@@ -679,6 +686,16 @@ void FolderTreeModel::syncRow(int row)
         Folder *parent = wantedParent(f);
         if (parent != f->parent)
             moveFolder(f, parent, sortedPosition(parent, f));
+    }
+}
+
+void FolderTreeModel::fetchAll()
+{
+    QScopedValueRollback<bool> own(m_ownChange, true);
+    try {
+        m_dataSet->fetchAll();
+    } catch (...) {
+        Q_EMIT failed(std::current_exception());
     }
 }
 
@@ -832,7 +849,7 @@ bool FolderTreeModel::write(const std::function<void()> &work, bool readAgainOnE
         }
     }
     syncWithDataSet(true);
-    Q_EMIT writeFailed(error);
+    Q_EMIT failed(error);
     return false;
 }
 

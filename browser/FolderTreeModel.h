@@ -20,8 +20,8 @@
 //
 // Renaming writes the name of the current row; a folder dropped onto another is moved there
 // (its parent rewritten) or copied with its sub-folders as new rows; deleting a folder row
-// deletes the rows of its sub-folders too. Writes that fail are told through writeFailed,
-// after the model has shown the table again as it is.
+// deletes the rows of its sub-folders too. Writes and readings that fail are told through
+// failed, after the model has shown the table again as it is.
 class FolderTreeModel : public QAbstractItemModel
 {
     Q_OBJECT
@@ -87,8 +87,8 @@ Q_SIGNALS:
     void currentFolderChanged(const QModelIndex &index);
     // A dropped folder was moved or copied; index is the moved folder or the copy.
     void folderDropped(const QModelIndex &index);
-    // A write of the model's own failed; what it did before stays done.
-    void writeFailed(std::exception_ptr error);
+    // A write or a reading of the model's own failed; what it did before stays done.
+    void failed(std::exception_ptr error);
 
 private:
     struct Folder;
@@ -122,9 +122,12 @@ private:
     // Dataset to model.
     void connectDataSet();
     void clear();
+    void readColumns();
     void build();
     void syncWithDataSet(bool sortAll);
     void syncRow(int row);
+    // Reads the rest of the rows; a failure is told, the rows read so far are shown.
+    void fetchAll();
     void onDataReset();
     void onRowsFetched();
     void onRowInserted(int row);
@@ -138,7 +141,7 @@ private:
 
     // Model to dataset.
     // Runs the model's own writes with the dataset's views off; on an error the dataset is
-    // read again where readAgainOnError, the tree compared with it, and writeFailed told.
+    // read again where readAgainOnError, the tree compared with it, and failed told.
     bool write(const std::function<void()> &work, bool readAgainOnError);
     QModelIndex moveFolderTo(Folder *folder, Folder *target);
     QModelIndex copyFolderTo(Folder *folder, Folder *target);

@@ -50,7 +50,7 @@ TDBTreeView::TDBTreeView(QWidget *parent)
             [this](const QModelIndex &current) { m_model->makeCurrent(current); });
     connect(m_model, &FolderTreeModel::currentFolderChanged, this, &TDBTreeView::showFolder);
     connect(m_model, &FolderTreeModel::folderDropped, this, &TDBTreeView::folderDropped);
-    connect(m_model, &FolderTreeModel::writeFailed, this, &TDBTreeView::showWriteError);
+    connect(m_model, &FolderTreeModel::failed, this, &TDBTreeView::showError);
     connect(m_model, &QAbstractItemModel::rowsMoved, this,
             [this](const QModelIndex &, int, int, const QModelIndex &destination, int row) {
                 folderMoved(destination, row);
@@ -121,7 +121,7 @@ void TDBTreeView::folderDropped(const QModelIndex &index)
     showFolder(index);
 }
 
-void TDBTreeView::showWriteError(std::exception_ptr error)
+void TDBTreeView::showError(std::exception_ptr error)
 {
     runCommand(this, [error] { std::rethrow_exception(error); });
 }

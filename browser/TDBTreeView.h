@@ -99,7 +99,7 @@ private:
     void showFolder(const QModelIndex &index);
     void folderMoved(const QModelIndex &destination, int row);
     void folderDropped(const QModelIndex &index);
-    void showWriteError(std::exception_ptr error);
+    void showError(std::exception_ptr error);
     void deleteKeyPressed(const QModelIndex &index);
 
     QModelIndex rowAt(const QPoint &pos) const;
