@@ -102,6 +102,11 @@ void FolderTreeModel::connectDataSet()
             << connect(ds, &QueryDataSet::currentRowChanged, this,
                        &FolderTreeModel::onCurrentRowChanged)
             << connect(ds, &QueryDataSet::dataSetChanged, this, &FolderTreeModel::onDataSetChanged)
+            << connect(ds, &QueryDataSet::stateChanged, this,
+                       [this] {
+                           if (!m_ownChange && m_dataSet && !isChanging(*m_dataSet))
+                               Q_EMIT renameEnded();
+                       })
             << connect(ds, &QObject::destroyed, this, [this] { clear(); });
 }
 

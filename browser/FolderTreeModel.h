@@ -87,6 +87,9 @@ Q_SIGNALS:
     void currentFolderChanged(const QModelIndex &index);
     // A dropped folder was moved or copied; index is the moved folder or the copy.
     void folderDropped(const QModelIndex &index);
+    // The dataset stopped editing or inserting a row: a rename in progress has nothing to
+    // write to any more.
+    void renameEnded();
     // A write or a reading of the model's own failed; what it did before stays done.
     void failed(std::exception_ptr error);
 

@@ -51,6 +51,7 @@ TDBTreeView::TDBTreeView(QWidget *parent)
     connect(m_model, &FolderTreeModel::currentFolderChanged, this, &TDBTreeView::showFolder);
     connect(m_model, &FolderTreeModel::folderDropped, this, &TDBTreeView::folderDropped);
     connect(m_model, &FolderTreeModel::failed, this, &TDBTreeView::showError);
+    connect(m_model, &FolderTreeModel::renameEnded, this, &TDBTreeView::cancelLabelEdit);
     connect(m_model, &QAbstractItemModel::rowsMoved, this,
             [this](const QModelIndex &, int, int, const QModelIndex &destination, int row) {
                 folderMoved(destination, row);

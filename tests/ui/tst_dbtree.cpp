@@ -558,6 +558,23 @@ private Q_SLOTS:
         QCOMPARE(node(1001).data().toString(), shown);
     }
 
+    // The row stops being edited elsewhere: the label's editor goes, the typing with it.
+    void renameEndsWithTheRowsEdit()
+    {
+        m_cat->exec({folderSql(1001, QStringLiteral("A"), QStringLiteral("0")),
+                     folderSql(1002, QStringLiteral("B"), QStringLiteral("0"))});
+        open();
+        startEditing(node(1001));
+        QVERIFY(m_tree->isEditingLabel());
+        m_tree->labelEditor()->selectAll();
+        QTest::keyClicks(m_tree->labelEditor(), QStringLiteral("Gamma"));
+        m_data->dtFolder.cancel();
+        QVERIFY(!m_tree->isEditingLabel());
+        QCOMPARE(node(1001).data().toString(), QStringLiteral("A"));
+        QCOMPARE(storedName(1001), QStringLiteral("A"));
+        QCOMPARE(m_data->dtFolder.state(), QueryDataSet::State::Browse);
+    }
+
     void clickOnSelectedLabelStartsEditing()
     {
         m_cat->exec({folderSql(1001, QStringLiteral("A"), QStringLiteral("0")),
