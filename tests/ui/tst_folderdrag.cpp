@@ -7,6 +7,7 @@
 #include "tests/support/TreeShape.h"
 #include "widgets/DBGrid.h"
 
+#include <QAbstractItemModelTester>
 #include <QApplication>
 #include <QDrag>
 #include <QMimeData>
@@ -24,6 +25,7 @@ class TestFolderDrag : public QObject
 
 private:
     std::unique_ptr<MainWindowFixture> m_fx;
+    std::unique_ptr<QAbstractItemModelTester> m_tester;
 
     TfMain &main() { return m_fx->main(); }
     TDBTreeView *tree() { return main().DBTreeView1; }
@@ -81,6 +83,9 @@ private:
         m_fx = std::make_unique<MainWindowFixture>();
         const QString error = m_fx->start(rows);
         QVERIFY2(error.isEmpty(), qPrintable(error));
+        // Every move, copy and refused write is checked against the model rules as it happens.
+        m_tester = std::make_unique<QAbstractItemModelTester>(
+            model(), QAbstractItemModelTester::FailureReportingMode::QtTest);
         QVERIFY(MainWindowFixture::activate(&main()));
     }
 
@@ -198,7 +203,11 @@ private:
 
 private Q_SLOTS:
     void initTestCase() { QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia)); }
-    void cleanup() { m_fx.reset(); }
+    void cleanup()
+    {
+        m_tester.reset();
+        m_fx.reset();
+    }
 
     void dropFolder_data()
     {
