@@ -290,6 +290,18 @@ FolderTreeModel::Folder *FolderTreeModel::find(const std::optional<qint64> &key)
     return it == m_folders.end() ? nullptr : it->second.get();
 }
 
+FolderTreeModel::Folder *FolderTreeModel::make(qint64 key, const std::optional<qint64> &parentKey,
+                                               const QString &name)
+{
+    auto folder = std::make_unique<Folder>();
+    folder->key = key;
+    folder->parentKey = parentKey;
+    folder->name = name;
+    Folder *made = folder.get();
+    m_folders[key] = std::move(folder);
+    return made;
+}
+
 std::optional<qint64> FolderTreeModel::rowKey(int row) const
 {
     if (!m_dataSet || m_keyColumn < 0 || row < 0)
@@ -527,18 +539,13 @@ void FolderTreeModel::build()
         order.reserve(size_t(rows));
         for (int row = 0; row < rows; ++row) {
             const std::optional<qint64> key = rowKey(row);
-            if (!key)
-                continue;
-            auto &slot = m_folders[*key];
-            if (!slot) {
-                slot = std::make_unique<Folder>();
-                slot->key = *key;
-                slot->parentKey = rowParent(row);
-                slot->name = rowName(row);
-                slot->parent = m_root.get();
-                order.push_back(slot.get());
+            Folder *f = find(key);
+            if (key && !f) {
+                f = make(*key, rowParent(row), rowName(row));
+                f->parent = m_root.get();
+                order.push_back(f);
             }
-            m_rows[size_t(row)] = slot.get();
+            m_rows[size_t(row)] = f;
         }
         // Parents first by their links alone; a row that names one of its own descendants
         // stays where the rows before it left it.
@@ -583,13 +590,11 @@ void FolderTreeModel::syncWithDataSet(bool sortAll)
         const std::optional<qint64> key = rowKey(row);
         if (!key)
             continue;
-        auto &slot = m_folders[*key];
-        if (!slot) {
-            slot = std::make_unique<Folder>();
-            slot->key = *key;
-            created.push_back(slot.get());
+        Folder *f = find(key);
+        if (!f) {
+            f = make(*key, std::nullopt, QString());
+            created.push_back(f);
         }
-        Folder *f = slot.get();
         folderOfRow[size_t(row)] = f;
         if (f->seen)
             continue;
@@ -662,12 +667,7 @@ void FolderTreeModel::syncRow(int row)
     if (!f)
         f = find(key);
     if (!f) {
-        auto &slot = m_folders[*key];
-        slot = std::make_unique<Folder>();
-        f = slot.get();
-        f->key = *key;
-        f->parentKey = rowParent(row);
-        f->name = rowName(row);
+        f = make(*key, rowParent(row), rowName(row));
         m_rows[size_t(row)] = f;
         Folder *parent = wantedParent(f);
         insertFolder(f, parent, sortedPosition(parent, f));
@@ -1018,12 +1018,7 @@ QModelIndex FolderTreeModel::copyFolderTo(Folder *folder, Folder *target)
     Updating updating(*this);
     Folder *top = nullptr;
     for (const Copy &copy : copies) {
-        auto &slot = m_folders[copy.key];
-        slot = std::make_unique<Folder>();
-        Folder *f = slot.get();
-        f->key = copy.key;
-        f->parentKey = copy.parentKey;
-        f->name = copy.name;
+        Folder *f = make(copy.key, copy.parentKey, copy.name);
         if (!top) {
             top = f;
             continue;

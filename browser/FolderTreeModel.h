@@ -100,6 +100,8 @@ private:
     Folder *folderOf(const QModelIndex &index) const;
     QModelIndex indexOf(const Folder *folder) const;
     Folder *find(const std::optional<qint64> &key) const;
+    // A new folder, not in the tree yet.
+    Folder *make(qint64 key, const std::optional<qint64> &parentKey, const QString &name);
     std::optional<qint64> rowKey(int row) const;
     std::optional<qint64> rowParent(int row) const;
     QString rowName(int row) const;
