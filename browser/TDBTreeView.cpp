@@ -49,7 +49,8 @@ TDBTreeView::TDBTreeView(QWidget *parent)
     connect(selectionModel(), &QItemSelectionModel::currentChanged, m_model,
             [this](const QModelIndex &current) { m_model->makeCurrent(current); });
     connect(m_model, &FolderTreeModel::currentFolderChanged, this, &TDBTreeView::showFolder);
-    connect(m_model, &FolderTreeModel::folderDropped, this, &TDBTreeView::folderDropped);
+    // A moved folder or a copy is shown and selected, which moves the dataset to it.
+    connect(m_model, &FolderTreeModel::folderDropped, this, &TDBTreeView::showFolder);
     connect(m_model, &FolderTreeModel::failed, this, &TDBTreeView::showError);
     connect(m_model, &FolderTreeModel::renameEnded, this, &TDBTreeView::cancelLabelEdit);
     connect(m_model, &QAbstractItemModel::rowsMoved, this,
@@ -115,11 +116,6 @@ void TDBTreeView::folderMoved(const QModelIndex &destination, int row)
     const QModelIndex current = currentIndex();
     if (current.isValid() && current.parent() == destination && current.row() == row)
         showFolder(current);
-}
-
-void TDBTreeView::folderDropped(const QModelIndex &index)
-{
-    showFolder(index);
 }
 
 void TDBTreeView::showError(std::exception_ptr error)

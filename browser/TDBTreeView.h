@@ -98,7 +98,6 @@ protected Q_SLOTS:
 private:
     void showFolder(const QModelIndex &index);
     void folderMoved(const QModelIndex &destination, int row);
-    void folderDropped(const QModelIndex &index);
     void showError(std::exception_ptr error);
     void deleteKeyPressed(const QModelIndex &index);
 
