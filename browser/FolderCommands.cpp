@@ -1,5 +1,6 @@
 #include "browser/FolderCommands.h"
 
+#include "browser/FolderTreeModel.h"
 #include "browser/TDBTreeView.h"
 #include "store/DbError.h"
 #include "store/QueryDataSet.h"
@@ -10,30 +11,18 @@ namespace {
 
 QueryDataSet &dataSetOf(const TDBTreeView &tree)
 {
-    if (!tree.dataSet())
+    QueryDataSet *ds = tree.folderModel()->dataSet();
+    if (!ds)
         throw DbError(QStringLiteral("The folder tree has no dataset"));
-    return *tree.dataSet();
+    return *ds;
 }
 
 } // namespace
 
 void setupFolderTree(TDBTreeView &tree, QueryDataSet &dtFolder)
 {
-    tree.setKeyField(QStringLiteral("FFOLDERID"));
-    tree.setParentField(QStringLiteral("FOWNFOLDERID"));
-    tree.setListField(QStringLiteral("FFOLDER"));
-    tree.setDisplayField(QStringLiteral("FFOLDER"));
-    tree.setSeparatedSt(QStringLiteral(" - "));
-    tree.setRootValue(QStringLiteral("0"));
-    tree.setOptions(TDBTreeView::trDBCanDelete | TDBTreeView::trDBConfirmDelete
-                    | TDBTreeView::trCanDBNavigate | TDBTreeView::trSmartRecordCopy
-                    | TDBTreeView::trCheckHasChildren);
-    tree.setSortType(TCustomAutoTreeView::SortType::Text);
-    tree.setSelectedIndex(3);
-    tree.setShowNodeHint(true);
-    tree.setReadOnly(false);
-    tree.setIndentation(19);
-    tree.setDataSet(&dtFolder);
+    tree.folderModel()->setDataSet(&dtFolder, QStringLiteral("FFOLDERID"),
+                                   QStringLiteral("FOWNFOLDERID"), QStringLiteral("FFOLDER"));
 }
 
 void addFolder(TDBTreeView &tree)
@@ -46,8 +35,8 @@ void addFolder(TDBTreeView &tree)
 
 void delFolder(TDBTreeView &tree)
 {
-    QueryDataSet *ds = tree.dataSet();
-    if (!ds || !ds->isOpen() || !tree.currentDBNode())
+    QueryDataSet *ds = tree.folderModel()->dataSet();
+    if (!ds || !ds->isOpen() || !tree.folderModel()->currentIndex().isValid())
         return;
     ds->remove();
 }
@@ -56,11 +45,11 @@ void renameFolder(TDBTreeView &tree)
 {
     QueryDataSet &ds = dataSetOf(tree);
     ds.edit();
-    // An empty table starts a new row instead; its node appears once it has a key.
-    const TDBTreeNode *record = tree.currentDBNode();
-    if (record && record->node) {
-        tree.setCurrentItem(record->node);
-        tree.editItem(record->node);
+    // An empty table starts a new row instead; its folder appears once it has a key.
+    const QModelIndex folder = tree.folderModel()->currentIndex();
+    if (folder.isValid()) {
+        tree.setCurrentIndex(folder);
+        tree.edit(folder);
     }
 }
 

@@ -1,765 +1,523 @@
 #include "browser/TDBTreeView.h"
 
-#include "browser/TDBTreeItem.h"
-#include "store/Connection.h"
-#include "store/DbError.h"
-#include "store/Field.h"
-#include "store/QueryDataSet.h"
-#include "store/Statement.h"
-#include "store/Transaction.h"
+#include "browser/ActiveDrag.h"
+#include "browser/FolderTreeDelegate.h"
+#include "browser/FolderTreeModel.h"
 #include "widgets/ErrorBox.h"
+#include "widgets/IconSet.h"
 #include "widgets/Prompt.h"
 
-#include <QDoubleValidator>
+#include <QApplication>
+#include <QDrag>
+#include <QDropEvent>
+#include <QHelpEvent>
+#include <QKeyEvent>
 #include <QLineEdit>
-#include <QLocale>
-#include <QRegularExpressionValidator>
-#include <QScopeGuard>
-#include <QScopedValueRollback>
+#include <QMimeData>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPainterPath>
+#include <QTimer>
+#include <QToolTip>
 #include <memory>
-#include <utility>
 
-namespace {
-
-TDBTreeItem *dbItem(QTreeWidgetItem *item)
+TDBTreeView::TDBTreeView(QWidget *parent)
+    : QTreeView(parent),
+      m_model(new FolderTreeModel(this)),
+      m_delegate(new FolderTreeDelegate(this)),
+      m_images(folderImages()),
+      m_dragTimer(new QTimer(this))
 {
-    return dynamic_cast<TDBTreeItem *>(item);
-}
+    setModel(m_model);
+    setItemDelegate(m_delegate);
+    setHeaderHidden(true);
+    setIndentation(19);
+    setIconSize(QSize(16, 16));
+    // One row height for all folders keeps scrolling a long tree cheap.
+    setUniformRowHeights(true);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setEditTriggers(QAbstractItemView::SelectedClicked | QAbstractItemView::EditKeyPressed);
+    // Folders are dragged by the mouse; the tree draws its own drop target and scrolls itself.
+    setDragEnabled(true);
+    setAcceptDrops(true);
+    viewport()->setAcceptDrops(true);
+    setDropIndicatorShown(false);
+    runDrag = [](QDrag *drag) { drag->exec(Qt::MoveAction | Qt::CopyAction, Qt::MoveAction); };
+    m_dragTimer->setInterval(dragInterval);
+    connect(m_dragTimer, &QTimer::timeout, this, &TDBTreeView::dragTimerTick);
 
-bool isChanging(const QueryDataSet &ds)
-{
-    return ds.state() == QueryDataSet::State::Edit || ds.state() == QueryDataSet::State::Insert;
-}
-
-} // namespace
-
-TDBTreeView::TDBTreeView(QWidget *parent) : TCustomAutoTreeView(parent)
-{
-    setSortType(SortType::Text);
-    connect(this, &QTreeWidget::currentItemChanged, this, &TDBTreeView::onCurrentItemChanged);
+    connect(selectionModel(), &QItemSelectionModel::currentChanged, m_model,
+            [this](const QModelIndex &current) { m_model->makeCurrent(current); });
+    connect(m_model, &FolderTreeModel::currentFolderChanged, this, &TDBTreeView::showFolder);
+    // A moved folder or a copy is shown and selected, which moves the dataset to it.
+    connect(m_model, &FolderTreeModel::folderDropped, this, &TDBTreeView::showFolder);
+    connect(m_model, &FolderTreeModel::failed, this, &TDBTreeView::showError);
+    connect(m_model, &FolderTreeModel::renameEnded, this, &TDBTreeView::cancelLabelEdit);
+    connect(m_model, &QAbstractItemModel::rowsMoved, this,
+            [this](const QModelIndex &, int, int, const QModelIndex &destination, int row) {
+                folderMoved(destination, row);
+            });
 }
 
 TDBTreeView::~TDBTreeView()
 {
-    m_updating = true;
-    disconnect(this, &QTreeWidget::currentItemChanged, this, &TDBTreeView::onCurrentItemChanged);
-    for (const auto &link : std::as_const(m_links))
-        disconnect(link);
-    discardAll();
+    // The model goes with the view; nothing it tells on the way is of interest any more.
+    m_model->disconnect(this);
+    selectionModel()->disconnect(m_model);
 }
 
-void TDBTreeView::setDataSet(QueryDataSet *dataSet)
+QList<QIcon> TDBTreeView::folderImages()
 {
-    if (m_dataSet == dataSet)
-        return;
-    for (const auto &link : std::as_const(m_links))
-        disconnect(link);
-    m_links.clear();
-    m_dataSet = dataSet;
-    m_linkActive = false;
-    discardAll();
-    if (!dataSet)
-        return;
-    m_links << connect(dataSet, &QueryDataSet::dataReset, this, &TDBTreeView::onDataReset)
-            << connect(dataSet, &QueryDataSet::dataSetChanged, this, &TDBTreeView::onDataSetChanged)
-            << connect(dataSet, &QueryDataSet::currentRowChanged, this, &TDBTreeView::onScrolled)
-            << connect(dataSet, &QueryDataSet::fieldChanged, this, &TDBTreeView::onFieldChanged)
-            << connect(dataSet, &QObject::destroyed, this, [this] {
-                   m_linkActive = false;
-                   discardAll();
-               });
-    if (dataSet->isOpen())
-        activeChanged();
-}
-
-void TDBTreeView::setDisplayField(const QString &names)
-{
-    m_displayFields.clear();
-    for (const QString &name : names.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
-        if (!name.trimmed().isEmpty())
-            m_displayFields << name.trimmed();
-    }
-}
-
-TDBTreeView::Fields TDBTreeView::fields() const
-{
-    const QueryDataSet &ds = *m_dataSet;
-    Fields f;
-    f.key = ds.fieldByName(m_keyField).index();
-    if (!m_parentField.isEmpty())
-        f.parent = ds.fieldByName(m_parentField).index();
-    if (!m_listField.isEmpty())
-        f.list = ds.fieldByName(m_listField).index();
-    for (const QString &name : m_displayFields)
-        f.display << ds.fieldByName(name).index();
-    return f;
-}
-
-QString TDBTreeView::displayText(const Fields &f, int row) const
-{
-    const QueryDataSet &ds = *m_dataSet;
-    if (f.display.isEmpty())
-        return f.list >= 0 ? Field::displayText(ds.value(row, f.list)) : QString();
-    QStringList parts;
-    for (int index : f.display)
-        parts << Field::displayText(ds.value(row, index));
-    return parts.join(m_separatedSt);
-}
-
-QVariant TDBTreeView::currentKey() const
-{
-    if (!m_dataSet || !m_dataSet->isOpen())
-        return {};
-    const Field *key = m_dataSet->findField(m_keyField);
-    return key ? m_dataSet->currentValue(key->index()) : QVariant();
-}
-
-TDBTreeNode *TDBTreeView::dbNodeOf(QTreeWidgetItem *node) const
-{
-    const TDBTreeItem *item = dbItem(node);
-    return item ? item->record() : nullptr;
-}
-
-QTreeWidgetItem *TDBTreeView::nodeByKey(const QVariant &key) const
-{
-    const TDBTreeNode *record = m_nodes.find(key);
-    return record ? record->node : nullptr;
-}
-
-TDBTreeNode *TDBTreeView::currentDBNode() const
-{
-    return m_nodes.find(currentKey());
-}
-
-QTreeWidgetItem *TDBTreeView::currentRowNode() const
-{
-    return nodeByKey(currentKey());
-}
-
-// Dataset notifications.
-
-void TDBTreeView::activeChanged()
-{
-    m_linkActive = m_dataSet && m_dataSet->isOpen();
-    reload();
-}
-
-void TDBTreeView::onDataReset()
-{
-    if (m_updating || !m_dataSet)
-        return;
-    // Opening, closing, and rows re-read while the controls were off (a close and open among
-    // them): the nodes are built afresh, so that no row missing from a new reading counts as
-    // deleted.
-    activeChanged();
-}
-
-void TDBTreeView::onDataSetChanged()
-{
-    if (m_updating || !m_dataSet)
-        return;
-    if (m_dataSet->isOpen() != m_linkActive) {
-        activeChanged();
-        return;
-    }
-    if (!m_linkActive || isChanging(*m_dataSet))
-        return;
-    cancelLabelEdit();
-    if (!runCommand(this, [this] { fullLoad(); }))
-        reload();
-}
-
-void TDBTreeView::onScrolled()
-{
-    if (m_updating || !m_linkActive)
-        return;
-    navigate();
-}
-
-void TDBTreeView::onFieldChanged(int fieldIndex)
-{
-    QueryDataSet *ds = m_dataSet;
-    if (!ds || !ds->isOpen() || !m_linkActive)
-        return;
-    runCommand(this, [this, ds, fieldIndex] {
-        const Fields f = fields();
-        if (ds->state() == QueryDataSet::State::Edit) {
-            QTreeWidgetItem *node = currentRowNode();
-            if (!node)
-                node = currentItem();
-            if (!node)
-                return;
-            if (fieldIndex == f.list || f.display.contains(fieldIndex))
-                setNodeText(node, displayText(f, ds->currentRow()));
-            if (fieldIndex == f.parent) {
-                const QVariant value = ds->currentValue(fieldIndex);
-                TDBTreeNode *record = dbNodeOf(node);
-                if (record && !TDBTreeNodes::isNull(value)
-                    && !TDBTreeNodes::isNull(record->parentValue)
-                    && !m_nodes.same(value, record->parentValue)) {
-                    record->parentValue = value;
-                    QTreeWidgetItem *target = nodeByKey(value);
-                    // A node cannot go into its own subtree: it stays.
-                    if (target != node && !isDescendant(target, node)) {
-                        moveNode(node, target);
-                        if (target)
-                            target->setExpanded(true);
-                    }
-                }
-            }
-        } else if (ds->state() == QueryDataSet::State::Insert) {
-            // A new row's node appears as soon as the row has a key.
-            const QVariant key = ds->currentValue(f.key);
-            if (TDBTreeNodes::isNull(key))
-                return;
-            if (!m_updating)
-                syncRow(f, ds->currentRow());
-            if (QTreeWidgetItem *node = nodeByKey(key)) {
-                for (QTreeWidgetItem *p = node->parent(); p; p = p->parent())
-                    p->setExpanded(true);
-                setCurrentItem(node);
-                scrollToItem(node);
-            }
+    QList<QIcon> images(6);
+    for (int index : {IconSet::FolderMarked, IconSet::FolderOpen, IconSet::FolderClosed}) {
+        const QIcon source = IconSet::icon(index);
+        QIcon icon;
+        // The selected folder's image is drawn as it is, not tinted.
+        for (const QSize size : {QSize(16, 16), QSize(32, 32)}) {
+            const QPixmap pixmap = source.pixmap(size);
+            icon.addPixmap(pixmap, QIcon::Normal);
+            icon.addPixmap(pixmap, QIcon::Selected);
         }
-    });
+        images[index] = icon;
+    }
+    return images;
 }
 
-// Tree to dataset.
-
-void TDBTreeView::onCurrentItemChanged(QTreeWidgetItem *current)
+int TDBTreeView::imageIndexOf(const QModelIndex &index) const
 {
-    if (m_updating || isMoving() || !current)
-        return;
-    QueryDataSet *ds = m_dataSet;
-    if (!ds || !ds->isOpen())
-        return;
-    const TDBTreeNode *record = dbNodeOf(current);
-    if (!record || TDBTreeNodes::isNull(record->key) || record->key.toString().isEmpty())
-        return;
-    const Field *keyField = ds->findField(m_keyField);
-    if (!keyField || m_nodes.same(record->key, ds->currentValue(keyField->index()))
-        || ds->state() == QueryDataSet::State::Insert || ds->isEmpty())
-        return;
-
-    QScopedValueRollback<bool> guard(m_updating, true);
-    const bool editing = ds->state() == QueryDataSet::State::Edit;
-    const bool repaint = updatesEnabled();
-    if (editing) {
-        // The pending edit is posted by the locate while its own node is the selected one.
-        setUpdatesEnabled(false);
-        QTreeWidgetItem *edited = currentRowNode();
-        if (edited && edited != current)
-            setCurrentItem(edited);
-    }
-    try {
-        ds->locate(m_keyField, record->key.toLongLong());
-    } catch (const std::exception &) {
-        // Neither a failed locate nor a refused post is reported here.
-    }
-    if (editing) {
-        setCurrentItem(current);
-        setUpdatesEnabled(repaint);
-    }
+    if (!index.isValid())
+        return -1;
+    if (index == currentIndex())
+        return IconSet::FolderMarked;
+    return isExpanded(index) ? IconSet::FolderOpen : IconSet::FolderClosed;
 }
 
-// Dataset to tree.
-
-void TDBTreeView::navigate()
+QIcon TDBTreeView::imageOf(const QModelIndex &index) const
 {
-    if (!(m_options & trCanDBNavigate) || !m_dataSet || !m_dataSet->isOpen())
+    const int image = imageIndexOf(index);
+    return image >= 0 && image < m_images.size() ? m_images[image] : QIcon();
+}
+
+// Following the dataset.
+
+void TDBTreeView::showFolder(const QModelIndex &index)
+{
+    if (!index.isValid())
         return;
-    QTreeWidgetItem *node = currentRowNode();
-    if (!node || node->treeWidget() != this)
-        return;
-    for (QTreeWidgetItem *p = node->parent(); p; p = p->parent())
-        p->setExpanded(true);
-    setCurrentItem(node);
-    scrollToItem(node);
+    for (QModelIndex p = index.parent(); p.isValid(); p = p.parent())
+        expand(p);
+    setCurrentIndex(index);
+    scrollTo(index);
 }
 
-// Loading.
-
-void TDBTreeView::appendTopLevel(QTreeWidgetItem *node)
+void TDBTreeView::folderMoved(const QModelIndex &destination, int row)
 {
-    if (m_detached)
-        m_detachedTop.append(node);
-    else
-        addTopLevelItem(node);
+    // The current folder given another parent stays in view.
+    const QModelIndex current = currentIndex();
+    if (current.isValid() && current.parent() == destination && current.row() == row)
+        showFolder(current);
 }
 
-void TDBTreeView::relinkNode(QTreeWidgetItem *node, QTreeWidgetItem *newParent)
+void TDBTreeView::showError(std::exception_ptr error)
 {
-    if (!m_detached) {
-        moveNode(node, newParent);
-        return;
+    runCommand(this, [error] { std::rethrow_exception(error); });
+}
+
+// Renaming and deleting.
+
+bool TDBTreeView::isEditingLabel() const
+{
+    return m_delegate->editor() != nullptr;
+}
+
+QModelIndex TDBTreeView::editingNode() const
+{
+    return m_delegate->editedIndex();
+}
+
+QLineEdit *TDBTreeView::labelEditor() const
+{
+    return m_delegate->editor();
+}
+
+void TDBTreeView::cancelLabelEdit()
+{
+    if (QLineEdit *editor = m_delegate->editor())
+        closeEditor(editor, QAbstractItemDelegate::RevertModelCache);
+}
+
+bool TDBTreeView::edit(const QModelIndex &index, EditTrigger trigger, QEvent *event)
+{
+    // A click starts editing only on the selected folder's label, not on its image.
+    if (trigger == QAbstractItemView::SelectedClicked && event
+        && event->type() == QEvent::MouseButtonRelease) {
+        const QPoint pos = static_cast<QMouseEvent *>(event)->position().toPoint();
+        if (!labelRect(index).contains(pos))
+            return false;
     }
-    if (QTreeWidgetItem *parent = node->parent())
-        parent->takeChild(parent->indexOfChild(node));
-    else
-        m_detachedTop.removeOne(node);
-    if (newParent)
-        newParent->addChild(node);
-    else
-        m_detachedTop.append(node);
+    return QTreeView::edit(index, trigger, event);
 }
 
-void TDBTreeView::syncRow(const Fields &f, int row)
+void TDBTreeView::closeEditor(QWidget *editor, QAbstractItemDelegate::EndEditHint hint)
 {
-    const QueryDataSet &ds = *m_dataSet;
-    const QVariant key = ds.value(row, f.key);
-    if (TDBTreeNodes::isNull(key))
-        return;
-    const QVariant parentValue = f.parent >= 0 ? ds.value(row, f.parent) : QVariant();
-    TDBTreeNode *record = m_nodes.find(key);
-    const TDBTreeNode *parentRecord = m_nodes.find(parentValue);
-    QTreeWidgetItem *parentNode = parentRecord ? parentRecord->node : nullptr;
-    const QString caption = displayText(f, row);
-    if (!record) {
-        record = m_nodes.add(key, parentValue);
-        auto node = std::make_unique<TDBTreeItem>();
-        node->setText(0, caption);
-        node->setRecord(record);
-        record->node = node.get();
-        if (parentNode)
-            parentNode->addChild(node.release());
-        else
-            appendTopLevel(node.release());
-        sortSiblings(record->node);
-    } else {
-        if (!m_nodes.same(record->parentValue, parentValue))
-            record->parentValue = parentValue;
-        QTreeWidgetItem *node = record->node;
-        // A top-level node is left to the re-parenting after the scan.
-        if (node && node->parent() && parentNode != node->parent() && parentNode != node
-            && !isDescendant(parentNode, node))
-            relinkNode(node, parentNode);
-        if (node)
-            setNodeText(node, caption);
-    }
-    record->hint = f.list >= 0 ? Field::displayText(ds.value(row, f.list)) : caption;
-    record->seen = true;
+    // Tab ends the edit without opening the next folder's.
+    if (hint == QAbstractItemDelegate::EditNextItem
+        || hint == QAbstractItemDelegate::EditPreviousItem)
+        hint = QAbstractItemDelegate::NoHint;
+    m_delegate->editorClosed(editor);
+    QTreeView::closeEditor(editor, hint);
+    viewport()->update();
 }
 
-void TDBTreeView::reparent()
+void TDBTreeView::keyPressEvent(QKeyEvent *event)
 {
-    // The parent a top-level node should have; none for a row naming itself or a descendant.
-    auto newParentOf = [this](QTreeWidgetItem *node) -> QTreeWidgetItem * {
-        const TDBTreeNode *record = dbNodeOf(node);
-        if (!record || !record->seen)
-            return nullptr;
-        const TDBTreeNode *parent = m_nodes.find(record->parentValue);
-        if (!parent || !parent->node || parent->node == node || isDescendant(parent->node, node))
-            return nullptr;
-        return parent->node;
-    };
-    if (m_detached) {
-        QList<QTreeWidgetItem *> stay;
-        stay.reserve(m_detachedTop.size());
-        for (QTreeWidgetItem *node : std::as_const(m_detachedTop)) {
-            if (QTreeWidgetItem *parent = newParentOf(node))
-                parent->addChild(node);
-            else
-                stay.append(node);
-        }
-        m_detachedTop = stay;
-        return;
-    }
-    for (int i = 0; i < topLevelItemCount();) {
-        if (QTreeWidgetItem *parent = newParentOf(topLevelItem(i)))
-            moveTopLevelNode(i, parent);
-        else
-            ++i;
-    }
+    if (event->key() == Qt::Key_Delete && state() != EditingState && currentIndex().isValid())
+        deleteKeyPressed(currentIndex());
+    QTreeView::keyPressEvent(event);
 }
 
-void TDBTreeView::removeUnseen()
+void TDBTreeView::deleteKeyPressed(const QModelIndex &index)
 {
-    QList<QVariant> gone;
-    for (int i = 0; i < m_nodes.count(); ++i) {
-        if (!m_nodes.at(i)->seen)
-            gone << m_nodes.at(i)->key;
-    }
-    for (const QVariant &key : std::as_const(gone)) {
-        // An earlier removal may have taken this record with its subtree.
-        TDBTreeNode *record = m_nodes.find(key);
-        if (!record || record->seen)
-            continue;
-        if (record->node)
-            deleteNode(record->node);
-        else
-            m_nodes.remove(record);
-    }
-}
-
-void TDBTreeView::fullLoad()
-{
-    QueryDataSet *ds = m_dataSet;
-    if (!ds || !ds->isOpen())
-        return;
-    const Fields f = fields();
-    m_nodes.setKeyType(ds->field(f.key).type());
-
-    QScopedValueRollback<bool> guard(m_updating, true);
-    const bool repaint = updatesEnabled();
-    setUpdatesEnabled(false);
-    const auto restoreRepaint = qScopeGuard([this, repaint] { setUpdatesEnabled(repaint); });
-    {
-        holdSorting();
-        const auto sortAgain = qScopeGuard([this] { releaseSorting(); });
-        for (int i = 0; i < m_nodes.count(); ++i)
-            m_nodes.at(i)->seen = false;
-        m_detached = m_nodes.isEmpty() && topLevelItemCount() == 0;
-        {
-            // Rows are read in place: the current row does not move during the scan.
-            ds->disableControls();
-            const auto resume = qScopeGuard([ds] { ds->enableControls(); });
-            ds->fetchAll();
-            for (int row = 0, rows = ds->fetchedCount(); row < rows; ++row)
-                syncRow(f, row);
-        }
-        reparent();
-        if (m_detached) {
-            m_detached = false;
-            addTopLevelItems(std::exchange(m_detachedTop, {}));
-        }
-        // Nodes of vanished rows go with the rows of their subtrees.
-        QScopedValueRollback<bool> released(m_updating, false);
-        removeUnseen();
-    }
-    navigate();
-}
-
-void TDBTreeView::discardAll()
-{
-    QScopedValueRollback<bool> guard(m_updating, true);
-    cancelLabelEdit();
-    forgetDragNodes(nullptr);
-    m_pendingMove = m_pendingParent = nullptr;
-    for (int i = 0; i < m_nodes.count(); ++i) {
-        if (TDBTreeItem *node = dbItem(m_nodes.at(i)->node))
-            node->setRecord(nullptr);
-    }
-    m_nodes.clear();
-    qDeleteAll(std::exchange(m_detachedTop, {}));
-    m_detached = false;
-    clear();
-}
-
-void TDBTreeView::reload()
-{
-    discardAll();
-    if (m_dataSet && m_dataSet->isOpen() && !runCommand(this, [this] { fullLoad(); }))
-        discardAll();
-}
-
-// Deleting.
-
-void TDBTreeView::deleteKeyPressed(QTreeWidgetItem *node)
-{
-    if (!(m_options & trDBCanDelete))
-        return;
-    const TDBTreeNode *record = dbNodeOf(node);
-    const QVariant key = record ? record->key : QVariant();
-    if (m_options & trDBConfirmDelete) {
-        const QString question = QStringLiteral("Do you want to delete the item \"") + node->text(0)
-            + QLatin1Char('"');
-        if (Prompt::instance().message(this, question, QStringLiteral("Confirm"),
-                                       QMessageBox::Question, QMessageBox::Ok | QMessageBox::Cancel)
+    const std::optional<qint64> key = m_model->keyOf(index);
+    const QString question = QStringLiteral("Do you want to delete the item \"")
+        + index.data().toString() + QLatin1Char('"');
+    if (!key
+        || Prompt::instance().message(this, question, QStringLiteral("Confirm"),
+                                      QMessageBox::Question, QMessageBox::Ok | QMessageBox::Cancel)
             != QMessageBox::Ok)
-            return;
-        // The question ran an event loop: find the node again.
-        if (record) {
-            node = nodeByKey(key);
-            if (!node)
-                return;
-        }
-    }
-    // A refused row leaves some rows deleted and others not: show the table as it is now.
-    if (!runCommand(this, [this, node] { deleteNode(node); }))
-        reload();
-}
-
-void TDBTreeView::deleteNode(QTreeWidgetItem *node)
-{
-    if (!node)
         return;
-    const QList<QTreeWidgetItem *> list = preOrder(node);
-    QueryDataSet *ds = m_dataSet;
-    if (!isMoving() && !m_copying && ds && ds->isOpen()) {
-        ds->disableControls();
-        const auto resume = qScopeGuard([this, ds] {
-            QScopedValueRollback<bool> guard(m_updating, true);
-            ds->enableControls();
-        });
-        Transaction::CommitHold hold(ds->connection().transaction());
-        // Backwards: every folder before its ancestors, the node itself last.
-        for (qsizetype i = list.size() - 1; i >= 0; --i) {
-            TDBTreeNode *record = dbNodeOf(list[i]);
-            if (!record)
-                continue;
-            if (!m_updating && !ds->isEmpty()) {
-                bool found = false;
-                try {
-                    found = ds->locate(m_keyField, record->key.toLongLong());
-                } catch (const std::exception &) {
-                    found = false;
-                }
-                if (found)
-                    ds->remove();
-            }
-            record->deleted = true;
-        }
-    }
-    for (QTreeWidgetItem *item : list) {
-        if (TDBTreeNode *record = dbNodeOf(item)) {
-            dbItem(item)->setRecord(nullptr);
-            m_nodes.remove(record);
-        }
-    }
-    removeNodeItem(node);
+    // The question ran an event loop: find the folder again.
+    m_model->removeFolder(m_model->indexOfKey(*key));
 }
 
-// In-place renaming.
-
-bool TDBTreeView::labelEditStarting(QTreeWidgetItem *node)
+void TDBTreeView::mousePressEvent(QMouseEvent *event)
 {
-    if (isReadOnly())
-        return false;
-    m_captionBeforeEdit = node->text(0);
-    QueryDataSet *ds = m_dataSet;
-    if (ds && ds->isOpen() && ds->state() == QueryDataSet::State::Browse && !ds->isEmpty()
-        && node == currentRowNode())
-        runCommand(this, [ds] { ds->edit(); });
-    return true;
-}
-
-void TDBTreeView::initLabelEditor(QTreeWidgetItem *node, QLineEdit *editor)
-{
-    const Field *list
-        = m_dataSet && m_dataSet->isOpen() ? m_dataSet->findField(m_listField) : nullptr;
-    if (!list || node != currentRowNode()) {
-        editor->setText(node->text(0));
+    // The context menu acts on the selected folder: a right click does not select.
+    if (event->button() == Qt::RightButton) {
+        event->accept();
         return;
     }
-    editor->setText(list->asString());
-    if (list->size() > 0)
-        editor->setMaxLength(list->size());
-    switch (list->type()) {
-    case FieldType::Integer:
-    case FieldType::LargeInt:
-        editor->setValidator(new QRegularExpressionValidator(
-            QRegularExpression(QStringLiteral("[-+]?\\d*")), editor));
-        break;
-    case FieldType::Float:
-        editor->setValidator(new QDoubleValidator(editor));
-        break;
-    default:
-        break;
-    }
+    QTreeView::mousePressEvent(event);
 }
 
-void TDBTreeView::labelEditEnded(QTreeWidgetItem *node, const QString *text)
+// Label, frame and hints.
+
+QRect TDBTreeView::labelRect(const QModelIndex &index) const
 {
-    if (text)
-        setNodeText(node, *text);
-    QueryDataSet *ds = m_dataSet;
-    Field *list = ds && ds->isOpen() ? ds->findField(m_listField) : nullptr;
-    if (!list || node != currentRowNode()) {
-        // Only the current row's node can be renamed.
-        setNodeText(node, m_captionBeforeEdit);
+    if (!index.isValid())
+        return {};
+    const QRect cell = visualRect(index);
+    if (cell.isEmpty())
+        return {};
+    QStyleOptionViewItem option;
+    initViewItemOption(&option);
+    option.rect = cell;
+    m_delegate->styleOption(&option, index);
+    const QRect text = style()->subElementRect(QStyle::SE_ItemViewItemText, &option, this);
+    const int margin = style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1;
+    const int width = option.fontMetrics.horizontalAdvance(option.text) + 2 * margin;
+    return QRect(text.left(), text.top(), width, text.height());
+}
+
+QString TDBTreeView::nodeHintAt(const QPoint &pos) const
+{
+    const QModelIndex index = indexAt(pos);
+    if (!index.isValid())
+        return {};
+    const QRect label = labelRect(index);
+    if (label.left() >= 0 && label.right() < viewport()->width())
+        return {};
+    return index.data().toString();
+}
+
+void TDBTreeView::paintEvent(QPaintEvent *event)
+{
+    QTreeView::paintEvent(event);
+    if (hasFocus() || isEditingLabel())
         return;
+    const QModelIndex index = currentIndex();
+    if (!index.isValid() || !selectionModel()->isSelected(index))
+        return;
+    const QRect frame
+        = labelRect(index).intersected(visualRect(index)).intersected(viewport()->rect());
+    if (frame.isEmpty())
+        return;
+    QPainter painter(viewport());
+    painter.setPen(palette().color(QPalette::Text));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRect(frame.adjusted(0, 0, -1, -1));
+}
+
+bool TDBTreeView::viewportEvent(QEvent *event)
+{
+    if (event->type() == QEvent::ToolTip) {
+        const auto *help = static_cast<QHelpEvent *>(event);
+        const QString hint = nodeHintAt(help->pos());
+        if (hint.isEmpty()) {
+            QToolTip::hideText();
+            event->ignore();
+        } else {
+            QToolTip::showText(help->globalPos(), hint, viewport(),
+                               visualRect(indexAt(help->pos())));
+        }
+        return true;
     }
-    if (!isReadOnly() && isChanging(*ds) && list->asString() != node->text(0)) {
-        const QString caption = node->text(0);
-        runCommand(this, [list, caption] { list->setString(caption); });
-    } else {
-        setNodeText(node, list->asString());
-    }
-    runCommand(this,
-               [this, ds, node] { setNodeText(node, displayText(fields(), ds->currentRow())); });
+    return QTreeView::viewportEvent(event);
+}
+
+void TDBTreeView::focusInEvent(QFocusEvent *event)
+{
+    QTreeView::focusInEvent(event);
+    viewport()->update();
+}
+
+void TDBTreeView::focusOutEvent(QFocusEvent *event)
+{
+    QTreeView::focusOutEvent(event);
+    viewport()->update();
 }
 
 // Drag and drop.
 
-QTreeWidgetItem *TDBTreeView::createNode()
+QPixmap TDBTreeView::dragCopyCursor()
 {
-    return new TDBTreeItem;
+    // An arrow with a plus sign in a box beside it.
+    QPixmap pixmap(32, 32);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    QPainterPath arrow;
+    arrow.moveTo(0, 0);
+    arrow.lineTo(0, 16);
+    arrow.lineTo(4, 12);
+    arrow.lineTo(7, 19);
+    arrow.lineTo(9, 18);
+    arrow.lineTo(6, 11);
+    arrow.lineTo(11, 11);
+    arrow.closeSubpath();
+    painter.setPen(Qt::black);
+    painter.setBrush(Qt::white);
+    painter.drawPath(arrow);
+    const QRect box(14, 16, 10, 10);
+    painter.drawRect(box);
+    painter.drawLine(box.left() + 2, box.center().y(), box.right() - 2, box.center().y());
+    painter.drawLine(box.center().x(), box.top() + 2, box.center().x(), box.bottom() - 2);
+    return pixmap;
 }
 
-QString TDBTreeView::nodeHint(QTreeWidgetItem *node) const
+QModelIndex TDBTreeView::rowAt(const QPoint &pos) const
 {
-    const TDBTreeNode *record = dbNodeOf(node);
-    return record ? record->hint : node->text(0);
+    // Any part of a row counts, the indentation and the space right of the label included.
+    const QModelIndex index = indexAt(pos);
+    return index.isValid() ? index : indexAt(QPoint(columnViewportPosition(0) + 1, pos.y()));
 }
 
-void TDBTreeView::rebuildAfterError()
+void TDBTreeView::startDrag(Qt::DropActions)
 {
-    // Show the table as it is: a refused write leaves rows and nodes apart.
-    m_pendingMove = m_pendingParent = nullptr;
-    QueryDataSet *ds = m_dataSet;
-    if (ds && ds->isOpen()) {
-        QScopedValueRollback<bool> guard(m_updating, true);
-        try {
-            if (isChanging(*ds))
-                ds->cancel();
-            ds->refresh();
-        } catch (const std::exception &) {
-            // The tree shows what the dataset still holds.
-        }
-    }
-    reload();
-}
-
-QTreeWidgetItem *TDBTreeView::moveDroppedNode(QTreeWidgetItem *node, QTreeWidgetItem *target)
-{
-    QTreeWidgetItem *moved = TCustomAutoTreeView::moveDroppedNode(node, target);
-    if (!moved)
-        return nullptr;
-    m_pendingMove = moved;
-    m_pendingParent = target;
-    if (!runCommand(this, [this] { writePendingMove(); })) {
-        rebuildAfterError();
-        return nullptr;
-    }
-    return moved;
-}
-
-void TDBTreeView::writePendingMove()
-{
-    QTreeWidgetItem *node = std::exchange(m_pendingMove, nullptr);
-    QTreeWidgetItem *parent = std::exchange(m_pendingParent, nullptr);
-    TDBTreeNode *record = dbNodeOf(node);
-    const TDBTreeNode *parentRecord = dbNodeOf(parent);
-    QueryDataSet *ds = m_dataSet;
-    if (m_updating || !record || !parentRecord || !ds || !ds->isOpen())
+    const QModelIndex index = currentIndex();
+    if (!index.isValid())
         return;
-    QScopedValueRollback<bool> guard(m_updating, true);
-    ds->disableControls();
-    const auto resume = qScopeGuard([ds] { ds->enableControls(); });
-    record->parentValue = parentRecord->key;
-    const QVariant current = currentKey();
-    const bool elsewhere = !m_nodes.same(current, record->key);
-    if (elsewhere && !ds->locate(m_keyField, record->key.toLongLong()))
-        throw DbError(QStringLiteral("Folder %1 not found").arg(record->key.toString()));
-    try {
-        ds->edit();
-        ds->fieldByName(m_parentField).setValue(record->parentValue);
-        ds->post();
-    } catch (...) {
-        if (isChanging(*ds))
-            ds->cancel();
-        throw;
-    }
-    if (elsewhere && !TDBTreeNodes::isNull(current))
-        ds->locate(m_keyField, current.toLongLong());
-}
-
-QTreeWidgetItem *TDBTreeView::copyDroppedNode(QTreeWidgetItem *node, QTreeWidgetItem *target)
-{
-    const auto copies = copyNodes(node, target);
-    if (copies.isEmpty())
-        return nullptr;
-    if (!runCommand(this, [this, &copies, target] { writeCopies(copies, target); })) {
-        rebuildAfterError();
-        return nullptr;
-    }
-    return copies.first().second;
-}
-
-void TDBTreeView::writeCopies(const QList<QPair<QTreeWidgetItem *, QTreeWidgetItem *>> &copies,
-                              QTreeWidgetItem *target)
-{
-    QueryDataSet *ds = m_dataSet;
-    if (!ds || !ds->isOpen() || m_nodes.isEmpty())
+    cancelLabelEdit();
+    std::unique_ptr<QMimeData> mime(m_model->mimeData({index}));
+    if (!mime)
         return;
-    const Fields f = fields();
-    const Field &keyField = ds->field(f.key);
-    QScopedValueRollback<bool> copying(m_copying, true);
-    QScopedValueRollback<bool> guard(m_updating, true);
-    ds->disableControls();
-    const auto resume = qScopeGuard([ds] { ds->enableControls(); });
-    // One copy is one piece of work: committed whole at its end, undone whole on an error, so
-    // that neither a killed program nor a refused row leaves half a subtree behind.
-    Connection &db = ds->connection();
-    Transaction::CommitHold whole(db.transaction(), Transaction::CommitHold::Mode::Whole);
-    const auto run = [&db](const char *sql) {
-        Statement statement(db);
-        statement.prepare(QString::fromLatin1(sql));
-        statement.execute();
-    };
-    run("SAVEPOINT FOLDER_COPY");
-    try {
-        qint64 nextKey = m_nodes.at(m_nodes.count() - 1)->key.toLongLong();
-        for (const auto &[original, copy] : copies) {
-            const TDBTreeNode *source = dbNodeOf(original);
-            const TDBTreeNode *parent = dbNodeOf(copy->parent());
-            if (!source || !parent)
-                continue;
-            const QVariant key = keyField.coerce(++nextKey);
-            TDBTreeNode *record = m_nodes.add(key, parent->key);
-            if (!record)
-                throw DbError(QStringLiteral("Folder %1 exists already").arg(key.toString()));
-            record->node = copy;
-            record->hint = source->hint;
-            if (TDBTreeItem *item = dbItem(copy))
-                item->setRecord(record);
-            if (!ds->locate(m_keyField, source->key.toLongLong()))
-                throw DbError(QStringLiteral("Folder %1 not found").arg(source->key.toString()));
-            const QVariant caption = f.list >= 0 ? ds->currentValue(f.list) : QVariant();
-            try {
-                ds->insert();
-                if (f.parent >= 0)
-                    ds->setCurrentValue(f.parent, record->parentValue);
-                if (f.list >= 0)
-                    ds->setCurrentValue(f.list, caption);
-                ds->setCurrentValue(f.key, key);
-                ds->post();
-            } catch (...) {
-                if (isChanging(*ds))
-                    ds->cancel();
-                throw;
-            }
-            if (m_options & trSmartRecordCopy)
-                copyOtherColumns(source->key, key);
-            if (ds->locate(m_keyField, key.toLongLong()))
-                setNodeText(copy, displayText(f, ds->currentRow()));
-        }
-    } catch (...) {
-        try {
-            run("ROLLBACK TO SAVEPOINT FOLDER_COPY");
-        } catch (const std::exception &) {
-            // The first error is the one to show.
-        }
-        throw;
-    }
-    run("RELEASE SAVEPOINT FOLDER_COPY");
-    if (const TDBTreeNode *to = dbNodeOf(target))
-        ds->locate(m_keyField, to->key.toLongLong());
+    auto *drag = new QDrag(this);
+    drag->setMimeData(mime.release());
+    drag->setDragCursor(dragCopyCursor(), Qt::CopyAction);
+    m_dragSource = index;
+    m_dropTarget = QModelIndex();
+    m_dropHighlight = false;
+    m_dragInside = false;
+    m_dragTimer->start();
+    ActiveDrag::run(drag, runDrag);
+    // The drag is over, dropped or cancelled.
+    m_dragTimer->stop();
+    m_dragInside = false;
+    m_dragMime = nullptr;
+    if (m_dropHighlight)
+        viewport()->update();
+    m_dragSource = QModelIndex();
+    m_dropTarget = QModelIndex();
+    m_dropHighlight = false;
 }
 
-void TDBTreeView::copyOtherColumns(const QVariant &from, const QVariant &to)
+bool TDBTreeView::acceptsDrag(QObject *source, const QMimeData *mime, const QPoint &pos,
+                              DragState state)
 {
-    QueryDataSet &ds = *m_dataSet;
-    try {
-        if (!ds.locate(m_keyField, from.toLongLong()))
-            return;
-        QList<QPair<int, QVariant>> values;
-        for (int i = 0; i < ds.fieldCount(); ++i) {
-            const Field &field = ds.field(i);
-            if (field.isLookup() || field.name().compare(m_keyField, Qt::CaseInsensitive) == 0
-                || field.name().compare(m_parentField, Qt::CaseInsensitive) == 0)
-                continue;
-            values.append(qMakePair(i, ds.currentValue(i)));
-        }
-        if (!ds.locate(m_keyField, to.toLongLong()))
-            return;
-        ds.edit();
-        for (const auto &[index, value] : std::as_const(values))
-            ds.setCurrentValue(index, value);
-        ds.post();
-    } catch (const std::exception &) {
-        // The copy keeps its name and parent whatever the other columns do.
-        if (isChanging(ds))
-            ds.cancel();
+    // The tree's own rule: its own folder, not onto itself or into its own subtree.
+    bool accept = false;
+    if (source == this && m_dragSource.isValid()
+        && m_model->canDropMimeData(mime, Qt::MoveAction, -1, 0, m_dropTarget)) {
+        accept = true;
+        if (OnDragDropTreeNode)
+            OnDragDropTreeNode(m_dropTarget, m_dragSource, accept);
     }
+    if (OnDragOver)
+        OnDragOver(this, source, pos, state, accept);
+    return accept;
+}
+
+void TDBTreeView::autoScroll(const QModelIndex &row)
+{
+    const QModelIndex target = m_dropTarget;
+    if (!row.isValid() || !target.isValid() || row == target)
+        return;
+    if (indexAbove(target) == row) {
+        const QModelIndex above = indexAbove(row);
+        if (above.isValid() && visualRect(above).top() <= 0)
+            scrollTo(above, QAbstractItemView::PositionAtTop);
+    } else if (indexBelow(target) == row) {
+        const QModelIndex below = indexBelow(row);
+        if (below.isValid() && visualRect(below).bottom() + 1 >= viewport()->height()) {
+            const QModelIndex first = indexBelow(rowAt(QPoint(0, 0)));
+            if (first.isValid())
+                scrollTo(first, QAbstractItemView::PositionAtTop);
+        }
+    }
+}
+
+void TDBTreeView::setDropTarget(const QModelIndex &index, bool highlight)
+{
+    if (m_dropTarget == index && m_dropHighlight == highlight)
+        return;
+    m_dropTarget = index;
+    m_dropHighlight = index.isValid() && highlight;
+    viewport()->update();
+}
+
+void TDBTreeView::dragOver(QDragMoveEvent *event, DragState state)
+{
+    QObject *source = ActiveDrag::source(event);
+    if (!source) {
+        // Drags of other programs are not the tree's business.
+        event->ignore();
+        return;
+    }
+    const QPoint pos = event->position().toPoint();
+    m_dragInside = true;
+    m_dragPos = pos;
+    m_dragActions = event->possibleActions();
+    m_dragModifiers = event->modifiers();
+    m_dragMime = event->mimeData();
+    const QModelIndex row = rowAt(pos);
+    if (row.isValid()) {
+        autoScroll(row);
+        setDropTarget(row, true);
+    }
+    m_dragAccepted = acceptsDrag(source, event->mimeData(), pos, state);
+    if (!m_dragAccepted) {
+        event->ignore();
+        return;
+    }
+    event->setDropAction(dropAction(event));
+    event->accept();
+}
+
+Qt::DropAction TDBTreeView::dropAction(const QDropEvent *event)
+{
+    // Ctrl copies: the pointer shows it.
+    if ((event->modifiers() & Qt::ControlModifier) && (event->possibleActions() & Qt::CopyAction))
+        return Qt::CopyAction;
+    if (event->possibleActions() & Qt::MoveAction)
+        return Qt::MoveAction;
+    return event->proposedAction();
+}
+
+void TDBTreeView::dragEnterEvent(QDragEnterEvent *event)
+{
+    m_dropTarget = QModelIndex();
+    m_dropHighlight = false;
+    dragOver(event, DragState::Enter);
+    // A widget that refuses the enter gets no movements: the refusal shows as the no-drop
+    // pointer instead, and the next movement may accept.
+    if (!event->isAccepted() && ActiveDrag::source(event)) {
+        event->setDropAction(Qt::IgnoreAction);
+        event->accept();
+    }
+}
+
+void TDBTreeView::dragMoveEvent(QDragMoveEvent *event)
+{
+    dragOver(event, DragState::Move);
+}
+
+void TDBTreeView::dragLeft()
+{
+    m_dragInside = false;
+    if (m_dropHighlight) {
+        m_dropHighlight = false;
+        viewport()->update();
+    }
+    if (m_dragSource.isValid() && currentIndex() != m_dragSource)
+        setCurrentIndex(m_dragSource);
+}
+
+void TDBTreeView::dragLeaveEvent(QDragLeaveEvent *event)
+{
+    dragLeft();
+    // A drop never follows a leave here: the pointer comes back through an enter, which
+    // starts with no target.
+    m_dropTarget = QModelIndex();
+    m_dragAccepted = false;
+    if (OnDragOver && ActiveDrag::source(nullptr)) {
+        bool accept = false;
+        OnDragOver(this, ActiveDrag::source(nullptr), m_dragPos, DragState::Leave, accept);
+    }
+    event->accept();
+}
+
+void TDBTreeView::dropEvent(QDropEvent *event)
+{
+    QObject *source = ActiveDrag::source(event);
+    if (!source || !m_dragAccepted) {
+        event->ignore();
+        return;
+    }
+    const QPoint pos = event->position().toPoint();
+    const bool copy = event->modifiers() & Qt::ControlModifier;
+    // As when the pointer leaves the tree; the drop target stays.
+    dragLeft();
+    const QPersistentModelIndex target = m_dropTarget;
+    if (target.isValid()) {
+        setCurrentIndex(target);
+        viewport()->update();
+    }
+    const QPersistentModelIndex dragged = source == this ? m_dragSource : QPersistentModelIndex();
+    if (dragged.isValid() && target.isValid())
+        dropFolder(dragged, target, copy, event->mimeData());
+    if (OnDragDrop)
+        OnDragDrop(this, source, pos);
+    m_dropTarget = QModelIndex();
+    m_dropHighlight = false;
+    m_dragAccepted = false;
+    event->setDropAction(dropAction(event));
+    event->accept();
+}
+
+void TDBTreeView::dropFolder(const QModelIndex &source, const QModelIndex &target, bool copy,
+                             const QMimeData *mime)
+{
+    if (target == source || m_model->isAncestor(source, target)
+        || (!copy && source.parent() == target))
+        return;
+    bool accept = true;
+    if (OnDragDropTreeNode)
+        OnDragDropTreeNode(target, source, accept);
+    if (!accept)
+        return;
+    const QPersistentModelIndex oldParent = source.parent();
+    // The model selects the result through folderDropped.
+    if (m_model->dropMimeData(mime, copy ? Qt::CopyAction : Qt::MoveAction, -1, 0, target) && !copy
+        && oldParent.isValid() && m_model->rowCount(oldParent) == 0)
+        collapse(oldParent);
+}
+
+void TDBTreeView::dragTimerTick()
+{
+    // A resting pointer moves again: each scroll slides a new row under it.
+    if (!m_dragInside || !m_dragMime)
+        return;
+    QDragMoveEvent move(m_dragPos, m_dragActions, m_dragMime, QGuiApplication::mouseButtons(),
+                        m_dragModifiers);
+    QApplication::sendEvent(viewport(), &move);
 }

@@ -1,142 +1,130 @@
 #pragma once
 
-#include "browser/TCustomAutoTreeView.h"
-#include "browser/TDBTreeNodes.h"
-
+#include <QIcon>
+#include <QPersistentModelIndex>
 #include <QPointer>
-#include <QStringList>
+#include <QTreeView>
+#include <exception>
+#include <functional>
 
-class QueryDataSet;
+class FolderTreeDelegate;
+class FolderTreeModel;
+class QDrag;
+class QLineEdit;
+class QMimeData;
+class QTimer;
 
-// A tree bound to a dataset: one node per row, nested by a parent-key field, captioned by
-// display fields, kept in step with the dataset's current row both ways. Renaming a node
-// writes the list field; deleting a node deletes the rows of its whole subtree; dropping a node
-// onto another writes its new parent, or with Ctrl appends rows for copies of its subtree. The
-// key field holds integers: rows are located by integer keys.
-class TDBTreeView : public TCustomAutoTreeView
+// The folder tree's view over its FolderTreeModel: selecting a folder moves the dataset to it
+// and the dataset's current row selects its folder; in-place renaming (F2, or a click on the
+// selected folder's label), the Delete key after a question, folder images by state, hints for
+// names that do not fit, a frame around the selected label while the tree has no focus, and
+// drag and drop: the drop target highlighted, the copy pointer with Ctrl, scrolling by itself
+// while a folder is held on its top or bottom row.
+class TDBTreeView : public QTreeView
 {
     Q_OBJECT
 
 public:
-    enum Option {
-        trDBCanDelete = 0x01, // the Delete key deletes the selected node
-        trDBConfirmDelete = 0x02, // ... after asking
-        trCanDBNavigate = 0x04, // the dataset's current row selects its node
-        trSmartRecordCopy = 0x08, // a copied node takes over the other columns
-        trCheckHasChildren = 0x10,
-        trSmartRecordLoad = 0x20, // lazy loading: not supported, rows are all loaded
-    };
-    Q_DECLARE_FLAGS(Options, Option)
+    enum class DragState { Enter, Leave, Move };
+
+    // Asked on every drag movement over the tree with the tree's own answer in accept.
+    std::function<void(QObject *sender, QObject *source, const QPoint &pos, DragState state,
+                       bool &accept)>
+        OnDragOver;
+    // Asked before a dragged folder is dropped, and on every movement of a folder drag.
+    std::function<void(const QModelIndex &target, const QModelIndex &dragged, bool &accept)>
+        OnDragDropTreeNode;
+    // Told of every drop once the tree has handled it.
+    std::function<void(QObject *sender, QObject *source, const QPoint &pos)> OnDragDrop;
+    // Runs a drag the tree started; tests replace it to avoid the nested drag loop.
+    std::function<void(QDrag *)> runDrag;
+
+    static constexpr int dragInterval = 300;
 
     explicit TDBTreeView(QWidget *parent = nullptr);
     ~TDBTreeView() override;
 
-    QueryDataSet *dataSet() const { return m_dataSet; }
-    // Binds the tree to a dataset (nullptr unbinds); an open dataset is loaded at once.
-    void setDataSet(QueryDataSet *dataSet);
+    FolderTreeModel *folderModel() const { return m_model; }
+    using QTreeView::edit;
 
-    const QString &keyField() const { return m_keyField; }
-    void setKeyField(const QString &name) { m_keyField = name; }
-    const QString &parentField() const { return m_parentField; }
-    void setParentField(const QString &name) { m_parentField = name; }
-    const QString &listField() const { return m_listField; }
-    void setListField(const QString &name) { m_listField = name; }
-    // Field names separated by ';'; their texts joined by separatedSt make the caption.
-    QString displayField() const { return m_displayFields.join(QLatin1Char(';')); }
-    void setDisplayField(const QString &names);
-    const QString &separatedSt() const { return m_separatedSt; }
-    void setSeparatedSt(const QString &separator) { m_separatedSt = separator; }
-    // The parent value of top-level rows for lazy loading; kept for it, unused otherwise.
-    const QString &rootValue() const { return m_rootValue; }
-    void setRootValue(const QString &value) { m_rootValue = value; }
-    Options options() const { return m_options; }
-    void setOptions(Options options) { m_options = options; }
+    // The program's folder images: 3 marked folder (the selected one), 4 open, 5 closed.
+    static QList<QIcon> folderImages();
+    // The image index a folder is drawn with now, and the image.
+    int imageIndexOf(const QModelIndex &index) const;
+    QIcon imageOf(const QModelIndex &index) const;
 
-    const TDBTreeNodes &dbNodes() const { return m_nodes; }
-    // The record of the dataset's current row, or nullptr.
-    TDBTreeNode *currentDBNode() const;
-    TDBTreeNode *dbNodeOf(QTreeWidgetItem *node) const;
-    QTreeWidgetItem *nodeByKey(const QVariant &key) const;
+    bool isEditingLabel() const;
+    QModelIndex editingNode() const;
+    QLineEdit *labelEditor() const;
+    // Ends an in-place edit as Escape does.
+    void cancelLabelEdit();
 
-    // Set while the tree itself scans or writes the dataset: it then ignores the dataset's
-    // notifications and its own selection changes.
-    bool isUpdating() const { return m_updating; }
-    // Set while the tree appends rows for copied nodes.
-    bool isCopying() const { return m_copying; }
+    // Where a folder's whole name is drawn (viewport coordinates; may reach past the pane).
+    QRect labelRect(const QModelIndex &index) const;
+    // The hint shown at a viewport point: the name of a folder that does not fit, or nothing.
+    QString nodeHintAt(const QPoint &pos) const;
 
-    // Discards every node and loads all rows again.
-    void reload();
+    // The drag in progress: the folder being dragged (none for a drag from elsewhere), the
+    // folder last highlighted as the drop target, and the timer that repeats a resting
+    // pointer's position while the tree's own folder is dragged.
+    QModelIndex dragSourceNode() const { return m_dragSource; }
+    QModelIndex dropTarget() const { return m_dropTarget; }
+    bool isDropHighlighted(const QModelIndex &index) const
+    {
+        return index.isValid() && index == m_dropTarget && m_dropHighlight;
+    }
+    QTimer *dragTimer() const { return m_dragTimer; }
+    // The pointer shown while Ctrl is held over the tree (AUTOTREEDRAGCOPY).
+    static QPixmap dragCopyCursor();
 
 protected:
-    bool labelEditStarting(QTreeWidgetItem *node) override;
-    void initLabelEditor(QTreeWidgetItem *node, QLineEdit *editor) override;
-    void labelEditEnded(QTreeWidgetItem *node, const QString *text) override;
-    void deleteKeyPressed(QTreeWidgetItem *node) override;
-    // Deletes the rows of the node's subtree, deepest first, then the nodes.
-    void deleteNode(QTreeWidgetItem *node) override;
-    QTreeWidgetItem *createNode() override;
-    QString nodeHint(QTreeWidgetItem *node) const override;
-    QTreeWidgetItem *moveDroppedNode(QTreeWidgetItem *node, QTreeWidgetItem *target) override;
-    QTreeWidgetItem *copyDroppedNode(QTreeWidgetItem *node, QTreeWidgetItem *target) override;
+    void startDrag(Qt::DropActions supportedActions) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dragMoveEvent(QDragMoveEvent *event) override;
+    void dragLeaveEvent(QDragLeaveEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
+
+    bool edit(const QModelIndex &index, EditTrigger trigger, QEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
+    bool viewportEvent(QEvent *event) override;
+    void focusInEvent(QFocusEvent *event) override;
+    void focusOutEvent(QFocusEvent *event) override;
+
+protected Q_SLOTS:
+    void closeEditor(QWidget *editor, QAbstractItemDelegate::EndEditHint hint) override;
 
 private:
-    // Field positions in the dataset, looked up again for every load.
-    struct Fields
-    {
-        int key = -1;
-        int parent = -1;
-        int list = -1;
-        QList<int> display;
-    };
+    void showFolder(const QModelIndex &index);
+    void folderMoved(const QModelIndex &destination, int row);
+    void showError(std::exception_ptr error);
+    void deleteKeyPressed(const QModelIndex &index);
 
-    Fields fields() const;
-    QString displayText(const Fields &f, int row) const;
-    QVariant currentKey() const;
-    QTreeWidgetItem *currentRowNode() const;
+    QModelIndex rowAt(const QPoint &pos) const;
+    bool acceptsDrag(QObject *source, const QMimeData *mime, const QPoint &pos, DragState state);
+    void dragOver(QDragMoveEvent *event, DragState state);
+    static Qt::DropAction dropAction(const QDropEvent *event);
+    void autoScroll(const QModelIndex &row);
+    void setDropTarget(const QModelIndex &index, bool highlight);
+    void dragLeft();
+    void dropFolder(const QModelIndex &source, const QModelIndex &target, bool copy,
+                    const QMimeData *mime);
+    void dragTimerTick();
 
-    void activeChanged();
-    void onDataReset();
-    void onDataSetChanged();
-    void onScrolled();
-    void onFieldChanged(int fieldIndex);
-    void onCurrentItemChanged(QTreeWidgetItem *current);
+    FolderTreeModel *m_model;
+    FolderTreeDelegate *m_delegate;
+    QList<QIcon> m_images;
 
-    void fullLoad();
-    void syncRow(const Fields &f, int row);
-    void reparent();
-    void removeUnseen();
-    void navigate();
-    void discardAll();
-    void rebuildAfterError();
-    void writePendingMove();
-    void writeCopies(const QList<QPair<QTreeWidgetItem *, QTreeWidgetItem *>> &copies,
-                     QTreeWidgetItem *target);
-    void copyOtherColumns(const QVariant &from, const QVariant &to);
-    void appendTopLevel(QTreeWidgetItem *node);
-    void relinkNode(QTreeWidgetItem *node, QTreeWidgetItem *newParent);
-
-    QPointer<QueryDataSet> m_dataSet;
-    QList<QMetaObject::Connection> m_links;
-    QString m_keyField;
-    QString m_parentField;
-    QString m_listField;
-    QStringList m_displayFields;
-    QString m_separatedSt = QStringLiteral(" - ");
-    QString m_rootValue;
-    Options m_options = Options(trDBCanDelete | trDBConfirmDelete | trCanDBNavigate
-                                | trSmartRecordCopy | trCheckHasChildren);
-
-    TDBTreeNodes m_nodes;
-    bool m_updating = false;
-    bool m_copying = false;
-    bool m_linkActive = false;
-    // A load into an empty tree builds the nodes off the view and adds them in one step.
-    bool m_detached = false;
-    QList<QTreeWidgetItem *> m_detachedTop;
-    QString m_captionBeforeEdit;
-    // A node moved by a drop whose new parent is not written yet.
-    QTreeWidgetItem *m_pendingMove = nullptr;
-    QTreeWidgetItem *m_pendingParent = nullptr;
+    QPersistentModelIndex m_dragSource;
+    QPersistentModelIndex m_dropTarget;
+    bool m_dropHighlight = false;
+    bool m_dragAccepted = false;
+    // Where the pointer rests over the tree, for the timer to deliver again.
+    bool m_dragInside = false;
+    QPoint m_dragPos;
+    Qt::DropActions m_dragActions;
+    Qt::KeyboardModifiers m_dragModifiers;
+    QPointer<const QMimeData> m_dragMime;
+    QTimer *m_dragTimer;
 };
-
-Q_DECLARE_OPERATORS_FOR_FLAGS(TDBTreeView::Options)

@@ -105,12 +105,11 @@ void TfMain::createPanes()
             [this] { runCommand(this, [this] { FolderCommands::delFolder(*DBTreeView1); }); });
     connect(aRenameFolder, &QAction::triggered, this,
             [this] { runCommand(this, [this] { FolderCommands::renameFolder(*DBTreeView1); }); });
-    DBTreeView1->OnDragOver = [this](QObject *sender, QObject *source, const QPoint &pos,
-                                     TCustomAutoTreeView::DragState state, bool &accept) {
-        DBTreeView1DragOver(sender, source, pos, state, accept);
-    };
+    DBTreeView1->OnDragOver
+        = [this](QObject *sender, QObject *source, const QPoint &pos, TDBTreeView::DragState state,
+                 bool &accept) { DBTreeView1DragOver(sender, source, pos, state, accept); };
     DBTreeView1->OnDragDropTreeNode
-        = [this](QTreeWidgetItem *target, QTreeWidgetItem *dragged, bool &accept) {
+        = [this](const QModelIndex &target, const QModelIndex &dragged, bool &accept) {
               DBTreeView1DragDropTreeNode(target, dragged, accept);
           };
     DBTreeView1->OnDragDrop = [this](QObject *sender, QObject *source, const QPoint &pos) {
@@ -375,13 +374,13 @@ void TfMain::aRefreshExecute()
     });
 }
 
-void TfMain::DBTreeView1DragOver(QObject *, QObject *, const QPoint &,
-                                 TCustomAutoTreeView::DragState, bool &accept)
+void TfMain::DBTreeView1DragOver(QObject *, QObject *, const QPoint &, TDBTreeView::DragState,
+                                 bool &accept)
 {
     accept = true;
 }
 
-void TfMain::DBTreeView1DragDropTreeNode(QTreeWidgetItem *, QTreeWidgetItem *, bool &accept)
+void TfMain::DBTreeView1DragDropTreeNode(const QModelIndex &, const QModelIndex &, bool &accept)
 {
     accept = true;
 }
@@ -389,7 +388,7 @@ void TfMain::DBTreeView1DragDropTreeNode(QTreeWidgetItem *, QTreeWidgetItem *, b
 void TfMain::DBTreeView1DragDrop(QObject *sender, QObject *source, const QPoint &)
 {
     // The tree has selected the drop target: dtFolder is on the folder the disk goes to.
-    if (source != DBGridEh1 || sender != DBTreeView1 || !DBTreeView1->currentItem())
+    if (source != DBGridEh1 || sender != DBTreeView1 || !DBTreeView1->currentIndex().isValid())
         return;
     const int disk = m_diskList->draggedDisk();
     const bool moved = runCommand(this, [this, disk] {

@@ -3,7 +3,7 @@
 #include "app/Catalogue.h"
 #include "app/CatalogueSession.h"
 #include "browser/DiskList.h"
-#include "browser/TCustomAutoTreeView.h"
+#include "browser/TDBTreeView.h"
 #include "widgets/FormStorage.h"
 
 #include <QMainWindow>
@@ -16,7 +16,6 @@ class QMenu;
 class QSplitter;
 class SettingsStore;
 class SortableTitles;
-class TDBTreeView;
 
 // The main window: owns the connection and the shared datasets, keeps the connection settings
 // and the window layout in the settings store.
@@ -56,8 +55,8 @@ public:
     // Drag and drop on the folder tree: every drag is accepted; a disk of the list dropped onto
     // a folder moves there.
     void DBTreeView1DragOver(QObject *sender, QObject *source, const QPoint &pos,
-                             TCustomAutoTreeView::DragState state, bool &accept);
-    void DBTreeView1DragDropTreeNode(QTreeWidgetItem *target, QTreeWidgetItem *dragged,
+                             TDBTreeView::DragState state, bool &accept);
+    void DBTreeView1DragDropTreeNode(const QModelIndex &target, const QModelIndex &dragged,
                                      bool &accept);
     void DBTreeView1DragDrop(QObject *sender, QObject *source, const QPoint &pos);
 

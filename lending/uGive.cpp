@@ -2,7 +2,6 @@
 
 #include "app/Catalogue.h"
 #include "app/ConnectionSettings.h"
-#include "app/Catalogue.h"
 #include "lending/LendingColors.h"
 #include "store/DbError.h"
 #include "widgets/DBGrid.h"

@@ -3,8 +3,8 @@
 // the same parents with the same names, sizes, dates and types, the same disk record. What did
 // not change keeps its key.
 
-#include "app/ConnectionSettings.h"
 #include "app/Catalogue.h"
+#include "app/ConnectionSettings.h"
 #include "disk/ContentWriter.h"
 #include "disk/DiskReader.h"
 #include "disk/uProgress.h"

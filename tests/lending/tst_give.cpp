@@ -21,7 +21,6 @@
 #include <QTest>
 #include <QToolBar>
 #include <QToolButton>
-#include <QTreeWidget>
 
 using GiveIds = QList<int>;
 
@@ -393,9 +392,9 @@ private Q_SLOTS:
         QVERIFY2(m_f->prompt().shown.isEmpty(), qPrintable(m_f->prompt().shown.value(0).text));
         QCOMPARE(folderKey(), folder);
         QCOMPARE(diskKey(), disk);
-        QTreeWidgetItem *node = m_f->main().DBTreeView1->currentItem();
-        QVERIFY(node);
-        QCOMPARE(node->text(0),
+        const QModelIndex node = m_f->main().DBTreeView1->currentIndex();
+        QVERIFY(node.isValid());
+        QCOMPARE(node.data().toString(),
                  data().dtFolder().fieldByName(QStringLiteral("FFOLDER")).asString());
         QCOMPARE(m_f->main().DBGridEh1->currentIndex().row(), data().dtDisk().currentRow());
     }

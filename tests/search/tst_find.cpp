@@ -1,3 +1,4 @@
+#include "browser/FolderTreeModel.h"
 #include "browser/TDBTreeView.h"
 #include "browser/uMain.h"
 #include "search/uFind.h"
@@ -301,8 +302,9 @@ private Q_SLOTS:
         QCOMPARE(m_find->result(), int(QDialog::Accepted));
         QCOMPARE(folderKey(), 1003);
         QCOMPARE(diskKey(), 2002);
-        QCOMPARE(main().DBTreeView1->currentItem(), main().DBTreeView1->nodeByKey(1003));
-        QCOMPARE(main().DBTreeView1->currentItem()->text(0), QStringLiteral("Джаз"));
+        QCOMPARE(main().DBTreeView1->currentIndex(),
+                 main().DBTreeView1->folderModel()->indexOfKey(1003));
+        QCOMPARE(main().DBTreeView1->currentIndex().data().toString(), QStringLiteral("Джаз"));
         QCOMPARE(main().DBGridEh1->currentIndex().row(), data().dtDisk().currentRow());
         QCOMPARE(main().DBGridEh1->dataSetModel()->displayText(
                      main().DBGridEh1->currentIndex().row(), 0),
@@ -326,7 +328,7 @@ private Q_SLOTS:
         QCOMPARE(folderKey(), 1002);
         QCOMPARE(diskKey(), 2003);
         QVERIFY(diskReads.count() > 0);
-        QCOMPARE(main().DBTreeView1->currentItem()->text(0), QStringLiteral("Музыка"));
+        QCOMPARE(main().DBTreeView1->currentIndex().data().toString(), QStringLiteral("Музыка"));
         QCOMPARE(main().focusWidget(), main().DBGridEh1);
     }
 

@@ -1,24 +1,17 @@
 #include "tests/support/TreeShape.h"
 
+#include <QAbstractItemModel>
 #include <QStringList>
-#include <QTreeWidget>
 
-QString treeShape(const QTreeWidgetItem *item)
-{
-    QString text = item->text(0);
-    if (item->childCount() > 0) {
-        QStringList children;
-        for (int i = 0; i < item->childCount(); ++i)
-            children << treeShape(item->child(i));
-        text += QLatin1Char('(') + children.join(QLatin1Char(',')) + QLatin1Char(')');
-    }
-    return text;
-}
-
-QString treeShape(const QTreeWidget *tree)
+QString treeShape(const QAbstractItemModel *model, const QModelIndex &parent)
 {
     QStringList parts;
-    for (int i = 0; i < tree->topLevelItemCount(); ++i)
-        parts << treeShape(tree->topLevelItem(i));
+    for (int row = 0; row < model->rowCount(parent); ++row) {
+        const QModelIndex index = model->index(row, 0, parent);
+        QString text = index.data().toString();
+        if (model->rowCount(index) > 0)
+            text += QLatin1Char('(') + treeShape(model, index) + QLatin1Char(')');
+        parts << text;
+    }
     return parts.join(QLatin1Char(','));
 }

@@ -1,10 +1,9 @@
 #pragma once
 
+#include <QModelIndex>
 #include <QString>
 
-class QTreeWidget;
-class QTreeWidgetItem;
+class QAbstractItemModel;
 
 // A tree as text: captions in display order, children in brackets, e.g. "A(B,C(D)),E".
-QString treeShape(const QTreeWidget *tree);
-QString treeShape(const QTreeWidgetItem *item);
+QString treeShape(const QAbstractItemModel *model, const QModelIndex &parent = {});

@@ -1,5 +1,6 @@
 #include "app/Catalogue.h"
 #include "browser/FolderCommands.h"
+#include "browser/FolderTreeModel.h"
 #include "browser/TDBTreeView.h"
 #include "store/DbError.h"
 #include "tests/support/RecordingPrompt.h"
@@ -7,10 +8,12 @@
 #include "tests/support/TreeShape.h"
 #include "widgets/ErrorBox.h"
 
+#include <QAbstractItemModelTester>
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QHBoxLayout>
 #include <QLineEdit>
+#include <QSignalSpy>
 #include <QTest>
 
 // The folder tree over the main window's dtFolder on a real catalogue, driven through the
@@ -24,6 +27,7 @@ private:
     std::unique_ptr<Catalogue> m_data;
     std::unique_ptr<RecordingPrompt> m_prompt;
     std::unique_ptr<QWidget> m_window;
+    std::unique_ptr<QAbstractItemModelTester> m_tester;
     TDBTreeView *m_tree = nullptr;
     QLineEdit *m_other = nullptr;
 
@@ -64,11 +68,11 @@ private:
     {
         return m_data->dtFolder().fieldByName(QStringLiteral("FFOLDERID")).asInteger();
     }
-    QTreeWidgetItem *node(int key) const { return m_tree->nodeByKey(key); }
-    int keyOf(QTreeWidgetItem *item) const
+    FolderTreeModel *model() const { return m_tree->folderModel(); }
+    QModelIndex node(int key) const { return model()->indexOfKey(key); }
+    bool isSelected(const QModelIndex &index) const
     {
-        const TDBTreeNode *record = m_tree->dbNodeOf(item);
-        return record ? record->key.toInt() : 0;
+        return m_tree->selectionModel()->isSelected(index);
     }
     bool exists(int key) const
     {
@@ -94,16 +98,16 @@ private:
         return m_data->dtDisk().fetchedCount();
     }
     // The whole tree as text: captions in display order, children in brackets.
-    QString shape() const { return treeShape(m_tree); }
-    void click(QTreeWidgetItem *item, Qt::MouseButton button = Qt::LeftButton)
+    QString shape() const { return treeShape(model()); }
+    void click(const QModelIndex &item, Qt::MouseButton button = Qt::LeftButton)
     {
-        m_tree->scrollToItem(item);
+        m_tree->scrollTo(item);
         QTest::mouseClick(m_tree->viewport(), button, {}, m_tree->labelRect(item).center());
     }
     // Selects a node (a click on the selected one would start editing by itself) and presses F2.
-    void startEditing(QTreeWidgetItem *item)
+    void startEditing(const QModelIndex &item)
     {
-        if (m_tree->currentItem() != item)
+        if (m_tree->currentIndex() != item)
             click(item);
         m_tree->setFocus();
         QTest::keyClick(m_tree, Qt::Key_F2);
@@ -140,12 +144,18 @@ private Q_SLOTS:
         layout->addWidget(m_other);
         m_window->resize(420, 300);
         FolderCommands::setupFolderTree(*m_tree, m_data->dtFolder());
+        // Every change the tree goes through is checked against the model rules as it happens
+        // (too slow for the large tree).
+        if (qstrcmp(QTest::currentTestFunction(), "fullLoadOf20000Folders") != 0)
+            m_tester = std::make_unique<QAbstractItemModelTester>(
+                model(), QAbstractItemModelTester::FailureReportingMode::QtTest);
         m_window->show();
         m_window->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
     }
     void cleanup()
     {
+        m_tester.reset();
         m_window.reset();
         m_tree = nullptr;
         m_data.reset();
@@ -176,19 +186,19 @@ private Q_SLOTS:
         if (selected) {
             m_data->dtFolder().locate(QStringLiteral("FFOLDERID"), selected);
             click(node(selected));
-            QCOMPARE(m_tree->currentItem(), node(selected));
+            QCOMPARE(m_tree->currentIndex(), node(selected));
         }
         const int before = folderCount();
         QVERIFY(runCommand(m_tree, [this] { FolderCommands::addFolder(*m_tree); }));
         QVERIFY(m_prompt->shown.isEmpty());
         QCOMPARE(folderCount(), before + 1);
         const int key = currentFolder();
-        QTreeWidgetItem *item = node(key);
-        QVERIFY(item);
-        QCOMPARE(item->text(0), QStringLiteral("Новая папка"));
-        QCOMPARE(item->parent(), nullptr);
-        QCOMPARE(m_tree->currentItem(), item);
-        QVERIFY(item->isSelected());
+        const QModelIndex item = node(key);
+        QVERIFY(item.isValid());
+        QCOMPARE(item.data().toString(), QStringLiteral("Новая папка"));
+        QCOMPARE(item.parent(), QModelIndex());
+        QCOMPARE(m_tree->currentIndex(), item);
+        QVERIFY(isSelected(item));
         QCOMPARE(m_data->dtFolder().state(), QueryDataSet::State::Browse);
         QCOMPARE(storedName(key), QStringLiteral("Новая папка"));
         QCOMPARE(m_cat
@@ -211,13 +221,13 @@ private Q_SLOTS:
         QueryDataSet &ds = m_data->dtFolder();
         ds.insert();
         const int key = currentFolder();
-        QTreeWidgetItem *item = node(key);
-        QVERIFY(item);
-        QCOMPARE(item->text(0), QString());
-        QCOMPARE(item->parent(), nullptr);
-        QCOMPARE(m_tree->currentItem(), item);
+        const QModelIndex item = node(key);
+        QVERIFY(item.isValid());
+        QCOMPARE(item.data().toString(), QString());
+        QCOMPARE(item.parent(), QModelIndex());
+        QCOMPARE(m_tree->currentIndex(), item);
         ds.fieldByName(QStringLiteral("FFOLDER")).setString(QStringLiteral("Zeta"));
-        QCOMPARE(item->text(0), QStringLiteral("Zeta"));
+        QCOMPARE(item.data().toString(), QStringLiteral("Zeta"));
         QCOMPARE(shape(), QStringLiteral("Beta(Gamma),Zeta"));
         ds.fieldByName(QStringLiteral("FFOLDER")).setString(QStringLiteral("Alpha"));
         QCOMPARE(shape(), QStringLiteral("Alpha,Beta(Gamma)"));
@@ -225,9 +235,9 @@ private Q_SLOTS:
         click(node(1001));
         QCOMPARE(currentFolder(), key);
         ds.cancel();
-        QCOMPARE(node(key), nullptr);
+        QCOMPARE(node(key), QModelIndex());
         QCOMPARE(shape(), QStringLiteral("Beta(Gamma)"));
-        QCOMPARE(m_tree->currentItem(), node(currentFolder()));
+        QCOMPARE(m_tree->currentIndex(), node(currentFolder()));
         QCOMPARE(folderCount(), 2);
     }
 
@@ -249,8 +259,8 @@ private Q_SLOTS:
         QFETCH(QStringList, setup);
         m_cat->exec(setup);
         open();
-        QVERIFY(node(2001));
-        QCOMPARE(node(2001)->parent(), nullptr);
+        QVERIFY(node(2001).isValid());
+        QCOMPARE(node(2001).parent(), QModelIndex());
         QCOMPARE(shape(), QStringLiteral("Child,Other"));
         QVERIFY(m_prompt->shown.isEmpty());
     }
@@ -268,7 +278,7 @@ private Q_SLOTS:
         open();
         QCOMPARE(m_data->dtFolder().value(0, 0).toInt(), 3004);
         QCOMPARE(shape(), QStringLiteral("A(B(C(D),C2))"));
-        QCOMPARE(m_tree->dbNodes().count(), 5);
+        QCOMPARE(model()->folderCount(), 5);
     }
 
     void foldersNamingEachOtherAreAllShown_data()
@@ -295,14 +305,14 @@ private Q_SLOTS:
         m_cat->exec(setup);
         m_cat->exec({folderSql(1009, QStringLiteral("Plain"), QStringLiteral("0"))});
         open();
-        QCOMPARE(m_tree->dbNodes().count(), cycle + 1);
+        QCOMPARE(model()->folderCount(), cycle + 1);
         // One of the cycle at the top, the others each under the one before.
-        QCOMPARE(m_tree->topLevelItemCount(), 2);
+        QCOMPARE(model()->rowCount(), 2);
         int depth = 0;
         for (int key = 1001; key < 1001 + cycle; ++key) {
-            QVERIFY(node(key));
+            QVERIFY(node(key).isValid());
             int d = 1;
-            for (QTreeWidgetItem *p = node(key)->parent(); p; p = p->parent())
+            for (QModelIndex p = node(key).parent(); p.isValid(); p = p.parent())
                 ++d;
             depth = qMax(depth, d);
         }
@@ -312,8 +322,8 @@ private Q_SLOTS:
         m_data->dtFolder().edit();
         m_data->dtFolder().fieldByName(QStringLiteral("FFOLDER")).setString(QStringLiteral("P"));
         m_data->dtFolder().post();
-        QCOMPARE(m_tree->dbNodes().count(), cycle + 1);
-        QCOMPARE(m_tree->topLevelItemCount(), 2);
+        QCOMPARE(model()->folderCount(), cycle + 1);
+        QCOMPARE(model()->rowCount(), 2);
         QCOMPARE(folderCount(), cycle + 1);
     }
 
@@ -336,21 +346,21 @@ private Q_SLOTS:
         });
         open();
         QCOMPARE(currentFolder(), 1001);
-        QCOMPARE(m_tree->currentItem(), node(1001));
+        QCOMPARE(m_tree->currentIndex(), node(1001));
         if (byKeyboard) {
             m_tree->setFocus();
             QTest::keyClick(m_tree, Qt::Key_Down);
         } else {
             click(node(1002));
         }
-        QCOMPARE(m_tree->currentItem(), node(1002));
+        QCOMPARE(m_tree->currentIndex(), node(1002));
         QCOMPARE(currentFolder(), 1002);
         QCOMPARE(diskCount(), 2);
         if (byKeyboard) {
             QTest::keyClick(m_tree, Qt::Key_Right);
             QTest::keyClick(m_tree, Qt::Key_Down);
         } else {
-            node(1002)->setExpanded(true);
+            m_tree->expand(node(1002));
             click(node(1003));
         }
         QCOMPARE(currentFolder(), 1003);
@@ -369,7 +379,7 @@ private Q_SLOTS:
                      folderSql(1002, QStringLiteral("B"), QStringLiteral("0"))});
         open();
         click(node(1002), Qt::RightButton);
-        QCOMPARE(m_tree->currentItem(), node(1001));
+        QCOMPARE(m_tree->currentIndex(), node(1001));
         QCOMPARE(currentFolder(), 1001);
     }
 
@@ -385,15 +395,15 @@ private Q_SLOTS:
         open();
         m_tree->collapseAll();
         QVERIFY(m_data->dtFolder().locate(QStringLiteral("FFOLDERID"), 1004));
-        QCOMPARE(m_tree->currentItem(), node(1004));
+        QCOMPARE(m_tree->currentIndex(), node(1004));
         for (int key : {1001, 1002, 1003})
-            QVERIFY(node(key)->isExpanded());
-        QVERIFY(!m_tree->visualItemRect(node(1004)).isEmpty());
+            QVERIFY(m_tree->isExpanded(node(key)));
+        QVERIFY(!m_tree->visualRect(node(1004)).isEmpty());
         // A key without a row changes nothing.
         QVERIFY(!m_data->dtFolder().locate(QStringLiteral("FFOLDERID"), 4242));
-        QCOMPARE(m_tree->currentItem(), node(1004));
+        QCOMPARE(m_tree->currentIndex(), node(1004));
         QVERIFY(m_data->dtFolder().locate(QStringLiteral("FFOLDERID"), 1005));
-        QCOMPARE(m_tree->currentItem(), node(1005));
+        QCOMPARE(m_tree->currentIndex(), node(1005));
     }
 
     void deleteCommandRemovesSubFoldersWithoutAsking()
@@ -413,9 +423,9 @@ private Q_SLOTS:
             QVERIFY2(!exists(key), qPrintable(QString::number(key)));
         QVERIFY(exists(1005));
         QCOMPARE(shape(), QStringLiteral("X"));
-        QCOMPARE(m_tree->dbNodes().count(), 1);
-        QCOMPARE(m_tree->currentItem(), node(currentFolder()));
-        QVERIFY(!m_tree->isUpdating());
+        QCOMPARE(model()->folderCount(), 1);
+        QCOMPARE(m_tree->currentIndex(), node(currentFolder()));
+        QVERIFY(!model()->isUpdating());
     }
 
     void deleteKeyAsksOnce_data()
@@ -450,8 +460,8 @@ private Q_SLOTS:
         QCOMPARE(box.buttons, QMessageBox::Ok | QMessageBox::Cancel);
         QCOMPARE(folderCount(), foldersAfter);
         QCOMPARE(shape(), shapeAfter);
-        QCOMPARE(m_tree->dbNodes().count(), foldersAfter);
-        QCOMPARE(m_tree->currentItem(), node(currentFolder()));
+        QCOMPARE(model()->folderCount(), foldersAfter);
+        QCOMPARE(m_tree->currentIndex(), node(currentFolder()));
     }
 
     void refusedDeleteMidSubtree_data()
@@ -496,8 +506,8 @@ private Q_SLOTS:
             QCOMPARE(exists(key), remaining.contains(key));
         // Rebuilt from the table, and not locked.
         QCOMPARE(shape(), shapeAfter);
-        QCOMPARE(m_tree->dbNodes().count(), int(remaining.size()));
-        QVERIFY(!m_tree->isUpdating());
+        QCOMPARE(model()->folderCount(), int(remaining.size()));
+        QVERIFY(!model()->isUpdating());
         QCOMPARE(m_data->dtFolder().state(), QueryDataSet::State::Browse);
         click(node(1006));
         QCOMPARE(currentFolder(), 1006);
@@ -538,14 +548,31 @@ private Q_SLOTS:
         typeText(editor, QStringLiteral("Альфа"));
         endEditing(Qt::Key(key));
         // The caption follows at once; the name is stored by the next move.
-        QCOMPARE(node(1001)->text(0), shown);
+        QCOMPARE(node(1001).data().toString(), shown);
         QCOMPARE(m_data->dtFolder().isModified(), confirm);
         QCOMPARE(storedName(1001), QStringLiteral("A"));
         click(node(1002));
         QCOMPARE(currentFolder(), 1002);
         QCOMPARE(m_data->dtFolder().state(), QueryDataSet::State::Browse);
         QCOMPARE(storedName(1001), stored);
-        QCOMPARE(node(1001)->text(0), shown);
+        QCOMPARE(node(1001).data().toString(), shown);
+    }
+
+    // The row stops being edited elsewhere: the label's editor goes, the typing with it.
+    void renameEndsWithTheRowsEdit()
+    {
+        m_cat->exec({folderSql(1001, QStringLiteral("A"), QStringLiteral("0")),
+                     folderSql(1002, QStringLiteral("B"), QStringLiteral("0"))});
+        open();
+        startEditing(node(1001));
+        QVERIFY(m_tree->isEditingLabel());
+        m_tree->labelEditor()->selectAll();
+        QTest::keyClicks(m_tree->labelEditor(), QStringLiteral("Gamma"));
+        m_data->dtFolder().cancel();
+        QVERIFY(!m_tree->isEditingLabel());
+        QCOMPARE(node(1001).data().toString(), QStringLiteral("A"));
+        QCOMPARE(storedName(1001), QStringLiteral("A"));
+        QCOMPARE(m_data->dtFolder().state(), QueryDataSet::State::Browse);
     }
 
     void clickOnSelectedLabelStartsEditing()
@@ -563,7 +590,7 @@ private Q_SLOTS:
         // Leaving the editor ends it like Enter.
         click(node(1001));
         QVERIFY(!m_tree->isEditingLabel());
-        QCOMPARE(node(1002)->text(0), QStringLiteral("Beta"));
+        QCOMPARE(node(1002).data().toString(), QStringLiteral("Beta"));
         QCOMPARE(currentFolder(), 1001);
         QCOMPARE(storedName(1002), QStringLiteral("Beta"));
     }
@@ -591,11 +618,11 @@ private Q_SLOTS:
         QTest::keyClicks(editor, QStringLiteral("Zebra"));
         endEditing(Qt::Key_Return);
         const int key = currentFolder();
-        QCOMPARE(node(key)->text(0), QStringLiteral("Zebra"));
+        QCOMPARE(node(key).data().toString(), QStringLiteral("Zebra"));
         m_data->dtFolder().post();
         QCOMPARE(storedName(key), QStringLiteral("Zebra"));
         QCOMPARE(shape(), emptyCatalogue ? QStringLiteral("Zebra") : QStringLiteral("B,Zebra"));
-        QCOMPARE(m_tree->currentItem(), node(key));
+        QCOMPARE(m_tree->currentIndex(), node(key));
     }
 
     void editingParentFieldMovesNode()
@@ -609,8 +636,8 @@ private Q_SLOTS:
         ds.edit();
         ds.fieldByName(QStringLiteral("FOWNFOLDERID")).setInteger(1002);
         QCOMPARE(shape(), QStringLiteral("A,B(C)"));
-        QVERIFY(node(1002)->isExpanded());
-        QCOMPARE(m_tree->currentItem(), node(1003));
+        QVERIFY(m_tree->isExpanded(node(1002)));
+        QCOMPARE(m_tree->currentIndex(), node(1003));
         ds.post();
         QCOMPARE(shape(), QStringLiteral("A,B(C)"));
         QCOMPARE(m_cat
@@ -620,6 +647,66 @@ private Q_SLOTS:
                  1002);
     }
 
+    // A change of one row reaches the views as that row's change: no reset, no new layout of
+    // the whole tree, the other folders untouched.
+    void changeOfOneRowIsTheRowsChange_data()
+    {
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<int>("inserted");
+        QTest::addColumn<int>("removed");
+        QTest::addColumn<int>("renamed");
+        QTest::addColumn<QString>("shapeAfter");
+        QTest::newRow("rename keeping the order")
+            << "rename" << 0 << 0 << 1 << QStringLiteral("A(A1),Bb(B1),C");
+        QTest::newRow("new folder")
+            << "add" << 1 << 0 << 1 << QStringLiteral("A(A1),B(B1),C,Новая папка");
+        QTest::newRow("delete with a sub-folder")
+            << "delete" << 0 << 1 << 0 << QStringLiteral("A(A1),C");
+    }
+    void changeOfOneRowIsTheRowsChange()
+    {
+        QFETCH(QString, change);
+        QFETCH(int, inserted);
+        QFETCH(int, removed);
+        QFETCH(int, renamed);
+        QFETCH(QString, shapeAfter);
+        m_cat->exec({folderSql(1001, QStringLiteral("A"), QStringLiteral("0")),
+                     folderSql(1002, QStringLiteral("A1"), QStringLiteral("1001")),
+                     folderSql(1003, QStringLiteral("B"), QStringLiteral("0")),
+                     folderSql(1004, QStringLiteral("B1"), QStringLiteral("1003")),
+                     folderSql(1005, QStringLiteral("C"), QStringLiteral("0"))});
+        open();
+        m_tree->expandAll();
+        const QPersistentModelIndex untouched = node(1002);
+        QAbstractItemModel *tree = m_tree->model();
+        QSignalSpy resets(tree, &QAbstractItemModel::modelReset);
+        QSignalSpy layouts(tree, &QAbstractItemModel::layoutChanged);
+        QSignalSpy rowsIn(tree, &QAbstractItemModel::rowsInserted);
+        QSignalSpy rowsOut(tree, &QAbstractItemModel::rowsRemoved);
+        QSignalSpy names(tree, &QAbstractItemModel::dataChanged);
+        QueryDataSet &ds = m_data->dtFolder();
+        QVERIFY(ds.locate(QStringLiteral("FFOLDERID"), 1003));
+        if (change == QLatin1String("rename")) {
+            ds.edit();
+            ds.fieldByName(QStringLiteral("FFOLDER")).setString(QStringLiteral("Bb"));
+            ds.post();
+        } else if (change == QLatin1String("add")) {
+            QVERIFY(runCommand(m_tree, [this] { FolderCommands::addFolder(*m_tree); }));
+        } else {
+            QVERIFY(runCommand(m_tree, [this] { FolderCommands::delFolder(*m_tree); }));
+        }
+        QVERIFY(m_prompt->shown.isEmpty());
+        QCOMPARE(shape(), shapeAfter);
+        QCOMPARE(resets.count(), 0);
+        QCOMPARE(layouts.count(), 0);
+        QCOMPARE(rowsIn.count(), inserted);
+        QCOMPARE(rowsOut.count(), removed);
+        QCOMPARE(names.count(), renamed);
+        QCOMPARE(QModelIndex(untouched), node(1002));
+        QVERIFY(m_tree->isExpanded(node(1001)));
+        QCOMPARE(m_tree->currentIndex(), node(currentFolder()));
+    }
+
     void expansionSurvivesChanges()
     {
         m_cat->exec({folderSql(1001, QStringLiteral("A"), QStringLiteral("0")),
@@ -627,14 +714,14 @@ private Q_SLOTS:
                      folderSql(1003, QStringLiteral("B"), QStringLiteral("0")),
                      folderSql(1004, QStringLiteral("B1"), QStringLiteral("1003"))});
         open();
-        node(1003)->setExpanded(true);
-        QTreeWidgetItem *before = node(1004);
+        m_tree->expand(node(1003));
+        const QPersistentModelIndex before = node(1004);
         m_data->dtFolder().locate(QStringLiteral("FFOLDERID"), 1002);
         m_data->dtFolder().edit();
         m_data->dtFolder().fieldByName(QStringLiteral("FFOLDER")).setString(QStringLiteral("A2"));
         m_data->dtFolder().post();
-        QVERIFY(node(1003)->isExpanded());
-        QCOMPARE(node(1004), before);
+        QVERIFY(m_tree->isExpanded(node(1003)));
+        QCOMPARE(node(1004), QModelIndex(before));
         QCOMPARE(shape(), QStringLiteral("A(A2),B(B1)"));
     }
 
@@ -642,7 +729,7 @@ private Q_SLOTS:
     {
         addSubtreeWithDisk();
         open();
-        node(1001)->setExpanded(true);
+        m_tree->expand(node(1001));
         QueryDataSet &ds = m_data->dtFolder();
         // Read again with a narrower select while the controls are off: one reset arrives.
         ds.disableControls();
@@ -652,7 +739,7 @@ private Q_SLOTS:
         ds.enableControls();
         QCOMPARE(shape(), QStringLiteral("B1,F(A(A1)),Z"));
         QCOMPARE(folderCount(), 6);
-        QCOMPARE(m_tree->currentItem(), node(currentFolder()));
+        QCOMPARE(m_tree->currentIndex(), node(currentFolder()));
         QVERIFY(m_prompt->shown.isEmpty());
     }
 
@@ -698,13 +785,14 @@ private Q_SLOTS:
         FolderCommands::setupFolderTree(tree, m_data->dtFolder());
         open();
         QStringList top;
-        for (int i = 0; i < tree.topLevelItemCount(); ++i)
-            top << tree.topLevelItem(i)->text(0);
+        const QAbstractItemModel &folders = *tree.folderModel();
+        for (int i = 0; i < folders.rowCount(); ++i)
+            top << folders.index(i, 0).data().toString();
         QCOMPARE(top.join(QLatin1Char(',')), sorted);
         QStringList nested;
-        QTreeWidgetItem *first = tree.nodeByKey(1001);
-        for (int i = 0; i < first->childCount(); ++i)
-            nested << first->child(i)->text(0);
+        const QModelIndex first = tree.folderModel()->indexOfKey(1001);
+        for (int i = 0; i < folders.rowCount(first); ++i)
+            nested << folders.index(i, 0, first).data().toString();
         QCOMPARE(nested.join(QLatin1Char(',')), sorted);
     }
 
@@ -721,7 +809,7 @@ private Q_SLOTS:
         QTest::keyClicks(editor, QStringLiteral("a"));
         endEditing(Qt::Key_Return);
         QCOMPARE(shape(), QStringLiteral("a,b,c"));
-        QCOMPARE(m_tree->currentItem(), node(1003));
+        QCOMPARE(m_tree->currentIndex(), node(1003));
     }
 
     void closedDataSetLeavesEmptyTree_data()
@@ -736,11 +824,11 @@ private Q_SLOTS:
         addSubtreeWithDisk();
         if (wasOpen) {
             open();
-            QCOMPARE(m_tree->dbNodes().count(), 6);
+            QCOMPARE(model()->folderCount(), 6);
             m_data->dtFolder().close();
         }
-        QCOMPARE(m_tree->topLevelItemCount(), 0);
-        QCOMPARE(m_tree->dbNodes().count(), 0);
+        QCOMPARE(model()->rowCount(), 0);
+        QCOMPARE(model()->folderCount(), 0);
         const QString closedError
             = errorBoxText(QStringLiteral("dtFolder: Cannot perform this operation on a "
                                           "closed dataset"));
@@ -750,7 +838,7 @@ private Q_SLOTS:
         QCOMPARE(m_prompt->shown.size(), 2);
         QCOMPARE(m_prompt->shown.at(0).text, closedError);
         QCOMPARE(m_prompt->shown.at(1).text, closedError);
-        QCOMPARE(m_tree->topLevelItemCount(), 0);
+        QCOMPARE(model()->rowCount(), 0);
         QVERIFY(!m_data->dtFolder().isOpen());
         QCOMPARE(folderCount(), 6);
         // Opening again fills the tree.
@@ -771,7 +859,7 @@ private Q_SLOTS:
                       QStringLiteral("0")),
         });
         open();
-        node(1001)->setExpanded(true);
+        m_tree->expand(node(1001));
         click(node(1003));
         QCOMPARE(m_tree->indentation(), 19);
         QCOMPARE(m_tree->imageIndexOf(node(1003)), 3);
@@ -786,7 +874,7 @@ private Q_SLOTS:
         const QRect label = m_tree->labelRect(node(1003));
         const QPoint corner = m_tree->viewport()->mapTo(m_tree, label.topLeft());
         QCOMPARE(QColor(picture.pixel(corner)), m_tree->palette().color(QPalette::Text));
-        QVERIFY(node(1003)->isSelected());
+        QVERIFY(isSelected(node(1003)));
         // With the focus there is no frame.
         m_tree->setFocus();
         QTRY_VERIFY(m_tree->hasFocus());
@@ -794,8 +882,8 @@ private Q_SLOTS:
         QVERIFY(QColor(focused.pixel(corner)) != m_tree->palette().color(QPalette::Text));
         // Only a caption that does not fit has a hint.
         QCOMPARE(m_tree->nodeHintAt(m_tree->labelRect(node(1005)).center()), QString());
-        QCOMPARE(m_tree->nodeHintAt(m_tree->visualItemRect(node(1007)).center()),
-                 node(1007)->text(0));
+        QCOMPARE(m_tree->nodeHintAt(m_tree->visualRect(node(1007)).center()),
+                 node(1007).data().toString());
     }
 
     void fullLoadOf20000Folders()
@@ -810,10 +898,10 @@ private Q_SLOTS:
         timer.start();
         m_data->dtFolder().open();
         const qint64 openMs = timer.elapsed();
-        QCOMPARE(m_tree->dbNodes().count(), 20000);
-        QCOMPARE(m_tree->topLevelItemCount(), 50);
-        QCOMPARE(m_tree->nodeByKey(119999)->parent(), m_tree->nodeByKey(101999));
-        QCOMPARE(m_tree->nodeByKey(101999)->parent(), m_tree->nodeByKey(100199));
+        QCOMPARE(model()->folderCount(), 20000);
+        QCOMPARE(model()->rowCount(), 50);
+        QCOMPARE(node(119999).parent(), node(101999));
+        QCOMPARE(node(101999).parent(), node(100199));
         // A change loads all rows again into the nodes already there.
         m_data->dtFolder().locate(QStringLiteral("FFOLDERID"), 100007);
         timer.restart();
@@ -821,8 +909,8 @@ private Q_SLOTS:
         m_data->dtFolder().fieldByName(QStringLiteral("FFOLDER")).setString(QStringLiteral("Я"));
         m_data->dtFolder().post();
         const qint64 changeMs = timer.elapsed();
-        QCOMPARE(m_tree->dbNodes().count(), 20000);
-        QCOMPARE(m_tree->topLevelItem(49)->text(0), QStringLiteral("Я"));
+        QCOMPARE(model()->folderCount(), 20000);
+        QCOMPARE(model()->index(49, 0).data().toString(), QStringLiteral("Я"));
         qInfo("open and load: %lld ms, load after a change: %lld ms", openMs, changeMs);
         QVERIFY2(openMs < 2000, qPrintable(QString::number(openMs)));
         QVERIFY2(changeMs < 2000, qPrintable(QString::number(changeMs)));

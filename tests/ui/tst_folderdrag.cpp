@@ -1,3 +1,4 @@
+#include "browser/FolderTreeModel.h"
 #include "browser/TDBTreeView.h"
 #include "browser/uMain.h"
 #include "store/DbError.h"
@@ -6,6 +7,7 @@
 #include "tests/support/TreeShape.h"
 #include "widgets/DBGrid.h"
 
+#include <QAbstractItemModelTester>
 #include <QApplication>
 #include <QDrag>
 #include <QMimeData>
@@ -23,11 +25,13 @@ class TestFolderDrag : public QObject
 
 private:
     std::unique_ptr<MainWindowFixture> m_fx;
+    std::unique_ptr<QAbstractItemModelTester> m_tester;
 
     TfMain &main() { return m_fx->main(); }
     TDBTreeView *tree() { return main().DBTreeView1; }
     QWidget *viewport() { return tree()->viewport(); }
-    QTreeWidgetItem *node(int key) { return tree()->nodeByKey(key); }
+    FolderTreeModel *model() { return tree()->folderModel(); }
+    QModelIndex node(int key) { return model()->indexOfKey(key); }
     int folderKey()
     {
         return m_fx->data().dtFolder().fieldByName(QStringLiteral("FFOLDERID")).asInteger();
@@ -36,10 +40,14 @@ private:
     {
         return m_fx->data().dtDisk().fieldByName(QStringLiteral("FDISKID")).asInteger();
     }
-    int keyOf(QTreeWidgetItem *item)
+    static int keyOf(const QModelIndex &index)
     {
-        const TDBTreeNode *record = tree()->dbNodeOf(item);
-        return record ? record->key.toInt() : 0;
+        return index.data(FolderTreeModel::KeyRole).toInt();
+    }
+    // The position of a top-level row, -1 for any other.
+    static int topLevelRow(const QModelIndex &index)
+    {
+        return index.isValid() && !index.parent().isValid() ? index.row() : -1;
     }
 
     static QString folderSql(int key, const QString &name, int parent)
@@ -78,6 +86,9 @@ private:
         m_fx = std::make_unique<MainWindowFixture>();
         const QString error = m_fx->start(rows);
         QVERIFY2(error.isEmpty(), qPrintable(error));
+        // Every move, copy and refused write is checked against the model rules as it happens.
+        m_tester = std::make_unique<QAbstractItemModelTester>(
+            model(), QAbstractItemModelTester::FailureReportingMode::QtTest);
         QVERIFY(MainWindowFixture::activate(&main()));
     }
 
@@ -103,21 +114,21 @@ private:
             lines << QStringLiteral("%1 %2").arg(row[0].toInt()).arg(row[1].toInt());
         return lines;
     }
-    QString shape() { return treeShape(tree()); }
+    QString shape() { return treeShape(model()); }
 
-    QPoint rowPoint(QTreeWidgetItem *item) { return tree()->visualItemRect(item).center(); }
+    QPoint rowPoint(const QModelIndex &item) { return tree()->visualRect(item).center(); }
     // Whether a row is painted in the selection colour, looked at right of its label.
-    bool paintedSelected(QTreeWidgetItem *item)
+    bool paintedSelected(const QModelIndex &item)
     {
         const QImage image = viewport()->grab().toImage();
-        const QRect row = tree()->visualItemRect(item);
+        const QRect row = tree()->visualRect(item);
         const QColor colour = image.pixelColor(row.right() - 3, row.center().y());
         const QPalette &palette = tree()->palette();
         return colour == palette.color(QPalette::Active, QPalette::Highlight)
             || colour == palette.color(QPalette::Inactive, QPalette::Highlight);
     }
     // The first row on view.
-    QTreeWidgetItem *firstVisible() { return tree()->itemAt(QPoint(5, 1)); }
+    QModelIndex firstVisible() { return tree()->indexAt(QPoint(5, 1)); }
 
     static void mouseMove(QWidget *widget, const QPoint &pos)
     {
@@ -126,14 +137,14 @@ private:
         QApplication::sendEvent(widget, &move);
     }
     // Presses on a folder and moves the mouse until the tree's drag begins; during runs inside it.
-    void dragFolder(QTreeWidgetItem *item, const std::function<void(QDrag *)> &during)
+    void dragFolder(const QModelIndex &item, const std::function<void(QDrag *)> &during)
     {
         int drags = 0;
         tree()->runDrag = [&](QDrag *drag) {
             ++drags;
             during(drag);
         };
-        tree()->scrollToItem(item);
+        tree()->scrollTo(item);
         const QPoint at = rowPoint(item);
         QTest::mousePress(viewport(), Qt::LeftButton, {}, at);
         mouseMove(viewport(), at + QPoint(4, 0));
@@ -195,7 +206,11 @@ private:
 
 private Q_SLOTS:
     void initTestCase() { QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia)); }
-    void cleanup() { m_fx.reset(); }
+    void cleanup()
+    {
+        m_tester.reset();
+        m_fx.reset();
+    }
 
     void dropFolder_data()
     {
@@ -267,7 +282,7 @@ private Q_SLOTS:
 
         dragFolder(node(dragged), [&](QDrag *drag) {
             QCOMPARE(tree()->dragSourceNode(), node(dragged));
-            QCOMPARE(tree()->currentItem(), node(dragged));
+            QCOMPARE(tree()->currentIndex(), node(dragged));
             QCOMPARE(folderKey(), dragged);
             QVERIFY(tree()->dragTimer()->isActive());
             QVERIFY(enter(drag, rowPoint(node(dragged)), mods));
@@ -285,27 +300,27 @@ private Q_SLOTS:
         QCOMPARE(folders(), expected);
         // The main window's drop handler leaves folder drags alone.
         QCOMPARE(disks(), disksBefore);
-        QCOMPARE(keyOf(tree()->currentItem()), selected);
+        QCOMPARE(keyOf(tree()->currentIndex()), selected);
         QCOMPARE(folderKey(), selected);
-        QVERIFY(tree()->currentItem()->isSelected());
-        for (QTreeWidgetItem *p = tree()->currentItem()->parent(); p; p = p->parent())
-            QVERIFY(p->isExpanded());
-        QCOMPARE(tree()->dropTarget(), nullptr);
-        QCOMPARE(tree()->dragSourceNode(), nullptr);
+        QVERIFY(tree()->selectionModel()->isSelected(tree()->currentIndex()));
+        for (QModelIndex p = tree()->currentIndex().parent(); p.isValid(); p = p.parent())
+            QVERIFY(tree()->isExpanded(p));
+        QCOMPARE(tree()->dropTarget(), QModelIndex());
+        QCOMPARE(tree()->dragSourceNode(), QModelIndex());
         QVERIFY(!tree()->dragTimer()->isActive());
-        QVERIFY(!tree()->isUpdating());
+        QVERIFY(!model()->isUpdating());
         QCOMPARE(m_fx->data().dtFolder().state(), QueryDataSet::State::Browse);
         // The records follow the nodes: the dataset and the tree still agree both ways.
-        QCOMPARE(tree()->dbNodes().count(), int(expected.size()));
-        tree()->setCurrentItem(node(1001));
+        QCOMPARE(model()->folderCount(), int(expected.size()));
+        tree()->setCurrentIndex(node(1001));
         QCOMPARE(folderKey(), 1001);
         QCOMPARE(m_fx->data().dtDisk().fieldByName(QStringLiteral("FFOLDERID")).asInteger(), 1001);
         m_fx->data().dtFolder().locate(QStringLiteral("FFOLDERID"), selected);
-        QCOMPARE(keyOf(tree()->currentItem()), selected);
+        QCOMPARE(keyOf(tree()->currentIndex()), selected);
         // The next full load sorts the moved or copied folder into its place.
         main().aRefreshExecute();
         QCOMPARE(folders(), expected);
-        QCOMPARE(keyOf(tree()->currentItem()), selected);
+        QCOMPARE(keyOf(tree()->currentIndex()), selected);
     }
 
     void copyStoresParentsAndOtherColumns_data()
@@ -329,7 +344,7 @@ private Q_SLOTS:
         }
         main().aRefreshExecute();
         if (!smartCopy)
-            tree()->setOptions(tree()->options() & ~TDBTreeView::trSmartRecordCopy);
+            model()->setCopiesOtherColumns(false);
         tree()->expandAll();
         dragFolder(node(1002), [&](QDrag *drag) {
             QVERIFY(enter(drag, rowPoint(node(1002)), Qt::ControlModifier));
@@ -422,7 +437,7 @@ private Q_SLOTS:
             tree()->OnDragOver = nullptr;
         QList<QPair<int, int>> asked;
         tree()->OnDragDropTreeNode
-            = [&](QTreeWidgetItem *target, QTreeWidgetItem *dragged, bool &accept) {
+            = [&](const QModelIndex &target, const QModelIndex &dragged, bool &accept) {
                   asked.append(qMakePair(keyOf(target), keyOf(dragged)));
                   if (refuseNode)
                       accept = false;
@@ -504,9 +519,9 @@ private Q_SLOTS:
         QCOMPARE(folders(), before);
         // Rebuilt from the table, and not locked.
         QCOMPARE(shape(), shapeBefore);
-        QCOMPARE(tree()->dbNodes().count(), int(before.size()));
-        QVERIFY(!tree()->isUpdating());
-        QVERIFY(!tree()->isCopying());
+        QCOMPARE(model()->folderCount(), int(before.size()));
+        QVERIFY(!model()->isUpdating());
+        QVERIFY(!model()->isCopying());
         QCOMPARE(m_fx->data().dtFolder().state(), QueryDataSet::State::Browse);
         tree()->expandAll();
         QTest::mouseClick(viewport(), Qt::LeftButton, {}, rowPoint(node(1005)));
@@ -554,11 +569,11 @@ private Q_SLOTS:
             QCOMPARE(action, ctrl ? Qt::CopyAction : Qt::MoveAction);
             QPoint at = rowPoint(node(over));
             if (blank) {
-                QTreeWidgetItem *last = node(over);
-                QVERIFY(tree()->itemBelow(last) == nullptr);
-                at = QPoint(at.x(), tree()->visualItemRect(last).bottom() + 20);
+                const QModelIndex last = node(over);
+                QVERIFY(!tree()->indexBelow(last).isValid());
+                at = QPoint(at.x(), tree()->visualRect(last).bottom() + 20);
                 QVERIFY(at.y() < viewport()->height());
-                QCOMPARE(tree()->itemAt(at), nullptr);
+                QCOMPARE(tree()->indexAt(at), QModelIndex());
                 QVERIFY(move(drag, at, mods));
                 QCOMPARE(tree()->dropTarget(), node(over));
             }
@@ -569,13 +584,13 @@ private Q_SLOTS:
         QCOMPARE(disks(), expected);
         QVERIFY(reopened.count() > 0);
         QCOMPARE(folderKey(), folder);
-        QCOMPARE(keyOf(tree()->currentItem()), folder);
+        QCOMPARE(keyOf(tree()->currentIndex()), folder);
         QCOMPARE(diskKey(), 2002);
         QCOMPARE(m_fx->data().dtDisk().fieldByName(QStringLiteral("FFOLDERID")).asInteger(),
                  folder);
         QCOMPARE(main().DBGridEh1->dataSetModel()->headerData(0, Qt::Horizontal).toString(),
                  m_fx->data().dtFolder().fieldByName(QStringLiteral("FFOLDER")).asString());
-        QCOMPARE(tree()->dropTarget(), nullptr);
+        QCOMPARE(tree()->dropTarget(), QModelIndex());
     }
 
     void escapeChangesNothing_data()
@@ -615,8 +630,8 @@ private Q_SLOTS:
         QCOMPARE(disks(), disksBefore);
         QCOMPARE(shape(), shapeBefore);
         QCOMPARE(folderKey(), disk ? 1001 : 1002);
-        QCOMPARE(keyOf(tree()->currentItem()), folderKey());
-        QCOMPARE(tree()->dropTarget(), nullptr);
+        QCOMPARE(keyOf(tree()->currentIndex()), folderKey());
+        QCOMPARE(tree()->dropTarget(), QModelIndex());
         QVERIFY(!tree()->dragTimer()->isActive());
         QCOMPARE(m_fx->prompt().shown.size(), 0);
     }
@@ -642,24 +657,23 @@ private Q_SLOTS:
         if (step > 0)
             tree()->scrollToTop();
         else
-            tree()->scrollToItem(tree()->topLevelItem(40), QAbstractItemView::PositionAtTop);
-        QTreeWidgetItem *first = firstVisible();
-        QVERIFY(first);
+            tree()->scrollTo(model()->index(40, 0), QAbstractItemView::PositionAtTop);
+        const QModelIndex first = firstVisible();
+        QVERIFY(first.isValid());
         // The edge row: the top one, or the last one wholly on view with the next one cut by
         // the edge.
-        QTreeWidgetItem *edge = first;
+        QModelIndex edge = first;
         if (step > 0) {
-            while (tree()->itemBelow(edge)
-                   && tree()->visualItemRect(tree()->itemBelow(edge)).bottom()
-                       < viewport()->height())
-                edge = tree()->itemBelow(edge);
-            QVERIFY(tree()->itemBelow(edge));
+            while (tree()->indexBelow(edge).isValid()
+                   && tree()->visualRect(tree()->indexBelow(edge)).bottom() < viewport()->height())
+                edge = tree()->indexBelow(edge);
+            QVERIFY(tree()->indexBelow(edge).isValid());
         }
-        QVERIFY(tree()->itemAbove(edge));
-        QTreeWidgetItem *inner = step > 0 ? tree()->itemAbove(edge) : tree()->itemBelow(edge);
+        QVERIFY(tree()->indexAbove(edge).isValid());
+        const QModelIndex inner = step > 0 ? tree()->indexAbove(edge) : tree()->indexBelow(edge);
         const QPoint pointer = rowPoint(edge);
-        const int firstIndex = tree()->indexOfTopLevelItem(first);
-        auto firstOnView = [this] { return tree()->indexOfTopLevelItem(firstVisible()); };
+        const int firstIndex = topLevelRow(first);
+        auto firstOnView = [this] { return topLevelRow(firstVisible()); };
 
         const auto during = [&](QDrag *drag) {
             QSignalSpy ticks(tree()->dragTimer(), &QTimer::timeout);
@@ -683,9 +697,9 @@ private Q_SLOTS:
                 QCOMPARE(firstOnView(), firstIndex + step * (1 + int(ticks.count())));
                 // The target is the row the last tick found under the pointer, which its
                 // scroll has moved on by one.
-                QTreeWidgetItem *under = tree()->itemAt(pointer);
+                const QModelIndex under = tree()->indexAt(pointer);
                 QCOMPARE(tree()->dropTarget(),
-                         step > 0 ? tree()->itemAbove(under) : tree()->itemBelow(under));
+                         step > 0 ? tree()->indexAbove(under) : tree()->indexBelow(under));
                 QVERIFY(tree()->dropTarget() != edge);
             }
             leave();
@@ -693,7 +707,7 @@ private Q_SLOTS:
         if (disk)
             dragDisk(2001, during);
         else
-            dragFolder(step > 0 ? first : tree()->itemBelow(tree()->itemBelow(inner)), during);
+            dragFolder(step > 0 ? first : tree()->indexBelow(tree()->indexBelow(inner)), during);
         QVERIFY(!tree()->dragTimer()->isActive());
     }
 

@@ -22,7 +22,6 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTreeWidget>
 
 // The main window's disk list and its commands, driven through the real window.
 class TestMainWindow : public QObject
@@ -406,12 +405,13 @@ private Q_SLOTS:
         } else if (action == QLatin1String("title")) {
             clickTitle(column("FNN"));
         } else {
-            QTreeWidget *tree = m_w->DBTreeView1;
-            const QList<QTreeWidgetItem *> found
-                = tree->findItems(QStringLiteral("Пустая"), Qt::MatchExactly | Qt::MatchRecursive);
+            TDBTreeView *tree = m_w->DBTreeView1;
+            const QModelIndexList found = tree->model()->match(
+                tree->model()->index(0, 0), Qt::DisplayRole, QStringLiteral("Пустая"), -1,
+                Qt::MatchExactly | Qt::MatchRecursive);
             QCOMPARE(found.size(), 1);
             QTest::mouseClick(tree->viewport(), Qt::LeftButton, {},
-                              tree->visualItemRect(found.first()).center());
+                              tree->visualRect(found.first()).center());
             QCOMPARE(folderKey(), 1003);
         }
         QVERIFY2(m_prompt->shown.isEmpty(), qPrintable(m_prompt->shown.value(0).text));
@@ -437,10 +437,10 @@ private Q_SLOTS:
         data().dtFolder().locate(QStringLiteral("FFOLDERID"), 1002);
         m_w->aAddFolder->trigger();
         QVERIFY(m_prompt->shown.isEmpty());
-        QTreeWidgetItem *node = m_w->DBTreeView1->currentItem();
-        QVERIFY(node);
-        QCOMPARE(node->text(0), QStringLiteral("Новая папка"));
-        QVERIFY(!node->parent());
+        const QModelIndex node = m_w->DBTreeView1->currentIndex();
+        QVERIFY(node.isValid());
+        QCOMPARE(node.data().toString(), QStringLiteral("Новая папка"));
+        QVERIFY(!node.parent().isValid());
         QCOMPARE(data().dtFolder().fieldByName(QStringLiteral("FFOLDER")).asString(),
                  QStringLiteral("Новая папка"));
         QCOMPARE(model().rowCount(), 0);
