@@ -6,6 +6,7 @@
 #include "app/uAbout.h"
 #include "browser/FolderCommands.h"
 #include "browser/TDBTreeView.h"
+#include "browser/VolumeWatch.h"
 #include "disk/uEdtDisk.h"
 #include "lending/uGive.h"
 #include "platform/SettingsStore.h"
@@ -27,8 +28,11 @@
 #include <QHeaderView>
 #include <QMenuBar>
 #include <QSplitter>
+#include <QVBoxLayout>
 
 namespace {
+
+const QString watchVolumesName = QStringLiteral("WatchVolumes");
 constexpr int kTreeWidth = 177;
 } // namespace
 
@@ -76,7 +80,10 @@ TfMain::TfMain(SettingsStore *store, QWidget *parent)
     // A disk gone to from another window is shown in the disk list, which takes the keys.
     connect(m_data.get(), &Catalogue::wentTo, this, [this] { DBGridEh1->setFocus(); });
     Connection &db = m_data->DefDatabase();
-    connect(&db, &Connection::afterConnect, this, [this] { updateConnectCaption(true); });
+    connect(&db, &Connection::afterConnect, this, [this] {
+        updateConnectCaption(true);
+        m_volumes->catalogueChanged();
+    });
     connect(&db, &Connection::afterDisconnect, this, [this] { updateConnectCaption(false); });
 }
 
@@ -116,7 +123,24 @@ void TfMain::createPanes()
         DBTreeView1DragDrop(sender, source, pos);
     };
 
-    DBGridEh1 = new DBGrid(m_splitter);
+    // The disk list with the bars about volumes in the drive above it.
+    auto *diskPane = new QWidget(m_splitter);
+    auto *diskLayout = new QVBoxLayout(diskPane);
+    diskLayout->setContentsMargins(0, 0, 0, 0);
+    diskLayout->setSpacing(2);
+    DBGridEh1 = new DBGrid(diskPane);
+    diskLayout->addWidget(DBGridEh1);
+    m_volumes = new VolumeWatch(
+        diskLayout,
+        [this]() -> Connection * {
+            Connection &db = m_data->DefDatabase();
+            return m_data->dtFolder().isOpen() ? &db : nullptr;
+        },
+        {}, this);
+    connect(m_volumes, &VolumeWatch::goRequested, this,
+            [this](const VolumeRecognition::Disk &disk) { goToDisk(disk.folderId, disk.diskId); });
+    connect(m_volumes, &VolumeWatch::rereadRequested, this, &TfMain::rereadVolume);
+    connect(m_volumes, &VolumeWatch::addRequested, this, &TfMain::addVolume);
     DBGridEh1->setObjectName(QStringLiteral("DBGridEh1"));
     createDiskList();
 
@@ -197,6 +221,9 @@ void TfMain::createActions()
     aStat1 = make("aStat1", QStringLiteral("Количество"));
     aFind = make("aFind", QStringLiteral("Найти"), IconSet::Find, QKeySequence(Qt::Key_F7));
     aGive = make("aGive", QStringLiteral("Должники"), IconSet::Give, QKeySequence(Qt::Key_F3));
+    aWatchVolumes = make("aWatchVolumes", QStringLiteral("Узнавать диски в приводе"), -1, {},
+                         QStringLiteral("Сообщать, какой диск каталога вставлен в привод"));
+    aWatchVolumes->setCheckable(true);
     aAddDisk = make("aAddDisk", QStringLiteral("Добавить"), IconSet::Add,
                     QKeySequence(Qt::Key_Insert), QStringLiteral("Внести в базу"));
     aEditDisk = make("aEditDisk", QStringLiteral("Редактировать"), IconSet::Edit);
@@ -252,6 +279,7 @@ void TfMain::createMenus()
     QMenu *disk = menuBar()->addMenu(QStringLiteral("Н&оситель"));
     disk->addAction(aFind);
     disk->addAction(aGive);
+    disk->addAction(aWatchVolumes);
     disk->addSeparator();
     disk->addAction(aAddDisk);
     disk->addAction(aEditDisk);
@@ -293,6 +321,9 @@ void TfMain::dtDiskAfterInsert(QueryDataSet &ds)
     ds.fieldByName(QStringLiteral("FFOLDERID"))
         .setValue(m_data->dtFolder().fieldByName(QStringLiteral("FFOLDERID")).value());
     ds.fieldByName(QStringLiteral("FMANID")).setInteger(1);
+    // A disk added from a volume's bar is named after the volume's label.
+    if (!m_newDiskName.isEmpty())
+        ds.fieldByName(QStringLiteral("FNAME")).setString(std::exchange(m_newDiskName, {}));
     editDisk();
 }
 
@@ -318,6 +349,31 @@ void TfMain::editDisk()
         aRefreshExecute();
     else
         cancelPending();
+}
+
+void TfMain::goToDisk(int folder, int disk)
+{
+    runCommand(this, [this, folder, disk] { m_data->goTo(folder, disk); });
+}
+
+void TfMain::rereadVolume(const VolumeRecognition::Disk &disk, const QString &mountPoint)
+{
+    goToDisk(disk.folderId, disk.diskId);
+    if (m_data->currentDisk() != disk.diskId)
+        return;
+    // The editor chooses the drive last used.
+    settings().cd = mountPoint;
+    aEditDiskExecute();
+}
+
+void TfMain::addVolume(const QString &mountPoint, const QString &label)
+{
+    if (!aAddDisk->isEnabled())
+        return;
+    settings().cd = mountPoint;
+    m_newDiskName = label.isEmpty() ? mountPoint.section(QLatin1Char('/'), -1) : label;
+    aAddDiskExecute();
+    m_newDiskName.clear();
 }
 
 void TfMain::aAddDiskExecute()
@@ -519,6 +575,14 @@ void TfMain::layoutRestored()
 
 void TfMain::firstShow()
 {
+    // Watching starts with the window; the choice is the user's and kept.
+    aWatchVolumes->setChecked(
+        m_store->readBool(ConnectionSettings::section, watchVolumesName, true));
+    connect(aWatchVolumes, &QAction::toggled, this, [this](bool on) {
+        m_store->writeBool(ConnectionSettings::section, watchVolumesName, on);
+        m_volumes->setEnabled(on);
+    });
+    m_volumes->setEnabled(aWatchVolumes->isChecked());
     // A store never saved belongs to a first run, which starts with the installation dialog.
     if (m_session.hasRunBefore())
         aConnectExecute();

@@ -4,6 +4,7 @@
 #include "app/CatalogueSession.h"
 #include "browser/DiskList.h"
 #include "browser/TDBTreeView.h"
+#include "disk/VolumeRecognition.h"
 #include "widgets/FormStorage.h"
 
 #include <QMainWindow>
@@ -16,6 +17,7 @@ class QMenu;
 class QSplitter;
 class SettingsStore;
 class SortableTitles;
+class VolumeWatch;
 
 // The main window: owns the connection and the shared datasets, keeps the connection settings
 // and the window layout in the settings store.
@@ -78,6 +80,7 @@ public:
     QAction *aStat1 = nullptr;
     QAction *aFind = nullptr;
     QAction *aGive = nullptr;
+    QAction *aWatchVolumes = nullptr;
     QAction *aAddDisk = nullptr;
     QAction *aEditDisk = nullptr;
     QAction *aDelDisk = nullptr;
@@ -111,6 +114,10 @@ private:
     void dtDiskAfterInsert(QueryDataSet &ds);
     void createPanes();
     void createDiskList();
+    // The volume bars' wishes: show the disk, read it again from the drive, add it here.
+    void goToDisk(int folder, int disk);
+    void rereadVolume(const VolumeRecognition::Disk &disk, const QString &mountPoint);
+    void addVolume(const QString &mountPoint, const QString &label);
     void diskListActivated();
     void folderScrolled();
     void runRefBook(const std::function<std::unique_ptr<QDialog>()> &make, QueryDataSet &lookup);
@@ -123,5 +130,7 @@ private:
     bool m_shown = false;
     DiskEditor m_diskEditor;
     DiskList *m_diskList = nullptr;
+    VolumeWatch *m_volumes = nullptr;
+    QString m_newDiskName;
     FormStorage fsMain;
 };
