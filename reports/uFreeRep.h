@@ -1,7 +1,7 @@
 #pragma once
 
-#include "reportengine/Report.h"
-#include "reportengine/ReportDataSource.h"
+#include "reports/DataSetRowSource.h"
+#include "reportui/Report.h"
 #include "store/TableDataSet.h"
 #include "widgets/FormStorage.h"
 
@@ -41,7 +41,7 @@ public:
     QAction *aExit = nullptr;
 
     TableDataSet dtReport;
-    ReportDataSource frDisks;
+    DataSetRowSource frDisks;
     Report frReport1;
     DBGrid *DBGridEh1 = nullptr;
     QMenu *PopupMenu1 = nullptr;

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "reportengine/Report.h"
-#include "reportengine/ReportDataSource.h"
+#include "reports/DataSetRowSource.h"
+#include "reportui/Report.h"
 #include "store/QueryDataSet.h"
 
 #include <QWidget>
@@ -24,6 +24,6 @@ public:
     static QStringList selectSql();
 
     QueryDataSet dtStat1;
-    ReportDataSource frdtStat1;
+    DataSetRowSource frdtStat1;
     Report frStat1;
 };

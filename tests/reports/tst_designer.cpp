@@ -1,11 +1,11 @@
 #include "app/MainData.h"
 #include "browser/uMain.h"
-#include "reportengine/DesignCanvas.h"
-#include "reportengine/ObjectInspector.h"
-#include "reportengine/ReportDesigner.h"
-#include "reportengine/ReportPreview.h"
 #include "reports/StarterLabels.h"
 #include "reports/uFreeRep.h"
+#include "reportui/DesignCanvas.h"
+#include "reportui/ObjectInspector.h"
+#include "reportui/ReportDesigner.h"
+#include "reportui/ReportPreview.h"
 #include "tests/support/MainWindowFixture.h"
 #include "tests/support/ModalWatch.h"
 #include "tests/support/Typing.h"
@@ -35,7 +35,7 @@ class TestDesigner : public QObject
 
 private:
     std::unique_ptr<MainWindowFixture> m_f;
-    std::unique_ptr<ReportDataSource> m_source;
+    std::unique_ptr<DataSetRowSource> m_source;
     std::unique_ptr<ReportDesigner> m_designer;
 
     // The mouse lands on whole pixels: a place chosen in millimetres is met to within a pixel
@@ -129,7 +129,7 @@ private Q_SLOTS:
         });
         QVERIFY2(failed.isEmpty(), qPrintable(failed));
         m_source
-            = std::make_unique<ReportDataSource>(QStringLiteral("frDisks"), m_f->data().dtDisk);
+            = std::make_unique<DataSetRowSource>(QStringLiteral("frDisks"), m_f->data().dtDisk);
     }
     void cleanup() { m_designer.reset(); }
     void cleanupTestCase()

@@ -1,10 +1,10 @@
 #include "reportengine/BuiltReport.h"
-#include "reportengine/Report.h"
 #include "reportengine/ReportBuilder.h"
-#include "reportengine/ReportDataSource.h"
 #include "reportengine/ReportExporter.h"
 #include "reportengine/ReportFormatter.h"
-#include "reportengine/ReportPreview.h"
+#include "reports/DataSetRowSource.h"
+#include "reportui/Report.h"
+#include "reportui/ReportPreview.h"
 #include "store/Connection.h"
 #include "store/QueryDataSet.h"
 #include "tests/support/MainWindowFixture.h"
@@ -110,7 +110,7 @@ private:
     std::unique_ptr<TestCatalogue> m_cat;
     std::unique_ptr<Connection> m_conn;
     std::unique_ptr<QueryDataSet> m_disks;
-    std::unique_ptr<ReportDataSource> m_source;
+    std::unique_ptr<DataSetRowSource> m_source;
     const QDateTime m_start {QDate(2024, 3, 9), QTime(14, 5, 7)};
 
     // The disks of folder 1001 by number, as frDisks: count of them, in the one catalogue of
@@ -174,7 +174,7 @@ private Q_SLOTS:
         m_disks->setSelectSql({QStringLiteral("select FDISKID, FNAME, FNN, FFILES from TDISK "
                                               "where FFOLDERID = 1001"),
                                QStringLiteral("order by"), QStringLiteral("FNN")});
-        m_source = std::make_unique<ReportDataSource>(QStringLiteral("frDisks"), *m_disks);
+        m_source = std::make_unique<DataSetRowSource>(QStringLiteral("frDisks"), *m_disks);
     }
 
     void cleanupTestCase()

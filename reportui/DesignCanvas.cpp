@@ -1,4 +1,4 @@
-#include "reportengine/DesignCanvas.h"
+#include "reportui/DesignCanvas.h"
 
 #include "reportengine/BuiltReport.h"
 #include "reportengine/DesignNames.h"

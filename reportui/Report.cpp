@@ -1,8 +1,8 @@
-#include "reportengine/Report.h"
+#include "reportui/Report.h"
 
 #include "reportengine/ReportBuilder.h"
-#include "reportengine/ReportDesigner.h"
-#include "reportengine/ReportPreview.h"
+#include "reportui/ReportDesigner.h"
+#include "reportui/ReportPreview.h"
 #include "widgets/ErrorBox.h"
 #include "widgets/Prompt.h"
 
@@ -10,7 +10,7 @@
 
 Report::Report(QWidget *parent) : m_parent(parent) { }
 
-void Report::addDataSource(ReportDataSource *source)
+void Report::addDataSource(ReportRowSource *source)
 {
     m_sources.push_back(source);
 }

@@ -9,7 +9,7 @@
 
 class QWidget;
 class QIODevice;
-class ReportDataSource;
+class ReportRowSource;
 
 // One report object of a window (frReport1, frStat1): a template, its title and document
 // name, and the data sources it may address. The first data source is the main one.
@@ -18,7 +18,7 @@ class Report
 public:
     explicit Report(QWidget *parent = nullptr);
 
-    void addDataSource(ReportDataSource *source);
+    void addDataSource(ReportRowSource *source);
 
     // The stored form; an unreadable stream is reported in a message box and leaves the
     // report empty.
@@ -41,12 +41,12 @@ public:
     // The pages show() would preview, with [DATE] and [TIME] at start (now when invalid).
     // Throws ReportBuilder::Error on a build error.
     BuiltReport build(const QDateTime &start = QDateTime()) const;
-    const std::vector<ReportDataSource *> &dataSources() const { return m_sources; }
+    const std::vector<ReportRowSource *> &dataSources() const { return m_sources; }
 
 private:
     QWidget *m_parent;
     ReportTemplate m_template;
     QString m_title;
     QString m_documentName;
-    std::vector<ReportDataSource *> m_sources;
+    std::vector<ReportRowSource *> m_sources;
 };

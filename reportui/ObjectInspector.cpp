@@ -1,8 +1,8 @@
-#include "reportengine/ObjectInspector.h"
+#include "reportui/ObjectInspector.h"
 
 #include "reportengine/BuiltReport.h"
-#include "reportengine/DesignCanvas.h"
 #include "reportengine/DesignNames.h"
+#include "reportui/DesignCanvas.h"
 
 #include <QCheckBox>
 #include <QColorDialog>
