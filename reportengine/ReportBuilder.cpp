@@ -1,6 +1,7 @@
 #include "reportengine/ReportBuilder.h"
 
 #include "reportengine/HeapReserve.h"
+#include "reportengine/ObjectPainter.h"
 #include "reportengine/ReportFormatter.h"
 #include "reportengine/ReportRowSource.h"
 
@@ -118,7 +119,7 @@ ReportBuilder::CompiledBand ReportBuilder::compile(const ReportBand &band)
                 object.bindings.push_back(bind(t, c.source));
         }
         if (o.kind == ObjectKind::Text)
-            object.font = BuiltReport::font(o);
+            object.font = ObjectPainter::font(o);
         c.objects.push_back(std::move(object));
     }
     return c;
@@ -184,11 +185,11 @@ ReportObject ReportBuilder::resolve(const Compiled &c, double top, double &botto
     if (o.kind == ObjectKind::Text || o.kind == ObjectKind::RichText) {
         o.text = textOf(c);
         if (o.stretch && !o.text.isEmpty()) {
-            const double needed = o.kind == ObjectKind::Text ? BuiltReport::textHeight(o, c.font)
-                                                             : BuiltReport::richTextHeight(o);
+            const double needed = o.kind == ObjectKind::Text ? ObjectPainter::textHeight(o, c.font)
+                                                             : ObjectPainter::richTextHeight(o);
             // Grows by whole lines only: a line that nearly fits is not worth a taller band.
             const double line = o.kind == ObjectKind::Text
-                ? QFontMetricsF(c.font).lineSpacing() / BuiltReport::UnitsPerMm
+                ? QFontMetricsF(c.font).lineSpacing() / ObjectPainter::UnitsPerMm
                 : 0;
             if (needed > o.geometry.height() + line / 2)
                 o.geometry.setHeight(needed);

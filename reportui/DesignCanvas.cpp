@@ -1,8 +1,7 @@
 #include "reportui/DesignCanvas.h"
 
-#include "reportengine/BuiltReport.h"
 #include "reportengine/DesignNames.h"
-#include "reportengine/RichTextDocument.h"
+#include "reportengine/ObjectPainter.h"
 
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -493,88 +492,25 @@ void DesignCanvas::keyPressEvent(QKeyEvent *event)
     }
 }
 
-void DesignCanvas::paintObject(QPainter &painter, const ReportObject &object,
-                               const QRectF &rect) const
+void DesignCanvas::paintBand(QPainter &painter, int band) const
 {
-    const double s = scale();
-    QPen outline(object.frameColor, std::max(1.0, object.frameWidth * s));
-    QBrush fill = object.fill.isValid() ? QBrush(object.fill) : QBrush(Qt::NoBrush);
+    const ReportBand &b = m_report.pages[size_t(m_page)].bands[size_t(band)];
+    // The objects as the page prints them: the band's corner is their origin.
     painter.save();
-    switch (object.kind) {
-    case ObjectKind::Text:
-    case ObjectKind::RichText: {
-        if (object.fill.isValid())
-            painter.fillRect(rect, object.fill);
-        QFont font;
-        font.setFamilies({BuiltReport::fontFamily(object)});
-        // Points to pixels at this zoom: a point is 25.4/72 mm.
-        font.setPointSizeF(std::max(1.0, object.fontSize * 25.4 / 72 * s * 72 / logicalDpiY()));
-        font.setBold(object.bold);
-        font.setItalic(object.italic);
-        font.setUnderline(object.underline);
-        painter.setClipRect(rect.adjusted(-1, -1, 1, 1));
-        if (object.kind == ObjectKind::Text) {
-            painter.setFont(font);
-            painter.setPen(object.color);
-            const int flags = int(object.alignment) | (object.wordWrap ? Qt::TextWordWrap : 0);
-            painter.drawText(rect, flags, object.text);
-        } else {
-            RichTextDocument document;
-            document.setDefaultFont(font);
-            document.setBoundedHtml(object.text);
-            document.setTextWidth(rect.width());
-            painter.translate(rect.topLeft());
-            document.drawContents(&painter, QRectF(QPointF(0, 0), rect.size()));
-            painter.translate(-rect.topLeft());
-        }
-        painter.setClipping(false);
-        if (object.frame) {
-            painter.setPen(outline);
-            painter.setBrush(Qt::NoBrush);
-            painter.drawRect(rect);
-        } else {
-            // Frameless boxes still show where they stand, as a faint dotted outline.
-            painter.setPen(QPen(QColor(0xa0, 0xa0, 0xa0), 1, Qt::DotLine));
-            painter.setBrush(Qt::NoBrush);
-            painter.drawRect(rect);
-        }
-        break;
-    }
-    case ObjectKind::CheckBox: {
-        painter.setPen(outline);
-        painter.setBrush(fill);
-        const double side = std::min(rect.width(), rect.height());
-        const QRectF box(rect.topLeft(), QSizeF(side, side));
-        painter.drawRect(box);
-        painter.drawLine(box.topLeft() + QPointF(side * 0.2, side * 0.5),
-                         box.topLeft() + QPointF(side * 0.4, side * 0.8));
-        painter.drawLine(box.topLeft() + QPointF(side * 0.4, side * 0.8),
-                         box.topLeft() + QPointF(side * 0.8, side * 0.2));
-        break;
-    }
-    case ObjectKind::Rectangle:
-        painter.setPen(outline);
-        painter.setBrush(fill);
-        painter.drawRect(rect);
-        break;
-    case ObjectKind::RoundedRectangle: {
-        painter.setPen(outline);
-        painter.setBrush(fill);
-        const double radius = std::min({rect.width(), rect.height(), 5 * s}) / 2;
-        painter.drawRoundedRect(rect, radius, radius);
-        break;
-    }
-    case ObjectKind::Ellipse:
-        painter.setPen(outline);
-        painter.setBrush(fill);
-        painter.drawEllipse(rect);
-        break;
-    case ObjectKind::Line:
-        painter.setPen(outline);
-        painter.drawLine(rect.topLeft(), rect.bottomRight());
-        break;
-    }
+    painter.translate(bandRect(band).topLeft());
+    painter.scale(scale() / ObjectPainter::UnitsPerMm, scale() / ObjectPainter::UnitsPerMm);
+    for (const ReportObject &object : b.objects)
+        ObjectPainter::draw(painter, object);
     painter.restore();
+    // Frameless boxes still show where they stand, as a faint dotted outline.
+    painter.setPen(QPen(QColor(0xa0, 0xa0, 0xa0), 1, Qt::DotLine));
+    painter.setBrush(Qt::NoBrush);
+    for (int o = 0; o < int(b.objects.size()); ++o) {
+        const ReportObject &object = b.objects[size_t(o)];
+        if ((object.kind == ObjectKind::Text || object.kind == ObjectKind::RichText)
+            && !object.frame)
+            painter.drawRect(objectRect(band, o));
+    }
 }
 
 void DesignCanvas::paintEvent(QPaintEvent *)
@@ -607,8 +543,7 @@ void DesignCanvas::paintEvent(QPaintEvent *)
                          DesignNames::bandCaption(band));
         painter.setPen(QPen(QColor(0x70, 0x90, 0xc0), 1, Qt::DashLine));
         painter.drawLine(r.bottomLeft(), r.bottomRight());
-        for (int o = 0; o < int(band.objects.size()); ++o)
-            paintObject(painter, band.objects[size_t(o)], objectRect(b, o));
+        paintBand(painter, b);
     }
     if (p.bands.empty()) {
         painter.setPen(QColor(0x90, 0x90, 0x90));
