@@ -133,8 +133,9 @@ int main(int argc, char *argv[])
 
     {
         TfStat1 stat(data, nullptr);
-        report(QStringLiteral("Statistics over 1,000 folders"), stat.dtStat1, TfStat1::layout(),
-               stat.frdtStat1, dir.filePath(QStringLiteral("stat.pdf")));
+        report(QStringLiteral("Statistics over 1,000 folders"), stat.dtStat1,
+               FolderStatistics::layout(), stat.frdtStat1,
+               dir.filePath(QStringLiteral("stat.pdf")));
     }
 
     data.dtFolder.open();

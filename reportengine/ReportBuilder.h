@@ -3,13 +3,13 @@
 #include "reportengine/BuiltReport.h"
 #include "reportengine/ReportExpression.h"
 #include "reportengine/ReportTemplate.h"
+#include "reportengine/UserMessage.h"
 
 #include <QDateTime>
 #include <QFont>
 #include <QLocale>
 #include <QVariant>
 #include <map>
-#include <stdexcept>
 #include <vector>
 
 class ReportRowSource;
@@ -21,17 +21,13 @@ class ReportRowSource;
 class ReportBuilder
 {
 public:
-    class Error : public std::runtime_error
+    class Error : public UserMessage
     {
     public:
-        explicit Error(const QString &text) : std::runtime_error(text.toStdString()), m_text(text)
-        { }
-        const QString &text() const { return m_text; }
-
-    private:
-        QString m_text;
+        using UserMessage::UserMessage;
     };
 
+    // The template is read, not copied: it must outlive the builder.
     ReportBuilder(const ReportTemplate &report, std::vector<ReportRowSource *> sources);
 
     // The date and time [DATE] and [TIME] show; by default the moment build() starts.

@@ -1,5 +1,7 @@
 #include "reports/uFreeRep.h"
 
+#include "reportengine/ReportLog.h"
+
 #include "app/ConnectionSettings.h"
 #include "app/MainData.h"
 #include "store/DbError.h"
@@ -61,8 +63,9 @@ TfFreeRep::~TfFreeRep()
         m_placement->formDestroying();
     try {
         dtReport.close();
-    } catch (const DbError &) {
+    } catch (const DbError &e) {
         // A connection that has gone away has nothing left to keep.
+        qCInfo(reportLog) << "closing the template list:" << e.text();
     }
 }
 

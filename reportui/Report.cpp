@@ -53,11 +53,9 @@ bool Report::show()
     try {
         WaitCursor wait;
         built = build();
-    } catch (const std::exception &e) {
-        const auto *own = dynamic_cast<const ReportBuilder::Error *>(&e);
-        Prompt::instance().message(m_parent, own ? own->text() : QString::fromUtf8(e.what()),
-                                   QStringLiteral("Ошибка"), QMessageBox::Critical,
-                                   QMessageBox::Ok);
+    } catch (const UserMessage &e) {
+        Prompt::instance().message(m_parent, e.text(), QStringLiteral("Ошибка"),
+                                   QMessageBox::Critical, QMessageBox::Ok);
         return false;
     }
     if (built.isEmpty())

@@ -36,7 +36,8 @@ public:
     bool design();
     // Builds the report over its data source and, when that gave at least one page, opens the
     // preview modally ("Предварительный просмотр - " and the title). A build error is shown
-    // in a box captioned "Ошибка" and no preview opens. False when no preview was shown.
+    // in a box captioned "Ошибка" and no preview opens; any other failure (the catalogue
+    // reading the rows) is left to the window's command. False when no preview was shown.
     bool show();
     // The pages show() would preview, with [DATE] and [TIME] at start (now when invalid).
     // Throws ReportBuilder::Error on a build error.
