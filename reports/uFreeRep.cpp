@@ -148,8 +148,7 @@ bool TfFreeRep::loadCurrent()
     QString error;
     if (templates.readCurrent(frReport1.reportTemplate(), &error))
         return true;
-    Prompt::instance().message(this, error, QStringLiteral("Ошибка"), QMessageBox::Warning,
-                               QMessageBox::Ok);
+    frReport1.refuseStoredForm(error);
     return false;
 }
 

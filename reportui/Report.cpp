@@ -20,9 +20,14 @@ bool Report::loadFromStream(QIODevice &stream)
     QString error;
     if (m_template.load(stream.readAll(), &error))
         return true;
+    refuseStoredForm(error);
+    return false;
+}
+
+void Report::refuseStoredForm(const QString &error) const
+{
     Prompt::instance().message(m_parent, error, QStringLiteral("Ошибка"), QMessageBox::Warning,
                                QMessageBox::Ok);
-    return false;
 }
 
 void Report::saveToStream(QIODevice &stream) const

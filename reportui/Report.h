@@ -24,6 +24,8 @@ public:
     // report empty.
     bool loadFromStream(QIODevice &stream);
     void saveToStream(QIODevice &stream) const;
+    // Tells the user why a stored form could not be read.
+    void refuseStoredForm(const QString &error) const;
 
     void setTitle(const QString &title) { m_title = title; }
     const QString &title() const { return m_title; }

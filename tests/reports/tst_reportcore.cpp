@@ -4,6 +4,8 @@
 #include "reportengine/ReportBuilder.h"
 #include "reportengine/ReportExporter.h"
 #include "reportengine/ReportRowTable.h"
+#include "reportengine/TemplateEdit.h"
+#include "tests/reports/ExpressionCases.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -70,20 +72,10 @@ class TestReportCore : public QObject
 private Q_SLOTS:
     void expressions_data()
     {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<int>("format");
-        QTest::addColumn<QString>("expected");
-        QTest::newRow("field") << "[FNAME]" << 0 << "Диск 5";
-        QTest::newRow("source and quoted field") << "[frDisks.\"FNAME\"]" << 0 << "Диск 5";
+        addExpressionCases();
         QTest::newRow("source in any case") << "[FRDISKS.fnn]" << 0 << "5";
-        QTest::newRow("mixed with text") << "№ [FNN]: [FNAME]!" << 0 << "№ 5: Диск 5!";
-        QTest::newRow("formatted alone") << "[FFILES]" << int(ValueFormat::GroupedDecimals) << "50";
-        QTest::newRow("date and time") << "[DATE] [TIME]" << 0 << "09.03.2024 14:05:07";
-        QTest::newRow("whole sum") << "[SUM([FFILES])]" << 0 << "150";
         // 1.5 + 4.5 + 7.5: the empty values of the even disks are left out.
         QTest::newRow("sum of decimals over blanks") << "[SUM([FSIZE])]" << 0 << "13,5";
-        QTest::newRow("pages") << "[PAGE#]/[TOTALPAGES]" << 0 << "1/1";
-        QTest::newRow("unclosed bracket") << "a [FNAME" << 0 << "a [FNAME";
     }
 
     // Boxes outside the run over the disks, a title before it and a footer after it, read the
@@ -199,6 +191,34 @@ private Q_SLOTS:
             {&rows});
         QCOMPARE(r.pageCount(), 1);
         QCOMPARE(r.pages[0].objects[0].text, mark);
+    }
+
+    // The designer's edits without the designer: bands go where they print, a new object is
+    // kept on the paper, numbered on the page and grows its band; sizes keep their least.
+    void templateEdits()
+    {
+        ReportPage page;
+        QCOMPARE(TemplateEdit::addBand(page, BandKind::PageFooter, QString()), 0);
+        QCOMPARE(TemplateEdit::addBand(page, BandKind::MasterData, QStringLiteral("frDisks")), 0);
+        QCOMPARE(TemplateEdit::addBand(page, BandKind::ReportTitle, QString()), 0);
+        QCOMPARE(TemplateEdit::addBand(page, BandKind::MasterData, QString()), 2);
+        QCOMPARE(page.bands[1].dataSource, QStringLiteral("frDisks"));
+        QCOMPARE(page.bands[1].height, 20.0);
+        QCOMPARE(page.bands[3].kind, BandKind::PageFooter);
+
+        QCOMPARE(TemplateEdit::placeObject(page, 0, ObjectKind::Text, {200.04, 7.26}), 0);
+        QCOMPARE(TemplateEdit::placeObject(page, 1, ObjectKind::Line, {-3, -2}), 0);
+        const ReportObject &text = page.bands[0].objects[0];
+        QCOMPARE(text.geometry, QRectF(160, 7.3, 50, 6));
+        QCOMPARE(page.bands[0].height, 7.3 + 6);
+        QCOMPARE(page.bands[1].objects[0].geometry, QRectF(0, 0, 50, 0));
+        QCOMPARE(page.bands[1].objects[0].name.right(1), QStringLiteral("2"));
+
+        QCOMPARE(TemplateEdit::moved({10, 5, 50, 6}, {170, -9}, 210), QRectF(160, 0, 50, 6));
+        QCOMPARE(TemplateEdit::side(5, -9, ObjectKind::Rectangle), TemplateEdit::MinimalSide);
+        QCOMPARE(TemplateEdit::side(5, -9, ObjectKind::Line), 0.0);
+        QCOMPARE(TemplateEdit::bandHeight(page.bands[0], 2), 7.3 + 6);
+        QCOMPARE(TemplateEdit::bandHeight(page.bands[2], -4), 1.0);
     }
 
     void exportsWriteEveryFormat_data()

@@ -7,6 +7,7 @@
 #include "reportui/ReportPreview.h"
 #include "store/Connection.h"
 #include "store/QueryDataSet.h"
+#include "tests/reports/ExpressionCases.h"
 #include "tests/support/MainWindowFixture.h"
 #include "tests/support/ModalWatch.h"
 #include "tests/support/PdfTools.h"
@@ -370,20 +371,8 @@ private Q_SLOTS:
 
     void expressions_data()
     {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<int>("format");
-        QTest::addColumn<QString>("expected");
-        QTest::newRow("field") << "[FNAME]" << 0 << "Диск 5";
-        QTest::newRow("source and quoted field") << "[frDisks.\"FNAME\"]" << 0 << "Диск 5";
+        addExpressionCases();
         QTest::newRow("dataset and field") << "[dtDisk.FNN]" << 0 << "5";
-        QTest::newRow("mixed with text") << "Диск № [FNN]: [FNAME]!" << 0 << "Диск № 5: Диск 5!";
-        QTest::newRow("formatted alone") << "[FFILES]" << int(ValueFormat::GroupedDecimals) << "50";
-        QTest::newRow("date and time") << "[DATE] [TIME]" << 0 << "09.03.2024 14:05:07";
-        QTest::newRow("sum") << "[SUM([frDisks.\"FFILES\"])]" << 0 << "150";
-        QTest::newRow("sum of a bare field") << "[SUM([FFILES])]" << 0 << "150";
-        QTest::newRow("pages") << "[PAGE#]/[TOTALPAGES]" << 0 << "1/1";
-        QTest::newRow("unclosed bracket") << "a [FNAME" << 0 << "a [FNAME";
-        QTest::newRow("lower case") << "[date]" << 0 << "09.03.2024";
     }
 
     // A footer box evaluated after five disks, on the disk the run over them leaves current;
