@@ -5,7 +5,7 @@
 #include "reportengine/ReportExporter.h"
 #include "reportengine/ReportRowTable.h"
 #include "reportengine/TemplateEdit.h"
-#include "tests/reports/ExpressionCases.h"
+#include "tests/reports/ReportCases.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -20,26 +20,6 @@ ReportObject box(const QString &text, QRectF geometry, ObjectKind kind = ObjectK
     o.text = text;
     o.geometry = geometry;
     return o;
-}
-
-ReportBand band(BandKind kind, double height, std::vector<ReportObject> objects,
-                const QString &source = QString())
-{
-    ReportBand b;
-    b.kind = kind;
-    b.height = height;
-    b.dataSource = source;
-    b.objects = std::move(objects);
-    return b;
-}
-
-ReportTemplate onePage(std::vector<ReportBand> bands)
-{
-    ReportPage page;
-    page.bands = std::move(bands);
-    ReportTemplate t;
-    t.pages.push_back(std::move(page));
-    return t;
 }
 
 // Disks numbered 1 to count, ten files per number; the fifth one current.

@@ -7,7 +7,7 @@
 #include "reportui/ReportPreview.h"
 #include "store/Connection.h"
 #include "store/QueryDataSet.h"
-#include "tests/reports/ExpressionCases.h"
+#include "tests/reports/ReportCases.h"
 #include "tests/support/MainWindowFixture.h"
 #include "tests/support/ModalWatch.h"
 #include "tests/support/PdfTools.h"
@@ -43,26 +43,6 @@ ReportObject textBox(const QString &text, QRectF geometry, Qt::Alignment align =
     o.geometry = geometry;
     o.alignment = align | Qt::AlignTop;
     return o;
-}
-
-ReportBand band(BandKind kind, double height, std::vector<ReportObject> objects,
-                const QString &source = QString())
-{
-    ReportBand b;
-    b.kind = kind;
-    b.height = height;
-    b.dataSource = source;
-    b.objects = std::move(objects);
-    return b;
-}
-
-ReportTemplate onePage(std::vector<ReportBand> bands)
-{
-    ReportPage page;
-    page.bands = std::move(bands);
-    ReportTemplate t;
-    t.pages.push_back(std::move(page));
-    return t;
 }
 
 // Every kind of object with every property off its default.

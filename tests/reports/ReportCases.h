@@ -3,6 +3,30 @@
 #include "reportengine/ReportTemplate.h"
 
 #include <QTest>
+#include <vector>
+
+// Templates and cases the report tests share, over a catalogue or over rows in memory.
+
+inline ReportBand band(BandKind kind, double height, std::vector<ReportObject> objects,
+                       const QString &source = QString())
+{
+    ReportBand b;
+    b.kind = kind;
+    b.height = height;
+    b.dataSource = source;
+    b.objects = std::move(objects);
+    return b;
+}
+
+// One page of these bands.
+inline ReportTemplate onePage(std::vector<ReportBand> bands)
+{
+    ReportPage page;
+    page.bands = std::move(bands);
+    ReportTemplate t;
+    t.pages.push_back(std::move(page));
+    return t;
+}
 
 // The expressions of a footer box after a run over five disks ("Диск 1" to "Диск 5", numbered
 // 1 to 5, ten files per number) on 09.03.2024 14:05:07, whatever the rows are read from: the
