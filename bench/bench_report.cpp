@@ -10,8 +10,8 @@
 #include "bench/BenchDisk.h"
 #include "reportengine/BuiltReport.h"
 #include "reportengine/ReportBuilder.h"
-#include "reportengine/ReportDataSource.h"
 #include "reportengine/ReportExporter.h"
+#include "reports/DataSetRowSource.h"
 #include "reports/uStat1.h"
 #include "tests/support/TestCatalogue.h"
 
@@ -78,7 +78,7 @@ void readAll(QueryDataSet &ds)
 }
 
 void report(const QString &what, QueryDataSet &ds, const ReportTemplate &t,
-            ReportDataSource &source, const QString &pdf)
+            DataSetRowSource &source, const QString &pdf)
 {
     int rows = 0;
     const double read = bestMs(3, [&] {
@@ -133,8 +133,9 @@ int main(int argc, char *argv[])
 
     {
         TfStat1 stat(data, nullptr);
-        report(QStringLiteral("Statistics over 1,000 folders"), stat.dtStat1, TfStat1::layout(),
-               stat.frdtStat1, dir.filePath(QStringLiteral("stat.pdf")));
+        report(QStringLiteral("Statistics over 1,000 folders"), stat.dtStat1,
+               FolderStatistics::layout(), stat.frdtStat1,
+               dir.filePath(QStringLiteral("stat.pdf")));
     }
 
     data.dtFolder().open();
@@ -142,7 +143,7 @@ int main(int argc, char *argv[])
         die(QStringLiteral("the label folder is missing"));
     if (!data.dtDisk().isOpen())
         data.dtDisk().open();
-    ReportDataSource frDisks(QStringLiteral("frDisks"), data.dtDisk());
+    DataSetRowSource frDisks(QStringLiteral("frDisks"), data.dtDisk());
     report(QStringLiteral("Labels of 10,000 disks"), data.dtDisk(), labels(), frDisks,
            dir.filePath(QStringLiteral("labels.pdf")));
     return 0;

@@ -3,7 +3,6 @@
 #include "reportengine/ReportTemplate.h"
 
 #include <QByteArray>
-#include <QFont>
 #include <QString>
 #include <vector>
 
@@ -25,28 +24,11 @@ struct BuiltPage
 class BuiltReport
 {
 public:
-    // Objects are laid out and drawn at this resolution, so that a text breaks into the same
-    // lines on screen, on paper and in a PDF file: 1 point is 10 units.
-    static constexpr double UnitsPerMm = 720 / 25.4;
-    // Room between a text box's edge and its text, mm.
-    static constexpr double TextInsetX = 0.5;
-    static constexpr double TextInsetY = 0.2;
-
     QString title;
     std::vector<BuiltPage> pages;
 
     bool isEmpty() const { return pages.empty(); }
     int pageCount() const { return int(pages.size()); }
-
-    // The family a box is drawn in: its own, or the default where it names none.
-    static QString fontFamily(const ReportObject &object);
-    // The font of a text box in layout units.
-    static QFont font(const ReportObject &object);
-    static int textFlags(const ReportObject &object);
-    // The height in mm a text box needs for its text at its width.
-    static double textHeight(const ReportObject &object, const QFont &font);
-    // The same for a rich text box.
-    static double richTextHeight(const ReportObject &object);
 
     // Draws one page; the painter's units are pixels of pixelsPerMm.
     void drawPage(QPainter &painter, int page, double pixelsPerMm) const;
@@ -66,7 +48,4 @@ public:
     bool loadFile(const QString &fileName, QString *error);
 
     bool operator==(const BuiltReport &) const = default;
-
-private:
-    static void drawObject(QPainter &painter, const ReportObject &object);
 };

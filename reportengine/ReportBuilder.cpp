@@ -1,10 +1,9 @@
 #include "reportengine/ReportBuilder.h"
 
 #include "reportengine/HeapReserve.h"
-#include "reportengine/ReportDataSource.h"
+#include "reportengine/ObjectPainter.h"
 #include "reportengine/ReportFormatter.h"
-#include "store/Field.h"
-#include "store/QueryDataSet.h"
+#include "reportengine/ReportRowSource.h"
 
 #include <QFontMetricsF>
 #include <algorithm>
@@ -16,17 +15,20 @@ using Term = ReportExpression::Term;
 // [TOTALPAGES] is written once the pages are counted.
 const QChar TotalPagesMark(0xE000);
 
-// Notifications to the views of a dataset held back while a band reads it.
-class ControlsHeld
+// A source's run from its first row: finished at its last row when it went to the end, broken
+// off when the build failed on the way.
+class Run
 {
 public:
-    explicit ControlsHeld(QueryDataSet &ds) : m_ds(ds) { m_ds.disableControls(); }
-    ~ControlsHeld() { m_ds.enableControls(); }
-    ControlsHeld(const ControlsHeld &) = delete;
-    ControlsHeld &operator=(const ControlsHeld &) = delete;
+    explicit Run(ReportRowSource &source) : m_source(source) { }
+    ~Run() { m_source.finishRun(m_last); }
+    Run(const Run &) = delete;
+    Run &operator=(const Run &) = delete;
+    void completed(int lastRow) { m_last = lastRow; }
 
 private:
-    QueryDataSet &m_ds;
+    ReportRowSource &m_source;
+    int m_last = -1;
 };
 
 } // namespace
@@ -40,24 +42,22 @@ QVariant ReportBuilder::Sum::value() const
     return QVariant(real);
 }
 
-ReportBuilder::ReportBuilder(const ReportTemplate &report, std::vector<ReportDataSource *> sources)
+ReportBuilder::ReportBuilder(const ReportTemplate &report, std::vector<ReportRowSource *> sources)
     : m_template(report), m_sources(std::move(sources))
 { }
 
-ReportDataSource *ReportBuilder::findSource(const QString &name) const
+ReportRowSource *ReportBuilder::findSource(const QString &name) const
 {
     if (name.isEmpty())
         return m_sources.empty() ? nullptr : m_sources.front();
-    // Templates name a source by its own name or by the dataset it reads.
-    for (ReportDataSource *s : m_sources) {
-        if (s->name().compare(name, Qt::CaseInsensitive) == 0
-            || s->dataSet().name().compare(name, Qt::CaseInsensitive) == 0)
+    for (ReportRowSource *s : m_sources) {
+        if (s->answersTo(name))
             return s;
     }
     return nullptr;
 }
 
-ReportBuilder::Binding ReportBuilder::bind(const Term &term, ReportDataSource *bandSource)
+ReportBuilder::Binding ReportBuilder::bind(const Term &term, ReportRowSource *bandSource)
 {
     Binding b;
     if (term.kind != Term::Kind::Field && term.kind != Term::Kind::Sum)
@@ -69,12 +69,11 @@ ReportBuilder::Binding ReportBuilder::bind(const Term &term, ReportDataSource *b
                         : QStringLiteral("Неизвестный источник данных \"%1\" в выражении %2")
                               .arg(term.source, term.text));
     }
-    const Field *field = b.source->dataSet().findField(term.field);
-    if (!field) {
+    b.field = b.source->fieldIndex(term.field);
+    if (b.field < 0) {
         throw Error(
             QStringLiteral("Неизвестное поле \"%1\" в выражении %2").arg(term.field, term.text));
     }
-    b.field = field->index();
     if (term.kind == Term::Kind::Sum) {
         const auto known = std::find_if(m_sums.begin(), m_sums.end(), [&](const Sum &s) {
             return s.binding.source == b.source && s.binding.field == b.field;
@@ -120,7 +119,7 @@ ReportBuilder::CompiledBand ReportBuilder::compile(const ReportBand &band)
                 object.bindings.push_back(bind(t, c.source));
         }
         if (o.kind == ObjectKind::Text)
-            object.font = BuiltReport::font(o);
+            object.font = ObjectPainter::font(o);
         c.objects.push_back(std::move(object));
     }
     return c;
@@ -146,12 +145,11 @@ QVariant ReportBuilder::valueOf(const Term &term, const Binding &b) const
         }
         return {};
     case Term::Kind::Field: {
-        QueryDataSet &ds = b.source->dataSet();
         const auto at = m_rows.find(b.source);
-        const int row = at != m_rows.end() ? at->second : ds.currentRow();
-        if (row < 0 || !ds.isOpen())
+        const int row = at != m_rows.end() ? at->second : b.source->currentRow();
+        if (row < 0)
             return {};
-        return ds.value(row, b.field);
+        return b.source->value(row, b.field);
     }
     }
     return {};
@@ -187,11 +185,11 @@ ReportObject ReportBuilder::resolve(const Compiled &c, double top, double &botto
     if (o.kind == ObjectKind::Text || o.kind == ObjectKind::RichText) {
         o.text = textOf(c);
         if (o.stretch && !o.text.isEmpty()) {
-            const double needed = o.kind == ObjectKind::Text ? BuiltReport::textHeight(o, c.font)
-                                                             : BuiltReport::richTextHeight(o);
+            const double needed = o.kind == ObjectKind::Text ? ObjectPainter::textHeight(o, c.font)
+                                                             : ObjectPainter::richTextHeight(o);
             // Grows by whole lines only: a line that nearly fits is not worth a taller band.
             const double line = o.kind == ObjectKind::Text
-                ? QFontMetricsF(c.font).lineSpacing() / BuiltReport::UnitsPerMm
+                ? QFontMetricsF(c.font).lineSpacing() / ObjectPainter::UnitsPerMm
                 : 0;
             if (needed > o.geometry.height() + line / 2)
                 o.geometry.setHeight(needed);
@@ -313,46 +311,34 @@ void ReportBuilder::buildPage(const ReportPage &page)
         startPage();
     }
     for (const CompiledBand &b : data) {
-        QueryDataSet &ds = b.source->dataSet();
-        if (!ds.isOpen() || ds.isEmpty())
+        ReportRowSource &rows = *b.source;
+        if (!rows.startRun())
             continue;
-        ds.first();
+        Run run(rows);
         int last = -1;
-        {
-            ControlsHeld held(ds);
-            for (int row = 0;; ++row) {
-                if (row >= ds.fetchedCount()) {
-                    if (!ds.canFetchMore())
-                        break;
-                    ds.fetchMore();
-                    if (row >= ds.fetchedCount())
-                        break;
+        for (int row = 0; rows.hasRow(row); ++row) {
+            m_rows[b.source] = row;
+            for (Sum &s : m_sums) {
+                if (s.binding.source != b.source)
+                    continue;
+                const QVariant v = rows.value(row, s.binding.field);
+                if (!v.isValid() || v.isNull())
+                    continue;
+                s.any = true;
+                if (ReportFormatter::isInteger(v) && s.integral) {
+                    s.whole += v.toLongLong();
+                } else {
+                    if (s.integral)
+                        s.real = double(s.whole);
+                    s.integral = false;
+                    s.real += v.toDouble();
                 }
-                m_rows[b.source] = row;
-                for (Sum &s : m_sums) {
-                    if (s.binding.source != b.source)
-                        continue;
-                    const QVariant v = ds.value(row, s.binding.field);
-                    if (!v.isValid() || v.isNull())
-                        continue;
-                    s.any = true;
-                    if (ReportFormatter::isInteger(v) && s.integral) {
-                        s.whole += v.toLongLong();
-                    } else {
-                        if (s.integral)
-                            s.real = double(s.whole);
-                        s.integral = false;
-                        s.real += v.toDouble();
-                    }
-                }
-                place(b);
-                last = row;
             }
-            m_rows.erase(b.source);
+            place(b);
+            last = row;
         }
-        // Left on its last row, as a run over it from first to last leaves it.
-        if (last >= 0)
-            ds.moveTo(last);
+        m_rows.erase(b.source);
+        run.completed(last);
     }
     for (const CompiledBand &b : footers)
         place(b);

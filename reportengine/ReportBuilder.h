@@ -3,36 +3,32 @@
 #include "reportengine/BuiltReport.h"
 #include "reportengine/ReportExpression.h"
 #include "reportengine/ReportTemplate.h"
+#include "reportengine/UserMessage.h"
 
 #include <QDateTime>
 #include <QFont>
 #include <QLocale>
 #include <QVariant>
 #include <map>
-#include <stdexcept>
 #include <vector>
 
-class ReportDataSource;
+class ReportRowSource;
 
-// Lays a template out into pages over its data sources. The first source is the main one: a
+// Lays a template out into pages over its row sources. The first source is the main one: a
 // master data band that names no source runs over it. A master data band reads its source
-// from the first row to the last and leaves it on the last row. Failures throw
-// ReportBuilder::Error, whose text is for the user.
+// from the first row to the last; where the source is left afterwards is the source's own
+// business. Failures throw ReportBuilder::Error, whose text is for the user.
 class ReportBuilder
 {
 public:
-    class Error : public std::runtime_error
+    class Error : public UserMessage
     {
     public:
-        explicit Error(const QString &text) : std::runtime_error(text.toStdString()), m_text(text)
-        { }
-        const QString &text() const { return m_text; }
-
-    private:
-        QString m_text;
+        using UserMessage::UserMessage;
     };
 
-    ReportBuilder(const ReportTemplate &report, std::vector<ReportDataSource *> sources);
+    // The template is read, not copied: it must outlive the builder.
+    ReportBuilder(const ReportTemplate &report, std::vector<ReportRowSource *> sources);
 
     // The date and time [DATE] and [TIME] show; by default the moment build() starts.
     void setStartTime(const QDateTime &time) { m_start = time; }
@@ -43,7 +39,7 @@ public:
 private:
     struct Binding
     {
-        ReportDataSource *source = nullptr;
+        ReportRowSource *source = nullptr;
         int field = -1;
     };
     struct Compiled
@@ -56,7 +52,7 @@ private:
     struct CompiledBand
     {
         const ReportBand *band = nullptr;
-        ReportDataSource *source = nullptr; // master data only
+        ReportRowSource *source = nullptr; // master data only
         std::vector<Compiled> objects;
     };
     struct Sum
@@ -69,8 +65,8 @@ private:
         QVariant value() const;
     };
 
-    ReportDataSource *findSource(const QString &name) const;
-    Binding bind(const ReportExpression::Term &term, ReportDataSource *bandSource);
+    ReportRowSource *findSource(const QString &name) const;
+    Binding bind(const ReportExpression::Term &term, ReportRowSource *bandSource);
     CompiledBand compile(const ReportBand &band);
     QVariant valueOf(const ReportExpression::Term &term, const Binding &binding) const;
     QString textOf(const Compiled &c) const;
@@ -82,7 +78,7 @@ private:
     void place(const CompiledBand &band);
 
     const ReportTemplate &m_template;
-    std::vector<ReportDataSource *> m_sources;
+    std::vector<ReportRowSource *> m_sources;
     QDateTime m_start;
     QLocale m_locale;
 
@@ -96,6 +92,6 @@ private:
     double m_bottom = 0;
     bool m_firstOnPage = true;
     // The row each source is read at while its data band runs; -1: its current row.
-    std::map<ReportDataSource *, int> m_rows;
+    std::map<ReportRowSource *, int> m_rows;
     std::vector<Sum> m_sums;
 };

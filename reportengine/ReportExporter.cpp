@@ -1,6 +1,8 @@
 #include "reportengine/ReportExporter.h"
 
 #include "reportengine/BuiltReport.h"
+#include "reportengine/ObjectPainter.h"
+#include "reportengine/ReportLog.h"
 #include "reportengine/RichTextDocument.h"
 
 #include <QFile>
@@ -217,35 +219,44 @@ QString ReportExporter::saveFilter()
                          "(*.rtf)|*.rtf|Таблица CSV (*.csv)|*.csv|Страница HTML (*.htm)|*.htm");
 }
 
-bool ReportExporter::exportPdf(const BuiltReport &report, const QString &fileName)
+namespace {
+
+// The user is told which file could not be written; why goes to the log.
+bool writeFailed(const QString &fileName, const QString &why, QString *error)
+{
+    qCWarning(reportLog) << "writing" << fileName << "failed:" << why;
+    if (error)
+        *error = QStringLiteral("Не удалось записать файл %1").arg(fileName);
+    return false;
+}
+
+} // namespace
+
+bool ReportExporter::exportPdf(const BuiltReport &report, const QString &fileName, QString *error)
 {
     // Written aside and renamed into place, so that a failure leaves the old file whole.
     QSaveFile file(fileName);
     if (!file.open(QIODevice::WriteOnly))
-        return false;
+        return writeFailed(fileName, file.errorString(), error);
     {
         QPdfWriter writer(&file);
         writer.setCreator(QStringLiteral("Kodra"));
         writer.setTitle(report.title);
         writer.setResolution(1200);
         if (!report.paint(writer))
-            return false;
+            return writeFailed(fileName, QStringLiteral("no page could be painted"), error);
     }
-    return file.commit();
+    if (!file.commit())
+        return writeFailed(fileName, file.errorString(), error);
+    return true;
 }
 
 bool ReportExporter::exportFile(const BuiltReport &report, const QString &fileName, QString *error)
 {
-    const Format format = formatOf(fileName);
-    auto fail = [&] {
-        if (error)
-            *error = QStringLiteral("Не удалось записать файл %1").arg(fileName);
-        return false;
-    };
-    if (format == Format::Pdf)
-        return exportPdf(report, fileName) || fail();
     QByteArray bytes;
-    switch (format) {
+    switch (formatOf(fileName)) {
+    case Format::Pdf:
+        return exportPdf(report, fileName, error);
     case Format::Own:
         bytes = report.save();
         break;
@@ -261,12 +272,10 @@ bool ReportExporter::exportFile(const BuiltReport &report, const QString &fileNa
     case Format::Html:
         bytes = toHtml(report);
         break;
-    case Format::Pdf:
-        break;
     }
     QSaveFile file(fileName);
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
-        return fail();
+        return writeFailed(fileName, file.errorString(), error);
     return true;
 }
 
@@ -358,8 +367,8 @@ QByteArray ReportExporter::toHtml(const BuiltReport &report)
                                         " padding: %4 %5;")
                              .arg(o.fontFamily)
                              .arg(o.fontSize)
-                             .arg(cssColor(o.color), mm(BuiltReport::TextInsetY),
-                                  mm(BuiltReport::TextInsetX));
+                             .arg(cssColor(o.color), mm(ObjectPainter::TextInsetY),
+                                  mm(ObjectPainter::TextInsetX));
                 if (o.bold)
                     style += QStringLiteral(" font-weight: bold;");
                 if (o.italic)

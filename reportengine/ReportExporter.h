@@ -24,9 +24,10 @@ public:
     static QString saveFilter();
     static QString openFilter();
 
-    // False with a message in *error when the file cannot be written.
+    // False with a message for the user in *error when the file cannot be written.
     static bool exportFile(const BuiltReport &report, const QString &fileName, QString *error);
-    static bool exportPdf(const BuiltReport &report, const QString &fileName);
+    static bool exportPdf(const BuiltReport &report, const QString &fileName,
+                          QString *error = nullptr);
 
     static QByteArray toText(const BuiltReport &report);
     static QByteArray toCsv(const BuiltReport &report);

@@ -1,6 +1,6 @@
 #include "reportengine/RichTextDocument.h"
 
-#include "reportengine/BuiltReport.h"
+#include "reportengine/ObjectPainter.h"
 #include "reportengine/ReportLimits.h"
 
 #include <QImage>
@@ -14,7 +14,7 @@ namespace {
 
 // Layout units: a point is 10 of them.
 constexpr double MaxFontUnits = ReportLimits::MaxFontSize * 10;
-constexpr double MaxImageUnits = ReportLimits::MaxLength * BuiltReport::UnitsPerMm;
+constexpr double MaxImageUnits = ReportLimits::MaxLength * ObjectPainter::UnitsPerMm;
 
 } // namespace
 

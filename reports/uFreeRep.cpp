@@ -2,6 +2,7 @@
 
 #include "app/Catalogue.h"
 #include "app/ConnectionSettings.h"
+#include "reportengine/ReportLog.h"
 #include "store/DbError.h"
 #include "widgets/DBGrid.h"
 #include "widgets/ErrorBox.h"
@@ -11,21 +12,13 @@
 
 #include <QAction>
 #include <QBoxLayout>
-#include <QBuffer>
 #include <QMenu>
 #include <QToolBar>
 
-namespace {
-
-const QString KeyField = QStringLiteral("FREPORTID");
-const QString TemplateField = QStringLiteral("FFRF");
-const QString NameField = QStringLiteral("FREPORT");
-
-} // namespace
-
 TfFreeRep::TfFreeRep(Catalogue &data, QWidget *parent, SettingsStore *store)
     : QDialog(parent),
-      dtReport(data.DefDatabase(), QStringLiteral("dtReport"), QStringLiteral("TREPORT")),
+      templates(data.DefDatabase()),
+      dtReport(templates.table()),
       frDisks(QStringLiteral("frDisks"), data.dtDisk()),
       frReport1(this),
       m_data(data)
@@ -60,8 +53,9 @@ TfFreeRep::~TfFreeRep()
         m_placement->formDestroying();
     try {
         dtReport.close();
-    } catch (const DbError &) {
+    } catch (const DbError &e) {
         // A connection that has gone away has nothing left to keep.
+        qCInfo(reportLog) << "closing the template list:" << e.text();
     }
 }
 
@@ -113,7 +107,7 @@ void TfFreeRep::createGrid()
     DBGridEh1->setFrameShape(QFrame::NoFrame);
     DBGridEh1->setRowKeys(true);
     DataSetModel::Column name;
-    name.fieldName = NameField;
+    name.fieldName = LabelTemplates::NameField;
     name.title = QStringLiteral("Форма наклейки");
     name.width = 266;
     name.stretch = true;
@@ -140,7 +134,7 @@ void TfFreeRep::FormCreate()
 
 void TfFreeRep::dtReportAfterInsert(QueryDataSet &ds)
 {
-    m_data.assignNextId(ds, KeyField);
+    m_data.assignNextId(ds, LabelTemplates::KeyField);
 }
 
 void TfFreeRep::DBGridEh1DblClick()
@@ -148,39 +142,23 @@ void TfFreeRep::DBGridEh1DblClick()
     aShowExecute();
 }
 
-bool TfFreeRep::walkTo(int key)
-{
-    dtReport.first();
-    while (!dtReport.eof()) {
-        if (dtReport.fieldByName(KeyField).asInteger() == key)
-            return true;
-        dtReport.next();
-    }
-    return false;
-}
-
 bool TfFreeRep::loadCurrent()
 {
-    if (dtReport.fieldByName(TemplateField).isNull()
-        || dtReport.fieldByName(TemplateField).value().toByteArray().isEmpty())
+    QString error;
+    if (templates.readCurrent(frReport1.reportTemplate(), &error))
         return true;
-    const int key = dtReport.fieldByName(KeyField).asInteger();
-    if (!walkTo(key))
-        return true;
-    QByteArray bytes = dtReport.fieldByName(TemplateField).value().toByteArray();
-    QBuffer stream(&bytes);
-    stream.open(QIODevice::ReadOnly);
-    return frReport1.loadFromStream(stream);
+    frReport1.refuseStoredForm(error);
+    return false;
 }
 
 void TfFreeRep::aShowExecute()
 {
     DBGridEh1->commitEdit();
     runCommand(this, [this] {
-        if (!dtReport.isOpen() || dtReport.isEmpty())
+        if (templates.isEmpty())
             return;
         loadCurrent();
-        frReport1.setTitle(dtReport.fieldByName(NameField).asString());
+        frReport1.setTitle(templates.currentName());
         frReport1.show();
     });
 }
@@ -189,28 +167,19 @@ void TfFreeRep::aEditExecute()
 {
     DBGridEh1->commitEdit();
     runCommand(this, [this] {
-        if (!dtReport.isOpen() || dtReport.isEmpty())
+        if (templates.isEmpty())
             return;
         // A stored template this version cannot read (damaged, or from a newer version) is
         // kept as it is: a designer over the empty report would store a blank one over it.
         if (!loadCurrent())
             return;
-        const QString name = dtReport.fieldByName(NameField).asString();
+        const QString name = templates.currentName();
         frReport1.setTitle(name);
         frReport1.setDocumentName(name);
         // Stored unless the user threw the changes away, which leaves the stored bytes alone.
         if (!frReport1.design())
             return;
-        const int key = dtReport.fieldByName(KeyField).asInteger();
-        if (!walkTo(key))
-            return;
-        QBuffer stream;
-        stream.open(QIODevice::WriteOnly);
-        frReport1.saveToStream(stream);
-        dtReport.edit();
-        dtReport.fieldByName(KeyField).setInteger(key);
-        dtReport.fieldByName(TemplateField).setValue(stream.data());
-        dtReport.post();
+        templates.store(templates.currentKey(), frReport1.reportTemplate());
     });
 }
 
@@ -225,9 +194,7 @@ void TfFreeRep::aDelExecute()
 {
     DBGridEh1->commitEdit();
     runCommand(this, [this] {
-        const QString name = dtReport.isOpen() && !dtReport.isEmpty()
-            ? dtReport.fieldByName(NameField).asString()
-            : QString();
+        const QString name = templates.isEmpty() ? QString() : templates.currentName();
         if (Prompt::instance().message(this,
                                        QStringLiteral("Удалить ") + name + QStringLiteral(" ?"),
                                        QStringLiteral("Удалить ?"), QMessageBox::Question,

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "reportengine/Report.h"
-#include "reportengine/ReportDataSource.h"
-#include "store/TableDataSet.h"
+#include "reports/DataSetRowSource.h"
+#include "reports/LabelTemplates.h"
+#include "reportui/Report.h"
 #include "widgets/FormStorage.h"
 
 #include <QDialog>
@@ -40,8 +40,9 @@ public:
     QAction *aDel = nullptr;
     QAction *aExit = nullptr;
 
-    TableDataSet dtReport;
-    ReportDataSource frDisks;
+    LabelTemplates templates;
+    TableDataSet &dtReport;
+    DataSetRowSource frDisks;
     Report frReport1;
     DBGrid *DBGridEh1 = nullptr;
     QMenu *PopupMenu1 = nullptr;
@@ -54,11 +55,8 @@ private:
     void DBGridEh1DblClick();
     void createActions();
     void createGrid();
-    // Walks dtReport from its first row (storing a row being typed) to the row with this key;
-    // false when there is none.
-    bool walkTo(int key);
     // Loads the current row's stored template into the report; an empty one leaves the report
-    // as it is. False when the stored template could not be read (the engine has said so).
+    // as it is. False when the stored template could not be read, which the user is told.
     bool loadCurrent();
 
     Catalogue &m_data;

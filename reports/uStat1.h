@@ -1,17 +1,16 @@
 #pragma once
 
-#include "reportengine/Report.h"
-#include "reportengine/ReportDataSource.h"
-#include "store/QueryDataSet.h"
+#include "reports/FolderStatistics.h"
+#include "reportui/Report.h"
 
-#include <QWidget>
+#include <QObject>
 
 class Catalogue;
 
-// The holder of the statistics report ("Статистика"): the query over the disks counted by
-// folder, the report's data source over it and the report with its fixed layout. It is never
-// shown itself; the main window creates it for one run and destroys it afterwards.
-class TfStat1 : public QWidget
+// The statistics report ("Статистика") for one run from the main window: the statistics' rows
+// (dtStat1) and source (frdtStat1), and the report object (frStat1) that previews them. Not a
+// window; the main window creates it for one run and destroys it afterwards.
+class TfStat1 : public QObject
 {
     Q_OBJECT
 
@@ -19,11 +18,8 @@ public:
     TfStat1(Catalogue &data, QWidget *parent);
     ~TfStat1() override;
 
-    // The report's layout: A4 portrait, a title, one line per folder and the totals.
-    static ReportTemplate layout();
-    static QStringList selectSql();
-
-    QueryDataSet dtStat1;
-    ReportDataSource frdtStat1;
+    FolderStatistics statistics;
+    QueryDataSet &dtStat1;
+    DataSetRowSource &frdtStat1;
     Report frStat1;
 };

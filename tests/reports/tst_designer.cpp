@@ -1,13 +1,16 @@
 #include "app/Catalogue.h"
 #include "browser/uMain.h"
-#include "reportengine/DesignCanvas.h"
-#include "reportengine/ObjectInspector.h"
-#include "reportengine/ReportDesigner.h"
-#include "reportengine/ReportPreview.h"
+#include "reportengine/ReportBuilder.h"
+#include "reportengine/ReportExporter.h"
 #include "reports/StarterLabels.h"
 #include "reports/uFreeRep.h"
+#include "reportui/DesignCanvas.h"
+#include "reportui/ObjectInspector.h"
+#include "reportui/ReportDesigner.h"
+#include "reportui/ReportPreview.h"
 #include "tests/support/MainWindowFixture.h"
 #include "tests/support/ModalWatch.h"
+#include "tests/support/PdfTools.h"
 #include "tests/support/Typing.h"
 #include "widgets/DBGrid.h"
 
@@ -22,6 +25,7 @@
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QToolBar>
 #include <memory>
@@ -35,7 +39,7 @@ class TestDesigner : public QObject
 
 private:
     std::unique_ptr<MainWindowFixture> m_f;
-    std::unique_ptr<ReportDataSource> m_source;
+    std::unique_ptr<DataSetRowSource> m_source;
     std::unique_ptr<ReportDesigner> m_designer;
 
     // The mouse lands on whole pixels: a place chosen in millimetres is met to within a pixel
@@ -129,7 +133,7 @@ private Q_SLOTS:
         });
         QVERIFY2(failed.isEmpty(), qPrintable(failed));
         m_source
-            = std::make_unique<ReportDataSource>(QStringLiteral("frDisks"), m_f->data().dtDisk());
+            = std::make_unique<DataSetRowSource>(QStringLiteral("frDisks"), m_f->data().dtDisk());
     }
     void cleanup() { m_designer.reset(); }
     void cleanupTestCase()
@@ -545,6 +549,105 @@ private Q_SLOTS:
         QCOMPARE(d.result().pages[0].bands[0].height, 20.0);
         // The canvas draws the new paper.
         QVERIFY(near(d.canvas()->pageRect().width() / d.canvas()->scale(), 210));
+    }
+
+    // The canvas draws each object as the PDF page prints it: the same marks in the same
+    // places. A check box is crossed only when it holds, a rounded rectangle has the print's
+    // corners, a text stands inside its box's insets.
+    void canvasDrawsWhatThePdfPrints()
+    {
+        std::vector<ReportObject> objects;
+        auto add = [&](ObjectKind kind, const QString &text, QRectF geometry) {
+            ReportObject o;
+            o.kind = kind;
+            o.text = text;
+            o.geometry = geometry;
+            o.frame = true;
+            o.frameWidth = 0.4;
+            o.fontSize = 14;
+            objects.push_back(o);
+        };
+        add(ObjectKind::Text, QStringLiteral("Наклейка №7"), QRectF(10, 4, 60, 12));
+        add(ObjectKind::CheckBox, QStringLiteral("1"), QRectF(80, 4, 8, 8));
+        add(ObjectKind::CheckBox, QStringLiteral("0"), QRectF(95, 4, 8, 8));
+        add(ObjectKind::RoundedRectangle, QString(), QRectF(110, 4, 40, 24));
+        add(ObjectKind::Ellipse, QString(), QRectF(155, 4, 30, 20));
+        add(ObjectKind::Line, QString(), QRectF(10, 22, 60, 10));
+        add(ObjectKind::Rectangle, QString(), QRectF(80, 18, 20, 10));
+        objects.back().fill = QColor(0x40, 0x40, 0x40);
+        ReportBand band;
+        band.kind = BandKind::ReportTitle;
+        band.height = 40;
+        band.objects = objects;
+        ReportPage page;
+        page.bands.push_back(band);
+        ReportTemplate t;
+        t.pages.push_back(page);
+
+        DesignCanvas canvas(t);
+        canvas.setZoom(2);
+        const QImage screen = canvas.grab().toImage();
+        QTemporaryDir dir;
+        const QString pdf = dir.filePath(QStringLiteral("canvas.pdf"));
+        QString error;
+        QVERIFY2(ReportExporter::exportPdf(ReportBuilder(t, {}).build(), pdf, &error),
+                 qPrintable(error));
+        QImage paper;
+        // The same pixels to the millimetre as the canvas at its zoom.
+        const QString failed = PdfTools::render(pdf, 1, 192, paper);
+        QVERIFY2(failed.isEmpty(), qPrintable(failed));
+        const double perMm = canvas.scale();
+        QCOMPARE(perMm, 192 / 25.4);
+
+        auto inked = [](const QImage &image, QPointF p) {
+            const QPoint px = p.toPoint();
+            return image.rect().contains(px) && qGray(image.pixel(px)) < 160;
+        };
+        // Ink of one picture with none within two pixels in the other.
+        auto unmatched = [&](const QImage &a, QPointF aCorner, const QImage &b, QPointF bCorner,
+                             QSizeF size, int &ink) {
+            int lone = 0;
+            for (int y = 0; y < qCeil(size.height()); ++y)
+                for (int x = 0; x < qCeil(size.width()); ++x) {
+                    if (!inked(a, aCorner + QPointF(x, y)))
+                        continue;
+                    ++ink;
+                    bool near = false;
+                    for (int dy = -2; dy <= 2 && !near; ++dy)
+                        for (int dx = -2; dx <= 2 && !near; ++dx)
+                            near = inked(b, bCorner + QPointF(x + dx, y + dy));
+                    lone += !near;
+                }
+            return lone;
+        };
+        QStringList differing;
+        for (int i = 0; i < int(objects.size()); ++i) {
+            const double margin = perMm; // a millimetre round the box
+            const QRectF onScreen = canvas.objectRect(0, i).adjusted(-margin, -margin, 0, 0);
+            const QPointF onPaper
+                = (objects[size_t(i)].geometry.topLeft() + QPointF(0, page.margins.top())) * perMm
+                - QPointF(margin, margin);
+            const QSizeF size = onScreen.size() + QSizeF(2 * margin, 2 * margin);
+            int screenInk = 0;
+            int paperInk = 0;
+            const int screenLone
+                = unmatched(screen, onScreen.topLeft(), paper, onPaper, size, screenInk);
+            const int paperLone
+                = unmatched(paper, onPaper, screen, onScreen.topLeft(), size, paperInk);
+            const QString what = QStringLiteral("object %1: ink %2 on screen, %3 on paper; "
+                                                "unmatched %4 and %5")
+                                     .arg(i)
+                                     .arg(screenInk)
+                                     .arg(paperInk)
+                                     .arg(screenLone)
+                                     .arg(paperLone);
+            QVERIFY2(paperInk > 50, qPrintable(what));
+            if (screenLone > screenInk / 50 || paperLone > paperInk / 50)
+                differing << what;
+        }
+        QVERIFY2(differing.isEmpty(), qPrintable(differing.join(QStringLiteral("; "))));
+        QVERIFY(screen.save(QDir(pictureFolder()).filePath(QStringLiteral("canvas-marks.png"))));
+        QVERIFY(paper.save(QDir(pictureFolder()).filePath(QStringLiteral("paper-marks.png"))));
     }
 
     void starterSleevePicture()

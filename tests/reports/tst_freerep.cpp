@@ -1,11 +1,12 @@
 #include "app/Catalogue.h"
 #include "browser/uMain.h"
-#include "reportengine/DesignCanvas.h"
-#include "reportengine/ReportDesigner.h"
 #include "reportengine/ReportExporter.h"
-#include "reportengine/ReportPreview.h"
+#include "reports/LabelTemplates.h"
 #include "reports/StarterLabels.h"
 #include "reports/uFreeRep.h"
+#include "reportui/DesignCanvas.h"
+#include "reportui/ReportDesigner.h"
+#include "reportui/ReportPreview.h"
 #include "tests/support/MainWindowFixture.h"
 #include "tests/support/ModalWatch.h"
 #include "tests/support/PdfTools.h"
@@ -460,6 +461,48 @@ private Q_SLOTS:
         QCOMPARE(prompt().shown.size(), 2);
         QCOMPARE(prompt().shown[1].text, prompt().shown[0].text);
         QCOMPARE(storedForm(700), damaged);
+    }
+
+    // The templates without their window: a stored form read into a template, a template
+    // stored back, a damaged form refused with the message and left alone, nothing stored
+    // leaving the template as it was.
+    void templatesReadAndStoreWithoutAWindow()
+    {
+        start({},
+              {QStringLiteral("insert into TREPORT (FREPORTID, FFRF, FREPORT) values (700, "
+                              "x'00FF10203040', 'Испорченная')"),
+               QStringLiteral("insert into TREPORT (FREPORTID, FREPORT) values (701, "
+                              "'Пустая')")});
+        LabelTemplates templates(data().DefDatabase());
+        TableDataSet &table = templates.table();
+        table.open();
+        QVERIFY(!templates.isEmpty());
+        auto goTo = [&](int key) { return table.locate(LabelTemplates::KeyField, key); };
+        QString error;
+
+        QVERIFY(goTo(sleeveKey));
+        QCOMPARE(templates.currentName(), StarterLabels::all().front().name);
+        ReportTemplate read;
+        QVERIFY2(templates.readCurrent(read, &error), qPrintable(error));
+        QCOMPARE(read, StarterLabels::cdSleeve());
+
+        ReportTemplate changed = read;
+        changed.pages[0].margins = QMarginsF(3, 4, 5, 6);
+        QVERIFY(templates.store(sleeveKey, changed));
+        QCOMPARE(storedForm(sleeveKey), changed.save());
+        QVERIFY(!templates.store(999, changed));
+
+        QVERIFY(goTo(701));
+        ReportTemplate kept = changed;
+        QVERIFY(templates.readCurrent(kept, &error));
+        QCOMPARE(kept, changed);
+
+        QVERIFY(goTo(700));
+        QVERIFY(!templates.readCurrent(kept, &error));
+        QCOMPARE(error, QStringLiteral("Это не файл отчёта Kodra."));
+        QVERIFY(kept.isEmpty());
+        QCOMPARE(storedForm(700), QByteArray::fromHex("00FF10203040"));
+        table.close();
     }
 
     void deleteAsks_data()

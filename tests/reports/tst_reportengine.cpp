@@ -1,12 +1,13 @@
 #include "reportengine/BuiltReport.h"
-#include "reportengine/Report.h"
 #include "reportengine/ReportBuilder.h"
-#include "reportengine/ReportDataSource.h"
 #include "reportengine/ReportExporter.h"
 #include "reportengine/ReportFormatter.h"
-#include "reportengine/ReportPreview.h"
+#include "reports/DataSetRowSource.h"
+#include "reportui/Report.h"
+#include "reportui/ReportPreview.h"
 #include "store/Connection.h"
 #include "store/QueryDataSet.h"
+#include "tests/reports/ReportCases.h"
 #include "tests/support/MainWindowFixture.h"
 #include "tests/support/ModalWatch.h"
 #include "tests/support/PdfTools.h"
@@ -42,26 +43,6 @@ ReportObject textBox(const QString &text, QRectF geometry, Qt::Alignment align =
     o.geometry = geometry;
     o.alignment = align | Qt::AlignTop;
     return o;
-}
-
-ReportBand band(BandKind kind, double height, std::vector<ReportObject> objects,
-                const QString &source = QString())
-{
-    ReportBand b;
-    b.kind = kind;
-    b.height = height;
-    b.dataSource = source;
-    b.objects = std::move(objects);
-    return b;
-}
-
-ReportTemplate onePage(std::vector<ReportBand> bands)
-{
-    ReportPage page;
-    page.bands = std::move(bands);
-    ReportTemplate t;
-    t.pages.push_back(std::move(page));
-    return t;
 }
 
 // Every kind of object with every property off its default.
@@ -110,7 +91,7 @@ private:
     std::unique_ptr<TestCatalogue> m_cat;
     std::unique_ptr<Connection> m_conn;
     std::unique_ptr<QueryDataSet> m_disks;
-    std::unique_ptr<ReportDataSource> m_source;
+    std::unique_ptr<DataSetRowSource> m_source;
     const QDateTime m_start {QDate(2024, 3, 9), QTime(14, 5, 7)};
 
     // The disks of folder 1001 by number, as frDisks: count of them, in the one catalogue of
@@ -174,7 +155,7 @@ private Q_SLOTS:
         m_disks->setSelectSql({QStringLiteral("select FDISKID, FNAME, FNN, FFILES from TDISK "
                                               "where FFOLDERID = 1001"),
                                QStringLiteral("order by"), QStringLiteral("FNN")});
-        m_source = std::make_unique<ReportDataSource>(QStringLiteral("frDisks"), *m_disks);
+        m_source = std::make_unique<DataSetRowSource>(QStringLiteral("frDisks"), *m_disks);
     }
 
     void cleanupTestCase()
@@ -370,20 +351,8 @@ private Q_SLOTS:
 
     void expressions_data()
     {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<int>("format");
-        QTest::addColumn<QString>("expected");
-        QTest::newRow("field") << "[FNAME]" << 0 << "Диск 5";
-        QTest::newRow("source and quoted field") << "[frDisks.\"FNAME\"]" << 0 << "Диск 5";
+        addExpressionCases();
         QTest::newRow("dataset and field") << "[dtDisk.FNN]" << 0 << "5";
-        QTest::newRow("mixed with text") << "Диск № [FNN]: [FNAME]!" << 0 << "Диск № 5: Диск 5!";
-        QTest::newRow("formatted alone") << "[FFILES]" << int(ValueFormat::GroupedDecimals) << "50";
-        QTest::newRow("date and time") << "[DATE] [TIME]" << 0 << "09.03.2024 14:05:07";
-        QTest::newRow("sum") << "[SUM([frDisks.\"FFILES\"])]" << 0 << "150";
-        QTest::newRow("sum of a bare field") << "[SUM([FFILES])]" << 0 << "150";
-        QTest::newRow("pages") << "[PAGE#]/[TOTALPAGES]" << 0 << "1/1";
-        QTest::newRow("unclosed bracket") << "a [FNAME" << 0 << "a [FNAME";
-        QTest::newRow("lower case") << "[date]" << 0 << "09.03.2024";
     }
 
     // A footer box evaluated after five disks, on the disk the run over them leaves current;

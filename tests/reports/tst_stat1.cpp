@@ -2,8 +2,8 @@
 #include "browser/uMain.h"
 #include "reportengine/ReportExporter.h"
 #include "reportengine/ReportFormatter.h"
-#include "reportengine/ReportPreview.h"
 #include "reports/uStat1.h"
+#include "reportui/ReportPreview.h"
 #include "tests/support/MainWindowFixture.h"
 #include "tests/support/ModalWatch.h"
 #include "tests/support/PdfTools.h"
@@ -140,6 +140,11 @@ private Q_SLOTS:
         for (size_t i = page.objects.size() - 4; i < page.objects.size(); ++i)
             shown << page.objects[i].text;
         QCOMPARE(shown, totals);
+
+        // The statistics without a window build the same pages, reading the rows themselves.
+        FolderStatistics statistics(m_fixture->data().DefDatabase());
+        QVERIFY(!statistics.rows().isOpen());
+        QVERIFY(statistics.build(start) == built);
     }
 
     // A CSV export keeps one field per column of a band: the empty files box of "Музыка"

@@ -1,4 +1,4 @@
-#include "reportengine/ReportPreview.h"
+#include "reportui/ReportPreview.h"
 
 #include "reportengine/ReportExporter.h"
 #include "widgets/FilePicker.h"

@@ -1,8 +1,8 @@
-#include "reportengine/DesignCanvas.h"
+#include "reportui/DesignCanvas.h"
 
-#include "reportengine/BuiltReport.h"
 #include "reportengine/DesignNames.h"
-#include "reportengine/RichTextDocument.h"
+#include "reportengine/ObjectPainter.h"
+#include "reportengine/TemplateEdit.h"
 
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -16,28 +16,6 @@ namespace {
 constexpr double titleStrip = 4.0; // mm
 constexpr double border = 12.0; // px around the page
 constexpr double handleSize = 6.0; // px
-constexpr double minimalSide = 1.0; // mm, lines excepted
-
-double tenth(double mm)
-{
-    return std::round(mm * 10) / 10;
-}
-
-QSizeF defaultSize(ObjectKind kind)
-{
-    switch (kind) {
-    case ObjectKind::Text:
-        return {50, 6};
-    case ObjectKind::RichText:
-        return {60, 20};
-    case ObjectKind::CheckBox:
-        return {5, 5};
-    case ObjectKind::Line:
-        return {50, 0};
-    default:
-        return {20, 15};
-    }
-}
 
 } // namespace
 
@@ -105,17 +83,7 @@ void DesignCanvas::armInsert(ObjectKind kind)
 
 void DesignCanvas::addBand(BandKind kind, const QString &source)
 {
-    auto &bands = page().bands;
-    // Bands print in the order of their kinds; a new one goes after the last of its kind.
-    auto at = std::find_if(bands.begin(), bands.end(),
-                           [kind](const ReportBand &band) { return band.kind > kind; });
-    ReportBand band;
-    band.kind = kind;
-    band.height = kind == BandKind::MasterData ? 20 : 10;
-    if (kind == BandKind::MasterData)
-        band.dataSource = source;
-    const int index = int(at - bands.begin());
-    bands.insert(at, band);
+    const int index = TemplateEdit::addBand(page(), kind, source);
     updateSize();
     m_selection = {index, -1};
     update();
@@ -264,24 +232,11 @@ DesignCanvas::Drag DesignCanvas::handleAt(QPointF pos) const
 
 void DesignCanvas::placeObject(int band, QPointF mm)
 {
-    ReportBand &target = page().bands[size_t(band)];
-    ReportObject object;
-    object.kind = m_armedKind;
-    const QSizeF size = defaultSize(m_armedKind);
-    const double left
-        = std::clamp(tenth(mm.x()), 0.0, std::max(0.0, page().size.width() - size.width()));
-    const double top = std::max(0.0, tenth(mm.y() - bandTop(band)));
-    object.geometry = QRectF(QPointF(left, top), size);
-    target.height = std::max(target.height, top + size.height());
-    // Names stay unique within the page so that a user can tell objects apart.
-    int number = 1;
-    for (const ReportBand &b : page().bands)
-        number += int(b.objects.size());
-    object.name = DesignNames::objectPrefix(m_armedKind) + QString::number(number);
-    target.objects.push_back(object);
+    const int object
+        = TemplateEdit::placeObject(page(), band, m_armedKind, mm - QPointF(0, bandTop(band)));
     m_armed = false;
     unsetCursor();
-    m_selection = {band, int(target.objects.size()) - 1};
+    m_selection = {band, object};
     updateSize();
     update();
     Q_EMIT changed();
@@ -352,10 +307,7 @@ void DesignCanvas::mouseMoveEvent(QMouseEvent *event)
     const QPointF delta = toMm(pos) - m_dragStart;
     if (m_drag == Drag::BandHeight) {
         ReportBand &band = page().bands[size_t(m_dragBand)];
-        double lowest = 0;
-        for (const ReportObject &object : band.objects)
-            lowest = std::max(lowest, object.geometry.bottom());
-        band.height = std::max({tenth(m_dragBandHeight + delta.y()), lowest, 1.0});
+        band.height = TemplateEdit::bandHeight(band, m_dragBandHeight + delta.y());
         updateSize();
         update();
         Q_EMIT changed();
@@ -364,23 +316,21 @@ void DesignCanvas::mouseMoveEvent(QMouseEvent *event)
     ReportObject *object = selectedObject();
     if (!object)
         return;
-    const double minimal = object->kind == ObjectKind::Line ? 0.0 : minimalSide;
+    const ObjectKind kind = object->kind;
     QRectF g = m_dragGeometry;
     switch (m_drag) {
     case Drag::Move:
-        g.moveTo(std::clamp(tenth(g.left() + delta.x()), 0.0,
-                            std::max(0.0, page().size.width() - g.width())),
-                 std::max(0.0, tenth(g.top() + delta.y())));
+        g = TemplateEdit::moved(g, delta, page().size.width());
         break;
     case Drag::ResizeRight:
-        g.setWidth(std::max(minimal, tenth(g.width() + delta.x())));
+        g.setWidth(TemplateEdit::side(g.width(), delta.x(), kind));
         break;
     case Drag::ResizeBottom:
-        g.setHeight(std::max(minimal, tenth(g.height() + delta.y())));
+        g.setHeight(TemplateEdit::side(g.height(), delta.y(), kind));
         break;
     case Drag::ResizeCorner:
-        g.setWidth(std::max(minimal, tenth(g.width() + delta.x())));
-        g.setHeight(std::max(minimal, tenth(g.height() + delta.y())));
+        g.setWidth(TemplateEdit::side(g.width(), delta.x(), kind));
+        g.setHeight(TemplateEdit::side(g.height(), delta.y(), kind));
         break;
     default:
         break;
@@ -427,10 +377,7 @@ void DesignCanvas::nudge(double dx, double dy, bool resize)
     if (!object) {
         // A band alone: the keys change its height.
         if (ReportBand *band = selectedBand(); band && resize && dy != 0) {
-            double lowest = 0;
-            for (const ReportObject &o : band->objects)
-                lowest = std::max(lowest, o.geometry.bottom());
-            band->height = std::max({tenth(band->height + dy), lowest, 1.0});
+            band->height = TemplateEdit::bandHeight(*band, band->height + dy);
             updateSize();
             update();
             Q_EMIT changed();
@@ -439,13 +386,10 @@ void DesignCanvas::nudge(double dx, double dy, bool resize)
     }
     QRectF g = object->geometry;
     if (resize) {
-        const double minimal = object->kind == ObjectKind::Line ? 0.0 : minimalSide;
-        g.setWidth(std::max(minimal, tenth(g.width() + dx)));
-        g.setHeight(std::max(minimal, tenth(g.height() + dy)));
+        g.setWidth(TemplateEdit::side(g.width(), dx, object->kind));
+        g.setHeight(TemplateEdit::side(g.height(), dy, object->kind));
     } else {
-        g.moveTo(
-            std::clamp(tenth(g.left() + dx), 0.0, std::max(0.0, page().size.width() - g.width())),
-            std::max(0.0, tenth(g.top() + dy)));
+        g = TemplateEdit::moved(g, QPointF(dx, dy), page().size.width());
     }
     placeSelected(g);
 }
@@ -493,88 +437,25 @@ void DesignCanvas::keyPressEvent(QKeyEvent *event)
     }
 }
 
-void DesignCanvas::paintObject(QPainter &painter, const ReportObject &object,
-                               const QRectF &rect) const
+void DesignCanvas::paintBand(QPainter &painter, int band) const
 {
-    const double s = scale();
-    QPen outline(object.frameColor, std::max(1.0, object.frameWidth * s));
-    QBrush fill = object.fill.isValid() ? QBrush(object.fill) : QBrush(Qt::NoBrush);
+    const ReportBand &b = m_report.pages[size_t(m_page)].bands[size_t(band)];
+    // The objects as the page prints them: the band's corner is their origin.
     painter.save();
-    switch (object.kind) {
-    case ObjectKind::Text:
-    case ObjectKind::RichText: {
-        if (object.fill.isValid())
-            painter.fillRect(rect, object.fill);
-        QFont font;
-        font.setFamilies({BuiltReport::fontFamily(object)});
-        // Points to pixels at this zoom: a point is 25.4/72 mm.
-        font.setPointSizeF(std::max(1.0, object.fontSize * 25.4 / 72 * s * 72 / logicalDpiY()));
-        font.setBold(object.bold);
-        font.setItalic(object.italic);
-        font.setUnderline(object.underline);
-        painter.setClipRect(rect.adjusted(-1, -1, 1, 1));
-        if (object.kind == ObjectKind::Text) {
-            painter.setFont(font);
-            painter.setPen(object.color);
-            const int flags = int(object.alignment) | (object.wordWrap ? Qt::TextWordWrap : 0);
-            painter.drawText(rect, flags, object.text);
-        } else {
-            RichTextDocument document;
-            document.setDefaultFont(font);
-            document.setBoundedHtml(object.text);
-            document.setTextWidth(rect.width());
-            painter.translate(rect.topLeft());
-            document.drawContents(&painter, QRectF(QPointF(0, 0), rect.size()));
-            painter.translate(-rect.topLeft());
-        }
-        painter.setClipping(false);
-        if (object.frame) {
-            painter.setPen(outline);
-            painter.setBrush(Qt::NoBrush);
-            painter.drawRect(rect);
-        } else {
-            // Frameless boxes still show where they stand, as a faint dotted outline.
-            painter.setPen(QPen(QColor(0xa0, 0xa0, 0xa0), 1, Qt::DotLine));
-            painter.setBrush(Qt::NoBrush);
-            painter.drawRect(rect);
-        }
-        break;
-    }
-    case ObjectKind::CheckBox: {
-        painter.setPen(outline);
-        painter.setBrush(fill);
-        const double side = std::min(rect.width(), rect.height());
-        const QRectF box(rect.topLeft(), QSizeF(side, side));
-        painter.drawRect(box);
-        painter.drawLine(box.topLeft() + QPointF(side * 0.2, side * 0.5),
-                         box.topLeft() + QPointF(side * 0.4, side * 0.8));
-        painter.drawLine(box.topLeft() + QPointF(side * 0.4, side * 0.8),
-                         box.topLeft() + QPointF(side * 0.8, side * 0.2));
-        break;
-    }
-    case ObjectKind::Rectangle:
-        painter.setPen(outline);
-        painter.setBrush(fill);
-        painter.drawRect(rect);
-        break;
-    case ObjectKind::RoundedRectangle: {
-        painter.setPen(outline);
-        painter.setBrush(fill);
-        const double radius = std::min({rect.width(), rect.height(), 5 * s}) / 2;
-        painter.drawRoundedRect(rect, radius, radius);
-        break;
-    }
-    case ObjectKind::Ellipse:
-        painter.setPen(outline);
-        painter.setBrush(fill);
-        painter.drawEllipse(rect);
-        break;
-    case ObjectKind::Line:
-        painter.setPen(outline);
-        painter.drawLine(rect.topLeft(), rect.bottomRight());
-        break;
-    }
+    painter.translate(bandRect(band).topLeft());
+    painter.scale(scale() / ObjectPainter::UnitsPerMm, scale() / ObjectPainter::UnitsPerMm);
+    for (const ReportObject &object : b.objects)
+        ObjectPainter::draw(painter, object);
     painter.restore();
+    // Frameless boxes still show where they stand, as a faint dotted outline.
+    painter.setPen(QPen(QColor(0xa0, 0xa0, 0xa0), 1, Qt::DotLine));
+    painter.setBrush(Qt::NoBrush);
+    for (int o = 0; o < int(b.objects.size()); ++o) {
+        const ReportObject &object = b.objects[size_t(o)];
+        if ((object.kind == ObjectKind::Text || object.kind == ObjectKind::RichText)
+            && !object.frame)
+            painter.drawRect(objectRect(band, o));
+    }
 }
 
 void DesignCanvas::paintEvent(QPaintEvent *)
@@ -607,8 +488,7 @@ void DesignCanvas::paintEvent(QPaintEvent *)
                          DesignNames::bandCaption(band));
         painter.setPen(QPen(QColor(0x70, 0x90, 0xc0), 1, Qt::DashLine));
         painter.drawLine(r.bottomLeft(), r.bottomRight());
-        for (int o = 0; o < int(band.objects.size()); ++o)
-            paintObject(painter, band.objects[size_t(o)], objectRect(b, o));
+        paintBand(painter, b);
     }
     if (p.bands.empty()) {
         painter.setPen(QColor(0x90, 0x90, 0x90));

@@ -8,7 +8,7 @@ class DesignCanvas;
 class ObjectInspector;
 class QAction;
 class QComboBox;
-class ReportDataSource;
+class ReportRowSource;
 
 // The designer: a modal window over a template. Bands and objects are added, removed,
 // selected, moved and resized with the mouse and the arrow keys; texts and expressions are
@@ -20,7 +20,7 @@ class ReportDesigner : public QDialog
 public:
     // Adds one blank page when the template has none.
     ReportDesigner(const ReportTemplate &report, const QString &documentName,
-                   const ReportDataSource *source, QWidget *parent = nullptr);
+                   const ReportRowSource *source, QWidget *parent = nullptr);
     ~ReportDesigner() override;
 
     // The template as the designer holds it now.
@@ -53,7 +53,7 @@ private:
     ReportTemplate m_recorded; // the template as of the last change kept
     std::vector<ReportTemplate> m_undo;
     QString m_documentName;
-    const ReportDataSource *m_source;
+    const ReportRowSource *m_source;
     DesignCanvas *m_canvas = nullptr;
     ObjectInspector *m_inspector = nullptr;
     QComboBox *m_pages = nullptr;

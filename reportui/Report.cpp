@@ -1,8 +1,8 @@
-#include "reportengine/Report.h"
+#include "reportui/Report.h"
 
 #include "reportengine/ReportBuilder.h"
-#include "reportengine/ReportDesigner.h"
-#include "reportengine/ReportPreview.h"
+#include "reportui/ReportDesigner.h"
+#include "reportui/ReportPreview.h"
 #include "widgets/ErrorBox.h"
 #include "widgets/Prompt.h"
 
@@ -10,7 +10,7 @@
 
 Report::Report(QWidget *parent) : m_parent(parent) { }
 
-void Report::addDataSource(ReportDataSource *source)
+void Report::addDataSource(ReportRowSource *source)
 {
     m_sources.push_back(source);
 }
@@ -20,9 +20,14 @@ bool Report::loadFromStream(QIODevice &stream)
     QString error;
     if (m_template.load(stream.readAll(), &error))
         return true;
+    refuseStoredForm(error);
+    return false;
+}
+
+void Report::refuseStoredForm(const QString &error) const
+{
     Prompt::instance().message(m_parent, error, QStringLiteral("Ошибка"), QMessageBox::Warning,
                                QMessageBox::Ok);
-    return false;
 }
 
 void Report::saveToStream(QIODevice &stream) const
@@ -53,11 +58,9 @@ bool Report::show()
     try {
         WaitCursor wait;
         built = build();
-    } catch (const std::exception &e) {
-        const auto *own = dynamic_cast<const ReportBuilder::Error *>(&e);
-        Prompt::instance().message(m_parent, own ? own->text() : QString::fromUtf8(e.what()),
-                                   QStringLiteral("Ошибка"), QMessageBox::Critical,
-                                   QMessageBox::Ok);
+    } catch (const UserMessage &e) {
+        Prompt::instance().message(m_parent, e.text(), QStringLiteral("Ошибка"),
+                                   QMessageBox::Critical, QMessageBox::Ok);
         return false;
     }
     if (built.isEmpty())

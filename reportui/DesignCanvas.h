@@ -83,7 +83,8 @@ private:
     void nudge(double dx, double dy, bool resize);
     // The selected object moved or resized: stored, its band grown to hold it, redrawn.
     void placeSelected(const QRectF &geometry);
-    void paintObject(QPainter &painter, const ReportObject &object, const QRectF &rect) const;
+    // A band's objects drawn as they print, with the designer's outline of frameless boxes.
+    void paintBand(QPainter &painter, int band) const;
     void updateSize();
 
     ReportTemplate &m_report;

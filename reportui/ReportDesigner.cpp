@@ -1,9 +1,9 @@
-#include "reportengine/ReportDesigner.h"
+#include "reportui/ReportDesigner.h"
 
-#include "reportengine/DesignCanvas.h"
 #include "reportengine/DesignNames.h"
-#include "reportengine/ObjectInspector.h"
-#include "reportengine/ReportDataSource.h"
+#include "reportengine/ReportRowSource.h"
+#include "reportui/DesignCanvas.h"
+#include "reportui/ObjectInspector.h"
 #include "widgets/Prompt.h"
 
 #include <QAction>
@@ -20,7 +20,7 @@
 #include <QVBoxLayout>
 
 ReportDesigner::ReportDesigner(const ReportTemplate &report, const QString &documentName,
-                               const ReportDataSource *source, QWidget *parent)
+                               const ReportRowSource *source, QWidget *parent)
     : QDialog(parent), m_report(report), m_documentName(documentName), m_source(source)
 {
     if (m_report.pages.empty())

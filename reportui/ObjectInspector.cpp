@@ -1,8 +1,8 @@
-#include "reportengine/ObjectInspector.h"
+#include "reportui/ObjectInspector.h"
 
-#include "reportengine/BuiltReport.h"
-#include "reportengine/DesignCanvas.h"
 #include "reportengine/DesignNames.h"
+#include "reportengine/ObjectPainter.h"
+#include "reportui/DesignCanvas.h"
 
 #include <QCheckBox>
 #include <QColorDialog>
@@ -433,7 +433,7 @@ void ObjectInspector::refresh()
                  m_wordWrap, m_stretch, m_format})
             w->setEnabled(hasFont);
         QFont shown;
-        shown.setFamilies({BuiltReport::fontFamily(*object)});
+        shown.setFamilies({ObjectPainter::fontFamily(*object)});
         m_font->setCurrentFont(shown);
         m_fontSize->setValue(object->fontSize);
         m_bold->setChecked(object->bold);

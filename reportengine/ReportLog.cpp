@@ -1,0 +1,3 @@
+#include "reportengine/ReportLog.h"
+
+Q_LOGGING_CATEGORY(reportLog, "kodra.report")
