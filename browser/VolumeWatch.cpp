@@ -50,16 +50,6 @@ void VolumeWatch::catalogueChanged()
         showBar(point);
 }
 
-QList<VolumeBar *> VolumeWatch::bars() const
-{
-    QList<VolumeBar *> list;
-    for (const QPointer<VolumeBar> &bar : m_bars) {
-        if (bar)
-            list << bar.data();
-    }
-    return list;
-}
-
 void VolumeWatch::appeared(const VolumeList::Volume &volume, bool atStart)
 {
     if (!isOffered(volume, atStart))

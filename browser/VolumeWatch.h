@@ -32,9 +32,6 @@ public:
     // The catalogue changed (connected, re-read): the bars are looked up again.
     void catalogueChanged();
 
-    QList<VolumeBar *> bars() const;
-    MountWatcher &watcher() { return m_watcher; }
-
     // Whether a volume gets a bar: one appearing later always, one there at the start only
     // when it is a removable or optical medium; RAM file systems never.
     static bool isOffered(const VolumeList::Volume &volume, bool atStart);

@@ -94,9 +94,10 @@ TfEdtDisk::TfEdtDisk(Catalogue &data, ConnectionSettings &settings, SettingsStor
     eDriveCD->setDrive(m_settings.cd.isEmpty() ? eDriveCD->firstDrive() : m_settings.cd);
     // Volumes coming and going show in the picker, but a read in progress keeps its drive.
     m_volumes = std::make_unique<MountWatcher>([] { return VolumeSource::instance().drives(); });
+    // The volumes there now are the picker's already: only later changes are followed.
+    m_volumes->start();
     connect(m_volumes.get(), &MountWatcher::appeared, this, &TfEdtDisk::volumesChanged);
     connect(m_volumes.get(), &MountWatcher::gone, this, &TfEdtDisk::volumesChanged);
-    m_volumes->start();
 
     dtGive.open();
     // A disk's lendings are few: the grid shows them all at once.

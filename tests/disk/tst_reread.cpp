@@ -259,6 +259,18 @@ private:
 
     QString tree(const QString &name) const { return m_dir.filePath(name); }
 
+    // The tree before the changes (with the large collection when asked) as a fixture volume.
+    bool prepareVolume(const QString &drive, bool collection)
+    {
+        const QByteArray root = QFile::encodeName(drive);
+        if (!makeDir(root) || !buildBefore(root))
+            return false;
+        if (collection && buildCollection(drive + QStringLiteral("/collection"), 300) <= 0)
+            return false;
+        m_volumes->volumes.insert(drive, {kLabel, kSerial, kCapacity});
+        return true;
+    }
+
 private Q_SLOTS:
     void initTestCase()
     {
@@ -293,11 +305,8 @@ private Q_SLOTS:
         QFETCH(int, rowsPerCall);
         QFETCH(bool, walkAhead);
         const QString drive = tree(QString::fromLatin1(QTest::currentDataTag()));
+        QVERIFY(prepareVolume(drive, true));
         const QByteArray root = QFile::encodeName(drive);
-        QVERIFY(makeDir(root));
-        QVERIFY(buildBefore(root));
-        QVERIFY(buildCollection(drive + QStringLiteral("/collection"), 300) > 0);
-        m_volumes->volumes.insert(drive, {kLabel, kSerial, kCapacity});
 
         const auto cat = catalogueWithDisk();
         QVERIFY2(cat->isValid(), qPrintable(cat->error()));
@@ -348,10 +357,8 @@ private Q_SLOTS:
     void refusedChangeKeepsTheRest()
     {
         const QString drive = tree(QStringLiteral("refused"));
+        QVERIFY(prepareVolume(drive, false));
         const QByteArray root = QFile::encodeName(drive);
-        QVERIFY(makeDir(root));
-        QVERIFY(buildBefore(root));
-        m_volumes->volumes.insert(drive, {kLabel, kSerial, kCapacity});
         const auto cat = catalogueWithDisk();
         QVERIFY2(cat->isValid(), qPrintable(cat->error()));
         QCOMPARE(readInto(*cat, drive, true), QString());
@@ -387,11 +394,8 @@ private Q_SLOTS:
     {
         QFETCH(int, stopAt);
         const QString drive = tree(QStringLiteral("stop-") + QString::number(stopAt));
+        QVERIFY(prepareVolume(drive, true));
         const QByteArray root = QFile::encodeName(drive);
-        QVERIFY(makeDir(root));
-        QVERIFY(buildBefore(root));
-        QVERIFY(buildCollection(drive + QStringLiteral("/collection"), 300) > 0);
-        m_volumes->volumes.insert(drive, {kLabel, kSerial, kCapacity});
 
         const auto cat = catalogueWithDisk();
         QVERIFY2(cat->isValid(), qPrintable(cat->error()));
