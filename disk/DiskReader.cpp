@@ -194,7 +194,8 @@ DiskReader::Outcome DiskReader::read(const QString &drive, Mode mode)
     auto progress = std::make_unique<TfProgress>(m_editor);
     progress->setMeasure(volume.usedBytes);
     m_progress = progress.get();
-    bool stopped = false;
+    m_stopped = false;
+    bool &stopped = m_stopped;
 
     {
         // Whatever happens: the editor back, the dialog gone, dtContent closed.

@@ -58,6 +58,8 @@ public:
     qint64 unreadFolders() const { return m_unreadFolders; }
     qint64 unreadEntries() const { return m_unreadEntries; }
     qint64 replacedNames() const;
+    // Whether the user stopped the last read before the walk ended.
+    bool wasStopped() const { return m_stopped; }
     // The message of a read that missed something ("Прочитано не всё: ..."); empty when the
     // counts are all 0.
     static QString incompleteText(qint64 folders, qint64 entries, qint64 names);
@@ -94,6 +96,7 @@ private:
     qint64 m_foundBytes = 0;
     int m_foundFiles = 0;
     qint64 m_unreadFolders = 0;
+    bool m_stopped = false;
     qint64 m_unreadEntries = 0;
     bool m_walkAhead = true;
     bool m_inPlace = true;

@@ -11,6 +11,7 @@
 #include "lending/LendingColors.h"
 #include "platform/MountWatcher.h"
 #include "platform/SettingsStore.h"
+#include "platform/UDisksClient.h"
 #include "store/DbError.h"
 #include "widgets/DBDateEdit.h"
 #include "widgets/DBEdit.h"
@@ -23,6 +24,7 @@
 
 #include <QAction>
 #include <QBoxLayout>
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QLabel>
 #include <QPushButton>
@@ -39,6 +41,7 @@ constexpr int kRecordHeight = 181;
 constexpr int kSideWidth = 85;
 constexpr int kBarHeight = 45;
 constexpr int kMargin = 8;
+const QString ejectName = QStringLiteral("EjectAfterRead");
 
 } // namespace
 
@@ -51,6 +54,7 @@ TfEdtDisk::TfEdtDisk(Catalogue &data, ConnectionSettings &settings, SettingsStor
       dtContent(std::make_unique<ContentWriter>(data.DefDatabase(), data.spNextID(),
                                                 QStringLiteral("dtContent"))),
       m_search(std::make_unique<FileSearch>(data.DefDatabase(), &data.searchIndex())),
+      m_store(store),
       fsEdtDisk(this, store, ConnectionSettings::section + QStringLiteral("\\EdtDisk"))
 {
     // Earlier versions kept the layout in a section of its own at the top.
@@ -98,6 +102,18 @@ TfEdtDisk::TfEdtDisk(Catalogue &data, ConnectionSettings &settings, SettingsStor
     m_volumes->start();
     connect(m_volumes.get(), &MountWatcher::appeared, this, &TfEdtDisk::volumesChanged);
     connect(m_volumes.get(), &MountWatcher::gone, this, &TfEdtDisk::volumesChanged);
+
+    m_udisks = std::make_unique<UDisksClient>();
+    connect(m_udisks.get(), &UDisksClient::listed, this, &TfEdtDisk::updateEject);
+    connect(m_udisks.get(), &UDisksClient::ejected, this, &TfEdtDisk::ejected);
+    connect(eDriveCD, &QComboBox::currentIndexChanged, this, &TfEdtDisk::updateEject);
+    if (m_store)
+        cbEject->setChecked(m_store->readBool(ConnectionSettings::section, ejectName, false));
+    connect(cbEject, &QCheckBox::toggled, this, [this](bool on) {
+        if (m_store)
+            m_store->writeBool(ConnectionSettings::section, ejectName, on);
+    });
+    m_udisks->refresh();
 
     dtGive.open();
     // A disk's lendings are few: the grid shows them all at once.
@@ -377,6 +393,13 @@ QWidget *TfEdtDisk::createContentArea()
     eDriveCD = new DrivePicker(m_buttonBar);
     eDriveCD->setMinimumWidth(int(kSideWidth * scale));
     bar->addWidget(eDriveCD);
+    // Shown where the system's disk service answers; usable where it can eject the drive.
+    cbEject = new QCheckBox(QStringLiteral("Извлечь"), m_buttonBar);
+    cbEject->setObjectName(QStringLiteral("cbEject"));
+    cbEject->setToolTip(QStringLiteral("Извлечь диск из привода, когда чтение окончено"));
+    cbEject->setVisible(false);
+    cbEject->setEnabled(false);
+    bar->addWidget(cbEject);
     auto *read = new QPushButton(aRead->text(), m_buttonBar);
     read->setObjectName(QStringLiteral("bRead"));
     read->setToolTip(aRead->toolTip());
@@ -475,6 +498,25 @@ void TfEdtDisk::volumesChanged()
 {
     if (!m_reading)
         eDriveCD->updateVolumes(m_volumes->volumes());
+    m_udisks->refresh();
+}
+
+void TfEdtDisk::updateEject()
+{
+    cbEject->setVisible(m_udisks->isListed());
+    cbEject->setEnabled(m_udisks->canEject(eDriveCD->drive()));
+}
+
+void TfEdtDisk::ejected(const QString &mountPoint, const QString &error)
+{
+    if (error.isEmpty())
+        return;
+    Prompt::instance().message(
+        this,
+        QStringLiteral("Диск в %1 не извлечён.\nЗакройте файлы, открытые с него, и извлеките его "
+                       "кнопкой на приводе.")
+            .arg(mountPoint),
+        QStringLiteral("Kodra"), QMessageBox::Warning, QMessageBox::Ok, error);
 }
 
 void TfEdtDisk::aReadExecute()
@@ -529,6 +571,11 @@ void TfEdtDisk::aReadExecute()
         if (outcome == DiskReader::Outcome::Read && !incomplete.isEmpty())
             Prompt::instance().message(this, incomplete, QStringLiteral("Kodra"),
                                        QMessageBox::Warning, QMessageBox::Ok);
+        // Only a read that ran to its end lets the disc go.
+        const QString drive = eDriveCD->drive();
+        if (outcome == DiskReader::Outcome::Read && !m_reader->wasStopped() && cbEject->isChecked()
+            && m_udisks->canEject(drive))
+            m_udisks->eject(drive);
     });
     // Volumes that came or went during the read show once it is over.
     QMetaObject::invokeMethod(this, &TfEdtDisk::volumesChanged, Qt::QueuedConnection);

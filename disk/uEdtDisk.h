@@ -15,8 +15,10 @@ class FileSearch;
 class MountWatcher;
 class Catalogue;
 class QAction;
+class QCheckBox;
 class QSplitter;
 class SettingsStore;
+class UDisksClient;
 struct ConnectionSettings;
 
 // The disk editor: the current disk of the main window's disk list, its lending history, the
@@ -46,6 +48,8 @@ public:
     DBGrid *DBGridEh1 = nullptr;
     ContentTree *tvDisk = nullptr;
     DrivePicker *eDriveCD = nullptr;
+    // Ejects the disc once a read has run to its end, where the system can eject the drive.
+    QCheckBox *cbEject = nullptr;
     QWidget *pContent = nullptr;
     QSplitter *splitter() const { return m_splitter; }
     DiskReader &reader() { return *m_reader; }
@@ -73,6 +77,8 @@ private:
     void createActions();
     void setupGive();
     void volumesChanged();
+    void updateEject();
+    void ejected(const QString &mountPoint, const QString &error);
     void dtGiveBeforeInsert(QueryDataSet &ds);
     void dtGiveAfterInsert(QueryDataSet &ds);
     void layoutInitially(int recordHeight);
@@ -85,6 +91,8 @@ private:
     std::unique_ptr<DiskReader> m_reader;
     std::unique_ptr<FileSearch> m_search;
     std::unique_ptr<MountWatcher> m_volumes;
+    std::unique_ptr<UDisksClient> m_udisks;
+    SettingsStore *m_store = nullptr;
     QSplitter *m_splitter = nullptr;
     QWidget *m_buttonBar = nullptr;
     qreal m_scale = 1;
