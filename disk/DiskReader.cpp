@@ -232,22 +232,10 @@ DiskReader::Outcome DiskReader::read(const QString &drive, Mode mode)
         Transaction::CommitHold hold(m_data.DefDatabase().transaction());
         std::unique_ptr<StoredContent> stored;
         if (storedRoot != 0) {
+            // Read beside the walk: the entries stored come while the volume's do.
             stored = std::make_unique<StoredContent>();
-            QElapsedTimer sinceEvents;
-            sinceEvents.start();
-            const bool loaded = stored->load(m_data.DefDatabase(), diskId, [&] {
-                if (sinceEvents.hasExpired(kEventsEveryMs)) {
-                    QCoreApplication::processEvents();
-                    sinceEvents.restart();
-                }
-                return m_progress && m_progress->isVisible();
-            });
-            if (!loaded) {
-                // Stopped before the walk began: nothing of the disk is read.
-                stored.reset();
-                storedRoot = 0;
-                removeContents(diskId);
-            }
+            stored->setWaiting([] { QCoreApplication::processEvents(); });
+            stored->start(m_data.DefDatabase(), diskId);
         }
         const QDateTime now = QDateTime::currentDateTime();
         const int rootKey = [&] {
@@ -269,6 +257,7 @@ DiskReader::Outcome DiskReader::read(const QString &drive, Mode mode)
         if (stored) {
             // What the walk did not meet is gone, also after a stop: what stays is what was
             // read, as when the disk is written anew.
+            stored->finish();
             stored->forEachUnmet([this](int key) { dtContent.remove(key); });
             dtContent.flush();
         }

@@ -42,8 +42,16 @@ bool BackgroundWalk::put(const DirectoryWalker::Entry &entry)
     if (m_stop.load(std::memory_order_relaxed))
         return false;
     m_filling.push_back(entry);
-    if (m_filling.size() < m_blockSize && !m_takerWaiting.load(std::memory_order_relaxed))
-        return true;
+    if (m_filling.size() < m_blockSize) {
+        // A waiting taker gets what there is, but not entry by entry: a hand-over wakes its
+        // thread, which costs more than walking an entry when the drive is fast. Where the
+        // drive is slow, entries come further apart than this and each goes over at once.
+        if (!m_takerWaiting.load(std::memory_order_relaxed))
+            return true;
+        const auto now = std::chrono::steady_clock::now();
+        if (now - m_handedOver < kHandOverEvery)
+            return true;
+    }
     std::unique_lock lock(m_mutex);
     if (m_blocks.size() >= m_maxBlocks && !m_stop) {
         QElapsedTimer stalled;
@@ -59,6 +67,7 @@ bool BackgroundWalk::put(const DirectoryWalker::Entry &entry)
 
 void BackgroundWalk::handOver()
 {
+    m_handedOver = std::chrono::steady_clock::now();
     m_blocks.push_back(std::move(m_filling));
     if (m_spare.empty()) {
         m_filling = Block();

@@ -5,6 +5,7 @@
 #include <QString>
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <exception>
@@ -15,8 +16,9 @@
 // A DirectoryWalker walk run on a thread of its own, handing its entries over in blocks
 // through a bounded queue: the drive's latency and the caller's work on the entries overlap,
 // and the walk never runs more than a few blocks ahead, so memory stays flat. A block goes
-// over when it is full or at once when the taker is waiting for one, so that a slow drive
-// still shows every entry as soon as it is read.
+// over when it is full, or when the taker is waiting for one and a millisecond has passed
+// since the last block went, so that a slow drive still shows every entry as soon as it is
+// read while a fast one is not handed over entry by entry.
 class BackgroundWalk
 {
 public:
@@ -52,6 +54,7 @@ private:
     bool put(const DirectoryWalker::Entry &entry);
     void handOver();
 
+    static constexpr std::chrono::microseconds kHandOverEvery {1000};
     const size_t m_blockSize;
     const size_t m_maxBlocks;
     mutable std::mutex m_mutex;
@@ -59,6 +62,7 @@ private:
     std::condition_variable m_room; // a block was taken, or the walk was stopped
     std::deque<Block> m_blocks;
     Block m_filling; // the walk's thread only
+    std::chrono::steady_clock::time_point m_handedOver; // the walk's thread only
     std::vector<Block> m_spare; // emptied blocks for reuse, keeping their capacity
     std::atomic<bool> m_takerWaiting {false};
     std::atomic<bool> m_stop {false};
