@@ -1,6 +1,7 @@
 #include "disk/StoredContent.h"
 
 #include "store/Connection.h"
+#include "store/DbError.h"
 #include "store/Statement.h"
 
 #include <QDate>
@@ -59,6 +60,9 @@ void StoredContent::start(Connection &connection, int diskId)
     // The reading's snapshot must be taken before the caller changes any entry.
     std::unique_lock lock(m_mutex);
     m_came.wait(lock, [this] { return m_begun || m_done; });
+    // One that could not even begin fails the read before anything changed.
+    if (!m_begun && m_error)
+        std::rethrow_exception(std::exchange(m_error, nullptr));
 }
 
 void StoredContent::run(const QString &databaseName, const QStringList &params, int diskId)
@@ -67,26 +71,20 @@ void StoredContent::run(const QString &databaseName, const QStringList &params, 
         Connection connection;
         connection.setDatabaseName(databaseName);
         connection.setParams(params);
-        {
-            const std::lock_guard lock(m_mutex);
-            if (m_stop) {
-                m_done = true;
-                m_came.notify_all();
-                return;
-            }
-            m_reading = &connection;
-        }
-        const auto forget = qScopeGuard([this] {
-            const std::lock_guard lock(m_mutex);
-            m_reading = nullptr;
-        });
         connection.open();
         connection.transaction().start();
         {
             const std::lock_guard lock(m_mutex);
             m_begun = true;
             m_came.notify_all();
+            if (m_stop)
+                throw DbError(QStringLiteral("stopped"));
+            m_reading = &connection;
         }
+        const auto forget = qScopeGuard([this] {
+            const std::lock_guard lock(m_mutex);
+            m_reading = nullptr;
+        });
         Statement s(connection);
         // Date and time apart: a time stamp would be made a local QDateTime, which costs a
         // look at the time zone for every row.

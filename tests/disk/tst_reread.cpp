@@ -7,8 +7,10 @@
 #include "app/ConnectionSettings.h"
 #include "disk/ContentWriter.h"
 #include "disk/DiskReader.h"
+#include "disk/StoredContent.h"
 #include "disk/uProgress.h"
 #include "store/DbError.h"
+#include "store/Statement.h"
 #include "tests/support/CatalogueSample.h"
 #include "tests/support/FixedVolumeSource.h"
 #include "tests/support/FixtureTree.h"
@@ -380,6 +382,46 @@ private Q_SLOTS:
                          && !it.key().endsWith(QStringLiteral("(again)")),
                      qPrintable(it.key()));
         QVERIFY(again.value(QStringLiteral("/grow.txt")).row.contains(QStringLiteral("size 1 ")));
+    }
+
+    // The stored entries come from a snapshot of their own, taken before the read changes any
+    // of them: the root entry's new key and what the read writes meanwhile are not seen.
+    void storedEntriesAreTheOnesBeforeTheRead()
+    {
+        const QString drive = tree(QStringLiteral("snapshot"));
+        QVERIFY(prepareVolume(drive, false));
+        const auto cat = catalogueWithDisk();
+        QVERIFY2(cat->isValid(), qPrintable(cat->error()));
+        QCOMPARE(readInto(*cat, drive, true), QString());
+        const QMap<QString, Stored> before = entries(*cat);
+        const int oldRoot = before.value(QString()).key;
+        const auto grow = cat->rows(QStringLiteral("select FCONTENT, FSIZE from TCONTENT where "
+                                                   "FDISKID = %1 and FOWNCONTENTID = %2 and "
+                                                   "FCONTENT = 'grow.txt'")
+                                        .arg(kDiskId)
+                                        .arg(oldRoot));
+        QCOMPARE(grow.size(), 1);
+
+        ReaderRun run;
+        QVERIFY(run.connect(*cat));
+        Connection &db = run.data.DefDatabase();
+        StoredContent stored;
+        stored.start(db, kDiskId);
+        {
+            Statement s(db);
+            s.prepare(QStringLiteral("update TCONTENT set FSIZE = FSIZE + 1000, FOWNCONTENTID = "
+                                     "-FOWNCONTENTID where FDISKID = :D"));
+            s.setParam(QStringLiteral("D"), kDiskId);
+            s.execute();
+        }
+        db.transaction().commit();
+        stored.finish();
+        QCOMPARE(stored.size(), before.size());
+        const StoredContent::Entry *was = stored.meet(oldRoot, QStringLiteral("grow.txt"));
+        QVERIFY(was);
+        QCOMPARE(qint64(was->size), grow.first().value(1).toLongLong());
+        QVERIFY(!stored.meet(oldRoot, QStringLiteral("grow.txt")));
+        QVERIFY(!stored.meet(-oldRoot, QStringLiteral("grow.txt")));
     }
 
     // Closing the dialog halfway leaves what a stopped read into an empty disk leaves; what
