@@ -6,9 +6,11 @@
 // as ratios in one run (first screens as medians of several runs); then the index's build
 // time, size on disk, load time and memory.
 //
-// Usage: bench_index [entries] [--all-last-rows]
+// Usage: bench_index [entries] [--all-last-rows] [--keep]
 //   entries          content entries to generate (default 10000000; 1000 per disk)
 //   --all-last-rows  also the last row of texts with more than 200,000 matches (long)
+//   --keep           keep the generated catalogue in the temporary folder and use it again
+//                    in later runs of the same size (generating 10,000,000 takes long)
 
 #include "bench/BenchDisk.h"
 #include "searchindex/ContentIndex.h"
@@ -37,6 +39,8 @@ constexpr int kScreen = 40;
 constexpr int kFullLimit = 200000;
 // Runs whose first screens give the median printed.
 constexpr int kScreenRuns = 9;
+// New sessions whose first searches give the medians printed.
+constexpr int kSessionRuns = 5;
 
 // Words of file and folder names; each padded to 12 characters so that PSQL picks one by
 // position.
@@ -106,17 +110,34 @@ QString blockSql(int first, int count, int disks)
         .arg(377 % std::min(disks, 1000));
 }
 
-void buildCatalogue(const TestCatalogue &cat, int disks)
+// Runs statements on the catalogue at path, committed at once.
+void execIn(const QString &path, const QStringList &statements)
+{
+    Connection c;
+    c.setDatabaseName(path);
+    c.setParams(TestCatalogue::params());
+    c.open();
+    c.transaction().start();
+    for (const QString &sql : statements) {
+        Statement stmt(c);
+        stmt.prepare(sql);
+        stmt.execute();
+    }
+    c.transaction().commit();
+    c.close();
+}
+
+void buildCatalogue(const QString &path, int disks)
 {
     QStringList folders {QStringLiteral("insert into TFOLDER (FFOLDERID, FFOLDER, FOWNFOLDERID) "
                                         "values (900, 'Архив', 0)")};
     folders << QStringLiteral("execute block as declare f integer = 0; begin while (f < 50) do "
                               "begin insert into TFOLDER (FFOLDERID, FFOLDER, FOWNFOLDERID) "
                               "values (901 + :f, 'Полка ' || :f, 900); f = f + 1; end end");
-    cat.exec(folders);
+    execIn(path, folders);
     for (int first = 0; first < disks; first += kDisksPerBlock)
-        cat.exec({blockSql(first, std::min(kDisksPerBlock, disks - first), disks)});
-    cat.exec({QStringLiteral("alter sequence SQ_MAIN restart with 2000000000")});
+        execIn(path, {blockSql(first, std::min(kDisksPerBlock, disks - first), disks)});
+    execIn(path, {QStringLiteral("alter sequence SQ_MAIN restart with 2000000000")});
 }
 
 // A field of /proc/self/status in kB: VmRSS now, VmHWM the highest so far.
@@ -243,24 +264,43 @@ int main(int argc, char *argv[])
     QCoreApplication app(argc, argv);
     qint64 entries = 10000000;
     bool allLastRows = false;
+    bool keep = false;
     for (int i = 1; i < argc; ++i) {
         const QString arg = QString::fromLocal8Bit(argv[i]);
         if (arg == QLatin1String("--all-last-rows"))
             allLastRows = true;
+        else if (arg == QLatin1String("--keep"))
+            keep = true;
         else if (arg.toLongLong() > 0)
             entries = arg.toLongLong();
         else
-            die(QStringLiteral("usage: bench_index [entries] [--all-last-rows]"));
+            die(QStringLiteral("usage: bench_index [entries] [--all-last-rows] [--keep]"));
     }
     const int disks = int(std::max<qint64>(1, entries / kEntriesPerDisk));
 
-    TestCatalogue cat;
-    if (!cat.isValid())
-        die(cat.error());
+    // A kept catalogue is named after its size; it is moved there only once complete.
+    const QString kept
+        = QDir::temp().filePath(QStringLiteral("kodra-bench-index-%1.gdb").arg(disks));
+    const bool reuse = keep && QFileInfo::exists(kept);
+    std::unique_ptr<TestCatalogue> cat;
     QElapsedTimer building;
     building.start();
-    buildCatalogue(cat, disks);
-    auto db = cat.connection();
+    QString path = kept;
+    if (!reuse) {
+        cat = std::make_unique<TestCatalogue>();
+        if (!cat->isValid())
+            die(cat->error());
+        path = cat->path();
+        buildCatalogue(path, disks);
+        if (keep) {
+            if (!QFile::rename(path, kept) && !QFile::copy(path, kept))
+                die(QStringLiteral("the catalogue was not kept as %1").arg(kept));
+            path = kept;
+        }
+    }
+    auto db = std::make_unique<Connection>();
+    db->setDatabaseName(path);
+    db->setParams(TestCatalogue::params());
     db->open();
     db->transaction().start();
     const qint64 stored = [&] {
@@ -270,9 +310,11 @@ int main(int argc, char *argv[])
         s.fetch();
         return s.value(0).toLongLong();
     }();
-    say(QStringLiteral("catalogue: %1 disks, %2 content entries, generated in %3 s")
+    say(QStringLiteral("catalogue: %1 disks, %2 content entries, %3 in %4 s")
             .arg(disks)
             .arg(stored)
+            .arg(reuse ? QStringLiteral("kept from an earlier run (%1)").arg(kept)
+                       : QStringLiteral("generated"))
             .arg(building.elapsed() / 1000.0, 0, 'f', 1));
 
     // The flat file grep reads: every name, one a line.
@@ -318,8 +360,54 @@ int main(int argc, char *argv[])
         die(QStringLiteral("the index did not load"));
     const double loadMs = loading.nsecsElapsed() / 1e6;
     const qint64 namesBytes = QFileInfo(flat).size();
+    // The first search of a session reads the disks in FIND's order: from the server when
+    // nothing is kept (today's first session, or disks changed since), else from the order kept
+    // beside the index by an earlier session. Each new DiskOrder is a new session; the runs
+    // alternate so that both find the caches alike.
+    const QString firstText = QLocale().toUpper(QStringLiteral("mp3"));
+    std::vector<double> fromServer;
+    std::vector<double> fromFile;
+    std::vector<double> refreshServer;
+    std::vector<double> refreshFile;
+    for (int r = 0; r < kSessionRuns; ++r) {
+        for (const bool useFile : {false, true}) {
+            if (!useFile)
+                QFile::remove(QDir(folder).filePath(DiskOrder::fileName()));
+            DiskOrder session;
+            session.setFolder(folder);
+            {
+                // The reading of the disks alone, in a session of its own.
+                DiskOrder alone;
+                alone.setFolder(folder);
+                if (!useFile)
+                    QFile::remove(QDir(folder).filePath(DiskOrder::fileName()));
+                inTransaction(*db);
+                QElapsedTimer t;
+                t.start();
+                alone.refresh(*db);
+                const double took = t.nsecsElapsed() / 1e6;
+                const auto want = useFile ? DiskOrder::Source::File : DiskOrder::Source::Server;
+                if (alone.lastSource() != want)
+                    die(QStringLiteral("the disks' order was not read as meant"));
+                (useFile ? refreshFile : refreshServer).push_back(took);
+                if (!useFile)
+                    QFile::remove(QDir(folder).filePath(DiskOrder::fileName()));
+            }
+            const Times first = byIndex(*db, index, session, firstText, false);
+            (useFile ? fromFile : fromServer).push_back(first.firstScreen);
+        }
+    }
+    say(QStringLiteral("first search of a session ('mp3', first screen): %1 with the disks' "
+                       "order kept beside the index, %2 reading it from the server (%3); the "
+                       "order alone %4 from the file, %5 from the server; medians of %6 "
+                       "alternating runs; goal <= 100 ms")
+            .arg(ms(median(fromFile)), ms(median(fromServer)),
+                 ratio(median(fromFile), median(fromServer)), ms(median(refreshFile)),
+                 ms(median(refreshServer)))
+            .arg(kSessionRuns));
     // The disks in FIND's order, read by the first search and kept while they do not change.
     DiskOrder order;
+    order.setFolder(folder);
 
     struct Case
     {

@@ -39,6 +39,7 @@ void SearchIndex::setCatalogue(const QString &databaseName, const QStringList &p
         return;
     stopBackground();
     m_diskOrder.forget();
+    m_diskOrder.setFolder(folderFor(databaseName));
     m_databaseName = databaseName;
     m_params = params;
     m_index = std::make_shared<ContentIndex>(folderFor(databaseName));
@@ -128,6 +129,19 @@ void SearchIndex::startBackground()
                 if (fresh)
                     index.build(connection);
                 ok = index.isBuilt();
+                if (ok) {
+                    // The disks' order of the next session's first search, read now while
+                    // nobody waits for it; the index is good without it.
+                    try {
+                        if (!connection.transaction().isActive())
+                            connection.transaction().start();
+                        DiskOrder order;
+                        order.setFolder(folder);
+                        order.refresh(connection);
+                    } catch (const DbError &e) {
+                        qCInfo(lcSearchIndex, "disk order not kept: %s", qPrintable(e.text()));
+                    }
+                }
                 connection.close();
             } catch (...) {
                 forget();

@@ -14,6 +14,7 @@
 #include "widgets/DBGrid.h"
 #include "widgets/DataSetModel.h"
 
+#include <QDataStream>
 #include <QDir>
 #include <QLineEdit>
 #include <QLockFile>
@@ -25,6 +26,7 @@
 #include <QTest>
 #include <QtEndian>
 #include <cstring>
+#include <functional>
 
 using namespace FixtureTree;
 
@@ -210,6 +212,41 @@ struct SegmentLayout
     }
 };
 
+// CRC-32 as zlib computes it, for files written back with a checksum that holds.
+quint32 crc32Of(const QByteArray &bytes)
+{
+    quint32 crc = 0xFFFFFFFFu;
+    for (const char c : bytes) {
+        crc ^= quint8(c);
+        for (int k = 0; k < 8; ++k)
+            crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+    }
+    return ~crc;
+}
+
+// The body of the kept disks' order changed by how and written back with its checksum right.
+bool rewriteOrder(const QString &path, const std::function<void(QByteArray &)> &how)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadWrite))
+        return false;
+    QDataStream head(file.readAll());
+    quint32 magic = 0;
+    quint32 version = 0;
+    quint32 crc = 0;
+    QByteArray body;
+    head >> magic >> version >> crc >> body;
+    if (head.status() != QDataStream::Ok || crc != crc32Of(body))
+        return false;
+    how(body);
+    QByteArray bytes;
+    {
+        QDataStream out(&bytes, QIODevice::WriteOnly);
+        out << magic << version << crc32Of(body) << body;
+    }
+    return file.resize(0) && file.seek(0) && file.write(bytes) == bytes.size();
+}
+
 QString text(const QVariant &v)
 {
     if (v.isNull())
@@ -334,10 +371,11 @@ private:
             }
         }
     }
-    QStringList indexRows(const ContentIndex &built, const QString &content, const QString &disk)
+    QStringList indexRows(const ContentIndex &built, const QString &content, const QString &disk,
+                          DiskOrder *order = nullptr)
     {
         inTransaction();
-        IndexedFind find(db(), built, index().diskOrder(), content, disk);
+        IndexedFind find(db(), built, order ? *order : index().diskOrder(), content, disk);
         QStringList rows;
         std::vector<QVariant> row;
         while (find.next(row)) {
@@ -361,7 +399,7 @@ private:
         }
         return index().prepare(db());
     }
-    void compareAll(const char *when)
+    void compareAll(const char *when, DiskOrder *order = nullptr)
     {
         auto built = ready();
         QVERIFY2(built, when);
@@ -369,7 +407,7 @@ private:
             const QString content = IndexText::upper(file);
             const QString diskText = IndexText::upper(disk);
             const QStringList expected = findRows(content, diskText);
-            const QStringList got = indexRows(*built, content, diskText);
+            const QStringList got = indexRows(*built, content, diskText, order);
             if (got != expected)
                 qWarning("%s, '%s' in '%s':\nindex %s\nFIND  %s", when, qPrintable(file),
                          qPrintable(disk), qPrintable(got.join(QLatin1Char('\n'))),
@@ -903,6 +941,117 @@ private Q_SLOTS:
             QCOMPARE(found, keys);
         }
         QVERIFY(m_f->prompt().shown.isEmpty());
+    }
+
+    // The disks' order a session read is kept beside the index for the first search of the
+    // next session, while it is this catalogue's and no disk or folder changed; a file that
+    // fails a check is not used and is written anew. The rows stay FIND's either way.
+    void diskOrderIsKeptForTheNextSession_data()
+    {
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<bool>("used");
+        QTest::newRow("nothing") << QStringLiteral("nothing") << true;
+        QTest::newRow("written back as it was") << QStringLiteral("as it was") << true;
+        for (const char *change : {"disk renamed", "disk added", "disk deleted", "folder renamed",
+                                   "folder moved", "missing", "one byte", "truncated", "garbage",
+                                   "another catalogue", "count beyond the file"})
+            QTest::newRow(change) << QString::fromLatin1(change) << false;
+    }
+    void diskOrderIsKeptForTheNextSession()
+    {
+        QFETCH(QString, change);
+        QFETCH(bool, used);
+        QVERIFY(ready());
+        // The build in the background keeps the order already; a search keeps it as well.
+        compareAll("before");
+        const QString folder = SearchIndex::folderFor(db().databaseName());
+        const QString path = QDir(folder).filePath(DiskOrder::fileName());
+        QVERIFY(QFileInfo::exists(path));
+        auto committed = [this](const QStringList &statements) {
+            auto other = m_f->catalogue().connection();
+            other->open();
+            other->transaction().start();
+            for (const QString &sql : statements) {
+                Statement s(*other);
+                s.prepare(sql);
+                s.execute();
+            }
+            other->transaction().commit();
+            other->close();
+            // This session sees it once its transaction starts anew.
+            db().close();
+            db().open();
+        };
+        auto damage = [&path](const std::function<void(QByteArray &)> &how) {
+            QFile file(path);
+            if (!file.open(QIODevice::ReadWrite))
+                return false;
+            QByteArray bytes = file.readAll();
+            how(bytes);
+            return file.resize(0) && file.seek(0) && file.write(bytes) == bytes.size();
+        };
+        // The identity leads the body: its length in bytes, then its UTF-16 units.
+        auto identityBytes = [](const QByteArray &body) {
+            return qint64(qFromBigEndian<quint32>(body.constData()));
+        };
+        bool done = true;
+        if (change == QLatin1String("as it was")) {
+            done = rewriteOrder(path, [](QByteArray &) {});
+        } else if (change == QLatin1String("disk renamed")) {
+            // The same number in a folder of the same path: the name now sorts it last.
+            committed({QStringLiteral("update TDISK set FNAME = 'Яблоко' where FDISKID = 2005")});
+        } else if (change == QLatin1String("disk added")) {
+            committed({QStringLiteral("insert into TDISK (FDISKID, FFOLDERID, FMANID, FNAME, FNN) "
+                                      "values (2006, 1002, 1, 'Акт', 0)")});
+        } else if (change == QLatin1String("disk deleted")) {
+            committed({QStringLiteral("delete from TDISK where FDISKID = 2005")});
+        } else if (change == QLatin1String("folder renamed")) {
+            committed(
+                {QStringLiteral("update TFOLDER set FFOLDER = 'Яшик' where FFOLDERID = 1003")});
+        } else if (change == QLatin1String("folder moved")) {
+            committed(
+                {QStringLiteral("update TFOLDER set FOWNFOLDERID = 0 where FFOLDERID = 1002")});
+        } else if (change == QLatin1String("missing")) {
+            done = QFile::remove(path);
+        } else if (change == QLatin1String("one byte")) {
+            done = damage([](QByteArray &b) { b[b.size() / 2] = char(b[b.size() / 2] ^ 0x04); });
+        } else if (change == QLatin1String("truncated")) {
+            done = damage([](QByteArray &b) { b.truncate(b.size() - 3); });
+        } else if (change == QLatin1String("garbage")) {
+            QRandomGenerator random(28);
+            done = damage([&random](QByteArray &b) {
+                for (qsizetype i = 12; i < b.size(); ++i)
+                    b[i] = char(random.bounded(256));
+            });
+        } else if (change == QLatin1String("another catalogue")) {
+            // The same disks, the same stamp, the checksum right: only the catalogue's
+            // creation time differs, as for the same catalogue restored.
+            done = rewriteOrder(path, [&](QByteArray &body) {
+                const qint64 at = 4 + identityBytes(body) - 1;
+                body[at] = char(body[at] ^ 0x01);
+            });
+        } else if (change == QLatin1String("count beyond the file")) {
+            done = rewriteOrder(path, [&](QByteArray &body) {
+                const qint64 at = 4 + identityBytes(body) + 8 * 8;
+                qToBigEndian<qint32>(0x7FFFFFFF, body.data() + at);
+            });
+        }
+        QVERIFY(done);
+        DiskOrder session;
+        session.setFolder(folder);
+        inTransaction();
+        session.refresh(db());
+        QCOMPARE(session.lastSource() == DiskOrder::Source::File, used);
+        compareAll(qPrintable(change), &session);
+        if (QTest::currentTestFailed())
+            return;
+        // What the server gave is kept for the session after.
+        DiskOrder next;
+        next.setFolder(folder);
+        inTransaction();
+        next.refresh(db());
+        QCOMPARE(next.lastSource(), DiskOrder::Source::File);
+        compareAll(qPrintable(change + QStringLiteral(", next session")), &next);
     }
 
     // A text longer than any name finds nothing, quietly: the inputs take no more than a name
