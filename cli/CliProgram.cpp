@@ -1,9 +1,15 @@
 #include "cli/CliProgram.h"
 
+#include "admin/CatalogueService.h"
 #include "app/ConnectFailure.h"
 #include "cli/CliFailure.h"
 #include "cli/FolderPath.h"
+#include "cli/TerminalReadWatch.h"
+#include "cli/TerminalServiceWatch.h"
+#include "disk/ContentWriter.h"
+#include "disk/DiskReader.h"
 #include "disk/VolumeRecognition.h"
+#include "disk/VolumeSource.h"
 #include "lending/Debtors.h"
 #include "reports/FolderStatistics.h"
 #include "search/CatalogueSearch.h"
@@ -17,6 +23,8 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
+
+#include <unistd.h>
 
 namespace {
 
@@ -53,6 +61,10 @@ const std::vector<CliProgram::Command> &CliProgram::table()
         {"lent", "lent [--overdue] [--not-returned] [--mine | --others]", "выданные диски"},
         {"stat", "stat", "статистика по папкам"},
         {"which", "which MOUNTPOINT", "какой диск каталога смонтирован в MOUNTPOINT"},
+        {"read", "read MOUNTPOINT --folder PATH [--name NAME | --disk KEY] [--replace | --add]",
+         "прочитать том в новый диск папки или заново в диск KEY"},
+        {"backup", "backup FILE [--force]", "резервная копия каталога в FILE"},
+        {"restore", "restore FILE [--force]", "восстановить каталог из резервной копии FILE"},
     };
     return commands;
 }
@@ -134,6 +146,24 @@ void CliProgram::addOptions()
             {QStringLiteral("mine"), tr8("Только мои диски.")},
             {QStringLiteral("others"), tr8("Только чужие диски.")},
         });
+    } else if (m_command == QLatin1String("read")) {
+        m_parser.addPositionalArgument(QStringLiteral("MOUNTPOINT"), tr8("Точка монтирования."));
+        m_parser.addOptions({
+            {QStringLiteral("folder"), tr8("Папка нового диска."), QStringLiteral("PATH")},
+            {QStringLiteral("name"), tr8("Название нового диска (иначе метка тома)."),
+             QStringLiteral("NAME")},
+            {QStringLiteral("disk"), tr8("Прочитать заново диск с этим ключом."),
+             QStringLiteral("KEY")},
+            {QStringLiteral("replace"), tr8("Заменить содержимое диска.")},
+            {QStringLiteral("add"), tr8("Добавить к содержимому диска.")},
+            {QStringLiteral("progress"), tr8("Показывать ход чтения, даже не в терминале.")},
+        });
+    } else if (m_command == QLatin1String("backup") || m_command == QLatin1String("restore")) {
+        m_parser.addPositionalArgument(QStringLiteral("FILE"), tr8("Файл резервной копии."));
+        m_parser.addOptions({
+            {QStringLiteral("force"), tr8("Перезаписать существующий файл.")},
+            {QStringLiteral("progress"), tr8("Показывать шаги сервера.")},
+        });
     } else if (m_command == QLatin1String("which")) {
         m_parser.addPositionalArgument(QStringLiteral("MOUNTPOINT"), tr8("Точка монтирования."));
     }
@@ -197,6 +227,12 @@ int CliProgram::run()
             return lent();
         if (m_command == QLatin1String("stat"))
             return stat();
+        if (m_command == QLatin1String("read"))
+            return read();
+        if (m_command == QLatin1String("backup"))
+            return backup();
+        if (m_command == QLatin1String("restore"))
+            return restore();
         return which();
     } catch (const CliFailure &f) {
         std::fprintf(stderr, "kodra-cli: %s\n", f.message().toUtf8().constData());
@@ -207,7 +243,12 @@ int CliProgram::run()
     }
 }
 
-void CliProgram::connect()
+bool CliProgram::showProgress() const
+{
+    return m_parser.isSet(QStringLiteral("progress")) || ::isatty(STDERR_FILENO) == 1;
+}
+
+void CliProgram::readSettings()
 {
     if (!FbClient::isAvailable())
         throw CliFailure(CliFailure::Error,
@@ -237,6 +278,17 @@ void CliProgram::connect()
             line.chop(1);
         settings.userPass = QString::fromUtf8(line);
     }
+    if (settings.databasePath().isEmpty())
+        throw CliFailure(CliFailure::Error,
+                         tr8("Каталог не указан: запустите kodra и настройте базу или укажите "
+                             "--database."));
+}
+
+void CliProgram::connect()
+{
+    if (!m_session)
+        readSettings();
+    const ConnectionSettings &settings = m_session->settings();
     const QString path = settings.databasePath();
     try {
         if (!m_session->open())
@@ -312,7 +364,8 @@ int CliProgram::disks()
     connect();
     QueryDataSet rows(m_data->DefDatabase(), QStringLiteral("dtDisks"));
     QStringList sql {QStringLiteral(
-        "select f.FFOLDERFULL, d.FNN, d.FNAME, d.FLABEL, d.FUNIQUE, d.FFILES, d.FFULLSIZE, "
+        "select d.FDISKID, f.FFOLDERFULL, d.FNN, d.FNAME, d.FLABEL, d.FUNIQUE, d.FFILES, "
+        "d.FFULLSIZE, "
         "d.FGETDATE, d.FCOMMENT from TDISK d left join GETFOLDERFULL(d.FFOLDERID) f on "
         "d.FDISKID is not null")};
     if (m_parser.isSet(QStringLiteral("folder"))) {
@@ -324,7 +377,8 @@ int CliProgram::disks()
         rows.setSelectSql(sql << QStringLiteral("order by f.FFOLDERFULL, d.FNN, d.FNAME"));
     }
     rows.open();
-    RowWriter out = writer({{QStringLiteral("folder"), tr8("Папка")},
+    RowWriter out = writer({{QStringLiteral("key"), tr8("Ключ")},
+                            {QStringLiteral("folder"), tr8("Папка")},
                             {QStringLiteral("number"), tr8("№")},
                             {QStringLiteral("name"), tr8("Диск")},
                             {QStringLiteral("label"), tr8("Метка")},
@@ -334,9 +388,10 @@ int CliProgram::disks()
                             {QStringLiteral("acquired"), tr8("Приобретен")},
                             {QStringLiteral("comment"), tr8("Содержание")}});
     writeRows(rows,
-              {QStringLiteral("FFOLDERFULL"), QStringLiteral("FNN"), QStringLiteral("FNAME"),
-               QStringLiteral("FLABEL"), QStringLiteral("FUNIQUE"), QStringLiteral("FFILES"),
-               QStringLiteral("FFULLSIZE"), QStringLiteral("FGETDATE"), QStringLiteral("FCOMMENT")},
+              {QStringLiteral("FDISKID"), QStringLiteral("FFOLDERFULL"), QStringLiteral("FNN"),
+               QStringLiteral("FNAME"), QStringLiteral("FLABEL"), QStringLiteral("FUNIQUE"),
+               QStringLiteral("FFILES"), QStringLiteral("FFULLSIZE"), QStringLiteral("FGETDATE"),
+               QStringLiteral("FCOMMENT")},
               out);
     out.finish();
     return 0;
@@ -423,17 +478,223 @@ int CliProgram::which()
     connect();
     const VolumeRecognition::Volume volume
         = VolumeRecognition::recognise(m_data->DefDatabase(), mountPoint);
-    RowWriter out = writer({{QStringLiteral("folder"), tr8("Папка")},
+    RowWriter out = writer({{QStringLiteral("key"), tr8("Ключ")},
+                            {QStringLiteral("folder"), tr8("Папка")},
                             {QStringLiteral("disk"), tr8("Диск")},
                             {QStringLiteral("label"), tr8("Метка")},
                             {QStringLiteral("serial"), tr8("Серийный номер")}});
     for (const VolumeRecognition::Disk &disk : volume.disks)
-        out.write({disk.folderPath, disk.name, volume.label, volume.serial});
+        out.write({disk.diskId, disk.folderPath, disk.name, volume.label, volume.serial});
     out.finish();
     if (volume.disks.isEmpty()) {
         std::fprintf(stderr, "kodra-cli: %s: %s\n", mountPoint.toUtf8().constData(),
                      VolumeRecognition::describe(volume).toUtf8().constData());
         return CliFailure::NothingFound;
     }
+    return 0;
+}
+
+int CliProgram::read()
+{
+    const QString mountPoint = positional(1, "путь к точке монтирования");
+    const bool replace = m_parser.isSet(QStringLiteral("replace"));
+    const bool add = m_parser.isSet(QStringLiteral("add"));
+    const bool existing = m_parser.isSet(QStringLiteral("disk"));
+    if (replace && add)
+        throw CliFailure(CliFailure::Usage, tr8("Укажите что-то одно: --replace или --add."));
+    if (existing && m_parser.isSet(QStringLiteral("name")))
+        throw CliFailure(CliFailure::Usage, tr8("Укажите что-то одно: --name или --disk."));
+    if (!existing && !m_parser.isSet(QStringLiteral("folder")))
+        throw CliFailure(CliFailure::Usage,
+                         tr8("Укажите папку нового диска: --folder PATH (или --disk KEY)."));
+    int diskId = 0;
+    if (existing) {
+        bool ok = false;
+        diskId = m_parser.value(QStringLiteral("disk")).toInt(&ok);
+        if (!ok || diskId <= 0)
+            throw CliFailure(CliFailure::Usage,
+                             tr8("--disk ждёт ключ диска (число), а не \"%1\".")
+                                 .arg(m_parser.value(QStringLiteral("disk"))));
+    }
+    if (!QFileInfo(mountPoint).isDir())
+        throw CliFailure(CliFailure::Error,
+                         tr8("Папки \"%1\" нет: укажите точку монтирования тома.").arg(mountPoint));
+    // The client library loaded, then the handlers, then the first attachment: the client
+    // chains the handlers it finds.
+    readSettings();
+    TerminalReadWatch watch(showProgress());
+    connect();
+    Catalogue &data = *m_data;
+    QueryDataSet &folders = data.dtFolder();
+    QueryDataSet &disks = data.dtDisk();
+    folders.open();
+    int folderId = 0;
+    if (existing) {
+        const QList<QVariantList> found = [&] {
+            QueryDataSet disk(data.DefDatabase(), QStringLiteral("dtReadDisk"));
+            disk.setSelectSql({QStringLiteral(
+                "select FFOLDERID, (select count(*) from TCONTENT c where c.FDISKID = d.FDISKID) "
+                "FENTRIES from TDISK d where FDISKID = :ID")});
+            disk.setParam(QStringLiteral("ID"), diskId);
+            disk.open();
+            QList<QVariantList> rows;
+            for (disk.first(); !disk.eof(); disk.next())
+                rows.append({disk.fieldByName(QStringLiteral("FFOLDERID")).value(),
+                             disk.fieldByName(QStringLiteral("FENTRIES")).value()});
+            disk.close();
+            return rows;
+        }();
+        if (found.isEmpty())
+            throw CliFailure(CliFailure::Error,
+                             tr8("Диска с ключом %1 нет в каталоге: ключи дисков - kodra-cli "
+                                 "disks.")
+                                 .arg(diskId));
+        folderId = found.first().at(0).toInt();
+        if (m_parser.isSet(QStringLiteral("folder")) && folderOption("folder") != folderId)
+            throw CliFailure(CliFailure::Error,
+                             tr8("Диск %1 лежит не в папке \"%2\".")
+                                 .arg(diskId)
+                                 .arg(m_parser.value(QStringLiteral("folder"))));
+        // As the editor asks before it reads a disk that has contents.
+        if (found.first().at(1).toLongLong() > 0 && !replace && !add)
+            throw CliFailure(CliFailure::Usage,
+                             tr8("Файлы диска %1 уже внесены: укажите --replace, чтобы заменить "
+                                 "содержимое, или --add, чтобы добавить к нему.")
+                                 .arg(diskId));
+    } else {
+        folderId = folderOption("folder");
+    }
+    folders.locate(QStringLiteral("FFOLDERID"), folderId);
+    disks.open();
+    if (existing) {
+        if (!disks.locate(QStringLiteral("FDISKID"), diskId))
+            throw CliFailure(CliFailure::Error,
+                             tr8("Диск %1 не удалось открыть в его папке.").arg(diskId));
+    } else {
+        // A new disk as the main window starts one: in the folder, mine, named after the
+        // volume's label unless a name is given.
+        QString name = m_parser.value(QStringLiteral("name"));
+        if (name.isEmpty()) {
+            const QString label = VolumeSource::instance().info(mountPoint).label;
+            name = label.isEmpty()
+                ? QFileInfo(mountPoint).absoluteFilePath().section(QLatin1Char('/'), -1)
+                : label;
+        }
+        if (name.isEmpty())
+            name = mountPoint;
+        disks.afterInsert = [&](QueryDataSet &ds) {
+            ds.fieldByName(QStringLiteral("FFOLDERID")).setInteger(folderId);
+            ds.fieldByName(QStringLiteral("FMANID")).setInteger(1);
+            ds.fieldByName(QStringLiteral("FNAME")).setString(name);
+        };
+        disks.insert();
+    }
+    ContentWriter dtContent(data.DefDatabase(), data.spNextID(), QStringLiteral("dtContent"));
+    DiskReader reader(data, dtContent, watch);
+    const DiskReader::Mode mode = add ? DiskReader::Mode::Add : DiskReader::Mode::Replace;
+    try {
+        reader.read(mountPoint, mode);
+        data.DefDatabase().transaction().commit();
+    } catch (const DbError &e) {
+        if (disks.state() == QueryDataSet::State::Insert)
+            disks.cancel();
+        throw CliFailure(CliFailure::Error, tr8("Чтение \"%1\" не удалось.").arg(mountPoint),
+                         e.text());
+    }
+    const int key = data.currentDisk();
+    std::printf("%d\n", key);
+    std::fflush(stdout);
+    // As after the editor's read: the index takes the disk in, here before the program ends.
+    SearchIndex &index = data.searchIndex();
+    index.refreshInBackground();
+    if (index.isBuilding()) {
+        QEventLoop loop;
+        QObject::connect(&index, &SearchIndex::backgroundDone, &loop, &QEventLoop::quit);
+        if (index.isBuilding())
+            loop.exec();
+    }
+    if (watch.signal() != 0)
+        return 128 + watch.signal();
+    const QString incomplete = DiskReader::incompleteText(
+        reader.unreadFolders(), reader.unreadEntries(), reader.replacedNames());
+    if (!incomplete.isEmpty()) {
+        std::fprintf(stderr, "kodra-cli: %s\n", incomplete.toUtf8().constData());
+        return CliFailure::Incomplete;
+    }
+    return 0;
+}
+
+int CliProgram::backup()
+{
+    const QString file = positional(1, "файл резервной копии");
+    readSettings();
+    const ConnectionSettings &settings = m_session->settings();
+    const QString database = settings.databasePath();
+    const bool local = Connection::isLocalPath(database);
+    if (local && !QFileInfo::exists(database))
+        throw CliFailure(CliFailure::Error,
+                         tr8("Файл базы не найден: %1. Нечего резервировать.").arg(database));
+    if (QFileInfo::exists(file) && !m_parser.isSet(QStringLiteral("force")))
+        throw CliFailure(CliFailure::Error,
+                         tr8("Файл резервной копии %1 уже есть: добавьте --force, чтобы "
+                             "перезаписать его.")
+                             .arg(file));
+    LocalCatalogueGuard guard;
+    if (local)
+        guard.take(database);
+    TerminalServiceWatch watch(showProgress());
+    CatalogueService service(&watch);
+    try {
+        service.attach(database, settings.userName, settings.userPass);
+        service.backup(database, QFileInfo(file).absoluteFilePath());
+        service.detachQuietly();
+    } catch (const DbError &e) {
+        const ConnectFailure failure = ConnectFailure::explain(database, e);
+        throw CliFailure(CliFailure::Error,
+                         tr8("Резервное копирование не удалось: %1").arg(failure.text), e.text());
+    }
+    std::printf(
+        "%s\n",
+        tr8("ОК. Резервное копирование выполнено успешно: %1").arg(file).toUtf8().constData());
+    return 0;
+}
+
+int CliProgram::restore()
+{
+    const QString file = positional(1, "файл резервной копии");
+    readSettings();
+    const ConnectionSettings &settings = m_session->settings();
+    const QString database = settings.databasePath();
+    const bool local = Connection::isLocalPath(database);
+    if (!QFileInfo::exists(file))
+        throw CliFailure(
+            CliFailure::Error,
+            tr8("Файл резервной копии не найден: %1. Неоткуда восстанавливать.").arg(file));
+    if (CatalogueService::exists(database, settings.userName, settings.userPass)
+        && !m_parser.isSet(QStringLiteral("force")))
+        throw CliFailure(CliFailure::Error,
+                         tr8("Каталог %1 уже есть: добавьте --force, чтобы заменить его "
+                             "восстановленным.")
+                             .arg(database));
+    LocalCatalogueGuard guard;
+    if (local && QFileInfo::exists(database))
+        guard.take(database);
+    TerminalServiceWatch watch(showProgress());
+    CatalogueService service(&watch);
+    try {
+        service.attach(database, settings.userName, settings.userPass);
+        service.restore(QFileInfo(file).absoluteFilePath(), database);
+        service.detachQuietly();
+    } catch (const DbError &e) {
+        throw CliFailure(CliFailure::Error,
+                         tr8("Восстановление из резервной копии не удалось; каталог остался "
+                             "прежним."),
+                         e.text());
+    }
+    std::printf("%s\n",
+                tr8("ОК. Восстановление из резервной копии выполнено успешно: %1")
+                    .arg(database)
+                    .toUtf8()
+                    .constData());
     return 0;
 }

@@ -42,7 +42,11 @@ private:
     // Throws CliFailure(Usage) for what the command does not take.
     void parse();
     QString positional(int count, const char *what) const;
+    // The connection settings: the window program's, then the options.
+    void readSettings();
     void connect();
+    // --progress, or stderr is a terminal.
+    bool showProgress() const;
     RowWriter writer(QList<RowWriter::Column> columns) const;
     int folderOption(const char *option);
 

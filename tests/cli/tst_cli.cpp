@@ -1,9 +1,17 @@
+#include "app/Catalogue.h"
+#include "app/ConnectionSettings.h"
 #include "app/LocalCatalogueGuard.h"
+#include "disk/ContentWriter.h"
+#include "disk/DiskReader.h"
+#include "disk/EditorReadWatch.h"
 #include "search/CatalogueSearch.h"
 #include "searchindex/SearchIndex.h"
 #include "store/Connection.h"
+#include "store/DbError.h"
 #include "store/Field.h"
 #include "store/Transaction.h"
+#include "tests/support/CatalogueSample.h"
+#include "tests/support/FixtureTree.h"
 #include "tests/support/LendingSample.h"
 #include "tests/support/TestCatalogue.h"
 
@@ -14,6 +22,9 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <csignal>
+#include <unistd.h>
 
 // kodra-cli as a script runs it: a process over a catalogue restored from the template, with
 // settings and an index cache of its own.
@@ -113,6 +124,66 @@ class TestCli : public QObject
         db->transaction().commit();
         db->close();
         return rows;
+    }
+
+    // A disk's record and its entries in key order, keys aside: each entry's parent as the
+    // position of its parent in the list; the root entry's date is the time of the read.
+    static QStringList diskRows(const QString &catalogue, int diskId)
+    {
+        QStringList rows;
+        const QList<QVariantList> disk = TestCatalogue::rowsIn(
+            catalogue,
+            QStringLiteral("select FLABEL, FUNIQUE, FFULLSIZE, FFILES, FCOMMENT from "
+                           "TDISK where FDISKID = %1")
+                .arg(diskId));
+        for (const QVariantList &row : disk) {
+            QStringList values;
+            for (const QVariant &v : row)
+                values << (v.isNull() ? QStringLiteral("<null>") : v.toString());
+            rows << QStringLiteral("disk ") + values.join(QLatin1Char('|'));
+        }
+        const QList<QVariantList> entries = TestCatalogue::rowsIn(
+            catalogue,
+            QStringLiteral("select FCONTENTID, FOWNCONTENTID, FTYPE, FCONTENT, FSIZE, "
+                           "FDATE from TCONTENT where FDISKID = %1 order by FCONTENTID")
+                .arg(diskId));
+        QHash<int, int> position;
+        for (const QVariantList &e : entries) {
+            position.insert(e.at(0).toInt(), int(position.size()));
+            const bool root = e.at(1).isNull() || e.at(1).toInt() == 0;
+            rows << QStringLiteral("%1|%2|%3|%4|%5")
+                        .arg(root ? -1 : position.value(e.at(1).toInt(), -2))
+                        .arg(e.at(2).toInt())
+                        .arg(e.at(3).toString(), e.at(4).toString(),
+                             root ? QString() : e.at(5).toString());
+        }
+        return rows;
+    }
+
+    // The editor's read of tree into disk diskId of catalogue.
+    static QString editorRead(const TestCatalogue &catalogue, int diskId, const QString &tree,
+                              DiskReader::Mode mode)
+    {
+        Catalogue data;
+        ConnectionSettings settings;
+        settings.databaseName = catalogue.path();
+        settings.userName = QStringLiteral("KODRA");
+        settings.userPass = QStringLiteral("TARLO");
+        if (!CatalogueSample::connectMain(data, settings)
+            || !data.dtFolder().locate(QStringLiteral("FFOLDERID"), TestCatalogue::startFolderId)
+            || !data.dtDisk().locate(QStringLiteral("FDISKID"), diskId))
+            return QStringLiteral("cannot open the disk");
+        ContentWriter dtContent(data.DefDatabase(), data.spNextID(), QStringLiteral("dtContent"));
+        EditorReadWatch watch(nullptr);
+        DiskReader reader(data, dtContent, watch);
+        try {
+            reader.read(tree, mode);
+            data.DefDatabase().transaction().commit();
+            data.DefDatabase().close();
+        } catch (const DbError &e) {
+            return e.text();
+        }
+        return {};
     }
 
 private Q_SLOTS:
@@ -241,12 +312,13 @@ private Q_SLOTS:
                              QStringLiteral("--format"), QStringLiteral("csv")});
         QCOMPARE(csv.exitCode, 0);
         const QString top = TestCatalogue::startFolderName();
-        QCOMPARE(QString::fromUtf8(csv.out),
-                 QStringLiteral("folder,number,name,label,serial,files,size,acquired,comment\r\n"
-                                "%1 / Диски,1,Bach,,,,,,\r\n"
-                                "%1 / Диски,12,\"Музыка, \"\"лучшее\"\"\",,,,,2024-03-05,"
-                                "\"к, \"\"тест\"\"\"\r\n")
-                     .arg(top));
+        QCOMPARE(
+            QString::fromUtf8(csv.out),
+            QStringLiteral("key,folder,number,name,label,serial,files,size,acquired,comment\r\n"
+                           "2001,%1 / Диски,1,Bach,,,,,,\r\n"
+                           "2102,%1 / Диски,12,\"Музыка, \"\"лучшее\"\"\",,,,,2024-03-05,"
+                           "\"к, \"\"тест\"\"\"\r\n")
+                .arg(top));
 
         const Run json = cli({QStringLiteral("disks"), QStringLiteral("--folder"), folder,
                               QStringLiteral("--format"), QStringLiteral("json")});
@@ -255,7 +327,7 @@ private Q_SLOTS:
         QCOMPARE(rows.size(), 2);
         for (const QJsonObject &row : rows)
             QCOMPARE(row.keys(),
-                     QStringList({"acquired", "comment", "files", "folder", "label", "name",
+                     QStringList({"acquired", "comment", "files", "folder", "key", "label", "name",
                                   "number", "serial", "size"}));
         QCOMPARE(rows.at(1).value(QStringLiteral("name")).toString(),
                  QStringLiteral("Музыка, \"лучшее\""));
@@ -345,6 +417,21 @@ private Q_SLOTS:
             << QStringList {"which", "/nonexistent/kodra-cli"} << 1 << "укажите точку монтирования";
         QTest::newRow("unknown folder path")
             << QStringList {"disks", "--folder", "Нет/Такой"} << 1 << "нет в каталоге";
+        QTest::newRow("read: missing mount point")
+            << QStringList {"read", "/nonexistent/kodra-cli", "--folder", "Диски"} << 1
+            << "укажите точку монтирования";
+        QTest::newRow("read: unknown folder path")
+            << QStringList {"read", QDir::tempPath(), "--folder", "Нет/Такой"} << 1
+            << "нет в каталоге";
+        QTest::newRow("read: no folder")
+            << QStringList {"read", QDir::tempPath()} << 2 << "--folder";
+        QTest::newRow("read: unknown disk")
+            << QStringList {"read", QDir::tempPath(), "--disk", "999999"} << 1 << "нет в каталоге";
+        QTest::newRow("read: replace and add")
+            << QStringList {"read", QDir::tempPath(), "--disk", "2001", "--replace", "--add"} << 2
+            << "--replace";
+        QTest::newRow("restore: missing backup")
+            << QStringList {"restore", "/nonexistent/k.fbk"} << 1 << "не найден";
         QTest::newRow("nothing found") << QStringList {"find", "zzqqzz"} << 4 << "";
         QTest::newRow("missing catalogue")
             << QStringList {"folders", "--database", "/nonexistent/k.gdb"} << 1
@@ -367,7 +454,8 @@ private Q_SLOTS:
 
     void helpPerCommand()
     {
-        for (const char *command : {"find", "disks", "folders", "lent", "stat", "which"}) {
+        for (const char *command :
+             {"find", "disks", "folders", "lent", "stat", "which", "read", "backup", "restore"}) {
             const Run run = cli({QString::fromLatin1(command), QStringLiteral("--help")});
             QCOMPARE(run.exitCode, 0);
             QVERIFY2(run.out.startsWith(QByteArray("Использование: kodra-cli ") + command),
@@ -389,6 +477,189 @@ private Q_SLOTS:
                                         .arg(m_cat->path())),
                  qPrintable(run.err));
         QCOMPARE(cli({QStringLiteral("folders")}).exitCode, 0);
+    }
+
+    // A new disk, then read again in replace and in add mode: the rows the editor's read
+    // writes into a catalogue of its own, row for row.
+    void readEqualsTheEditorsRead()
+    {
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        const QString tree = dir.filePath(QStringLiteral("volume"));
+        auto file = [&](const char *path, const QByteArray &content) {
+            const QString name = tree + QLatin1Char('/') + QString::fromUtf8(path);
+            QDir().mkpath(QFileInfo(name).path());
+            QFile f(name);
+            return f.open(QIODevice::WriteOnly) && f.write(content) == content.size();
+        };
+        QVERIFY(file("Музыка/Рок/01 трек.flac", "rock"));
+        QVERIFY(file("Музыка/ёлка.mp3", "ёлка ёлка"));
+        QVERIFY(file("docs/a_b 100%.txt", "text"));
+        QVERIFY(file("docs/empty", ""));
+        QVERIFY(QDir().mkpath(tree + QStringLiteral("/пустая папка")));
+
+        TestCatalogue cliCat;
+        TestCatalogue editorCat;
+        QVERIFY2(cliCat.isValid() && editorCat.isValid(), qPrintable(cliCat.error()));
+        constexpr int editorDisk = 5001;
+        editorCat.exec({QStringLiteral("insert into TDISK (FDISKID, FFOLDERID, FMANID, FNAME) "
+                                       "values (%1, %2, 1, 'Том')")
+                            .arg(editorDisk)
+                            .arg(TestCatalogue::startFolderId)});
+        auto run = [&](const QStringList &args) {
+            QProcess p;
+            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+            env.insert(QStringLiteral("XDG_CONFIG_HOME"), dir.filePath(QStringLiteral("config")));
+            env.insert(QStringLiteral("XDG_CACHE_HOME"), dir.filePath(QStringLiteral("cache")));
+            p.setProcessEnvironment(env);
+            p.start(program(), args + QStringList {QStringLiteral("--database"), cliCat.path()});
+            p.waitForFinished(120000);
+            return std::make_pair(p.exitCode(), p.readAllStandardOutput().trimmed());
+        };
+
+        const auto [code, key] = run({QStringLiteral("read"), tree, QStringLiteral("--folder"),
+                                      TestCatalogue::startFolderName(), QStringLiteral("--name"),
+                                      QStringLiteral("Том")});
+        QCOMPARE(code, 0);
+        const int cliDisk = key.toInt();
+        QVERIFY(cliDisk > 0);
+        QCOMPARE(TestCatalogue::rowsIn(cliCat.path(),
+                                       QStringLiteral("select FNAME, FFOLDERID from TDISK where "
+                                                      "FDISKID = %1")
+                                           .arg(cliDisk)),
+                 QList<QVariantList>({{QStringLiteral("Том"), TestCatalogue::startFolderId}}));
+        QCOMPARE(editorRead(editorCat, editorDisk, tree, DiskReader::Mode::Replace), QString());
+        const QStringList first = diskRows(cliCat.path(), cliDisk);
+        QCOMPARE(first.size(), 1 + 1 + 8);
+        QCOMPARE(first, diskRows(editorCat.path(), editorDisk));
+
+        // A disk that holds files is not read again without saying how.
+        QCOMPARE(
+            run({QStringLiteral("read"), tree, QStringLiteral("--disk"), QString::number(cliDisk)})
+                .first,
+            2);
+
+        // Changed: one file gone, one new, one longer.
+        QVERIFY(QFile::remove(tree + QStringLiteral("/docs/empty")));
+        QVERIFY(file("docs/new.txt", "new"));
+        QVERIFY(file("Музыка/ёлка.mp3", "ёлка ёлка ёлка"));
+        const struct
+        {
+            const char *option;
+            DiskReader::Mode mode;
+        } again[] = {{"--replace", DiskReader::Mode::Replace}, {"--add", DiskReader::Mode::Add}};
+        for (const auto &a : again) {
+            QCOMPARE(run({QStringLiteral("read"), tree, QStringLiteral("--disk"),
+                          QString::number(cliDisk), QString::fromLatin1(a.option)}),
+                     std::make_pair(0, QByteArray::number(cliDisk)));
+            QCOMPARE(editorRead(editorCat, editorDisk, tree, a.mode), QString());
+            QCOMPARE(diskRows(cliCat.path(), cliDisk), diskRows(editorCat.path(), editorDisk));
+        }
+        // Add doubled the entries and the file count.
+        const QStringList added = diskRows(cliCat.path(), cliDisk);
+        QCOMPARE(added.size(), 1 + 2 * (1 + 8));
+    }
+
+    // Ctrl+C or a kill ends a read as the window's read ends: the rows so far kept, the disk
+    // marked as read in part, exit 128 + the signal.
+    void signalEndsTheReadKeepingTheRows_data()
+    {
+        QTest::addColumn<int>("signal");
+        QTest::newRow("SIGINT") << SIGINT;
+        QTest::newRow("SIGTERM") << SIGTERM;
+    }
+    void signalEndsTheReadKeepingTheRows()
+    {
+        QFETCH(int, signal);
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        // One tree for both signals: making it takes longer than reading it.
+        constexpr int files = 100000;
+        const QString tree = m_home.filePath(QStringLiteral("big"));
+        if (!QFileInfo::exists(tree))
+            QVERIFY(FixtureTree::buildCollection(tree, files) > 0);
+        TestCatalogue cat;
+        QVERIFY2(cat.isValid(), qPrintable(cat.error()));
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), dir.filePath(QStringLiteral("config")));
+        env.insert(QStringLiteral("XDG_CACHE_HOME"), dir.filePath(QStringLiteral("cache")));
+        p.setProcessEnvironment(env);
+        p.start(program(),
+                {QStringLiteral("read"), tree, QStringLiteral("--folder"),
+                 TestCatalogue::startFolderName(), QStringLiteral("--progress"),
+                 QStringLiteral("--database"), cat.path()});
+        QVERIFY(p.waitForStarted());
+        QByteArray err;
+        QTRY_VERIFY_WITH_TIMEOUT((err += p.readAllStandardError()).contains("файлов")
+                                     || p.state() != QProcess::Running,
+                                 60000);
+        QCOMPARE(p.state(), QProcess::Running);
+        ::kill(pid_t(p.processId()), signal);
+        QVERIFY(p.waitForFinished(60000));
+        err += p.readAllStandardError();
+        QCOMPARE(p.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(p.exitCode(), 128 + signal);
+        QVERIFY2(err.contains("Чтение прервано"), err.constData());
+        const int disk = p.readAllStandardOutput().trimmed().toInt();
+        QVERIFY(disk > 0);
+        const QList<QVariantList> row = TestCatalogue::rowsIn(
+            cat.path(),
+            QStringLiteral("select FFILES, FCOMMENT, (select count(*) from TCONTENT c where "
+                           "c.FDISKID = d.FDISKID and c.FTYPE = 0) from TDISK d where "
+                           "FDISKID = %1")
+                .arg(disk));
+        QCOMPARE(row.size(), 1);
+        const int counted = row.at(0).at(0).toInt();
+        QVERIFY2(counted > 0 && counted < files, qPrintable(QString::number(counted)));
+        QCOMPARE(row.at(0).at(2).toInt(), counted);
+        QVERIFY(row.at(0).at(1).toString().startsWith(DiskReader::stoppedText(counted)));
+    }
+
+    // An unreadable folder: what could be read is stored, exit 3.
+    void unreadableFolderEndsWithThree()
+    {
+        if (::geteuid() == 0)
+            QSKIP("root reads every folder: an unreadable one cannot be made");
+        QTemporaryDir dir;
+        const QByteArray tree = QFile::encodeName(dir.filePath(QStringLiteral("tree")));
+        QVERIFY(FixtureTree::build(FixtureTree::Fixture::Unreadable, tree));
+        const Run run = cli({QStringLiteral("read"), QFile::decodeName(tree),
+                             QStringLiteral("--folder"), TestCatalogue::startFolderName()});
+        FixtureTree::release(tree);
+        QCOMPARE(run.exitCode, 3);
+        QVERIFY2(run.err.contains(QStringLiteral("Прочитано не всё")), qPrintable(run.err));
+    }
+
+    // A backup restored as another catalogue holds the same rows; neither an existing backup
+    // nor an existing catalogue is overwritten without --force.
+    void backupThenRestore()
+    {
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        const QString backup = dir.filePath(QStringLiteral("copy.fbk"));
+        const QString restored = dir.filePath(QStringLiteral("restored.gdb"));
+        const Run saved = cli({QStringLiteral("backup"), backup});
+        QCOMPARE(saved.exitCode, 0);
+        QVERIFY(QString::fromUtf8(saved.out).startsWith(QStringLiteral("ОК.")));
+        QCOMPARE(cli({QStringLiteral("backup"), backup}).exitCode, 1);
+        const Run back
+            = cli({QStringLiteral("restore"), backup, QStringLiteral("--database"), restored},
+                  QString(), false);
+        QCOMPARE(back.exitCode, 0);
+        QCOMPARE(CatalogueSample::snapshot(restored, TestCatalogue::params()),
+                 CatalogueSample::snapshot(m_cat->path(), TestCatalogue::params()));
+        // Over the existing catalogue only when told, and then it is the backup's again.
+        m_cat->exec({QStringLiteral("delete from TGIVE")});
+        const QStringList changed
+            = CatalogueSample::snapshot(m_cat->path(), TestCatalogue::params());
+        const Run refused = cli({QStringLiteral("restore"), backup});
+        QCOMPARE(refused.exitCode, 1);
+        QVERIFY2(refused.err.contains(QStringLiteral("--force")), qPrintable(refused.err));
+        QCOMPARE(CatalogueSample::snapshot(m_cat->path(), TestCatalogue::params()), changed);
+        QCOMPARE(cli({QStringLiteral("restore"), backup, QStringLiteral("--force")}).exitCode, 0);
+        QCOMPARE(CatalogueSample::snapshot(m_cat->path(), TestCatalogue::params()),
+                 CatalogueSample::snapshot(restored, TestCatalogue::params()));
     }
 
     // Through a server a wrong password is told as such.
@@ -414,5 +685,6 @@ private Q_SLOTS:
     }
 };
 
-QTEST_GUILESS_MAIN(TestCli)
+// The editor's reader has its progress dialog even without an editor: a widget application.
+QTEST_MAIN(TestCli)
 #include "tst_cli.moc"
