@@ -1,7 +1,7 @@
 #include "admin/CatalogueService.h"
 
 #include "admin/AdminLog.h"
-#include "admin/ServiceProgress.h"
+#include "admin/ServiceWatch.h"
 #include "store/Connection.h"
 #include "store/DatabaseCreators.h"
 #include "store/DbError.h"
@@ -22,8 +22,8 @@ constexpr QFile::Permissions ownerOnly = QFile::ReadOwner | QFile::WriteOwner;
 
 } // namespace
 
-CatalogueService::CatalogueService(QWidget *window)
-    : QObject(window), m_progress(new ServiceProgress(window))
+CatalogueService::CatalogueService(ServiceWatch *watch, QObject *parent)
+    : QObject(parent), m_watch(watch)
 { }
 
 CatalogueService::~CatalogueService() = default;
@@ -41,12 +41,17 @@ void CatalogueService::attach(const QString &databasePath, const QString &userNa
 void CatalogueService::run(const QByteArray &request, const QString &caption,
                            const QString &completion)
 {
-    m_progress->begin(caption);
-    struct EndProgress
+    if (m_watch)
+        m_watch->begin(caption);
+    struct EndWatch
     {
-        ServiceProgress *progress;
-        ~EndProgress() { progress->end(); }
-    } endProgress {m_progress};
+        ServiceWatch *watch;
+        ~EndWatch()
+        {
+            if (watch)
+                watch->end();
+        }
+    } endWatch {m_watch};
     m_manager.start(request);
     QString lastLine;
     bool completed = completion.isEmpty();
@@ -56,7 +61,8 @@ void CatalogueService::run(const QByteArray &request, const QString &caption,
             completed = completed || line.contains(completion);
             Q_EMIT output(line);
         }
-        m_progress->output(line);
+        if (m_watch)
+            m_watch->output(line);
     });
     // The tool's last line is the one sign of success: a backup file that ends too early
     // makes it stop with no error in the status and a prompt for the next volume on the

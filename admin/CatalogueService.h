@@ -5,8 +5,7 @@
 #include <QObject>
 #include <QStringList>
 
-class QWidget;
-class ServiceProgress;
+class ServiceWatch;
 
 // The requests of the administration dialogs to the service manager serving a catalogue:
 // each one waits until the server has finished and fails with the server's text.
@@ -15,8 +14,8 @@ class CatalogueService : public QObject
     Q_OBJECT
 
 public:
-    // The progress dialog is a child of window.
-    explicit CatalogueService(QWidget *window);
+    // watch (may be null) follows each request while it runs.
+    explicit CatalogueService(ServiceWatch *watch = nullptr, QObject *parent = nullptr);
     ~CatalogueService() override;
 
     // Detaches from an earlier service manager and attaches to the one serving databasePath.
@@ -34,8 +33,6 @@ public:
     // catalogue needs: before it is added, and again when its password is changed.
     void addUser(const QString &userName, const QString &password);
     void modifyUser(const QString &userName, const QString &password);
-
-    ServiceProgress &progress() { return *m_progress; }
 
     // The file a local restore writes before it replaces databaseFile.
     static QString restoringFile(const QString &databaseFile);
@@ -59,7 +56,7 @@ private:
     void grantCreateDatabase(const QString &userName);
 
     ServiceManager m_manager;
-    ServiceProgress *m_progress;
+    ServiceWatch *m_watch;
     QString m_databasePath;
     QString m_userName;
     QString m_password;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "admin/ServiceWatch.h"
+
 #include <QDialog>
 #include <QElapsedTimer>
 
@@ -7,7 +9,7 @@ class QLabel;
 
 // Shows what a running backup, restore or user request is doing, once it has run for a while;
 // keeps the windows painted meanwhile. The request cannot be cancelled on the server.
-class ServiceProgress : public QDialog
+class ServiceProgress : public QDialog, public ServiceWatch
 {
     Q_OBJECT
 
@@ -17,10 +19,9 @@ public:
     // How long a request runs before the dialog appears (half a second by default).
     void setMinimumDuration(int ms) { m_minimumDuration = ms; }
 
-    void begin(const QString &caption);
-    // A line of the request's output, or an empty one while the request is quiet.
-    void output(const QString &line);
-    void end();
+    void begin(const QString &caption) override;
+    void output(const QString &line) override;
+    void end() override;
 
     QString step() const;
     QString caption() const;

@@ -3,6 +3,7 @@
 #include "admin/AdminRequest.h"
 #include "admin/CatalogueService.h"
 #include "admin/FileNameEdit.h"
+#include "admin/ServiceProgress.h"
 #include "app/Catalogue.h"
 #include "app/ConnectionSettings.h"
 #include "app/ProgramFiles.h"
@@ -23,7 +24,8 @@ TfInstall::TfInstall(Catalogue &data, ConnectionSettings &settings, QWidget *par
     : QDialog(parent),
       m_data(data),
       m_settings(settings),
-      m_service(new CatalogueService(this)),
+      m_progress(new ServiceProgress(this)),
+      m_service(new CatalogueService(m_progress, this)),
       m_templatePath(defaultTemplatePath())
 {
     setObjectName(QStringLiteral("fInstall"));

@@ -4,6 +4,7 @@
 
 class AdminRequest;
 class CatalogueService;
+class ServiceProgress;
 class FileNameEdit;
 class Catalogue;
 class QLineEdit;
@@ -32,6 +33,7 @@ public:
     void setTemplatePath(const QString &path) { m_templatePath = path; }
 
     CatalogueService &service() { return *m_service; }
+    ServiceProgress &progress() { return *m_progress; }
 
     QLineEdit *eSYSDBA;
     QLineEdit *eSYSPass;
@@ -55,6 +57,7 @@ private:
 
     Catalogue &m_data;
     ConnectionSettings &m_settings;
+    ServiceProgress *m_progress;
     CatalogueService *m_service;
     QString m_templatePath;
 };

@@ -3,6 +3,7 @@
 #include "admin/AdminRequest.h"
 #include "admin/CatalogueService.h"
 #include "admin/FileNameEdit.h"
+#include "admin/ServiceProgress.h"
 #include "app/Catalogue.h"
 #include "app/ConnectionSettings.h"
 #include "store/Connection.h"
@@ -17,7 +18,11 @@
 #include <QVBoxLayout>
 
 TfSetup::TfSetup(Catalogue &data, ConnectionSettings &settings, QWidget *parent)
-    : QDialog(parent), m_data(data), m_settings(settings), m_service(new CatalogueService(this))
+    : QDialog(parent),
+      m_data(data),
+      m_settings(settings),
+      m_progress(new ServiceProgress(this)),
+      m_service(new CatalogueService(m_progress, this))
 {
     setObjectName(QStringLiteral("fSetup"));
     setWindowTitle(QStringLiteral("Настройка"));

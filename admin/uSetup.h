@@ -4,6 +4,7 @@
 
 class AdminRequest;
 class CatalogueService;
+class ServiceProgress;
 class FileNameEdit;
 class Catalogue;
 class QPushButton;
@@ -24,6 +25,7 @@ public:
     void bOKClick();
 
     CatalogueService &service() { return *m_service; }
+    ServiceProgress &progress() { return *m_progress; }
 
     FileNameEdit *eDatabaseName;
     FileNameEdit *eDatabaseBackup;
@@ -39,5 +41,6 @@ private:
 
     Catalogue &m_data;
     ConnectionSettings &m_settings;
+    ServiceProgress *m_progress;
     CatalogueService *m_service;
 };

@@ -5,7 +5,6 @@
 #include "platform/SettingsStore.h"
 #include "store/Connection.h"
 #include "store/DbError.h"
-#include "widgets/Prompt.h"
 
 const QString CatalogueSession::version = QStringLiteral("1.0");
 
@@ -24,7 +23,7 @@ bool CatalogueSession::hasRunBefore() const
                 .isEmpty();
 }
 
-void CatalogueSession::connect(QWidget *messageParent)
+bool CatalogueSession::open()
 {
     Catalogue &d = m_data;
     const QString path = m_settings.databasePath();
@@ -44,15 +43,26 @@ void CatalogueSession::connect(QWidget *messageParent)
     }
 
     d.spVer().execute();
-    const QString found = d.spVer().paramAsString(QStringLiteral("VERSION"));
-    if (found != version) {
-        Prompt::instance().message(messageParent,
-                                   QStringLiteral("Версия указанной базы данных ") + found
-                                       + QStringLiteral(" не поддерживается данным клиентом !"),
-                                   QStringLiteral("Не соответствуют версии !"),
-                                   QMessageBox::Critical, QMessageBox::Ok);
-        return;
-    }
+    m_foundVersion = d.spVer().paramAsString(QStringLiteral("VERSION"));
+    return m_foundVersion == version;
+}
+
+QString CatalogueSession::wrongVersionText(const QString &found)
+{
+    return QStringLiteral("Версия указанной базы данных ") + found
+        + QStringLiteral(" не поддерживается данным клиентом !");
+}
+
+QString CatalogueSession::wrongVersionCaption()
+{
+    return QStringLiteral("Не соответствуют версии !");
+}
+
+bool CatalogueSession::connect()
+{
+    if (!open())
+        return false;
+    Catalogue &d = m_data;
     SchemaUpkeep::addMissing(d.DefDatabase());
     d.dtFolder().open();
     d.dtDisk().open();
@@ -61,6 +71,7 @@ void CatalogueSession::connect(QWidget *messageParent)
                         m_store.readInteger(section, QStringLiteral("FolderID"), 1));
     d.dtDisk().locate(QStringLiteral("FDISKID"),
                       m_store.readInteger(section, QStringLiteral("DiskID"), 1));
+    return true;
 }
 
 void CatalogueSession::saveSettings()

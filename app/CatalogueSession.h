@@ -5,7 +5,6 @@
 
 class Catalogue;
 class SettingsStore;
-class QWidget;
 
 // The program's session on its catalogue: the five connection settings held in memory,
 // connecting with the version check and the return to the last folder and disk, and saving
@@ -24,11 +23,19 @@ public:
     // The connection settings from the store, defaults where none are stored.
     void readSettings();
     // Connects with the settings in memory and checks the catalogue's version; on a match
-    // opens the folder and disk lists on the stored folder and disk. A version that does not
-    // match is said in a message box over messageParent and leaves the lists closed. Throws
-    // the server's error when the connection fails; a local catalogue that another account
-    // owns or another program holds fails with a Russian sentence before the engine's text.
-    void connect(QWidget *messageParent);
+    // opens the folder and disk lists on the stored folder and disk and returns true. A
+    // version that does not match leaves the lists closed and returns false (foundVersion()
+    // tells it). Throws the server's error when the connection fails; a local catalogue that
+    // another account owns or another program holds fails with a Russian sentence before the
+    // engine's text.
+    bool connect();
+    // The connection and the version check alone, for callers that open no lists: whether
+    // the catalogue's version is this program's.
+    bool open();
+    QString foundVersion() const { return m_foundVersion; }
+    // The message of a catalogue whose version this program does not work with.
+    static QString wrongVersionText(const QString &found);
+    static QString wrongVersionCaption();
     // Whether the settings store holds a saved layout: a program that has run before.
     bool hasRunBefore() const;
     // The settings in memory, then the current folder and disk of the lists that are open.
@@ -38,6 +45,7 @@ private:
     Catalogue &m_data;
     SettingsStore &m_store;
     ConnectionSettings m_settings;
+    QString m_foundVersion;
     // A local catalogue stays locked from the connect on, until another one is connected.
     LocalCatalogueGuard m_guard;
 };

@@ -5,6 +5,7 @@
 // Usage: bench_admin [entries] [rounds]   (defaults: 1000000 content entries, 3 rounds)
 
 #include "admin/CatalogueService.h"
+#include "admin/ServiceProgress.h"
 #include "app/ConnectionSettings.h"
 #include "store/DbError.h"
 #include "tests/support/CatalogueSample.h"
@@ -156,7 +157,8 @@ int main(int argc, char *argv[])
             .arg(seconds(fill), 0, 'f', 1));
 
     QWidget window;
-    CatalogueService service(&window);
+    ServiceProgress progress(&window);
+    CatalogueService service(&progress);
     Times programBackup, gbakBackup, programRestore, gbakRestore;
     try {
         for (int round = 0; round < rounds; ++round) {

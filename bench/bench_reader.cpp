@@ -16,6 +16,7 @@
 #include "bench/BenchDisk.h"
 #include "disk/ContentWriter.h"
 #include "disk/DiskReader.h"
+#include "disk/EditorReadWatch.h"
 #include "disk/FileSearch.h"
 #include "disk/uProgress.h"
 #include "platform/DirectoryWalker.h"
@@ -387,7 +388,8 @@ ReadResult readOnce(const QString &root, const Way &way, qint64 walked, bool sea
     connectTo(data, *cat);
     ContentWriter dtContent(data.DefDatabase(), data.spNextID(), QStringLiteral("dtContent"));
     dtContent.setTuning(way.tuning);
-    DiskReader reader(data, dtContent, nullptr);
+    EditorReadWatch readWatch(nullptr);
+    DiskReader reader(data, dtContent, readWatch);
     reader.setWalkAhead(way.walkAhead);
     qint64 written = 0;
     QElapsedTimer sinceStop;
@@ -395,7 +397,7 @@ ReadResult readOnce(const QString &root, const Way &way, qint64 walked, bool sea
         written = n;
         if (n == stopAt) {
             sinceStop.start();
-            reader.progress()->close();
+            readWatch.progress()->close();
         }
     });
 
@@ -633,7 +635,8 @@ void benchReread(const QString &root, int files, int rounds)
     Catalogue data;
     connectTo(data, *cat);
     ContentWriter dtContent(data.DefDatabase(), data.spNextID(), QStringLiteral("dtContent"));
-    DiskReader reader(data, dtContent, nullptr);
+    EditorReadWatch readWatch(nullptr);
+    DiskReader reader(data, dtContent, readWatch);
     qint64 written = 0;
     QObject::connect(&reader, &DiskReader::entryWritten, [&](qint64 n) { written = n; });
 

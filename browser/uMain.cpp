@@ -600,7 +600,10 @@ void TfMain::aConnectExecute()
     }
     try {
         WaitCursor wait;
-        m_session.connect(this);
+        if (!m_session.connect())
+            Prompt::instance().message(
+                this, CatalogueSession::wrongVersionText(m_session.foundVersion()),
+                CatalogueSession::wrongVersionCaption(), QMessageBox::Critical, QMessageBox::Ok);
     } catch (const DbError &e) {
         if (db.isConnected()) {
             showErrorBox(this, e.text());

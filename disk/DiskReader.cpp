@@ -1,23 +1,19 @@
 #include "disk/DiskReader.h"
 
 #include "app/Catalogue.h"
-#include "app/GracefulExit.h"
 #include "disk/ContentWriter.h"
+#include "disk/ReadWatch.h"
 #include "disk/StoredContent.h"
 #include "disk/VolumeSource.h"
-#include "disk/uProgress.h"
 #include "platform/BackgroundWalk.h"
 #include "platform/DirectoryWalker.h"
 #include "store/DbError.h"
-#include "widgets/ErrorBox.h"
-#include "widgets/Prompt.h"
 
-#include <QApplication>
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLocale>
 #include <QScopeGuard>
-#include <QWidget>
 
 #include <cerrno>
 #include <cstdlib>
@@ -41,10 +37,10 @@ QString shownFolder(const QString &drive, const QString &start, const QString &f
 }
 } // namespace
 
-DiskReader::DiskReader(Catalogue &data, ContentWriter &content, QWidget *editor)
+DiskReader::DiskReader(Catalogue &data, ContentWriter &content, ReadWatch &watch)
     : m_data(data),
       dtContent(content),
-      m_editor(editor),
+      m_watch(watch),
       dtCheckDisk(
           std::make_unique<QueryDataSet>(data.DefDatabase(), QStringLiteral("dtCheckDisk"))),
       ibsDelContent(
@@ -70,19 +66,6 @@ QString DiskReader::duplicateNames(const QStringList &namesInQueryOrder)
         list = list.isEmpty() ? quoted : quoted + QStringLiteral(", ") + list;
     }
     return list;
-}
-
-void DiskReader::enableEditor(bool enabled)
-{
-    if (!m_editor)
-        return;
-    // The window's contents, not the window: disabling it would disable the progress dialog,
-    // its child, too, and a window outside it is blocked by the modal editor.
-    const auto children = m_editor->findChildren<QWidget *>(Qt::FindDirectChildrenOnly);
-    for (QWidget *child : children) {
-        if (!child->isWindow())
-            child->setEnabled(enabled);
-    }
 }
 
 qint64 DiskReader::replacedNames() const
@@ -142,9 +125,7 @@ bool DiskReader::confirmDuplicates(const QString &serial)
     const QString text = QStringLiteral("Диск с серийным номером \"") + serial
         + QStringLiteral("\" под именем ") + list + QStringLiteral(" уже внесен в базу !\n")
         + QStringLiteral("Продолжить ?");
-    return Prompt::instance().message(m_editor, text, QStringLiteral("Уже внесен !"),
-                                      QMessageBox::Warning, QMessageBox::Yes | QMessageBox::No)
-        == QMessageBox::Yes;
+    return m_watch.confirmDuplicates(text);
 }
 
 DiskReader::Outcome DiskReader::read(const QString &drive, Mode mode)
@@ -155,8 +136,8 @@ DiskReader::Outcome DiskReader::read(const QString &drive, Mode mode)
     const QString start = startFolder(drive);
     VolumeSource::Info volume;
     {
-        QApplication::setOverrideCursor(Qt::BusyCursor);
-        const auto restore = qScopeGuard([] { QApplication::restoreOverrideCursor(); });
+        m_watch.lookingAtVolume(true);
+        const auto restore = qScopeGuard([this] { m_watch.lookingAtVolume(false); });
         volume = VolumeSource::instance().info(drive);
     }
     const QString label = QLocale().toUpper(volume.label);
@@ -173,7 +154,12 @@ DiskReader::Outcome DiskReader::read(const QString &drive, Mode mode)
     if (!confirmDuplicates(serial))
         return Outcome::Declined;
 
-    WaitCursor wait;
+    m_watch.begin(volume.usedBytes);
+    bool ended = false;
+    const auto end = qScopeGuard([&] {
+        if (!ended)
+            m_watch.end();
+    });
     QueryDataSet &disk = m_data.dtDisk();
     if (disk.state() == QueryDataSet::State::Insert)
         disk.post();
@@ -191,21 +177,14 @@ DiskReader::Outcome DiskReader::read(const QString &drive, Mode mode)
     const int diskId = disk.fieldByName(QStringLiteral("FDISKID")).asInteger();
     m_foundBytes = 0;
     m_foundFiles = 0;
-    auto progress = std::make_unique<TfProgress>(m_editor);
-    progress->setMeasure(volume.usedBytes);
-    m_progress = progress.get();
     m_stopped = false;
     bool &stopped = m_stopped;
 
     {
-        // Whatever happens: the editor back, the dialog gone, dtContent closed.
+        // Whatever happens: the watch ended, dtContent closed.
         const auto finish = qScopeGuard([&] {
-            if (m_editor) {
-                enableEditor(true);
-                m_editor->raise();
-                m_editor->activateWindow();
-            }
-            progress.reset();
+            ended = true;
+            m_watch.end();
             try {
                 dtContent.close();
             } catch (const DbError &) {
@@ -226,8 +205,7 @@ DiskReader::Outcome DiskReader::read(const QString &drive, Mode mode)
         if (clearTree)
             clearTree();
 
-        progress->show();
-        enableEditor(false);
+        m_watch.walking();
 
         Transaction::CommitHold hold(m_data.DefDatabase().transaction());
         std::unique_ptr<StoredContent> stored;
@@ -261,8 +239,8 @@ DiskReader::Outcome DiskReader::read(const QString &drive, Mode mode)
             stored->forEachUnmet([this](int key) { dtContent.remove(key); });
             dtContent.flush();
         }
-        // The user closed the dialog: what was read stays, known as a part.
-        stopped = !progress->isVisible();
+        // The read was stopped: what was read stays, known as a part.
+        stopped = !m_watch.goesOn();
     }
 
     // Only a walk that did not fail gets here: a failure keeps the previous file count.
@@ -281,9 +259,8 @@ DiskReader::Outcome DiskReader::read(const QString &drive, Mode mode)
         comment.setString(text);
     }
     disk.post();
-    if (stopped && !GracefulExit::isEnding())
-        Prompt::instance().message(m_editor, stoppedText(m_foundFiles), QStringLiteral("Kodra"),
-                                   QMessageBox::Information, QMessageBox::Ok);
+    if (stopped)
+        m_watch.stopped(stoppedText(m_foundFiles));
     return Outcome::Read;
 }
 
@@ -354,7 +331,7 @@ void DiskReader::walk(const QString &drive, const QString &start, int rootKey, i
             QCoreApplication::processEvents();
             sinceEvents.restart();
         }
-        if (!m_progress || !m_progress->isVisible())
+        if (!m_watch.goesOn())
             return false;
         const Owner owner = owners[size_t(entry.depth - 1)];
         if (entry.isDirectory()) {
@@ -370,7 +347,7 @@ void DiskReader::walk(const QString &drive, const QString &start, int rootKey, i
                 shownFor = entry.folderPath;
                 shown = shownFolder(drive, start, shownFor);
             }
-            m_progress->fileFound(shown + entry.name, m_foundFiles, m_foundBytes, m_capacity);
+            m_watch.fileFound(shown + entry.name, m_foundFiles, m_foundBytes, m_capacity);
             write(owner, ContentWriter::File, entry.name, entry.size, entry.modified);
         }
         Q_EMIT entryWritten(++entries);
@@ -405,7 +382,7 @@ void DiskReader::walk(const QString &drive, const QString &start, int rootKey, i
             if (got == BackgroundWalk::Take::Waiting) {
                 QCoreApplication::processEvents();
                 sinceEvents.restart();
-                stopped = !m_progress || !m_progress->isVisible();
+                stopped = !m_watch.goesOn();
                 continue;
             }
             for (const DirectoryWalker::Entry &entry : block) {

@@ -1,9 +1,6 @@
 #pragma once
 
-#include "disk/uProgress.h"
 #include <QObject>
-
-#include <QPointer>
 #include <QString>
 #include <functional>
 #include <memory>
@@ -13,11 +10,11 @@ class Catalogue;
 class StoredContent;
 class QueryDataSet;
 class SqlStatement;
-class QWidget;
+class ReadWatch;
 
 // Reads the volume in a drive into the current disk of dtDisk: label, serial number and size
 // into the disk record, one content entry for the volume and one for every folder and file
-// under it, depth first, with the progress dialog open until the walk ends. Read again in
+// under it, depth first, the watch told of each file until the walk ends. Read again in
 // replace mode, the same volume (a root entry of the same text) is compared with its stored
 // entries and only the differences are written: what stayed keeps its row and key.
 class DiskReader : public QObject
@@ -28,19 +25,18 @@ public:
     enum class Mode { Replace, Add };
     enum class Outcome { Read, Declined };
 
-    // editor's contents are disabled while the walk runs and its progress dialog is the
-    // editor's child; dtContent writes the entries.
-    DiskReader(Catalogue &data, ContentWriter &dtContent, QWidget *editor);
+    // dtContent writes the entries; watch follows each read and may stop it.
+    DiskReader(Catalogue &data, ContentWriter &dtContent, ReadWatch &watch);
     ~DiskReader() override;
 
     // Empties the content tree once the old entries are gone (replace) or before new ones
     // come (add).
     std::function<void()> clearTree;
 
-    // Declined when the user answered No to the duplicate question (nothing changed then).
+    // Declined when the watch answered No to the duplicate question (nothing changed then).
     // A start folder that cannot be read, or a root entry too long for the catalogue, is
     // thrown before anything changes. A database error stops the read and is thrown once the
-    // dialog is gone.
+    // watch has ended.
     Outcome read(const QString &drive, Mode mode);
 
     // The root entry's text: drive, ": ", label, ", ID=", serial.
@@ -52,13 +48,11 @@ public:
     qint64 capacity() const { return m_capacity; }
     qint64 foundBytes() const { return m_foundBytes; }
     int foundFiles() const { return m_foundFiles; }
-    // The dialog of the running read; null outside a read.
-    TfProgress *progress() const { return m_progress; }
     // What the last read could not read, and the names it stored with characters replaced.
     qint64 unreadFolders() const { return m_unreadFolders; }
     qint64 unreadEntries() const { return m_unreadEntries; }
     qint64 replacedNames() const;
-    // Whether the user stopped the last read before the walk ended.
+    // Whether the watch stopped the last read before the walk ended.
     bool wasStopped() const { return m_stopped; }
     // The message of a read that missed something ("Прочитано не всё: ..."); empty when the
     // counts are all 0.
@@ -84,14 +78,12 @@ private:
     void removeContents(int diskId);
     void walk(const QString &drive, const QString &start, int rootKey, int storedRoot,
               StoredContent *stored);
-    void enableEditor(bool enabled);
 
     Catalogue &m_data;
     ContentWriter &dtContent;
-    QWidget *m_editor;
+    ReadWatch &m_watch;
     std::unique_ptr<QueryDataSet> dtCheckDisk;
     std::unique_ptr<SqlStatement> ibsDelContent;
-    QPointer<TfProgress> m_progress;
     qint64 m_capacity = 0;
     qint64 m_foundBytes = 0;
     int m_foundFiles = 0;

@@ -6,6 +6,7 @@
 #include "disk/ContentWriter.h"
 #include "disk/DiskReader.h"
 #include "disk/DrivePicker.h"
+#include "disk/EditorReadWatch.h"
 #include "disk/FileSearch.h"
 #include "disk/VolumeSource.h"
 #include "lending/LendingColors.h"
@@ -85,7 +86,8 @@ TfEdtDisk::TfEdtDisk(Catalogue &data, ConnectionSettings &settings, SettingsStor
     m_splitter->setStretchFactor(1, 1);
     layout->addWidget(m_splitter, 1);
 
-    m_reader = std::make_unique<DiskReader>(data, *dtContent, this);
+    m_readWatch = std::make_unique<EditorReadWatch>(this);
+    m_reader = std::make_unique<DiskReader>(data, *dtContent, *m_readWatch);
     m_reader->clearTree = [this] { tvDisk->clear(); };
 
     fsEdtDisk.addStoredProperty(

@@ -11,6 +11,7 @@ class ContentWriter;
 class DBGrid;
 class DiskReader;
 class DrivePicker;
+class EditorReadWatch;
 class FileSearch;
 class MountWatcher;
 class Catalogue;
@@ -53,6 +54,7 @@ public:
     QWidget *pContent = nullptr;
     QSplitter *splitter() const { return m_splitter; }
     DiskReader &reader() { return *m_reader; }
+    EditorReadWatch &readWatch() { return *m_readWatch; }
     FormStorage &formStorage() { return fsEdtDisk; }
 
     // Whether a read is running (the window then refuses to close).
@@ -88,6 +90,7 @@ private:
     Catalogue &m_data;
     ConnectionSettings &m_settings;
     std::unique_ptr<ContentWriter> dtContent;
+    std::unique_ptr<EditorReadWatch> m_readWatch;
     std::unique_ptr<DiskReader> m_reader;
     std::unique_ptr<FileSearch> m_search;
     std::unique_ptr<MountWatcher> m_volumes;

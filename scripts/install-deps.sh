@@ -13,7 +13,7 @@ PACKAGES=(
   firebird-dev libfbclient2 firebird3.0-server-core firebird3.0-utils firebird3.0-server
   libblkid-dev zlib1g-dev e2fsprogs genisoimage tzdata dbus-daemon
   xvfb xauth fonts-dejavu-core fonts-liberation2 poppler-utils
-  librsvg2-bin desktop-file-utils appstream lintian qt6-translations-l10n
+  librsvg2-bin desktop-file-utils appstream lintian qt6-translations-l10n bash-completion
 )
 
 missing=()

@@ -308,16 +308,16 @@ private Q_SLOTS:
     {
         TfSetup dlg(*m_data, m_settings);
         dlg.show();
-        dlg.service().progress().setMinimumDuration(0);
+        dlg.progress().setMinimumDuration(0);
         QSignalSpy output(&dlg.service(), &CatalogueService::output);
         dlg.bBackupClick();
-        QVERIFY(dlg.service().progress().appeared());
-        QCOMPARE(dlg.service().progress().caption(), QStringLiteral("Резервное копирование базы"));
+        QVERIFY(dlg.progress().appeared());
+        QCOMPARE(dlg.progress().caption(), QStringLiteral("Резервное копирование базы"));
         // The last step shown is the server's last line, without the tool's prefix.
         QString last = output.last().first().toString();
         last = last.mid(last.indexOf(QLatin1Char(':')) + 1).trimmed();
-        QCOMPARE(dlg.service().progress().step(), last);
-        QVERIFY(!dlg.service().progress().isVisible());
+        QCOMPARE(dlg.progress().step(), last);
+        QVERIFY(!dlg.progress().isVisible());
     }
 
     void messages_data()

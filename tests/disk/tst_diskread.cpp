@@ -3,6 +3,7 @@
 #include "disk/ContentTree.h"
 #include "disk/DiskReader.h"
 #include "disk/DrivePicker.h"
+#include "disk/EditorReadWatch.h"
 #include "disk/uEdtDisk.h"
 #include "disk/uProgress.h"
 #include "platform/DirectoryWalker.h"
@@ -442,7 +443,7 @@ private Q_SLOTS:
         connect(&editor->reader(), &DiskReader::entryWritten, editor.get(), [&](qint64 entries) {
             if (entries != 12)
                 return;
-            TfProgress *progress = editor->reader().progress();
+            TfProgress *progress = editor->readWatch().progress();
             progress->flush();
             shownPath = progress->lRead->text();
             barAtStop = progress->pbBar->value();
@@ -461,7 +462,7 @@ private Q_SLOTS:
         QCOMPARE(m_f->prompt().shown.first().text,
                  QStringLiteral("Чтение прервано: прочитано 12 файлов."));
         QVERIFY(editor->tvDisk->isEnabled());
-        QVERIFY(!editor->reader().progress());
+        QVERIFY(!editor->readWatch().progress());
     }
 
     // A database error stops the read: the error box, the entries so far and the new disk
@@ -490,7 +491,7 @@ private Q_SLOTS:
         QCOMPARE(editor->tvDisk->topLevelItemCount(), 0);
         QVERIFY(editor->tvDisk->isEnabled());
         QVERIFY(editor->aRead->isEnabled());
-        QVERIFY(!editor->reader().progress());
+        QVERIFY(!editor->readWatch().progress());
         QCOMPARE(QApplication::overrideCursor(), nullptr);
     }
 
@@ -523,7 +524,7 @@ private Q_SLOTS:
         QCOMPARE(editor->eDriveCD->drive(), drive);
         QString shownPath;
         connect(&editor->reader(), &DiskReader::entryWritten, editor.get(), [&] {
-            TfProgress *progress = editor->reader().progress();
+            TfProgress *progress = editor->readWatch().progress();
             progress->flush();
             shownPath = progress->lRead->text();
         });
@@ -601,7 +602,7 @@ private Q_SLOTS:
         QCOMPARE(data().dtDisk().state(), QueryDataSet::State::Browse);
         QCOMPARE(editor->tvDisk->topLevelItemCount(), 1);
         QVERIFY(editor->aRead->isEnabled());
-        QVERIFY(!editor->reader().progress());
+        QVERIFY(!editor->readWatch().progress());
     }
 
     // Folders and entries that cannot be read are counted and named when the read ends;

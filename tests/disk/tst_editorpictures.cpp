@@ -1,6 +1,7 @@
 #include "disk/ContentTree.h"
 #include "disk/DiskReader.h"
 #include "disk/DrivePicker.h"
+#include "disk/EditorReadWatch.h"
 #include "disk/uEdtDisk.h"
 #include "disk/uProgress.h"
 #include "tests/support/FixedVolumeSource.h"
@@ -94,7 +95,7 @@ private Q_SLOTS:
         connect(&editor->reader(), &DiskReader::entryWritten, editor.get(), [&](qint64 entries) {
             if (entries != 30)
                 return;
-            TfProgress *progress = editor->reader().progress();
+            TfProgress *progress = editor->readWatch().progress();
             progress->flush();
             progressText = progress->lRead->text();
             progressPicture = progress->grab().toImage();

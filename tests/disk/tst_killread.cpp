@@ -6,6 +6,7 @@
 #include "app/ConnectionSettings.h"
 #include "disk/ContentWriter.h"
 #include "disk/DiskReader.h"
+#include "disk/EditorReadWatch.h"
 #include "store/DbError.h"
 #include "store/Statement.h"
 #include "tests/support/CatalogueSample.h"
@@ -76,7 +77,8 @@ int readChild(int argc, char *argv[])
         return 4;
     }
     ContentWriter dtContent(data.DefDatabase(), data.spNextID(), QStringLiteral("dtContent"));
-    DiskReader reader(data, dtContent, nullptr);
+    EditorReadWatch watch(nullptr);
+    DiskReader reader(data, dtContent, watch);
     qint64 written = 0;
     QObject::connect(&reader, &DiskReader::entryWritten, [&written](qint64 entries) {
         written = entries;

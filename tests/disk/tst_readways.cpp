@@ -6,6 +6,7 @@
 #include "app/ConnectionSettings.h"
 #include "disk/ContentWriter.h"
 #include "disk/DiskReader.h"
+#include "disk/EditorReadWatch.h"
 #include "platform/DirectoryWalker.h"
 #include "store/Connection.h"
 #include "store/DbError.h"
@@ -149,6 +150,7 @@ struct ReaderRun
 {
     Catalogue data;
     std::unique_ptr<ContentWriter> dtContent;
+    EditorReadWatch watch {nullptr};
     std::unique_ptr<DiskReader> reader;
 
     bool connect(const TestCatalogue &cat)
@@ -162,7 +164,7 @@ struct ReaderRun
             return false;
         dtContent = std::make_unique<ContentWriter>(data.DefDatabase(), data.spNextID(),
                                                     QStringLiteral("dtContent"));
-        reader = std::make_unique<DiskReader>(data, *dtContent, nullptr);
+        reader = std::make_unique<DiskReader>(data, *dtContent, watch);
         return true;
     }
 };

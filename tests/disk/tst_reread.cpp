@@ -7,6 +7,7 @@
 #include "app/ConnectionSettings.h"
 #include "disk/ContentWriter.h"
 #include "disk/DiskReader.h"
+#include "disk/EditorReadWatch.h"
 #include "disk/StoredContent.h"
 #include "disk/uProgress.h"
 #include "store/DbError.h"
@@ -124,6 +125,7 @@ struct ReaderRun
 {
     Catalogue data;
     std::unique_ptr<ContentWriter> dtContent;
+    EditorReadWatch watch {nullptr};
     std::unique_ptr<DiskReader> reader;
 
     bool connect(const TestCatalogue &cat)
@@ -137,7 +139,7 @@ struct ReaderRun
             return false;
         dtContent = std::make_unique<ContentWriter>(data.DefDatabase(), data.spNextID(),
                                                     QStringLiteral("dtContent"));
-        reader = std::make_unique<DiskReader>(data, *dtContent, nullptr);
+        reader = std::make_unique<DiskReader>(data, *dtContent, watch);
         return true;
     }
 };
@@ -154,7 +156,7 @@ QString readInto(const TestCatalogue &cat, const QString &tree, bool inPlace, in
     run.reader->setInPlace(inPlace);
     QObject::connect(run.reader.get(), &DiskReader::entryWritten, [&](qint64 n) {
         if (n == stopAt)
-            run.reader->progress()->close();
+            run.watch.progress()->close();
     });
     QString error;
     try {

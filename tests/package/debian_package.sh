@@ -101,14 +101,18 @@ dpkg-query -W -f='${Status}' kodra | grep -q "install ok installed" || fail "not
 dpkg-query -L kodra >"$work/paths"
 path_env=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin
 [ "$(PATH=$path_env command -v kodra)" = /usr/bin/kodra ] || fail "kodra is not /usr/bin/kodra on PATH"
-for f in /usr/bin/kodra /usr/share/kodra/Kodra.fbk /usr/share/applications/$ID.desktop \
+for f in /usr/bin/kodra /usr/bin/kodra-cli /usr/share/man/man1/kodra-cli.1.gz \
+  /usr/share/bash-completion/completions/kodra-cli \
+  /usr/share/kodra/Kodra.fbk /usr/share/applications/$ID.desktop \
   /usr/share/metainfo/$ID.metainfo.xml /usr/share/icons/hicolor/scalable/apps/$ID.svg \
   /usr/share/icons/hicolor/16x16/apps/$ID.png /usr/share/icons/hicolor/256x256/apps/$ID.png; do
   grep -qx "$f" "$work/paths" || fail "the package lacks $f"
 done
 desktop-file-validate /usr/share/applications/$ID.desktop || fail "desktop-file-validate"
 appstreamcli validate --no-net /usr/share/metainfo/$ID.metainfo.xml || fail "appstreamcli validate"
-say "installed; desktop entry and metainfo valid"
+[ "$(PATH=$path_env kodra-cli --version)" = "kodra-cli $(dpkg-query -W -f='${Version}' kodra)" ] \
+  || fail "kodra-cli --version from PATH"
+say "installed; desktop entry and metainfo valid; kodra-cli answers"
 
 # 3. A new user's first start under Xvfb: the installation dialog, "Создать новую пустую
 # базу", OK, then the main window is closed, which saves the settings.

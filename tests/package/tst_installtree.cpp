@@ -66,6 +66,9 @@ private Q_SLOTS:
         found.sort();
         QStringList expected {
             QStringLiteral("bin/kodra"),
+            QStringLiteral("bin/kodra-cli"),
+            QStringLiteral("share/bash-completion/completions/kodra-cli"),
+            QStringLiteral("share/man/man1/kodra-cli.1.gz"),
             QStringLiteral("share/applications/ru.brenk.Kodra.desktop"),
             QStringLiteral("share/icons/hicolor/scalable/apps/ru.brenk.Kodra.svg"),
             QStringLiteral("share/kodra/Kodra.fbk"),
@@ -80,6 +83,65 @@ private Q_SLOTS:
         expected.sort();
         QCOMPARE(found, expected);
         QVERIFY(QFileInfo(installed(QStringLiteral("bin/kodra"))).isExecutable());
+        QVERIFY(QFileInfo(installed(QStringLiteral("bin/kodra-cli"))).isExecutable());
+    }
+
+    // The command line program: answers on a bare console, links no widgets, and its manual
+    // page and completion are what man and bash read.
+    void commandLineProgram()
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+            env.remove(QString::fromLatin1(name));
+        const QString cli = installed(QStringLiteral("bin/kodra-cli"));
+        const Run version = run(cli, {QStringLiteral("--version")}, env);
+        QCOMPARE(version.exitCode, 0);
+        QCOMPARE(version.out, QStringLiteral("kodra-cli " KODRA_VERSION "\n"));
+        const Run help = run(cli, {QStringLiteral("--help")}, env);
+        QCOMPARE(help.exitCode, 0);
+        for (const char *command :
+             {"find", "read", "disks", "folders", "lent", "stat", "which", "backup", "restore"})
+            QVERIFY2(help.out.contains(QStringLiteral("\n  %1").arg(QString::fromLatin1(command))),
+                     qPrintable(help.out));
+        QCOMPARE(run(cli, {}, env).exitCode, 2);
+        const Run ldd = run(QStringLiteral("ldd"), {cli});
+        QCOMPARE(ldd.exitCode, 0);
+        QVERIFY2(!ldd.out.contains(QStringLiteral("Widgets")), qPrintable(ldd.out));
+
+        const Run man = run(QStringLiteral("man"),
+                            {QStringLiteral("--warnings"), QStringLiteral("-l"),
+                             installed(QStringLiteral("share/man/man1/kodra-cli.1.gz"))});
+        QCOMPARE(man.exitCode, 0);
+        QVERIFY2(man.err.isEmpty(), qPrintable(man.err));
+        QVERIFY(man.out.contains(QStringLiteral("EXIT STATUS")));
+
+        // What bash offers after "kodra-cli " and after "kodra-cli lent --o".
+        const QString completion
+            = installed(QStringLiteral("share/bash-completion/completions/kodra-cli"));
+        const QString common = QStringLiteral("/usr/share/bash-completion/bash_completion");
+        if (!QFileInfo::exists(common))
+            QFAIL("bash-completion is missing: scripts/install-deps.sh installs it");
+        auto offered = [&](const QStringList &words) {
+            const QString script
+                = QStringLiteral(". %1; . %2; COMP_WORDS=(%3); COMP_CWORD=%4; "
+                                 "COMP_LINE=\"${COMP_WORDS[*]}\"; COMP_POINT=${#COMP_LINE}; "
+                                 "_kodra_cli kodra-cli; printf '%s\\n' \"${COMPREPLY[@]}\"")
+                      .arg(common, completion, words.join(QLatin1Char(' ')))
+                      .arg(words.size() - 1);
+            const Run r = run(QStringLiteral("bash"), {QStringLiteral("-c"), script});
+            QStringList found = r.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+            found.sort();
+            return found;
+        };
+        QCOMPARE(offered({QStringLiteral("kodra-cli"), QStringLiteral("''")}),
+                 QStringList({"--help", "--version", "backup", "disks", "find", "folders", "lent",
+                              "read", "restore", "stat", "which"}));
+        QCOMPARE(
+            offered({QStringLiteral("kodra-cli"), QStringLiteral("lent"), QStringLiteral("--o")}),
+            QStringList({"--others", "--overdue"}));
+        QCOMPARE(offered({QStringLiteral("kodra-cli"), QStringLiteral("find"), QStringLiteral("x"),
+                          QStringLiteral("--format"), QStringLiteral("j")}),
+                 QStringList({"json"}));
     }
 
     void iconSizes_data()

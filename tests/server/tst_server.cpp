@@ -7,6 +7,7 @@
 #include "browser/uMain.h"
 #include "disk/ContentWriter.h"
 #include "disk/DiskReader.h"
+#include "disk/EditorReadWatch.h"
 #include "platform/SettingsStore.h"
 #include "store/DbError.h"
 #include "store/ServiceManager.h"
@@ -423,7 +424,8 @@ private Q_SLOTS:
 
         ContentWriter dtContent(m_data->DefDatabase(), m_data->spNextID(),
                                 QStringLiteral("dtContent"));
-        DiskReader reader(*m_data, dtContent, nullptr);
+        EditorReadWatch watch(nullptr);
+        DiskReader reader(*m_data, dtContent, watch);
         QList<int> otherKeys;
         connect(&reader, &DiskReader::entryWritten, this, [&](qint64 entries) {
             if (entries % 50 != 0)

@@ -2,6 +2,7 @@
 // folder of the user's own, one engine per catalogue file, private new catalogues and backups,
 // one running copy per user and catalogue, Qt's own texts in Russian.
 #include "admin/CatalogueService.h"
+#include "admin/ServiceProgress.h"
 #include "app/Catalogue.h"
 #include "app/CatalogueSession.h"
 #include "app/LocalCatalogueGuard.h"
@@ -224,7 +225,7 @@ private Q_SLOTS:
         session.settings().userPass = QStringLiteral("TARLO");
         QString text;
         try {
-            session.connect(nullptr);
+            session.connect();
         } catch (const DbError &e) {
             text = e.text();
         }
@@ -236,7 +237,7 @@ private Q_SLOTS:
         child.closeWriteChannel();
         QVERIFY(child.waitForFinished(30000));
         QCOMPARE(child.exitCode(), 0);
-        session.connect(nullptr);
+        session.connect();
         QVERIFY(data.DefDatabase().isConnected());
         data.DefDatabase().close();
     }
@@ -275,7 +276,8 @@ private Q_SLOTS:
         const QString restored = dir.filePath(QStringLiteral("new.gdb"));
         const mode_t before = ::umask(022);
         QWidget window;
-        CatalogueService service(&window);
+        ServiceProgress progress(&window);
+        CatalogueService service(&progress);
         service.attach(catalogue.path(), QStringLiteral("KODRA"), QStringLiteral("TARLO"));
         service.backup(catalogue.path(), backup);
         service.restore(backup, restored);
