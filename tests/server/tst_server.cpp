@@ -427,7 +427,7 @@ private Q_SLOTS:
         EditorReadWatch watch(nullptr);
         DiskReader reader(*m_data, dtContent, watch);
         QList<int> otherKeys;
-        connect(&reader, &DiskReader::entryWritten, this, [&](qint64 entries) {
+        const auto drawing = connect(&reader, &DiskReader::entryWritten, this, [&](qint64 entries) {
             if (entries % 50 != 0)
                 return;
             other.transaction().start();
@@ -468,6 +468,26 @@ private Q_SLOTS:
         for (const int key : keys.mid(1))
             QVERIFY(ownerOf.value(key) < key && keys.contains(ownerOf.value(key)));
         QCOMPARE(m_data->dtDisk().fieldByName(QStringLiteral("FFILES")).asInteger(), 200);
+
+        // Read again in place: the stored entries come through an attachment of their own to
+        // the server; every entry keeps its key, the root entry takes a new one.
+        disconnect(drawing);
+        try {
+            QCOMPARE(reader.read(drive.path(), DiskReader::Mode::Replace),
+                     DiskReader::Outcome::Read);
+        } catch (const DbError &e) {
+            QFAIL(qPrintable(e.text()));
+        }
+        QList<int> again;
+        {
+            Statement rows(m_data->DefDatabase());
+            rows.prepare(QStringLiteral("select FCONTENTID from TCONTENT where FDISKID = 5001 and "
+                                        "FOWNCONTENTID is not null order by FCONTENTID"));
+            rows.execute();
+            while (rows.fetch())
+                again << rows.value(0).toInt();
+        }
+        QCOMPARE(again, keys.mid(1));
     }
 
     void aFetchStopsOnTheServer()
