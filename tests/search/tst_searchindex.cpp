@@ -923,8 +923,14 @@ private Q_SLOTS:
         const QStringList columns {QStringLiteral("FDISKID"), QStringLiteral("FCONTENTFULL"),
                                    QStringLiteral("FCONTENTSIZE")};
         const QStringList expected = findRows(file, disk, columns);
-        QCOMPARE(searchRows(file, disk, true, columns), expected);
-        QCOMPARE(searchRows(file, disk, false, columns), expected);
+        for (const bool indexed : {true, false}) {
+            const QStringList got = searchRows(file, disk, indexed, columns);
+            // The rows themselves when they differ in number: a sentinel row tells why.
+            QVERIFY2(got.size() == expected.size(),
+                     qPrintable(got.join(QLatin1Char(';')) + QStringLiteral(" / ")
+                                + expected.join(QLatin1Char(';'))));
+            QCOMPARE(got, expected);
+        }
         if (IndexedFind::canAnswer(IndexText::upper(file), IndexText::upper(disk))) {
             auto built = ready();
             QVERIFY(built);
