@@ -183,6 +183,10 @@ void CliProgram::parse()
 QString CliProgram::positional(int count, const char *what) const
 {
     const QStringList args = m_parser.positionalArguments();
+    if (count == 0 && args.size() > 1)
+        throw CliFailure(CliFailure::Usage,
+                         tr8("Команда %1 не принимает аргумента \"%2\": kodra-cli %1 --help.")
+                             .arg(m_command, args.at(1)));
     if (args.size() != count + 1)
         throw CliFailure(CliFailure::Usage,
                          tr8("Команде %1 нужен %2: kodra-cli %1 --help.")
@@ -604,6 +608,9 @@ int CliProgram::read()
     const int key = data.currentDisk();
     std::printf("%d\n", key);
     std::fflush(stdout);
+    // Told to end: the next search brings the index up to date.
+    if (watch.signal() != 0)
+        return 128 + watch.signal();
     // As after the editor's read: the index takes the disk in, here before the program ends.
     SearchIndex &index = data.searchIndex();
     index.refreshInBackground();
@@ -613,8 +620,6 @@ int CliProgram::read()
         if (index.isBuilding())
             loop.exec();
     }
-    if (watch.signal() != 0)
-        return 128 + watch.signal();
     const QString incomplete = DiskReader::incompleteText(
         reader.unreadFolders(), reader.unreadEntries(), reader.replacedNames());
     if (!incomplete.isEmpty()) {
