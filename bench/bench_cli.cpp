@@ -219,11 +219,11 @@ int main(int argc, char *argv[])
 
     const double version = medianMs({cli, QStringLiteral("--version")}, 0);
     // Started, connected, the version checked and one small query answered (no such folder).
-    const double opened = medianMs(QStringList {cli, QStringLiteral("disks"),
-                                                QStringLiteral("--folder"),
-                                                QStringLiteral("no such folder")}
-                                       + database,
-                                   1);
+    const double opened
+        = medianMs(QStringList {cli, QStringLiteral("disks"), QStringLiteral("--folder"),
+                                QStringLiteral("no such folder")}
+                       + database,
+                   1);
     // What a find adds before it searches: the index's files mapped and checked.
     double indexLoad = 0;
     {

@@ -409,8 +409,8 @@ private Q_SLOTS:
         QTest::newRow("unknown command")
             << QStringList {"frobnicate"} << 2 << "Неизвестная команда";
         QTest::newRow("find without a text") << QStringList {"find"} << 2 << "нужен";
-        QTest::newRow("an argument too many") << QStringList {"folders", "x"} << 2
-                                             << "не принимает аргумента \"x\"";
+        QTest::newRow("an argument too many")
+            << QStringList {"folders", "x"} << 2 << "не принимает аргумента \"x\"";
         QTest::newRow("unknown option") << QStringList {"folders", "--bogus"} << 2 << "bogus";
         QTest::newRow("bad format")
             << QStringList {"folders", "--format", "xml"} << 2 << "Неизвестный вид вывода";
@@ -562,15 +562,14 @@ private Q_SLOTS:
         QCOMPARE(added.size(), 1 + 2 * (1 + 8));
 
         // The folder without a serial is known by its label and root entry.
-        const auto [whichCode, whichOut]
-            = run({QStringLiteral("which"), tree, QStringLiteral("--format"),
-                   QStringLiteral("json")});
+        const auto [whichCode, whichOut] = run(
+            {QStringLiteral("which"), tree, QStringLiteral("--format"), QStringLiteral("json")});
         QCOMPARE(whichCode, 0);
         const QList<QJsonObject> which = jsonRows(whichOut);
         QCOMPARE(which.size(), 1);
         QCOMPARE(which.first().value(QStringLiteral("key")).toInt(), cliDisk);
         QCOMPARE(which.first().value(QStringLiteral("disk")).toString(), QStringLiteral("Том"));
-        QCOMPARE(run({QStringLiteral("which"), dir.filePath(QStringLiteral("config"))}).first, 4);
+        QCOMPARE(run({QStringLiteral("which"), dir.path()}).first, 4);
     }
 
     // A volume with a label and a serial: the new disk is named after the label, which finds
@@ -625,9 +624,10 @@ private Q_SLOTS:
         QVERIFY2(first.err.isEmpty(), qPrintable(first.err));
         const int firstDisk = first.out.trimmed().toInt();
         const QList<QVariantList> disk = TestCatalogue::rowsIn(
-            cat.path(), QStringLiteral("select FNAME, FLABEL, FUNIQUE, FFILES from TDISK where "
-                                       "FDISKID = %1")
-                            .arg(firstDisk));
+            cat.path(),
+            QStringLiteral("select FNAME, FLABEL, FUNIQUE, FFILES from TDISK where "
+                           "FDISKID = %1")
+                .arg(firstDisk));
         QCOMPARE(disk.size(), 1);
         QCOMPARE(disk.first().at(0).toString(), QStringLiteral("cli disk"));
         QCOMPARE(disk.first().at(1).toString(), QStringLiteral("CLI DISK"));
@@ -635,7 +635,8 @@ private Q_SLOTS:
         QCOMPARE(serial.size(), 8);
         QCOMPARE(disk.first().at(3).toInt(), 1);
 
-        const Run second = run(read + QStringList {QStringLiteral("--name"), QStringLiteral("Копия")});
+        const Run second
+            = run(read + QStringList {QStringLiteral("--name"), QStringLiteral("Копия")});
         QCOMPARE(second.exitCode, 0);
         QVERIFY2(second.err.contains(QStringLiteral("Диск с серийным номером \"%1\" под именем "
                                                     "\"cli disk\" уже внесен в базу !")
@@ -647,7 +648,8 @@ private Q_SLOTS:
         const QStringList lines
             = QString::fromUtf8(which.out).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
         QCOMPARE(lines.size(), 3);
-        QVERIFY2(lines.at(1).contains(QStringLiteral(",CLI DISK,") + serial), qPrintable(lines.at(1)));
+        QVERIFY2(lines.at(1).contains(QStringLiteral(",CLI DISK,") + serial),
+                 qPrintable(lines.at(1)));
     }
 
     // Ctrl+C or a kill ends a read as the window's read ends: the rows so far kept, the disk
