@@ -265,9 +265,10 @@ int main(int argc, char *argv[])
             .arg(kFirstRows)
             .arg(ms(cliCommon), ratio(cliCommon, grepCommon), ms(grepCommon),
                  ratio(cliCommon, findCommon), ms(findCommon)));
-    say(QStringLiteral("where the time goes: start and end alone (--version) %1; started and "
-                       "the catalogue opened (one small query) %2; the index loaded and checked "
-                       "(in this process) %3; the whole rare search %4")
+    say(QStringLiteral(
+            "where the time goes: start and end alone (--version) %1; started and "
+            "the catalogue opened (one small query, no index) %2; the index loaded and checked "
+            "(in this process) %3; the whole rare search %4")
             .arg(ms(version), ms(opened), ms(indexLoad), ms(cliRare)));
     const QString report = dir.filePath(QStringLiteral("time.txt"));
     say(QStringLiteral("peak memory of the process: rare %1, common first %2 rows %3, --version "

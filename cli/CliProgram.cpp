@@ -288,10 +288,13 @@ void CliProgram::readSettings()
                              "--database."));
 }
 
-void CliProgram::connect()
+void CliProgram::connect(bool withIndex)
 {
     if (!m_session)
         readSettings();
+    if (!withIndex)
+        QObject::disconnect(&m_data->DefDatabase(), &Connection::afterConnect, m_data.get(),
+                            nullptr);
     const ConnectionSettings &settings = m_session->settings();
     const QString path = settings.databasePath();
     try {
@@ -332,7 +335,7 @@ int CliProgram::find()
                              tr8("--limit ждёт целое число больше нуля, а не \"%1\".")
                                  .arg(m_parser.value(QStringLiteral("limit"))));
     }
-    connect();
+    connect(true);
     CatalogueSearch search(m_data->DefDatabase(), &m_data->searchIndex());
     search.find(text, m_parser.value(QStringLiteral("disk")));
     RowWriter out = writer({{QStringLiteral("folder"), tr8("Папка")},
@@ -527,7 +530,7 @@ int CliProgram::read()
     // chains the handlers it finds.
     readSettings();
     TerminalReadWatch watch(showProgress());
-    connect();
+    connect(true);
     Catalogue &data = *m_data;
     QueryDataSet &folders = data.dtFolder();
     QueryDataSet &disks = data.dtDisk();
