@@ -183,6 +183,10 @@ void CliProgram::parse()
 QString CliProgram::positional(int count, const char *what) const
 {
     const QStringList args = m_parser.positionalArguments();
+    if (count == 0 && args.size() > 1)
+        throw CliFailure(CliFailure::Usage,
+                         tr8("Команда %1 не принимает аргумента \"%2\": kodra-cli %1 --help.")
+                             .arg(m_command, args.at(1)));
     if (args.size() != count + 1)
         throw CliFailure(CliFailure::Usage,
                          tr8("Команде %1 нужен %2: kodra-cli %1 --help.")
@@ -284,10 +288,13 @@ void CliProgram::readSettings()
                              "--database."));
 }
 
-void CliProgram::connect()
+void CliProgram::connect(bool withIndex)
 {
     if (!m_session)
         readSettings();
+    if (!withIndex)
+        QObject::disconnect(&m_data->DefDatabase(), &Connection::afterConnect, m_data.get(),
+                            nullptr);
     const ConnectionSettings &settings = m_session->settings();
     const QString path = settings.databasePath();
     try {
@@ -328,7 +335,7 @@ int CliProgram::find()
                              tr8("--limit ждёт целое число больше нуля, а не \"%1\".")
                                  .arg(m_parser.value(QStringLiteral("limit"))));
     }
-    connect();
+    connect(true);
     CatalogueSearch search(m_data->DefDatabase(), &m_data->searchIndex());
     search.find(text, m_parser.value(QStringLiteral("disk")));
     RowWriter out = writer({{QStringLiteral("folder"), tr8("Папка")},
@@ -523,7 +530,7 @@ int CliProgram::read()
     // chains the handlers it finds.
     readSettings();
     TerminalReadWatch watch(showProgress());
-    connect();
+    connect(true);
     Catalogue &data = *m_data;
     QueryDataSet &folders = data.dtFolder();
     QueryDataSet &disks = data.dtDisk();
@@ -604,6 +611,9 @@ int CliProgram::read()
     const int key = data.currentDisk();
     std::printf("%d\n", key);
     std::fflush(stdout);
+    // Told to end: the next search brings the index up to date.
+    if (watch.signal() != 0)
+        return 128 + watch.signal();
     // As after the editor's read: the index takes the disk in, here before the program ends.
     SearchIndex &index = data.searchIndex();
     index.refreshInBackground();
@@ -613,8 +623,6 @@ int CliProgram::read()
         if (index.isBuilding())
             loop.exec();
     }
-    if (watch.signal() != 0)
-        return 128 + watch.signal();
     const QString incomplete = DiskReader::incompleteText(
         reader.unreadFolders(), reader.unreadEntries(), reader.replacedNames());
     if (!incomplete.isEmpty()) {

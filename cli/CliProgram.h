@@ -44,7 +44,9 @@ private:
     QString positional(int count, const char *what) const;
     // The connection settings: the window program's, then the options.
     void readSettings();
-    void connect();
+    // withIndex: the search index is loaded on connecting, as the window program loads it;
+    // commands that do not search spare its loading and checks.
+    void connect(bool withIndex = false);
     // --progress, or stderr is a terminal.
     bool showProgress() const;
     RowWriter writer(QList<RowWriter::Column> columns) const;

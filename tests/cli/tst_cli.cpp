@@ -409,6 +409,8 @@ private Q_SLOTS:
         QTest::newRow("unknown command")
             << QStringList {"frobnicate"} << 2 << "Неизвестная команда";
         QTest::newRow("find without a text") << QStringList {"find"} << 2 << "нужен";
+        QTest::newRow("an argument too many")
+            << QStringList {"folders", "x"} << 2 << "не принимает аргумента \"x\"";
         QTest::newRow("unknown option") << QStringList {"folders", "--bogus"} << 2 << "bogus";
         QTest::newRow("bad format")
             << QStringList {"folders", "--format", "xml"} << 2 << "Неизвестный вид вывода";
@@ -558,6 +560,96 @@ private Q_SLOTS:
         // Add doubled the entries and the file count.
         const QStringList added = diskRows(cliCat.path(), cliDisk);
         QCOMPARE(added.size(), 1 + 2 * (1 + 8));
+
+        // The folder without a serial is known by its label and root entry.
+        const auto [whichCode, whichOut] = run(
+            {QStringLiteral("which"), tree, QStringLiteral("--format"), QStringLiteral("json")});
+        QCOMPARE(whichCode, 0);
+        const QList<QJsonObject> which = jsonRows(whichOut);
+        QCOMPARE(which.size(), 1);
+        QCOMPARE(which.first().value(QStringLiteral("key")).toInt(), cliDisk);
+        QCOMPARE(which.first().value(QStringLiteral("disk")).toString(), QStringLiteral("Том"));
+        QCOMPARE(run({QStringLiteral("which"), dir.path()}).first, 4);
+    }
+
+    // A volume with a label and a serial: the new disk is named after the label, which finds
+    // it; a second disk of the same serial is read with the warning on stderr (as root only:
+    // an image is mounted).
+    void volumeWithASerial()
+    {
+        if (::geteuid() != 0)
+            QSKIP("mounting an image needs root");
+        QTemporaryDir work;
+        const QString image = work.filePath(QStringLiteral("volume.img"));
+        const QString mountPoint = work.filePath(QStringLiteral("mnt"));
+        QVERIFY(QDir().mkpath(mountPoint));
+        {
+            QFile file(image);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            QVERIFY(file.resize(8 * 1024 * 1024));
+        }
+        if (QProcess::execute(QStringLiteral("mkfs.ext4"),
+                              {QStringLiteral("-q"), QStringLiteral("-F"), QStringLiteral("-L"),
+                               QStringLiteral("cli disk"), image})
+            != 0)
+            QSKIP("mkfs.ext4 is not available");
+        if (QProcess::execute(QStringLiteral("mount"),
+                              {QStringLiteral("-o"), QStringLiteral("loop"), image, mountPoint})
+            != 0)
+            QSKIP("this machine does not let the test mount a loop device");
+        const auto unmount
+            = qScopeGuard([&] { QProcess::execute(QStringLiteral("umount"), {mountPoint}); });
+        QFile file(mountPoint + QStringLiteral("/файл.txt"));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("x");
+        file.close();
+
+        TestCatalogue cat;
+        QVERIFY2(cat.isValid(), qPrintable(cat.error()));
+        auto run = [&](const QStringList &args) {
+            QProcess p;
+            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+            env.insert(QStringLiteral("XDG_CONFIG_HOME"), work.filePath(QStringLiteral("config")));
+            env.insert(QStringLiteral("XDG_CACHE_HOME"), work.filePath(QStringLiteral("cache")));
+            p.setProcessEnvironment(env);
+            p.start(program(), args + QStringList {QStringLiteral("--database"), cat.path()});
+            p.waitForFinished(120000);
+            return Run {p.exitCode(), p.readAllStandardOutput(),
+                        QString::fromUtf8(p.readAllStandardError())};
+        };
+        const QStringList read {QStringLiteral("read"), mountPoint, QStringLiteral("--folder"),
+                                TestCatalogue::startFolderName()};
+        const Run first = run(read);
+        QCOMPARE(first.exitCode, 0);
+        QVERIFY2(first.err.isEmpty(), qPrintable(first.err));
+        const int firstDisk = first.out.trimmed().toInt();
+        const QList<QVariantList> disk = TestCatalogue::rowsIn(
+            cat.path(),
+            QStringLiteral("select FNAME, FLABEL, FUNIQUE, FFILES from TDISK where "
+                           "FDISKID = %1")
+                .arg(firstDisk));
+        QCOMPARE(disk.size(), 1);
+        QCOMPARE(disk.first().at(0).toString(), QStringLiteral("cli disk"));
+        QCOMPARE(disk.first().at(1).toString(), QStringLiteral("CLI DISK"));
+        const QString serial = disk.first().at(2).toString();
+        QCOMPARE(serial.size(), 8);
+        QCOMPARE(disk.first().at(3).toInt(), 1);
+
+        const Run second
+            = run(read + QStringList {QStringLiteral("--name"), QStringLiteral("Копия")});
+        QCOMPARE(second.exitCode, 0);
+        QVERIFY2(second.err.contains(QStringLiteral("Диск с серийным номером \"%1\" под именем "
+                                                    "\"cli disk\" уже внесен в базу !")
+                                         .arg(serial)),
+                 qPrintable(second.err));
+        const Run which = run({QStringLiteral("which"), mountPoint, QStringLiteral("--format"),
+                               QStringLiteral("csv")});
+        QCOMPARE(which.exitCode, 0);
+        const QStringList lines
+            = QString::fromUtf8(which.out).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 3);
+        QVERIFY2(lines.at(1).contains(QStringLiteral(",CLI DISK,") + serial),
+                 qPrintable(lines.at(1)));
     }
 
     // Ctrl+C or a kill ends a read as the window's read ends: the rows so far kept, the disk
