@@ -23,6 +23,7 @@
 #include "store/DbError.h"
 #include "tests/support/CatalogueSample.h"
 #include "tests/support/FixedVolumeSource.h"
+#include "tests/support/RecordingPrompt.h"
 #include "tests/support/SignalCleanup.h"
 #include "tests/support/TestCatalogue.h"
 
@@ -900,6 +901,8 @@ int main(int argc, char *argv[])
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    // A stopped read tells the user so; here nobody is there to close the box.
+    RecordingPrompt prompt;
     const QStringList args = app.arguments();
     const int files = args.size() > 1 ? args[1].toInt() : 100000;
     const int rounds = args.size() > 2 ? args[2].toInt() : 3;
