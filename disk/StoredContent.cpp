@@ -132,6 +132,11 @@ void StoredContent::run(const QString &databaseName, const QStringList &params, 
         }
         s.closeCursor();
         s.free();
+        {
+            // Not cancelled while it detaches.
+            const std::lock_guard lock(m_mutex);
+            m_reading = nullptr;
+        }
         connection.transaction().rollback();
         connection.close();
         if (count > handed)
