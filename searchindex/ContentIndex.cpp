@@ -1,5 +1,6 @@
 #include "searchindex/ContentIndex.h"
 
+#include "searchindex/CheckedFile.h"
 #include "searchindex/IndexLog.h"
 #include "searchindex/IndexText.h"
 #include "store/Connection.h"
@@ -14,7 +15,6 @@
 #include <QRandomGenerator>
 #include <QSaveFile>
 #include <algorithm>
-#include <zlib.h>
 
 namespace {
 
@@ -94,13 +94,6 @@ QList<qint32> diskKeys(Connection &connection)
     return disks;
 }
 
-quint32 crcOf(const QByteArray &bytes)
-{
-    return quint32(crc32_z(crc32_z(0, nullptr, 0),
-                           reinterpret_cast<const Bytef *>(bytes.constData()),
-                           size_t(bytes.size())));
-}
-
 // A count read from a file, bounded by the bytes left to hold its items.
 bool readCount(QDataStream &in, qint64 itemBytes, qint32 *count)
 {
@@ -172,14 +165,8 @@ bool ContentIndex::load()
 
 bool ContentIndex::readState(const QByteArray &bytes)
 {
-    QDataStream head(bytes);
-    quint32 magic = 0;
-    quint32 version = 0;
-    quint32 crc = 0;
     QByteArray body;
-    head >> magic >> version >> crc >> body;
-    if (head.status() != QDataStream::Ok || magic != kStateMagic || version != kStateVersion
-        || !head.atEnd() || crc != crcOf(body))
+    if (!CheckedFile::unframe(bytes, kStateMagic, kStateVersion, &body))
         return false;
     QDataStream in(body);
     qint32 segments = 0;
@@ -241,9 +228,7 @@ bool ContentIndex::saveState(QString *error) const
         *error = file.errorString();
         return false;
     }
-    QDataStream out(&file);
-    out << kStateMagic << kStateVersion << crcOf(body) << body;
-    if (!file.commit()) {
+    if (file.write(CheckedFile::frame(kStateMagic, kStateVersion, body)) < 0 || !file.commit()) {
         *error = file.errorString();
         return false;
     }

@@ -1,5 +1,6 @@
 #include "searchindex/DiskOrder.h"
 
+#include "searchindex/CheckedFile.h"
 #include "searchindex/IndexLog.h"
 #include "searchindex/IndexText.h"
 #include "store/Statement.h"
@@ -11,7 +12,6 @@
 #include <QHash>
 #include <QSaveFile>
 #include <algorithm>
-#include <zlib.h>
 
 namespace {
 
@@ -24,13 +24,6 @@ constexpr int kColumns = 6;
 
 // How a value is kept in the file: the few types the disks' columns give.
 enum Tag : quint8 { Null = 0, Int = 1, Text = 2, Date = 3 };
-
-quint32 crcOf(const QByteArray &bytes)
-{
-    return quint32(crc32_z(crc32_z(0, nullptr, 0),
-                           reinterpret_cast<const Bytef *>(bytes.constData()),
-                           size_t(bytes.size())));
-}
 
 void writeValue(QDataStream &out, const QVariant &v)
 {
@@ -200,14 +193,8 @@ bool DiskOrder::loadFile(const QString &identity, const QList<qint64> &stamp)
     };
     if (!file.open(QIODevice::ReadOnly) || file.size() > kMaxBytes)
         return refuse("unreadable");
-    QDataStream head(file.readAll());
-    quint32 magic = 0;
-    quint32 version = 0;
-    quint32 crc = 0;
     QByteArray body;
-    head >> magic >> version >> crc >> body;
-    if (head.status() != QDataStream::Ok || magic != kMagic || version != kVersion || !head.atEnd()
-        || crc != crcOf(body))
+    if (!CheckedFile::unframe(file.readAll(), kMagic, kVersion, &body))
         return refuse("damaged");
     QDataStream in(body);
     QString keptIdentity;
@@ -275,12 +262,8 @@ void DiskOrder::saveFile(const QString &identity) const
     }
     QDir().mkpath(m_folder);
     QSaveFile file(QDir(m_folder).filePath(fileName()));
-    bool ok = file.open(QIODevice::WriteOnly);
-    if (ok) {
-        QDataStream out(&file);
-        out << kMagic << kVersion << crcOf(body) << body;
-        ok = out.status() == QDataStream::Ok && file.commit();
-    }
+    const bool ok = file.open(QIODevice::WriteOnly)
+        && file.write(CheckedFile::frame(kMagic, kVersion, body)) >= 0 && file.commit();
     if (!ok)
         qCWarning(lcSearchIndex, "disk order in %s not kept: %s", qPrintable(m_folder),
                   qPrintable(file.errorString()));
